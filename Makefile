@@ -1,0 +1,22 @@
+# Convenience entry points; the build itself is CMake.
+BUILD ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: deps build example test bench clean
+
+deps:
+	scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Runs the bundled two-rectangle example; its three tables land beside its IN_FM.txt.
+example: build
+	$(BUILD)/bin/aerial run examples/two-rectangles
+
+test: build
+	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,108 @@
+#include <cmath>
+#include <cstdint>
+
+#include "optics/optics.h"
+#include "state/simulation_state.h"
+
+namespace aerial {
+
+namespace {
+
+// The mask spectrum, saved before the field planes become the working field. Scratch for
+// one call only; static for the same reason as the transform's work planes.
+FieldPlane Br;
+FieldPlane Bi;
+
+// Nearest integer with exact halves going up (2.5 -> 3, -2.5 -> -2). A shift that is not
+// finite or does not fit an int has no index on the grid: the source point then passes
+// no sample.
+bool sourceShift(double u, int& shift) {
+    const double rounded = std::floor(u + 0.5);
+    if (!(rounded >= static_cast<double>(INT32_MIN) && rounded <= static_cast<double>(INT32_MAX))) {
+        return false;
+    }
+    shift = static_cast<int>(rounded);
+    return true;
+}
+
+// Shift of the source grid index j (or k) in spectral samples. Order fixed:
+// (((((j * NA) * sigma) / 2.0) * pitch) * N) / wavelength.
+double sourceOffset(int index) {
+    const SimulationState& s = workspace;
+    return (((((static_cast<double>(index) * s.numericalAperture) * s.sigma) / 2.0) * s.samplePitch) *
+            static_cast<double>(s.gridSize)) /
+           s.wavelength;
+}
+
+bool onGrid(int index, int shift, int n) {
+    const std::int64_t moved = static_cast<std::int64_t>(index) + shift;
+    return moved >= 0 && moved < n;
+}
+
+// Moves the saved spectrum by the source shift and cuts it with the pupil of radius r
+// (in spectral samples, rim included) into the cleared field planes.
+void cutShiftedPupil(double r, bool shifted, int shiftX, int shiftY) {
+    SimulationState& s = workspace;
+    const int n = s.gridSize;
+    const int c = n / 2;
+    for (int x = 0; x < n; ++x) {
+        for (int y = 0; y < n; ++y) {
+            s.fieldRe[x][y] = 0.0;
+            s.fieldIm[x][y] = 0.0;
+        }
+    }
+    if (!shifted) return;
+    for (int x = 0; x < n; ++x) {
+        for (int y = 0; y < n; ++y) {
+            const int d = (x - c) * (x - c) + (y - c) * (y - c);
+            if (r * r >= static_cast<double>(d) && onGrid(x, shiftX, n) && onGrid(y, shiftY, n)) {
+                s.fieldRe[x][y] = Br[x + shiftX][y + shiftY];
+                s.fieldIm[x][y] = Bi[x + shiftX][y + shiftY];
+            }
+        }
+    }
+}
+
+} // namespace
+
+void imagePartiallyCoherent() {
+    SimulationState& s = workspace;
+    const int n = s.gridSize;
+    const double r = ((s.numericalAperture * s.samplePitch) * static_cast<double>(n)) / s.wavelength;
+    int count = 0;
+
+    for (int x = 0; x < n; ++x) {
+        for (int y = 0; y < n; ++y) {
+            Br[x][y] = s.fieldRe[x][y];
+            Bi[x][y] = s.fieldIm[x][y];
+            s.II[x][y] = 0.0;
+        }
+    }
+
+    // 13 source points on a square grid inside the disc j*j + k*k <= 4, j outer, k inner.
+    for (int j = -2; j <= 2; ++j) {
+        for (int k = -2; k <= 2; ++k) {
+            if (j * j + k * k > 4) continue;
+            ++count;
+            int shiftX = 0;
+            int shiftY = 0;
+            const bool okX = sourceShift(sourceOffset(j), shiftX);
+            const bool okY = sourceShift(sourceOffset(k), shiftY);
+            cutShiftedPupil(r, okX && okY, shiftX, shiftY);
+            pupilTransform2D();
+            for (int x = 0; x < n; ++x) {
+                for (int y = 0; y < n; ++y) {
+                    s.II[x][y] = (s.fieldRe[x][y] * s.fieldRe[x][y] + s.II[x][y]) +
+                                 s.fieldIm[x][y] * s.fieldIm[x][y];
+                }
+            }
+        }
+    }
+
+    const double dcount = static_cast<double>(count);
+    for (int x = 0; x < n; ++x) {
+        for (int y = 0; y < n; ++y) s.II[x][y] = s.II[x][y] / dcount;
+    }
+}
+
+} // namespace aerial

@@ -1,0 +1,36 @@
+#include "optics/optics.h"
+#include "state/simulation_state.h"
+
+namespace aerial {
+
+namespace {
+
+// The field transposed, so that each X line of the field is a contiguous row. Scratch for
+// one call only; static because two 128 KiB planes are more than a small host thread stack
+// should carry.
+FieldPlane Gr;
+FieldPlane Gi;
+
+} // namespace
+
+// Y first, then X: in exact arithmetic the order would not matter, but it fixes the rounding.
+void pupilTransform2D() {
+    SimulationState& s = workspace;
+    const int n = s.gridSize;
+    for (int x = 0; x < n; ++x) lineTransform(s.fieldRe[x], s.fieldIm[x], n, kPassY);
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) {
+            Gr[i][j] = s.fieldRe[j][i];
+            Gi[i][j] = s.fieldIm[j][i];
+        }
+    }
+    for (int i = 0; i < n; ++i) lineTransform(Gr[i], Gi[i], n, kPassX);
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) {
+            s.fieldRe[i][j] = Gr[j][i];
+            s.fieldIm[i][j] = Gi[j][i];
+        }
+    }
+}
+
+} // namespace aerial

@@ -1,0 +1,105 @@
+#include "output/result_tables.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "output/format_number.h"
+#include "state/simulation_state.h"
+
+namespace aerial {
+namespace {
+
+// Titles in CP932, the encoding the stored tables have always used.
+constexpr unsigned char kTitleAmplitude[24] = {
+    0x83, 0x74, 0x81, 0x5B, 0x83, 0x8A, 0x83, 0x47, 0x95, 0xCF, 0x8A, 0xB7,
+    0x8C, 0xE3, 0x82, 0xCC, 0x94, 0x67, 0x93, 0xAE, 0x90, 0x55, 0x95, 0x9D};
+constexpr unsigned char kTitlePhase[24] = {
+    0x83, 0x74, 0x81, 0x5B, 0x83, 0x8A, 0x83, 0x47, 0x95, 0xCF, 0x8A, 0xB7,
+    0x8C, 0xE3, 0x82, 0xCC, 0x8C, 0xF5, 0x82, 0xCC, 0x88, 0xCA, 0x91, 0x8A};
+constexpr unsigned char kTitleIntensity[24] = {
+    0x93, 0x8A, 0x89, 0x65, 0x91, 0x9C, 0x8C, 0xF5, 0x8B, 0xAD, 0x93, 0x78,
+    0x95, 0xAA, 0x95, 0x7A, 0x49, 0x49, 0x5B, 0x69, 0x5D, 0x5B, 0x6A, 0x5D};
+
+constexpr char kLineEnd[2] = {'\r', '\n'};
+
+struct TableKind {
+    const char* fileName;
+    const unsigned char* title;
+    bool spectrumAxis;
+};
+
+TableKind kindOf(ResultTable table) {
+    switch (table) {
+    case kSpectrumAmplitude: return {"OUT_MR.xls", kTitleAmplitude, true};
+    case kSpectrumPhase: return {"OUT_MI.xls", kTitlePhase, true};
+    case kImageIntensity: break;
+    }
+    return {"OUT_M.xls", kTitleIntensity, false};
+}
+
+double axisLabel(bool spectrumAxis, int k) {
+    const SimulationState& s = workspace;
+    int c = s.gridSize / 2;
+    double offset = static_cast<double>(k - c);
+    if (spectrumAxis) {
+        double numer = offset * s.wavelength;
+        double denom = static_cast<double>(s.gridSize) * s.samplePitch;
+        return numer / denom;
+    }
+    return offset * s.samplePitch;
+}
+
+double cellValue(ResultTable table, int x, int y) {
+    const SimulationState& s = workspace;
+    switch (table) {
+    case kSpectrumAmplitude: return spectrumAmplitude(s.fieldRe[x][y], s.fieldIm[x][y]);
+    case kSpectrumPhase: return spectrumPhase(s.fieldRe[x][y], s.fieldIm[x][y]);
+    case kImageIntensity: break;
+    }
+    return s.II[x][y];
+}
+
+void writeValue(std::FILE* file, double value) {
+    char text[kNumberTextCapacity];
+    std::size_t length = formatFixed6(value, text);
+    std::fwrite(text, 1, length, file);
+    std::fputc('\t', file);
+}
+
+} // namespace
+
+double spectrumAmplitude(double re, double im) {
+    double sum = re * re + im * im;
+    return std::sqrt(sum);
+}
+
+double spectrumPhase(double re, double im) {
+    double pi = workspace.pi;
+    if (re > 0) return std::atan(im / re);
+    if (re == 0) return 0.0;
+    if (im > 0) return std::atan(im / re) + pi;
+    return std::atan(im / re) - pi;
+}
+
+void writeResultTables(ResultTable table) {
+    TableKind kind = kindOf(table);
+    // Binary mode with explicit CR LF: every platform writes the same bytes.
+    std::FILE* file = std::fopen(kind.fileName, "wb");
+    if (file == nullptr) return;
+
+    int n = workspace.gridSize;
+    std::fwrite(kind.title, 1, 24, file);
+    std::fwrite(kLineEnd, 1, 2, file);
+    std::fputc('\t', file);
+    for (int x = 0; x < n; ++x) writeValue(file, axisLabel(kind.spectrumAxis, x));
+    std::fwrite(kLineEnd, 1, 2, file);
+    for (int y = 0; y < n; ++y) {
+        writeValue(file, axisLabel(kind.spectrumAxis, y));
+        for (int x = 0; x < n; ++x) writeValue(file, cellValue(table, x, y));
+        std::fwrite(kLineEnd, 1, 2, file);
+    }
+    std::fwrite(kLineEnd, 1, 2, file);
+    std::fclose(file);
+}
+
+} // namespace aerial

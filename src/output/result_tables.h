@@ -1,0 +1,20 @@
+// The three tab-separated result tables a run leaves in the current directory.
+#pragma once
+
+namespace aerial {
+
+enum ResultTable {
+    kSpectrumAmplitude, // "OUT_MR.xls": |spectrum|
+    kSpectrumPhase,     // "OUT_MI.xls": phase of the spectrum
+    kImageIntensity,    // "OUT_M.xls": aerial image intensity II
+};
+
+// Creates (or replaces) the table's file, writes title, axis row and N data rows, and
+// closes it. A file that cannot be created is skipped silently.
+void writeResultTables(ResultTable table);
+
+// The cell rules, exposed for tests.
+double spectrumAmplitude(double re, double im);
+double spectrumPhase(double re, double im);
+
+} // namespace aerial

@@ -1,0 +1,17 @@
+#!/bin/sh
+# The shared library exports main4 and nothing else, and runs no code when loaded.
+set -eu
+nm=$1
+lib=$2
+exported=$("$nm" -D --defined-only "$lib" | awk '{print $NF}' | sort)
+if [ "$exported" != "main4" ]; then
+    echo "exported symbols differ from main4 alone:"
+    echo "$exported"
+    exit 1
+fi
+if "$nm" "$lib" | grep -q '_GLOBAL__sub_I'; then
+    echo "the library has a load-time constructor:"
+    "$nm" "$lib" | grep '_GLOBAL__sub_I'
+    exit 1
+fi
+echo "ok: only main4 exported, no load-time constructor"

@@ -1,0 +1,176 @@
+// The shared library as hosts see it: loaded with dlopen, main4 looked up by name and
+// called in the folder that holds IN_FM.txt.
+#include <dlfcn.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "input/load_input.h"
+#include "optics/optics.h"
+#include "output/result_tables.h"
+#include "state/simulation_state.h"
+#include "test_support.h"
+
+extern char** environ;
+
+using namespace aerial_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kFreshRunVariable = "AERIAL_TEST_FRESH_RUN_DIR";
+constexpr const char* kTables[] = {"OUT_MR.xls", "OUT_MI.xls", "OUT_M.xls"};
+
+using EntryPoint = void (*)();
+
+EntryPoint loadMain4() {
+    static void* handle = dlopen(AERIAL_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) return nullptr;
+    return reinterpret_cast<EntryPoint>(dlsym(handle, "main4"));
+}
+
+struct Tables {
+    std::string amplitude, phase, image;
+    bool operator==(const Tables&) const = default;
+};
+
+Tables readTables(const std::string& dir) {
+    return {readFile(dir + "/OUT_MR.xls"), readFile(dir + "/OUT_MI.xls"),
+            readFile(dir + "/OUT_M.xls")};
+}
+
+// Runs main4 in the current folder of this process.
+Tables runHere() {
+    EntryPoint main4 = loadMain4();
+    if (main4 == nullptr) ADD_FAILURE() << "cannot load main4 from " << AERIAL_LIBRARY;
+    else main4();
+    return readTables(".");
+}
+
+// Runs main4 in a new process that loads the library for the first time.
+Tables runInFreshProcess(const std::string& dir) {
+    std::string self = fs::read_symlink("/proc/self/exe").string();
+    std::string variable = std::string(kFreshRunVariable) + "=" + dir;
+    char* argv[] = {self.data(), nullptr};
+    char* envp[] = {variable.data(), nullptr};
+    pid_t pid = 0;
+    EXPECT_EQ(posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, envp), 0);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return readTables(dir);
+}
+
+InputSpec smallFullInput() {
+    InputSpec spec = twoRectangleExample();
+    spec.gridSize = "24";
+    spec.defocus = 0.05;
+    spec.shiftX = 0.01;
+    for (int j = 1; j <= 6; ++j) spec.aberrX[j] = 0.001 * j, spec.aberrY[j] = -0.002 * j;
+    spec.rects.push_back({0.3, -0.4, -3, 7, 2, 9});
+    return spec;
+}
+
+} // namespace
+
+TEST(Library, RunningTwiceGivesIdenticalTables) {
+    ScratchFolder folder;
+    writeInput(smallFullInput());
+    Tables first = runHere();
+    EXPECT_GT(first.image.size(), 1000u);
+    Tables second = runHere();
+    EXPECT_TRUE(first == second);
+}
+
+TEST(Library, LargeRunLeavesNothingForTheNextRun) {
+    ScratchFolder folder;
+    fs::create_directory("large");
+    fs::create_directory("small");
+    fs::create_directory("fresh");
+    InputSpec large = twoRectangleExample();
+    large.defocus = 0.1;
+    InputSpec small = smallFullInput();
+    small.gridSize = "64";
+    writeFile("large/IN_FM.txt", large.text());
+    writeFile("small/IN_FM.txt", small.text());
+    writeFile("fresh/IN_FM.txt", small.text());
+
+    fs::current_path("large");
+    runHere();
+    fs::current_path("../small");
+    Tables afterLarge = runHere();
+    fs::current_path("..");
+    Tables fresh = runInFreshProcess(folder.path() + "/fresh");
+    EXPECT_TRUE(afterLarge == fresh);
+    EXPECT_GT(fresh.image.size(), 10000u);
+}
+
+TEST(Library, SpectrumTablesShowTheSpectrumNotTheLastField) {
+    ScratchFolder folder;
+    writeInput(smallFullInput());
+    Tables tables = runHere();
+    // The same stages through the static library, stopping before imaging.
+    fs::create_directory("reference");
+    writeFile("reference/IN_FM.txt", smallFullInput().text());
+    fs::current_path("reference");
+    ASSERT_TRUE(aerial::loadInput());
+    aerial::workspace.pi = aerial::kPi;
+    aerial::computeMaskSpectrum();
+    aerial::writeResultTables(aerial::kSpectrumAmplitude);
+    aerial::writeResultTables(aerial::kSpectrumPhase);
+    fs::current_path("..");
+    EXPECT_EQ(tables.amplitude, readFile("reference/OUT_MR.xls"));
+    EXPECT_EQ(tables.phase, readFile("reference/OUT_MI.xls"));
+}
+
+TEST(Library, MissingInputWritesNoTable) {
+    ScratchFolder folder;
+    writeFile("OUT_M.xls", "kept");
+    runHere();
+    EXPECT_FALSE(fileExists("OUT_MR.xls"));
+    EXPECT_FALSE(fileExists("OUT_MI.xls"));
+    EXPECT_EQ(readFile("OUT_M.xls"), "kept");
+}
+
+TEST(Library, EmptyGridStillWritesEveryTable) {
+    ScratchFolder folder;
+    InputSpec spec = twoRectangleExample();
+    spec.gridSize = "0";
+    writeInput(spec);
+    Tables tables = runHere();
+    for (const std::string* t : {&tables.amplitude, &tables.phase, &tables.image}) {
+        ASSERT_EQ(t->size(), 24u + 7u);
+        EXPECT_EQ(t->substr(24), "\r\n\t\r\n\r\n");
+    }
+}
+
+TEST(Library, BundledExampleRunsToTheEnd) {
+    ScratchFolder folder;
+    fs::copy_file(AERIAL_EXAMPLE, "IN_FM.txt");
+    Tables tables = runHere();
+    // 131 lines: title, axis row, 128 data rows and the closing empty line.
+    for (const std::string* t : {&tables.amplitude, &tables.phase, &tables.image}) {
+        std::size_t lines = 0;
+        for (char ch : *t) lines += ch == '\n';
+        EXPECT_EQ(lines, 131u);
+    }
+    EXPECT_EQ(tables.image.find("nan"), std::string::npos);
+}
+
+int main(int argc, char** argv) {
+    if (const char* dir = std::getenv(kFreshRunVariable)) {
+        if (chdir(dir) != 0) return 3;
+        EntryPoint main4 = loadMain4();
+        if (main4 == nullptr) return 4;
+        main4();
+        return 0;
+    }
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

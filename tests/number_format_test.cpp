@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <string>
+
+#include "output/format_number.h"
+
+namespace {
+
+std::string formatted(double value) {
+    char text[aerial::kNumberTextCapacity];
+    std::size_t length = aerial::formatFixed6(value, text);
+    return std::string(text, length);
+}
+
+std::string cLibrary(double value) {
+    char text[aerial::kNumberTextCapacity];
+    std::snprintf(text, sizeof text, "%f", value);
+    return text;
+}
+
+} // namespace
+
+TEST(NumberFormat, MatchesTheCLibraryOnAwkwardValues) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const double values[] = {
+        0.0, -0.0, 1.0, -1.0, 0.1, 0.2, 0.3, 0.0078125, -0.0078125, 0.0000005, 0.0000015,
+        0.0000025, 0.0000035, -0.0000005, 2.5e-7, -2.5e-7, 1e-300, -1e-300, 4.9e-324,
+        -4.9e-324, 0.4999995, 1.0000005, 123456.7890125, 3.14159265358979, -3.14159265358979,
+        0.785398163397448, 1e15 + 0.5, 9007199254740993.0, 1e22, 1e246, -1e246, 1e300, DBL_MAX,
+        -DBL_MAX, DBL_MIN, inf, -inf, nan, -nan};
+    for (double v : values) EXPECT_EQ(formatted(v), cLibrary(v)) << "value " << v;
+}
+
+TEST(NumberFormat, MatchesTheCLibraryOnManyFractions) {
+    // Multiples of 2^-20 hit every kind of tie and near-tie at the sixth decimal.
+    for (int i = -5000; i <= 5000; ++i) {
+        double v = i / 1048576.0 + i;
+        ASSERT_EQ(formatted(v), cLibrary(v)) << v;
+    }
+}
+
+TEST(NumberFormat, LargestDoubleFitsInFull) {
+    std::string text = formatted(-DBL_MAX);
+    EXPECT_EQ(text.size(), 1 + 309 + 1 + 6);
+    EXPECT_EQ(text.substr(text.size() - 7), ".000000");
+}
+
+TEST(NumberFormat, IgnoresTheHostLocale) {
+    const char* comma = nullptr;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"})
+        if (std::setlocale(LC_NUMERIC, name) != nullptr) {
+            comma = name;
+            break;
+        }
+    EXPECT_EQ(formatted(-2.356194490192345), "-2.356194");
+    std::setlocale(LC_NUMERIC, "C");
+    if (comma == nullptr) GTEST_SKIP() << "no comma-decimal locale installed";
+}

@@ -1,0 +1,92 @@
+#include "test_support.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace aerial_test {
+
+namespace fs = std::filesystem;
+
+ScratchFolder::ScratchFolder() {
+    std::string pattern = (fs::temp_directory_path() / "aerial-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+    previous_ = fs::current_path().string();
+    fs::current_path(path_);
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code ec;
+    fs::current_path(previous_, ec);
+    fs::remove_all(path_, ec);
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+bool fileExists(const std::string& path) { return fs::exists(path); }
+
+namespace {
+
+std::string number(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+} // namespace
+
+std::string InputSpec::text() const {
+    std::string out;
+    auto line = [&](const std::string& body) { out += body + lineEnd; };
+    auto param = [&](const std::string& name, const std::string& value) {
+        line(name + "\tunit\t" + value);
+    };
+    line("aerial input");
+    line("name\tunit\tvalue");
+    param("grid", gridSize);
+    param("pitch", number(samplePitch));
+    param("wavelength", number(wavelength));
+    param("NA", number(numericalAperture));
+    param("sigma", number(sigma));
+    param("shift x", number(shiftX));
+    param("shift y", number(shiftY));
+    param("defocus", number(defocus));
+    for (int j = 1; j <= 6; ++j) param("aberr x" + std::to_string(j), number(aberrX[j]));
+    for (int j = 1; j <= 6; ++j) param("aberr y" + std::to_string(j), number(aberrY[j]));
+    param("rectangles", std::to_string(rects.size()));
+    line("");
+    line("row\tre\tim\tx0\tx1\ty0\ty1");
+    for (std::size_t r = 0; r < rects.size(); ++r) {
+        const Rect& q = rects[r];
+        line("r" + std::to_string(r) + "\t" + number(q.transRe) + "\t" + number(q.transIm) +
+             "\t" + number(q.xStart) + "\t" + number(q.xEnd) + "\t" + number(q.yStart) + "\t" +
+             number(q.yEnd));
+    }
+    return out;
+}
+
+InputSpec twoRectangleExample() {
+    InputSpec spec;
+    spec.rects = {{1, 0, -20, 20, -40, 40}, {-1, 0, -5, 5, -70, 70}};
+    return spec;
+}
+
+void writeInput(const InputSpec& spec) { writeFile("IN_FM.txt", spec.text()); }
+
+} // namespace aerial_test

@@ -1,0 +1,58 @@
+// Helpers shared by the tests: a scratch folder to run in, and input files built from
+// parameters the way users write them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace aerial_test {
+
+// Creates a fresh folder, makes it the working directory, and on destruction returns to
+// the previous one and removes the folder with everything in it.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string previous_;
+};
+
+void writeFile(const std::string& path, const std::string& bytes);
+std::string readFile(const std::string& path);
+bool fileExists(const std::string& path);
+
+struct Rect {
+    double transRe, transIm, xStart, xEnd, yStart, yEnd;
+};
+
+// The parameters of one run, written out in the positional input format with a name and
+// a unit cell before each value.
+struct InputSpec {
+    std::string gridSize = "128";
+    double samplePitch = 0.01;
+    double wavelength = 0.193;
+    double numericalAperture = 0.75;
+    double sigma = 0.5;
+    double shiftX = 0;
+    double shiftY = 0;
+    double defocus = 0;
+    double aberrX[7] = {};
+    double aberrY[7] = {};
+    std::vector<Rect> rects;
+    std::string lineEnd = "\n";
+
+    std::string text() const;
+};
+
+// The bundled two-rectangle example, as an InputSpec.
+InputSpec twoRectangleExample();
+
+// Writes IN_FM.txt in the current folder.
+void writeInput(const InputSpec& spec);
+
+} // namespace aerial_test

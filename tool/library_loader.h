@@ -1,0 +1,25 @@
+// Finding, loading and calling the shared library the way any host does: by file name
+// and by the symbol name main4.
+#pragma once
+
+#include <string>
+
+namespace aerial_tool {
+
+using EntryPoint = void (*)();
+
+struct LoadedLibrary {
+    void* handle = nullptr;
+    EntryPoint main4 = nullptr;
+    std::string path;
+};
+
+// The library built or installed beside this executable: the same folder first, then
+// ../lib (an installed layout).
+std::string defaultLibraryPath();
+
+// Loads the library and looks up main4. On failure returns false and sets error to a
+// one-line explanation.
+bool loadLibrary(const std::string& path, LoadedLibrary& library, std::string& error);
+
+} // namespace aerial_tool
