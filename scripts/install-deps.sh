@@ -3,7 +3,7 @@
 # Usage: scripts/install-deps.sh [extra-package ...]
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libbenchmark-dev libcli11-dev libpng-dev "$@")
+packages=(cmake g++ make libgtest-dev libbenchmark-dev libcli11-dev libpng-dev locales "$@")
 
 missing=()
 for p in "${packages[@]}"; do

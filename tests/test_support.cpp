@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -85,6 +86,28 @@ InputSpec twoRectangleExample() {
     InputSpec spec;
     spec.rects = {{1, 0, -20, 20, -40, 40}, {-1, 0, -5, 5, -70, 70}};
     return spec;
+}
+
+bool useCommaDecimalLocale() {
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
+        if (std::setlocale(LC_NUMERIC, name) != nullptr) return true;
+    }
+    static std::string generated;
+    if (generated.empty()) {
+        std::string dir = (fs::temp_directory_path() / "aerial-test-locales").string();
+        fs::create_directories(dir);
+        std::string command = "localedef -i de_DE -f UTF-8 '" + dir + "/de_DE.UTF-8' >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0 && !fs::exists(dir + "/de_DE.UTF-8")) return false;
+        generated = dir;
+    }
+    setenv("LOCPATH", generated.c_str(), 1);
+    bool ok = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    return ok && std::localeconv()->decimal_point[0] == ',';
+}
+
+void useClassicLocale() {
+    std::setlocale(LC_NUMERIC, "C");
+    unsetenv("LOCPATH");
 }
 
 void writeInput(const InputSpec& spec) { writeFile("IN_FM.txt", spec.text()); }

@@ -55,4 +55,9 @@ InputSpec twoRectangleExample();
 // Writes IN_FM.txt in the current folder.
 void writeInput(const InputSpec& spec);
 
+// Switches LC_NUMERIC to a locale whose decimal separator is a comma: an installed one, or
+// one generated with localedef into a scratch folder. Returns false when neither works.
+bool useCommaDecimalLocale();
+void useClassicLocale();
+
 } // namespace aerial_test
