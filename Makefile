@@ -20,3 +20,9 @@ test: build
 
 clean:
 	rm -rf $(BUILD)
+
+# Stage and whole-run benchmarks, fast and direct evaluation side by side (bench/README.md).
+bench: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DAERIAL_BUILD_BENCH=ON
+	cmake --build $(BUILD) -j $(JOBS) --target aerial_bench
+	$(BUILD)/bin/aerial_bench

@@ -3,7 +3,9 @@
 #include <cfloat>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -31,7 +33,8 @@ TEST(NumberFormat, MatchesTheCLibraryOnAwkwardValues) {
     const double inf = std::numeric_limits<double>::infinity();
     const double values[] = {
         0.0, -0.0, 1.0, -1.0, 0.1, 0.2, 0.3, 0.0078125, -0.0078125, 0.0000005, 0.0000015,
-        0.0000025, 0.0000035, -0.0000005, 2.5e-7, -2.5e-7, 1e-300, -1e-300, 4.9e-324,
+        0.0000025, 0.0000035, 0.0000045, 0.5000005, 2.0000025, 18446744073709.551, 1.8e13,
+        1.9e13, 9007199254740992.0, 4503599627370496.5, 1e18, 9.3e18, 2e19, 1099511627776.0, -0.0000005, 2.5e-7, -2.5e-7, 1e-300, -1e-300, 4.9e-324,
         -4.9e-324, 0.4999995, 1.0000005, 123456.7890125, 3.14159265358979, -3.14159265358979,
         0.785398163397448, 1e15 + 0.5, 9007199254740993.0, 1e22, 1e246, -1e246, 1e300, DBL_MAX,
         -DBL_MAX, DBL_MIN, inf, -inf, nan, -nan};
@@ -43,6 +46,22 @@ TEST(NumberFormat, MatchesTheCLibraryOnManyFractions) {
     for (int i = -5000; i <= 5000; ++i) {
         double v = i / 1048576.0 + i;
         ASSERT_EQ(formatted(v), cLibrary(v)) << v;
+    }
+}
+
+TEST(NumberFormat, MatchesTheCLibraryOnRandomBitPatterns) {
+    // Every exponent from tiny to beyond the exact integer path, with random mantissas.
+    std::uint64_t state = 12345;
+    for (int i = 0; i < 300000; ++i) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        const std::uint64_t exponent = 900 + (state >> 33) % 240; // about 1e-37 .. 1e34
+        const std::uint64_t bits = (state & 0x800FFFFFFFFFFFFFull) | (exponent << 52);
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        char reference[aerial::kNumberTextCapacity];
+        std::size_t length = aerial::formatFixed6Reference(v, reference);
+        ASSERT_EQ(formatted(v), cLibrary(v)) << v;
+        ASSERT_EQ(formatted(v), std::string(reference, length)) << v;
     }
 }
 

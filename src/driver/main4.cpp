@@ -1,20 +1,6 @@
-// The run: seven stages in a fixed order, all data passing through the workspace.
+// The library's only export.
 #include "aerial/main4.h"
 
-#include "input/load_input.h"
-#include "optics/optics.h"
-#include "output/result_tables.h"
-#include "state/simulation_state.h"
+#include "driver/run_simulation.h"
 
-extern "C" void main4(void) {
-    using namespace aerial;
-    // Without readable input there is nothing to simulate; earlier tables stay as they are.
-    if (!loadInput()) return;
-    workspace.pi = kPi;
-    computeMaskSpectrum();
-    // The spectrum tables must be written before imaging reuses the field planes.
-    writeResultTables(kSpectrumAmplitude);
-    writeResultTables(kSpectrumPhase);
-    imagePartiallyCoherent();
-    writeResultTables(kImageIntensity);
-}
+extern "C" void main4(void) { aerial::runSimulation(); }

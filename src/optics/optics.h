@@ -26,6 +26,12 @@ void lineTransform(double* re, double* im, int n, AxisPass pass);
 // fieldRe/fieldIm from the pupil plane to the image plane: every Y line, then every X line.
 void pupilTransform2D();
 
+// How imagePartiallyCoherent evaluates the transforms. Both give the same bits; the direct
+// evaluation, every sum term by term as the formulas state it, is the reference the fast
+// one is tested and benchmarked against.
+enum class Evaluation { kFast, kDirect };
+extern Evaluation imagingEvaluation;
+
 // II = mean over 13 source points of the coherent image intensity (Abbe's method).
 void imagePartiallyCoherent();
 

@@ -2,11 +2,84 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace aerial {
 
+namespace {
+
+std::size_t formatWithToChars(double value, char (&out)[kNumberTextCapacity]) {
+    std::to_chars_result result =
+        std::to_chars(out, out + kNumberTextCapacity, value, std::chars_format::fixed, 6);
+    return static_cast<std::size_t>(result.ptr - out);
+}
+
+#if defined(__SIZEOF_INT128__)
+// The common case, the magnitudes of every table cell and label below 1.8e13, by exact
+// integer arithmetic: a double is m * 2^e, so value * 10^6 = (m * 10^6) * 2^e is rounded
+// to an integer q, to nearest with ties to even, from its exact binary expansion; q then
+// prints as q / 10^6, a point and q % 10^6 in six digits. Returns 0 when the value is
+// outside that range.
+std::size_t formatExactly(double value, char (&out)[kNumberTextCapacity]) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const bool negative = (bits >> 63) != 0;
+    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+    if (biased == 0x7FF) return 0; // infinities and NaNs
+    const std::uint64_t m = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
+    const int e = (biased == 0 ? 1 : biased) - 1075;
+
+    std::uint64_t q;
+    if (m == 0) {
+        q = 0;
+    } else if (e >= 0) {
+        if (e > 10) return 0; // m * 2^e could exceed 2^63
+        std::uint64_t whole = m << e;
+        if (whole > UINT64_MAX / 1000000) return 0;
+        q = whole * 1000000;
+    } else {
+        const unsigned shift = static_cast<unsigned>(-e);
+        const unsigned __int128 scaled = static_cast<unsigned __int128>(m) * 1000000u;
+        if (shift >= 128) {
+            q = 0; // scaled < 2^73, so the value is far below half a unit of the sixth decimal
+        } else {
+            const unsigned __int128 quotient = scaled >> shift;
+            if ((quotient >> 64) != 0) return 0;
+            q = static_cast<std::uint64_t>(quotient);
+            const unsigned __int128 remainder = scaled - (quotient << shift);
+            const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+            if (remainder > half || (remainder == half && (q & 1) != 0)) ++q;
+        }
+    }
+
+    std::uint64_t whole = q / 1000000;
+    std::uint32_t decimals = static_cast<std::uint32_t>(q % 1000000);
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    std::size_t length = 0;
+    if (negative) out[length++] = '-'; // %f keeps the sign of values that print as zero
+    while (count > 0) out[length++] = digits[--count];
+    out[length++] = '.';
+    for (int i = 5; i >= 0; --i) {
+        out[length + static_cast<std::size_t>(i)] = static_cast<char>('0' + decimals % 10);
+        decimals /= 10;
+    }
+    return length + 6;
+}
+#endif
+
+} // namespace
+
 std::size_t formatFixed6(double value, char (&out)[kNumberTextCapacity]) {
+#if defined(__SIZEOF_INT128__)
+    if (std::size_t length = formatExactly(value, out)) return length;
+#endif
     if (std::isnan(value)) {
         // to_chars would print "nan" for either sign; the C library keeps the sign bit.
         const char* text = std::signbit(value) ? "-nan" : "nan";
@@ -14,9 +87,12 @@ std::size_t formatFixed6(double value, char (&out)[kNumberTextCapacity]) {
         std::memcpy(out, text, length);
         return length;
     }
-    std::to_chars_result result =
-        std::to_chars(out, out + kNumberTextCapacity, value, std::chars_format::fixed, 6);
-    return static_cast<std::size_t>(result.ptr - out);
+    return formatWithToChars(value, out);
+}
+
+std::size_t formatFixed6Reference(double value, char (&out)[kNumberTextCapacity]) {
+    if (std::isnan(value)) return formatFixed6(value, out);
+    return formatWithToChars(value, out);
 }
 
 } // namespace aerial

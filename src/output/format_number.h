@@ -10,8 +10,13 @@ namespace aerial {
 // Big enough for the integer digits of the largest double (309) and any sign/decimals.
 constexpr std::size_t kNumberTextCapacity = 512;
 
-// Writes the text of value into out (no terminating zero) and returns its length.
+// Writes the text of value into out (no terminating zero) and returns its length, which
+// is never more than kNumberTextCapacity - 1.
 // Infinities print as "inf"/"-inf", NaNs as "nan"/"-nan", as glibc's "%f" does.
 std::size_t formatFixed6(double value, char (&out)[kNumberTextCapacity]);
+
+// The same text by the standard library's general conversion alone; the tests check the
+// fast exact path of formatFixed6 against it and against the C library.
+std::size_t formatFixed6Reference(double value, char (&out)[kNumberTextCapacity]);
 
 } // namespace aerial

@@ -1,0 +1,102 @@
+// Cost of each stage and of whole runs, fast and direct evaluation side by side.
+// Run: make bench (figures in bench/README.md).
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "bench_inputs.h"
+#include "driver/run_simulation.h"
+#include "input/load_input.h"
+#include "optics/optics.h"
+#include "output/result_tables.h"
+#include "state/simulation_state.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Each input gets its own folder, so that a run reads exactly that IN_FM.txt.
+std::string prepareFolder(const std::string& name, const std::string& input) {
+    fs::path dir = fs::temp_directory_path() / ("aerial-bench-" + name);
+    fs::create_directories(dir);
+    std::ofstream(dir / "IN_FM.txt", std::ios::binary) << input;
+    return dir.string();
+}
+
+std::string folderFor(int which) {
+    static const std::string example = prepareFolder("example", aerial_bench::exampleInput());
+    static const std::string worst =
+        prepareFolder("worst", aerial_bench::thousandRectangleInput());
+    return which == 0 ? example : worst;
+}
+
+void enter(benchmark::State& state) {
+    std::string dir = folderFor(static_cast<int>(state.range(0)));
+    if (chdir(dir.c_str()) != 0) state.SkipWithError("cannot enter the input folder");
+    state.SetLabel(state.range(0) == 0 ? "two-rectangle example" : "1000 rectangles, wide pupil");
+}
+
+void loadAndSpectrum() {
+    aerial::loadInput();
+    aerial::workspace.pi = aerial::kPi;
+    aerial::computeMaskSpectrum();
+}
+
+void BM_ReadInput(benchmark::State& state) {
+    enter(state);
+    for (auto _ : state) benchmark::DoNotOptimize(aerial::loadInput());
+}
+
+void BM_MaskSpectrum(benchmark::State& state) {
+    enter(state);
+    aerial::loadInput();
+    aerial::workspace.pi = aerial::kPi;
+    for (auto _ : state) aerial::computeMaskSpectrum();
+}
+
+void BM_Tables(benchmark::State& state) {
+    enter(state);
+    loadAndSpectrum();
+    for (auto _ : state) {
+        aerial::writeResultTables(aerial::kSpectrumAmplitude);
+        aerial::writeResultTables(aerial::kSpectrumPhase);
+        aerial::writeResultTables(aerial::kImageIntensity);
+    }
+}
+
+template <aerial::Evaluation evaluation>
+void BM_Imaging(benchmark::State& state) {
+    enter(state);
+    aerial::imagingEvaluation = evaluation;
+    for (auto _ : state) {
+        state.PauseTiming();
+        loadAndSpectrum();
+        state.ResumeTiming();
+        aerial::imagePartiallyCoherent();
+    }
+}
+
+template <aerial::Evaluation evaluation>
+void BM_WholeRun(benchmark::State& state) {
+    enter(state);
+    aerial::imagingEvaluation = evaluation;
+    for (auto _ : state) aerial::runSimulation();
+}
+
+constexpr auto kMs = benchmark::kMillisecond;
+
+BENCHMARK(BM_ReadInput)->Arg(0)->Arg(1)->Unit(kMs);
+BENCHMARK(BM_MaskSpectrum)->Arg(0)->Arg(1)->Unit(kMs);
+BENCHMARK(BM_Tables)->Arg(0)->Arg(1)->Unit(kMs);
+BENCHMARK(BM_Imaging<aerial::Evaluation::kFast>)->Name("BM_Imaging/fast")->Arg(0)->Arg(1)->Unit(kMs);
+BENCHMARK(BM_Imaging<aerial::Evaluation::kDirect>)->Name("BM_Imaging/direct")->Arg(0)->Arg(1)->Unit(kMs)->Iterations(2);
+BENCHMARK(BM_WholeRun<aerial::Evaluation::kFast>)->Name("BM_WholeRun/fast")->Arg(0)->Arg(1)->Unit(kMs);
+BENCHMARK(BM_WholeRun<aerial::Evaluation::kDirect>)->Name("BM_WholeRun/direct")->Arg(0)->Arg(1)->Unit(kMs)->Iterations(2);
+
+} // namespace
+
+BENCHMARK_MAIN();

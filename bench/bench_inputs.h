@@ -1,0 +1,15 @@
+// Inputs of the benchmarks, as IN_FM.txt text.
+#pragma once
+
+#include <string>
+
+namespace aerial_bench {
+
+// The bundled two-rectangle example.
+std::string exampleInput();
+
+// The worst case: 1000 rectangles with arbitrary edges and complex transmissions, and a
+// pupil that covers nearly the whole 128 x 128 grid, with defocus and every aberration term.
+std::string thousandRectangleInput();
+
+} // namespace aerial_bench

@@ -1,0 +1,137 @@
+// The fast imaging evaluation against the direct one: the same bits in every plane and
+// the same bytes in every table, on the bundled example and on randomised masks and optics.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "driver/run_simulation.h"
+#include "optics/optics.h"
+#include "state/simulation_state.h"
+#include "test_support.h"
+
+using namespace aerial_test;
+
+namespace {
+
+struct Outcome {
+    std::string amplitude, phase, image;
+    static double II[aerial::kMaxGrid][aerial::kMaxGrid];
+};
+double Outcome::II[aerial::kMaxGrid][aerial::kMaxGrid];
+
+Outcome runWith(aerial::Evaluation evaluation, const std::string& input) {
+    aerial::imagingEvaluation = evaluation;
+    writeFile("IN_FM.txt", input);
+    aerial::runSimulation();
+    aerial::imagingEvaluation = aerial::Evaluation::kFast;
+    return {readFile("OUT_MR.xls"), readFile("OUT_MI.xls"), readFile("OUT_M.xls")};
+}
+
+// Runs both evaluations and demands identical bits in II and identical table bytes.
+void expectSameResults(const std::string& input) {
+    ScratchFolder folder;
+    Outcome direct = runWith(aerial::Evaluation::kDirect, input);
+    static double directII[aerial::kMaxGrid][aerial::kMaxGrid];
+    std::memcpy(directII, aerial::workspace.II, sizeof directII);
+    Outcome fast = runWith(aerial::Evaluation::kFast, input);
+    EXPECT_EQ(std::memcmp(directII, aerial::workspace.II, sizeof directII), 0);
+    EXPECT_TRUE(direct.amplitude == fast.amplitude);
+    EXPECT_TRUE(direct.phase == fast.phase);
+    ASSERT_EQ(direct.image.size(), fast.image.size());
+    EXPECT_TRUE(direct.image == fast.image);
+}
+
+struct Lcg {
+    std::uint64_t state;
+    double uniform(double lo, double hi) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return lo + (hi - lo) * (static_cast<double>(state >> 11) / 9007199254740992.0);
+    }
+};
+
+struct RandomCase {
+    const char* name;
+    int n;
+    double na, sigma, pitch; // pupil radius na * pitch * n / 0.193 samples
+    bool aberrated;
+    bool shifted;
+    int rectangles;
+    std::uint64_t seed;
+};
+
+InputSpec randomInput(const RandomCase& c) {
+    Lcg random{c.seed};
+    InputSpec spec;
+    spec.gridSize = std::to_string(c.n);
+    spec.samplePitch = c.pitch;
+    spec.wavelength = 0.193;
+    spec.numericalAperture = c.na;
+    spec.sigma = c.sigma;
+    if (c.shifted) {
+        spec.shiftX = random.uniform(-0.3, 0.3);
+        spec.shiftY = random.uniform(-0.3, 0.3);
+    }
+    if (c.aberrated) {
+        spec.defocus = random.uniform(-0.3, 0.3);
+        for (int j = 1; j <= 6; ++j) {
+            spec.aberrX[j] = random.uniform(-0.03, 0.03);
+            spec.aberrY[j] = random.uniform(-0.03, 0.03);
+        }
+    }
+    const double h = c.n / 2;
+    for (int r = 0; r < c.rectangles; ++r) {
+        double x0 = random.uniform(-h, h), x1 = random.uniform(-h, h);
+        double y0 = random.uniform(-h, h), y1 = random.uniform(-h, h);
+        spec.rects.push_back({random.uniform(-1, 1), random.uniform(-1, 1), std::min(x0, x1),
+                              std::max(x0, x1), std::min(y0, y1), std::max(y0, y1)});
+    }
+    return spec;
+}
+
+class FastEvaluation : public testing::TestWithParam<RandomCase> {};
+
+TEST_P(FastEvaluation, GivesTheDirectBits) { expectSameResults(randomInput(GetParam()).text()); }
+
+INSTANTIATE_TEST_SUITE_P(
+    RandomMasks, FastEvaluation,
+    testing::Values(
+        RandomCase{"small_pupil_even", 32, 0.75, 0.5, 0.01, true, false, 5, 1},
+        RandomCase{"small_pupil_odd", 33, 0.75, 0.5, 0.01, true, true, 7, 2},
+        RandomCase{"wide_pupil_even", 40, 0.9, 0.6, 0.08, true, true, 20, 3},
+        RandomCase{"wide_pupil_odd", 31, 0.9, 0.3, 0.1, true, false, 12, 4},
+        RandomCase{"coherent", 24, 0.6, 0.0, 0.05, true, true, 4, 5},
+        RandomCase{"unaberrated", 16, 0.8, 0.9, 0.04, false, false, 3, 6},
+        RandomCase{"pupil_below_one_sample", 12, 0.1, 0.5, 0.01, true, false, 2, 7},
+        RandomCase{"tiny_odd_grid", 5, 0.9, 0.5, 0.3, true, true, 2, 8},
+        RandomCase{"single_sample", 1, 0.9, 0.5, 0.3, true, true, 2, 9},
+        RandomCase{"source_beyond_grid", 20, 0.9, 1.0, 0.5, true, true, 6, 10},
+        RandomCase{"full_grid_pupil", 128, 0.9, 0.7, 0.1, true, true, 40, 11}),
+    [](const testing::TestParamInfo<RandomCase>& info) { return info.param.name; });
+
+TEST(FastEvaluationCases, BundledExample) {
+    InputSpec spec = twoRectangleExample();
+    expectSameResults(spec.text());
+}
+
+TEST(FastEvaluationCases, NonFiniteInputsGiveTheDirectNaNs) {
+    InputSpec zeroWavelength = twoRectangleExample();
+    zeroWavelength.gridSize = "8";
+    zeroWavelength.wavelength = 0;
+    expectSameResults(zeroWavelength.text());
+
+    InputSpec nanMask = twoRectangleExample();
+    nanMask.gridSize = "8";
+    nanMask.rects[0].transRe = NAN;
+    expectSameResults(nanMask.text());
+
+    InputSpec hugeMask = twoRectangleExample(); // finite spectrum whose image overflows
+    hugeMask.gridSize = "8";
+    hugeMask.rects[0].transRe = 1e300;
+    expectSameResults(hugeMask.text());
+}
+
+} // namespace
