@@ -8,7 +8,7 @@ deps:
 	scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DAERIAL_BUILD_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
 # Runs the bundled two-rectangle example; its three tables land beside its IN_FM.txt.
@@ -22,7 +22,5 @@ clean:
 	rm -rf $(BUILD)
 
 # Stage and whole-run benchmarks, fast and direct evaluation side by side (bench/README.md).
-bench: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DAERIAL_BUILD_BENCH=ON
-	cmake --build $(BUILD) -j $(JOBS) --target aerial_bench
+bench: build
 	$(BUILD)/bin/aerial_bench
