@@ -59,4 +59,26 @@ std::string thousandRectangleInput() {
     return out;
 }
 
+std::string contactArrayInput() {
+    std::string out = "1000 contact holes on a layout grid\n\n";
+    out += "grid\tsamples\t128\n";
+    line(out, "pitch", 0.01);
+    line(out, "wavelength", 0.193);
+    line(out, "NA", 0.75);
+    line(out, "sigma", 0.5);
+    line(out, "shift x", 0.0);
+    line(out, "shift y", 0.0);
+    line(out, "defocus", 0.05);
+    for (int j = 1; j <= 12; ++j) line(out, "aberration", 0.0);
+    out += "rectangles\t\t1000\n\n\n";
+    // A 32 x 32 array of 2 x 2 sample holes at a pitch of 4 samples, cut at 1000 holes.
+    for (int r = 0; r < 1000; ++r) {
+        const int x0 = -64 + 4 * (r % 32) + 1, y0 = -64 + 4 * (r / 32) + 1;
+        char text[128];
+        std::snprintf(text, sizeof text, "c%d\t1\t0\t%d\t%d\t%d\t%d\n", r, x0, x0 + 2, y0, y0 + 2);
+        out += text;
+    }
+    return out;
+}
+
 } // namespace aerial_bench

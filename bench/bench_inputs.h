@@ -12,4 +12,8 @@ std::string exampleInput();
 // pupil that covers nearly the whole 128 x 128 grid, with defocus and every aberration term.
 std::string thousandRectangleInput();
 
+// A realistic many-rectangle mask: 1000 contact holes on a layout grid, whose edge pairs
+// repeat from hole to hole.
+std::string contactArrayInput();
+
 } // namespace aerial_bench

@@ -13,11 +13,28 @@
 // a line without data transforms to +0.0 throughout.
 #include <algorithm>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <cpuid.h>
+#endif
+
 #include "optics/phase_table.h"
 
 namespace aerial {
 
 namespace {
+
+// The line loops are compiled twice: for the baseline instruction set and for AVX2, used
+// when the processor and the operating system support it. Every lane performs the same
+// IEEE operations in the same order (no contraction into fused multiply-adds), so both
+// give the same bits. The choice is made at the first run, not when the library is
+// loaded: the library runs no code at load time.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define AERIAL_HAS_AVX2_PATH 1
+#define AERIAL_INLINE_BODY inline __attribute__((always_inline))
+#else
+#define AERIAL_HAS_AVX2_PATH 0
+#define AERIAL_INLINE_BODY inline
+#endif
 
 // The field after the X pass, [x][y] like the field; scratch for one call.
 FieldPlane Hr;
@@ -43,7 +60,7 @@ SampleRange nonZeroSamples(const double* re, const double* im, int n) {
 }
 
 // One line along Y, in place: line[y] for y = 0..n-1.
-void transformY(double* re, double* im, int n, SampleRange samples, const PhaseTable& t) {
+AERIAL_INLINE_BODY void transformYBody(double* re, double* im, int n, SampleRange samples, const PhaseTable& t) {
     double accRe[kMaxGrid];
     double accIm[kMaxGrid];
     double prevRe[kMaxGrid];
@@ -82,7 +99,7 @@ void transformY(double* re, double* im, int n, SampleRange samples, const PhaseT
 
 // Every line along X at once: output row p of H gathers, for each y, the sum over the
 // field rows k of the factors of output p. rows: the field rows that may be non-zero.
-void transformX(SampleRange rows, int n, const PhaseTable& t) {
+AERIAL_INLINE_BODY void transformXBody(SampleRange rows, int n, const PhaseTable& t) {
     SimulationState& s = workspace;
     double prevRe[kMaxGrid];
     double prevIm[kMaxGrid];
@@ -122,12 +139,64 @@ void transformX(SampleRange rows, int n, const PhaseTable& t) {
     }
 }
 
+void transformYBaseline(double* re, double* im, int n, SampleRange samples, const PhaseTable& t) {
+    transformYBody(re, im, n, samples, t);
+}
+
+void transformXBaseline(SampleRange rows, int n, const PhaseTable& t) {
+    transformXBody(rows, n, t);
+}
+
+#if AERIAL_HAS_AVX2_PATH
+__attribute__((target("avx2"))) void transformYAvx2(double* re, double* im, int n,
+                                                    SampleRange samples, const PhaseTable& t) {
+    transformYBody(re, im, n, samples, t);
+}
+
+__attribute__((target("avx2"))) void transformXAvx2(SampleRange rows, int n,
+                                                    const PhaseTable& t) {
+    transformXBody(rows, n, t);
+}
+
+// The XCR0 register: which vector registers the operating system saves on a switch.
+unsigned xgetbvLow() {
+    unsigned low = 0, high = 0;
+    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    return low;
+}
+
+bool processorHasAvx2() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+    const bool osSavesYmm = (c & bit_OSXSAVE) && (c & bit_AVX) && ((xgetbvLow() & 0x6) == 0x6);
+    if (!osSavesYmm || __get_cpuid_max(0, nullptr) < 7) return false;
+    __cpuid_count(7, 0, a, b, c, d);
+    return (b & bit_AVX2) != 0;
+}
+#endif
+
+struct LineKernels {
+    void (*alongY)(double*, double*, int, SampleRange, const PhaseTable&);
+    void (*alongX)(SampleRange, int, const PhaseTable&);
+};
+
+LineKernels chooseKernels() {
+#if AERIAL_HAS_AVX2_PATH
+    static const bool avx2 = processorHasAvx2();
+    if (avx2 && wideVectorsAllowed) return {transformYAvx2, transformXAvx2};
+#endif
+    return {transformYBaseline, transformXBaseline};
+}
+
 } // namespace
+
+bool wideVectorsAllowed = true;
 
 void pupilTransform2DFast(const PhaseTable& alongY, const PhaseTable& alongX) {
     SimulationState& s = workspace;
     const int n = s.gridSize;
     if (n <= 0) return;
+    const LineKernels kernels = chooseKernels();
     // Rows of the field with data before the Y pass are the only rows with data after it.
     SampleRange rows{n, -1};
     for (int x = 0; x < n; ++x) {
@@ -136,9 +205,9 @@ void pupilTransform2DFast(const PhaseTable& alongY, const PhaseTable& alongX) {
             rows.first = std::min(rows.first, x);
             rows.last = std::max(rows.last, x);
         }
-        transformY(s.fieldRe[x], s.fieldIm[x], n, line, alongY);
+        kernels.alongY(s.fieldRe[x], s.fieldIm[x], n, line, alongY);
     }
-    transformX(rows, n, alongX);
+    kernels.alongX(rows, n, alongX);
     for (int x = 0; x < n; ++x) {
         for (int y = 0; y < n; ++y) {
             s.fieldRe[x][y] = Hr[x][y];

@@ -1,4 +1,6 @@
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "optics/optics.h"
 #include "state/simulation_state.h"
@@ -29,6 +31,59 @@ void buildAxisFactor(double* factorRe, double* factorIm, int n, int c, double sh
     }
 }
 
+// Axis factors already built in this run, by edge pair. Masks drawn on a layout grid repeat
+// edge pairs (every line of a line array shares its Y edges), and a repeated pair gets
+// back exactly the values buildAxisFactor gave it the first time.
+struct FactorCache {
+    static constexpr int kEntries = 64;
+    struct Entry {
+        bool used;
+        double start, end;
+        double re[kMaxGrid];
+        double im[kMaxGrid];
+    } entries[kEntries];
+
+    void clear() {
+        for (Entry& e : entries) e.used = false;
+    }
+};
+
+FactorCache cacheX;
+FactorCache cacheY;
+
+// Same bits, not just equal values: -0.0 and +0.0 edges give factors of different signs.
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+int slotOf(double start, double end) {
+    std::uint64_t a, b;
+    std::memcpy(&a, &start, sizeof a);
+    std::memcpy(&b, &end, sizeof b);
+    std::uint64_t h = (a * 0x9E3779B97F4A7C15ull) ^ (b + 0x632BE59BD9B4E019ull + (a << 6));
+    h ^= h >> 29;
+    return static_cast<int>(h % FactorCache::kEntries);
+}
+
+// The factor of one axis for the edge pair, from the cache when the pair was seen before.
+void axisFactor(FactorCache& cache, const double*& factorRe, const double*& factorIm,
+                double* scratchRe, double* scratchIm, int n, int c, double shift, double start,
+                double end) {
+    if (n > kMaxGrid) {
+        buildAxisFactor(scratchRe, scratchIm, n, c, shift, start, end);
+        factorRe = scratchRe;
+        factorIm = scratchIm;
+        return;
+    }
+    FactorCache::Entry& e = cache.entries[slotOf(start, end)];
+    if (!e.used || !sameBits(e.start, start) || !sameBits(e.end, end)) {
+        buildAxisFactor(e.re, e.im, n, c, shift, start, end);
+        e.used = true;
+        e.start = start;
+        e.end = end;
+    }
+    factorRe = e.re;
+    factorIm = e.im;
+}
+
 } // namespace
 
 void computeMaskSpectrum() {
@@ -47,16 +102,29 @@ void computeMaskSpectrum() {
         }
     }
 
-    double Fxr[kMaxLine];
-    double Fxi[kMaxLine];
-    double Fyr[kMaxLine];
-    double Fyi[kMaxLine];
+    double scratchXr[kMaxLine];
+    double scratchXi[kMaxLine];
+    double scratchYr[kMaxLine];
+    double scratchYi[kMaxLine];
+    // The cache lives for one run: the shifts, the grid and pi may differ in the next.
+    cacheX.clear();
+    cacheY.clear();
+    const bool reuse = imagingEvaluation == Evaluation::kFast;
     for (int r = 0; r < s.rectCount; ++r) {
         const MaskRectangle& rect = s.rects[r];
         const double tr = rect.transRe;
         const double ti = rect.transIm;
-        buildAxisFactor(Fxr, Fxi, n, c, sx, rect.xStart, rect.xEnd);
-        buildAxisFactor(Fyr, Fyi, n, c, sy, rect.yStart, rect.yEnd);
+        const double* Fxr = scratchXr;
+        const double* Fxi = scratchXi;
+        const double* Fyr = scratchYr;
+        const double* Fyi = scratchYi;
+        if (reuse) {
+            axisFactor(cacheX, Fxr, Fxi, scratchXr, scratchXi, n, c, sx, rect.xStart, rect.xEnd);
+            axisFactor(cacheY, Fyr, Fyi, scratchYr, scratchYi, n, c, sy, rect.yStart, rect.yEnd);
+        } else {
+            buildAxisFactor(scratchXr, scratchXi, n, c, sx, rect.xStart, rect.xEnd);
+            buildAxisFactor(scratchYr, scratchYi, n, c, sy, rect.yStart, rect.yEnd);
+        }
         for (int x = 0; x < n; ++x) {
             for (int y = 0; y < n; ++y) {
                 const double pr = Fxr[x] * Fyr[y] - Fxi[x] * Fyi[y];

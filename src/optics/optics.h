@@ -26,8 +26,8 @@ void lineTransform(double* re, double* im, int n, AxisPass pass);
 // fieldRe/fieldIm from the pupil plane to the image plane: every Y line, then every X line.
 void pupilTransform2D();
 
-// How imagePartiallyCoherent evaluates the transforms. Both give the same bits; the direct
-// evaluation, every sum term by term as the formulas state it, is the reference the fast
+// How the spectrum and the image are evaluated. Both ways give the same bits; the direct
+// evaluation, every term computed where the formulas state it, is the reference the fast
 // one is tested and benchmarked against.
 enum class Evaluation { kFast, kDirect };
 extern Evaluation imagingEvaluation;
