@@ -93,4 +93,3 @@ step "compare"
 pairs=()
 for name in "${cases[@]}"; do pairs+=("$work/linux-$name" "$work/windows-$name"); done
 python3 scripts/compare_tables.py "${pairs[@]}"
-step "done"

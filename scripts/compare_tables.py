@@ -8,7 +8,7 @@ which cells are empty. Numbers may differ by at most T (default 1e-6, one unit o
 printed decimal), because two C runtimes' sine, cosine and arctangent need not agree in the
 last bits. Differences are taken on the decimal text, so a rounding flip in the sixth
 decimal counts as exactly 1e-6. Prints the largest difference per table and overall; exit
-status 1 when a layout differs or a difference exceeds T.
+status 1 when a layout differs or a difference exceeds T; the last line counts the tables.
 """
 import argparse
 import decimal
@@ -98,7 +98,7 @@ def main():
         parser.error("folders come in pairs")
 
     overall = decimal.Decimal(0)
-    failed = False
+    passed = failed = 0
     pairs = zip(args.folders[0::2], args.folders[1::2])
     for folder_a, folder_b in pairs:
         for table in TABLES:
@@ -108,14 +108,18 @@ def main():
                 d, line, column, cells = compare_table(path_a, path_b)
             except (LayoutError, OSError) as error:
                 print(f"FAIL layout: {error}")
-                failed = True
+                failed += 1
                 continue
             verdict = "ok" if d <= args.tolerance else "FAIL"
-            failed |= d > args.tolerance
+            if d <= args.tolerance:
+                passed += 1
+            else:
+                failed += 1
             where = f" (line {line}, cell {column})" if d else ""
             print(f"{verdict}: {path_b}: {cells} cells, largest difference {float(d):.1e}{where}")
             overall = max(overall, d)
     print(f"largest difference over all tables: {float(overall):.1e} (tolerance {float(args.tolerance):.1e})")
+    print(f"tables: {passed} passed, {failed} failed")
     return 1 if failed else 0
 
 
