@@ -61,8 +61,8 @@ trap cleanup EXIT
 mkdir -p "$work/cases/two-rectangles" "$work/cases/contact-holes" "$work/cases/crlf-ctrl-z"
 cp examples/two-rectangles/IN_FM.txt "$work/cases/two-rectangles/"
 cp examples/python/contact-holes/IN_FM.txt "$work/cases/contact-holes/"
-sed -e '1s/^aerial example/aerial example\x1a/' -e 's/$/\r/' examples/python/contact-holes/IN_FM.txt \
-    >"$work/cases/crlf-ctrl-z/IN_FM.txt"
+sed -e '1s/^/title \x1a /' -e 's/$/\r/' examples/python/contact-holes/IN_FM.txt >"$work/cases/crlf-ctrl-z/IN_FM.txt"
+head -c 8 "$work/cases/crlf-ctrl-z/IN_FM.txt" | od -c | grep -q '032' || { echo "FAIL: no 0x1A in the case"; exit 1; }
 cases=(two-rectangles contact-holes crlf-ctrl-z)
 for name in "${cases[@]}"; do
     for side in linux windows; do
