@@ -4,6 +4,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev libbenchmark-dev libcli11-dev libpng-dev locales "$@")
+# The host examples and their tests: a C host built with pkg-config, a Python host.
+packages+=(pkg-config python3)
 
 missing=()
 for p in "${packages[@]}"; do

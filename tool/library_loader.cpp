@@ -10,14 +10,25 @@ namespace aerial_tool {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kLibraryFile = "libaerial.so";
+// The build names the library by its soname and says where the installed library lies
+// relative to the installed tool (lib, lib64 or lib/<multiarch>, by the install's rules).
+#ifndef AERIAL_LIBRARY_FILE
+#define AERIAL_LIBRARY_FILE "libaerial.so"
+#endif
+#ifndef AERIAL_LIBDIR_FROM_BINDIR
+#define AERIAL_LIBDIR_FROM_BINDIR "../lib"
+#endif
+
+constexpr const char* kLibraryFile = AERIAL_LIBRARY_FILE;
 
 std::string defaultLibraryPath() {
     std::error_code ec;
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
     if (ec) return kLibraryFile;
     fs::path dir = self.parent_path();
-    for (const fs::path& candidate : {dir / kLibraryFile, dir / ".." / "lib" / kLibraryFile}) {
+    // Beside the tool in the build tree; in the library folder of an installed tree.
+    for (const fs::path& candidate :
+         {dir / kLibraryFile, dir / AERIAL_LIBDIR_FROM_BINDIR / kLibraryFile}) {
         if (fs::exists(candidate, ec)) return candidate.lexically_normal().string();
     }
     return (dir / kLibraryFile).string();

@@ -14,8 +14,8 @@ struct LoadedLibrary {
     std::string path;
 };
 
-// The library built or installed beside this executable: the same folder first, then
-// ../lib (an installed layout).
+// The library built or installed with this executable: the same folder first, then the
+// installed library folder as seen from the installed tool's folder (../lib by default).
 std::string defaultLibraryPath();
 
 // Loads the library and looks up main4. On failure returns false and sets error to a

@@ -1,0 +1,74 @@
+#!/bin/bash
+# The installed tree as hosts use it. cmake --install puts it in a staging folder, which is
+# then moved, so nothing may depend on the prefix it was installed to. From the moved tree
+# the installed tool, a C++ host found with find_package and a C host built with pkg-config
+# each run main4 on a bundled example; all three must leave the same tables.
+# Usage: install_test.sh CMAKE BUILD_DIR SOURCE_DIR
+set -u
+cmake=$1
+build=$2
+source=$3
+example=$source/examples/python/contact-holes
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+ok() { echo "ok: $*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+must() { # description, command...: a failed step stops the test with its output
+    local what=$1
+    shift
+    if "$@" >"$work/step.log" 2>&1; then
+        ok "$what"
+    else
+        cat "$work/step.log"
+        echo "FAIL: $what"
+        exit 1
+    fi
+}
+case_folder() { # name: a fresh copy of the example
+    mkdir "$work/$1" && cp "$example/IN_FM.txt" "$work/$1/" && echo "$work/$1"
+}
+
+must "cmake --install" "$cmake" --install "$build" --prefix "$work/staging"
+mv "$work/staging" "$work/prefix"
+prefix=$work/prefix
+
+pc=$(find "$prefix" -name aerial.pc)
+libdir=$(dirname "$(dirname "$pc")")
+for file in bin/aerial include/aerial/main4.h "${libdir#"$prefix"/}/libaerial.so.1.0.0" \
+    "${libdir#"$prefix"/}/cmake/aerial/aerialConfig.cmake"; do
+    [ -e "$prefix/$file" ] && ok "installed $file" || fail "$file not installed"
+done
+soname=$(readelf -d "$libdir/libaerial.so" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+[ "$soname" = libaerial.so.1 ] && ok "soname $soname" || fail "soname '$soname'"
+
+tool_case=$(case_folder tool)
+must "installed tool finds the installed library" "$prefix/bin/aerial" run "$tool_case"
+
+must "find_package(aerial) host configures" \
+    "$cmake" -S "$source/examples/cpp-host" -B "$work/cpp-build" -DCMAKE_PREFIX_PATH="$prefix"
+must "find_package(aerial) host builds" "$cmake" --build "$work/cpp-build"
+cpp_case=$(case_folder cpp)
+must "find_package(aerial) host runs" "$work/cpp-build/run_main4" "$cpp_case"
+
+export PKG_CONFIG_PATH=$libdir/pkgconfig
+version=$(pkg-config --modversion aerial)
+[ "$version" = 1.0.0 ] && ok "pkg-config version $version" || fail "pkg-config version '$version'"
+# shellcheck disable=SC2046 # the flags are meant to split into words
+must "pkg-config host builds" cc -Wall -Wextra -Werror -o "$work/c-host" \
+    "$source/examples/c-host/run_main4.c" $(pkg-config --cflags --libs aerial)
+c_case=$(case_folder c)
+must "pkg-config host runs" env LD_LIBRARY_PATH="$libdir" "$work/c-host" "$c_case"
+
+for table in OUT_MR.xls OUT_MI.xls OUT_M.xls; do
+    if [ ! -s "$tool_case/$table" ]; then
+        fail "$table not written by the installed tool"
+    elif cmp -s "$tool_case/$table" "$cpp_case/$table" && cmp -s "$tool_case/$table" "$c_case/$table"; then
+        ok "$table the same from all three hosts"
+    else
+        fail "$table differs between the hosts"
+    fi
+done
+
+[ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
