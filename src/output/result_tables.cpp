@@ -64,7 +64,7 @@ double cellValue(ResultTable table, int x, int y) {
 void writeBytes(std::FILE* file, const void* bytes, std::size_t length) {
 #if defined(__GLIBC__)
     fwrite_unlocked(bytes, 1, length, file);
-#elif defined(_WIN32)
+#elif defined(_MSC_VER)
     _fwrite_nolock(bytes, 1, length, file);
 #else
     std::fwrite(bytes, 1, length, file);
