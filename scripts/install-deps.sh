@@ -4,6 +4,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev libbenchmark-dev libcli11-dev libpng-dev locales "$@")
+# The aerial tool: pictures (cairo, drawn with DejaVu fonts) and JSON reports.
+packages+=(pkg-config libcairo2-dev fonts-dejavu-core nlohmann-json3-dev)
 
 missing=()
 for p in "${packages[@]}"; do
