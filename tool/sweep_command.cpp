@@ -3,7 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -34,6 +36,9 @@ std::string selfPath() {
 }
 
 std::string shellQuoted(const std::string& s) {
+    bool plain = !s.empty();
+    for (char ch : s) plain = plain && (std::isalnum(static_cast<unsigned char>(ch)) || std::strchr("/._-+=:,", ch));
+    if (plain) return s;
     std::string out = "'";
     for (char ch : s) out += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
     return out + "'";

@@ -39,8 +39,11 @@ bool parseRange(const std::string& text, std::vector<double>& values, std::strin
     values.clear();
     // Each value from the start and its index, not by repeated addition, so rounding
     // does not build up along the series; then through its short text, so 0.1 * 3 is 0.3.
-    for (int i = 0; i < static_cast<int>(count); ++i)
-        values.push_back(std::strtod(valueText(start + i * step).c_str(), nullptr));
+    for (int i = 0; i < static_cast<int>(count); ++i) {
+        double v = start + i * step;
+        if (std::fabs(v) < std::fabs(step) * 1e-9) v = 0; // 0.3 - 3 * 0.1 is focus, not -5e-17
+        values.push_back(std::strtod(valueText(v).c_str(), nullptr));
+    }
     return true;
 }
 
