@@ -76,6 +76,8 @@ void printText(const std::string& file, const InputReport& r) {
     }
     std::printf("\nrectangles (columns 1..6: trans re, trans im, x start, x end, y start, y end;\n"
                 "edges in samples from the grid centre, limited to [-N/2, +N/2])\n");
+    if (!r.rectangles.empty())
+        std::printf("line  row     trans re   trans im    x start      x end    y start      y end\n");
     for (const RectangleEntry& e : r.rectangles) {
         std::printf("%4d  r%-3d", e.line, e.index);
         for (int k = 0; k < 6; ++k) {

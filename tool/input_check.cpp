@@ -226,8 +226,8 @@ InputReport checkLoadedInput(int fileLines) {
         if (positive(v)) continue;
         opticsSound = false;
         std::string why = std::isnan(v) ? "is not a number" : v == 0 ? "is 0" : std::isinf(v) ? "is infinite" : "is negative";
-        check.warn(3 + k, std::string(optics[k]) + " " + why + " (" + show(v) +
-                              "): the tables would be NaN or meaningless");
+        check.warn(3 + k, std::string(optics[k]) + " " + why + (v < 0 ? " (" + show(v) + ")" : "") +
+                              ": the tables would be NaN or meaningless");
     }
 
     // Derived optics, with the reader's own formulas and order of operations.
