@@ -117,6 +117,7 @@ TEST(InputCheck, EachBrokenFileGivesItsWarning) {
         {"reversed x edges", reversed.text(), "x start 10 is at or beyond x end -10", 26},
         {"empty y extent", flatY.text(), "y start 5 is at or beyond y end 5", 25},
         {"fewer rows than the count", shortFile, "the count says 3 rectangles but the file has 2", 22},
+        {"more rows than the count", withCell(clean, 22, 2, "1"), "1 more rectangle row follows (from line 26)", 22},
         {"text edge", withCell(clean, 25, 3, "left"), "'left' is not a number", 25},
         {"blank line inserted", inserted, "the name of line 2 (grid size)", 3},
         {"line missing", missing, "the name of line 5 (numerical aperture)", 4},

@@ -1,5 +1,6 @@
 #include "input_check.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -272,6 +273,17 @@ InputReport checkLoadedInput(int fileLines) {
     if (count > rowsInFile)
         check.warn(22, "the count says " + std::to_string(count) + " rectangles but the file has " +
                            std::to_string(rowsInFile) + " rectangle rows (from line 25): the missing ones read as all 0");
+    // Rows past the count are never read: a count left behind after adding rows.
+    int ignored = 0;
+    for (int line = kFirstRectLine + std::max(count, 0); line < fileLines && line < aerial::kCellLines; ++line) {
+        bool filled = false;
+        for (int k = 1; k <= 6; ++k) filled = filled || aerial::inputCell(k, line)[0] != '\0';
+        if (filled) ++ignored;
+    }
+    if (ignored > 0)
+        check.warn(22, "the count says " + std::to_string(count) + " rectangles but " + std::to_string(ignored) +
+                           " more rectangle row" + (ignored == 1 ? " follows" : "s follow") + " (from line " +
+                           std::to_string(kFirstRectLine + std::max(count, 0)) + "): they are ignored");
     for (int r = 0; r < count; ++r) {
         const int line = kFirstRectLine + r;
         const aerial::MaskRectangle& m = s.rects[r];

@@ -4,7 +4,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
+#include "input/load_input.h"
 #include "metrics.h"
+#include "state/simulation_state.h"
 #include "plot_drawing.h"
 #include "result_table.h"
 
@@ -29,9 +33,26 @@ std::string lengthUnitOf(const std::string& directory) {
     return "L";
 }
 
+namespace {
+
+// The aperture of the input beside the tables, read with the library's reader, for the
+// pupil circle on the spectrum pictures; none when the folder has no readable input.
+std::optional<double> apertureOf(const fs::path& dir) {
+    std::error_code ec;
+    const fs::path previous = fs::current_path(ec);
+    if (ec || chdir(dir.c_str()) != 0) return std::nullopt;
+    const bool loaded = aerial::loadInput();
+    fs::current_path(previous, ec);
+    if (!loaded || !(aerial::workspace.numericalAperture > 0)) return std::nullopt;
+    return aerial::workspace.numericalAperture;
+}
+
+} // namespace
+
 int plotTables(const PlotOptions& options) {
     const fs::path dir = options.directory;
     const std::string unit = lengthUnitOf(options.directory);
+    const std::optional<double> aperture = apertureOf(dir);
     struct Picture {
         const char* table;
         const char* png;
@@ -57,6 +78,12 @@ int plotTables(const PlotOptions& options) {
         HeatmapText text{p.title,
                          p.spectrum ? "direction sine x" : "x (" + unit + ")",
                          p.spectrum ? "direction sine y" : "y (" + unit + ")", p.valueName};
+        if (p.spectrum && aperture) {
+            text.circleRadius = aperture;
+            char label[32];
+            std::snprintf(label, sizeof label, "pupil NA %g", *aperture);
+            text.circleLabel = label;
+        }
         const fs::path png = dir / p.png;
         if (!writeHeatmapPng(table, text, png.string())) {
             std::fprintf(stderr, "aerial: %s: cannot write\n", png.c_str());

@@ -210,6 +210,30 @@ bool writeHeatmapPng(const ResultTableData& table, const HeatmapText& labels, co
     }
     cairo_rectangle(cr, box.left, box.top, box.width, box.height);
     cairo_stroke(cr);
+    if (labels.circleRadius && *labels.circleRadius > 0) {
+        const double r = *labels.circleRadius;
+        cairo_save(cr);
+        cairo_rectangle(cr, box.left, box.top, box.width, box.height);
+        cairo_clip(cr);
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_set_line_width(cr, 1.2);
+        const double dash[] = {4, 3};
+        cairo_set_dash(cr, dash, 2, 0);
+        const double rx = std::fabs(box.px(r) - box.px(0)), ry = std::fabs(box.py(r) - box.py(0));
+        cairo_translate(cr, box.px(0), box.py(0));
+        cairo_scale(cr, rx, ry);
+        cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+        cairo_restore(cr);
+        cairo_save(cr);
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_set_line_width(cr, 1.2);
+        cairo_set_dash(cr, dash, 2, 0);
+        cairo_stroke(cr);
+        cairo_restore(cr);
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        text(cr, box.px(0) + rx * 0.75 + 4, box.py(0) - ry * 0.75 - 8, labels.circleLabel, 11, Align::kLeft);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+    }
     text(cr, box.left + box.width / 2, box.top + box.height + 40, labels.axisX, 13, Align::kCentre);
     text(cr, box.left - 66, box.top + box.height / 2, labels.axisY, 13, Align::kCentre, false, true);
     text(cr, L::kWidth / 2.0, 24, labels.title, 16, Align::kCentre, true);

@@ -35,6 +35,10 @@ struct HeatmapText {
     std::string axisX; // e.g. "x (um)"
     std::string axisY;
     std::string valueName; // beside the colour bar
+    // A circle about the origin in axis units, drawn with its label: the pupil on the
+    // spectrum pictures.
+    std::optional<double> circleRadius;
+    std::string circleLabel;
 };
 
 // X runs to the right and Y upwards, as in the plane's coordinates; the colour scale runs
