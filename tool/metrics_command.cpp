@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "metrics.h"
+#include "plot_command.h"
 #include "result_table.h"
 
 namespace aerial_tool {
@@ -26,6 +27,7 @@ json toJson(const MetricsOptions& options, const CutMetrics& m, double cutPositi
     out["axis"] = options.axis;
     out["cut_position"] = cutPosition;
     out["samples"] = n;
+    out["length_unit"] = lengthUnitOf(options.directory);
     out["peak"] = number(m.peak);
     out["peak_position"] = number(m.peakPosition);
     out["minimum"] = number(m.minimum);
@@ -57,8 +59,9 @@ json toJson(const MetricsOptions& options, const CutMetrics& m, double cutPositi
 void printText(const MetricsOptions& options, const CutMetrics& m, double cutPosition, int n) {
     const char* along = options.axis == "y" ? "Y" : "X";
     const char* across = options.axis == "y" ? "x" : "y";
-    std::printf("cut along %s at %s = %g, %d samples, from %s\n", along, across, cutPosition, n,
-                (std::filesystem::path(options.directory) / "OUT_M.xls").c_str());
+    std::printf("cut along %s at %s = %g, %d samples, from %s (lengths in %s)\n", along, across,
+                cutPosition, n, (std::filesystem::path(options.directory) / "OUT_M.xls").c_str(),
+                lengthUnitOf(options.directory).c_str());
     std::printf("peak       %.6f at %g\n", m.peak, m.peakPosition);
     std::printf("minimum    %.6f at %g\n", m.minimum, m.minimumPosition);
     std::printf("contrast   %.6f\n", m.contrast);

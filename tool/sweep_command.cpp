@@ -96,6 +96,26 @@ int runAll(const std::vector<std::vector<std::string>>& commands, int jobs) {
     return failures;
 }
 
+std::string cellText(const std::string& bytes, int line, int column) {
+    std::istringstream in(bytes);
+    std::string text;
+    for (int k = 0; k <= line && std::getline(in, text); ++k) {}
+    for (int k = 0; k < column; ++k) {
+        const size_t tab = text.find('\t');
+        if (tab == std::string::npos) return "";
+        text.erase(0, tab + 1);
+    }
+    return text.substr(0, text.find_first_of("\t\r"));
+}
+
+// What follows the leading number of a cell when white space sets it off.
+std::string unitAfterNumber(const std::string& cell) {
+    size_t p = cell.find_first_not_of(" \t");
+    if (p == std::string::npos) return "";
+    p = cell.find_first_of(" \t", p);
+    return p == std::string::npos ? "" : cell.substr(p);
+}
+
 } // namespace
 
 int runSweep(const SweepOptions& options) {
@@ -121,10 +141,12 @@ int runSweep(const SweepOptions& options) {
     std::vector<fs::path> folders;
     for (double v : values) folders.push_back(sweepDir / memberFolderName(v));
 
+    // A unit written after the number in the same cell ("0 um") stays.
+    const std::string unitSuffix = unitAfterNumber(cellText(bytes, kDefocusLine, kValueColumn));
     if (!options.noRun) {
         for (size_t k = 0; k < values.size(); ++k) {
             std::string member;
-            if (!replaceCell(bytes, kDefocusLine, kValueColumn, valueText(values[k]), member)) {
+            if (!replaceCell(bytes, kDefocusLine, kValueColumn, valueText(values[k]) + unitSuffix, member)) {
                 std::fprintf(stderr, "aerial: %s has no defocus cell (line 9, column 2)\n", input.c_str());
                 return 2;
             }
