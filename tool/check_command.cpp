@@ -138,8 +138,8 @@ int checkInputFile(const CheckOptions& options) {
     fs::path scratch;
     fs::path runIn = file.parent_path().empty() ? fs::path(".") : file.parent_path();
     if (file.filename() != "IN_FM.txt") {
-        char pattern[] = "/tmp/aerial-check-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) {
+        std::string pattern = (fs::temp_directory_path(ec) / "aerial-check-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
             std::fprintf(stderr, "aerial: cannot create a scratch folder\n");
             return 2;
         }
