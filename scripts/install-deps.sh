@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(cmake g++ make libgtest-dev libbenchmark-dev libcli11-dev libpng-dev locales "$@")
 # The host examples and their tests: a C host built with pkg-config, a Python host.
 packages+=(pkg-config python3)
+# The aerial tool: pictures (cairo, drawn with DejaVu fonts) and JSON reports.
+packages+=(libcairo2-dev fonts-dejavu-core nlohmann-json3-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,139 @@
+// The rules of `aerial check` on a table of broken inputs: each must give its warning,
+// and a clean file none.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "input/load_input.h"
+#include "input_check.h"
+#include "sweep_plan.h"
+#include "test_support.h"
+
+using namespace aerial_tool;
+using aerial_test::InputSpec;
+
+namespace {
+
+InputSpec smallClean() {
+    InputSpec spec;
+    spec.gridSize = "32";
+    spec.rects = {{1, 0, -4, 4, -10, 10}, {0.5, 0.1, 6, 10, -10, 10}};
+    return spec;
+}
+
+// Reads the text with the library's reader and checks it.
+InputReport check(const std::string& text) {
+    aerial_test::ScratchFolder folder;
+    aerial_test::writeFile("IN_FM.txt", text);
+    EXPECT_TRUE(aerial::loadInput());
+    return checkLoadedInput(countLines(text));
+}
+
+std::string withCell(const std::string& text, int line, int column, const std::string& cell) {
+    std::string out;
+    EXPECT_TRUE(replaceCell(text, line, column, cell, out));
+    return out;
+}
+
+std::string allWarnings(const InputReport& r) {
+    std::string all;
+    for (const Finding& f : r.warnings) all += "[" + std::to_string(f.line) + "] " + f.message + "\n";
+    return all;
+}
+
+struct BrokenCase {
+    const char* what;
+    std::string text;
+    const char* warning; // a part of the warning it must give
+    int line;            // the line the warning names
+};
+
+} // namespace
+
+TEST(InputCheck, CleanFilesGiveNoWarning) {
+    InputReport r = check(smallClean().text());
+    EXPECT_TRUE(r.warnings.empty()) << allWarnings(r);
+    EXPECT_TRUE(r.notes.empty());
+    EXPECT_EQ(r.parameters.size(), 21u);
+    EXPECT_EQ(r.parameters[0].cell, "32");
+    EXPECT_EQ(r.rectangles.size(), 2u);
+
+    // The bundled example clamps its phase bar to the grid: a note, not a warning.
+    InputReport example = check(aerial_test::twoRectangleExample().text());
+    EXPECT_TRUE(example.warnings.empty()) << allWarnings(example);
+    ASSERT_EQ(example.notes.size(), 2u);
+    EXPECT_NE(example.notes[0].message.find("-70 is limited to -64"), std::string::npos);
+    EXPECT_TRUE(example.rectangles[1].limited[4]);
+    EXPECT_EQ(example.rectangles[1].read[4], -70);
+}
+
+TEST(InputCheck, DerivedOpticsFollowTheRun) {
+    InputReport r = check(smallClean().text());
+    // R = NA * pitch * N / wavelength; shifts round j * NA * sigma / 2 * pitch * N / wavelength.
+    EXPECT_DOUBLE_EQ(r.pupilRadius, 0.75 * 0.01 * 32 / 0.193);
+    ASSERT_EQ(r.shifts.size(), 13u);
+    EXPECT_EQ(r.shifts[0].j, -2);
+    EXPECT_EQ(r.shifts[0].x, -1); // -0.62 rounds to -1
+    EXPECT_EQ(r.shifts[12].x, 1);
+    EXPECT_DOUBLE_EQ(r.resolution, 0.193 / 0.75);
+    EXPECT_DOUBLE_EQ(r.depthOfFocus, 0.193 / (0.75 * 0.75));
+}
+
+TEST(InputCheck, EachBrokenFileGivesItsWarning) {
+    const std::string clean = smallClean().text();
+    InputSpec tinyPupil = smallClean();
+    tinyPupil.samplePitch = 0.001;
+    InputSpec wideSource = smallClean();
+    wideSource.sigma = 30;
+    InputSpec reversed = smallClean();
+    reversed.rects[1].xStart = 10;
+    reversed.rects[1].xEnd = -10;
+    InputSpec flatY = smallClean();
+    flatY.rects[0].yStart = 5;
+    flatY.rects[0].yEnd = 5;
+    std::string shortFile = withCell(clean, 22, 2, "3");
+    std::string inserted = clean;
+    inserted.insert(inserted.find('\n', inserted.find('\n') + 1) + 1, "\n"); // a blank line after line 1
+    std::string missing = clean;
+    {
+        const size_t start = missing.find("\nwavelength") + 1; // drop the wavelength line
+        missing.erase(start, missing.find('\n', start) + 1 - start);
+    }
+
+    const BrokenCase cases[] = {
+        {"zero pitch", withCell(clean, 3, 2, "0"), "sample pitch is 0", 3},
+        {"negative wavelength", withCell(clean, 4, 2, "-0.193"), "wavelength is negative", 4},
+        {"text aperture", withCell(clean, 5, 2, "high"), "'high' is not a number; it reads as 0", 5},
+        {"text aperture is zero", withCell(clean, 5, 2, "high"), "numerical aperture is 0", 5},
+        {"nan wavelength", withCell(clean, 4, 2, "nan"), "wavelength is not a number", 4},
+        {"comma decimal", withCell(clean, 6, 2, "0,5"), "only '0' of '0,5' is read", 6},
+        {"grid too large", withCell(clean, 2, 2, "200"), "is limited to 128", 2},
+        {"grid not whole", withCell(clean, 2, 2, "0.01"), "not a whole number", 2},
+        {"grid zero", withCell(clean, 2, 2, "0"), "nothing is simulated", 2},
+        {"count too large", withCell(clean, 22, 2, "1500"), "is limited to 1000", 22},
+        {"count zero", withCell(clean, 22, 2, "0"), "dark everywhere", 22},
+        {"pupil below a sample", tinyPupil.text(), "below 1", 5},
+        {"source off the grid", wideSource.text(), "off the grid", 6},
+        {"reversed x edges", reversed.text(), "x start 10 is at or beyond x end -10", 26},
+        {"empty y extent", flatY.text(), "y start 5 is at or beyond y end 5", 25},
+        {"fewer rows than the count", shortFile, "the count says 3 rectangles but the file has 2", 22},
+        {"more rows than the count", withCell(clean, 22, 2, "1"), "1 more rectangle row follows (from line 26)", 22},
+        {"text edge", withCell(clean, 25, 3, "left"), "'left' is not a number", 25},
+        {"blank line inserted", inserted, "the name of line 2 (grid size)", 3},
+        {"line missing", missing, "the name of line 5 (numerical aperture)", 4},
+    };
+    for (const BrokenCase& c : cases) {
+        InputReport r = check(c.text);
+        bool found = false;
+        for (const Finding& f : r.warnings)
+            found = found || (f.message.find(c.warning) != std::string::npos && f.line == c.line);
+        EXPECT_TRUE(found) << c.what << ": no warning on line " << c.line << " with '" << c.warning
+                           << "', got:\n" << allWarnings(r);
+    }
+}
+
+TEST(InputCheck, AUnitAfterASpaceIsNoWarning) {
+    InputReport r = check(withCell(smallClean().text(), 3, 2, "0.01 um"));
+    EXPECT_TRUE(r.warnings.empty()) << allWarnings(r);
+    EXPECT_EQ(r.parameters[1].value, 0.01);
+}

@@ -1,0 +1,114 @@
+#include "plot_command.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+#include "input/load_input.h"
+#include "metrics.h"
+#include "state/simulation_state.h"
+#include "plot_drawing.h"
+#include "result_table.h"
+
+namespace aerial_tool {
+
+namespace fs = std::filesystem;
+
+std::string lengthUnitOf(const std::string& directory) {
+    // Line 3, column 1 of the input: free text that by custom names the pitch's unit.
+    std::ifstream in(fs::path(directory) / "IN_FM.txt", std::ios::binary);
+    std::string line;
+    for (int k = 0; k <= 3 && std::getline(in, line); ++k) {
+        if (k < 3) continue;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        size_t a = line.find('\t');
+        if (a == std::string::npos) break;
+        size_t b = line.find('\t', a + 1);
+        std::string unit = line.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1);
+        while (!unit.empty() && unit.back() == ' ') unit.pop_back();
+        if (!unit.empty()) return unit;
+    }
+    return "L";
+}
+
+namespace {
+
+// The aperture of the input beside the tables, read with the library's reader, for the
+// pupil circle on the spectrum pictures; none when the folder has no readable input.
+std::optional<double> apertureOf(const fs::path& dir) {
+    std::error_code ec;
+    const fs::path previous = fs::current_path(ec);
+    if (ec || chdir(dir.c_str()) != 0) return std::nullopt;
+    const bool loaded = aerial::loadInput();
+    fs::current_path(previous, ec);
+    if (!loaded || !(aerial::workspace.numericalAperture > 0)) return std::nullopt;
+    return aerial::workspace.numericalAperture;
+}
+
+} // namespace
+
+int plotTables(const PlotOptions& options) {
+    const fs::path dir = options.directory;
+    const std::string unit = lengthUnitOf(options.directory);
+    const std::optional<double> aperture = apertureOf(dir);
+    struct Picture {
+        const char* table;
+        const char* png;
+        const char* title;
+        bool spectrum;
+        const char* valueName;
+    };
+    const Picture pictures[] = {
+        {"OUT_M.xls", "OUT_M.png", "aerial image intensity", false, "intensity"},
+        {"OUT_MR.xls", "OUT_MR.png", "mask spectrum amplitude", true, "|spectrum|"},
+        {"OUT_MI.xls", "OUT_MI.png", "mask spectrum phase", true, "phase (rad)"},
+    };
+    int status = 0;
+    ResultTableData image;
+    for (const Picture& p : pictures) {
+        ResultTableData table;
+        std::string error;
+        if (!readResultTable((dir / p.table).string(), table, error)) {
+            std::fprintf(stderr, "aerial: %s\n", error.c_str());
+            status = 2;
+            continue;
+        }
+        HeatmapText text{p.title,
+                         p.spectrum ? "direction sine x" : "x (" + unit + ")",
+                         p.spectrum ? "direction sine y" : "y (" + unit + ")", p.valueName};
+        if (p.spectrum && aperture) {
+            text.circleRadius = aperture;
+            char label[32];
+            std::snprintf(label, sizeof label, "pupil NA %g", *aperture);
+            text.circleLabel = label;
+        }
+        const fs::path png = dir / p.png;
+        if (!writeHeatmapPng(table, text, png.string())) {
+            std::fprintf(stderr, "aerial: %s: cannot write\n", png.c_str());
+            status = 2;
+            continue;
+        }
+        if (!options.quiet) std::printf("%s\n", png.c_str());
+        if (!p.spectrum) image = std::move(table);
+    }
+    if (image.size > 0) {
+        const int c = image.size / 2;
+        std::vector<CutlineSeries> series = {
+            {"along x at y = 0", cutProfile(image, CutAxis::kX, c)},
+            {"along y at x = 0", cutProfile(image, CutAxis::kY, c)},
+        };
+        const fs::path png = dir / "OUT_M_cut.png";
+        if (!writeCutlinePng(series, options.threshold, "intensity through the grid centre",
+                             "position (" + unit + ")", png.string())) {
+            std::fprintf(stderr, "aerial: %s: cannot write\n", png.c_str());
+            status = 2;
+        } else if (!options.quiet) {
+            std::printf("%s\n", png.c_str());
+        }
+    }
+    return status;
+}
+
+} // namespace aerial_tool
