@@ -5,6 +5,7 @@
 #include <cctype>
 #include <climits>
 #include <cstdint>
+#include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
@@ -254,4 +255,25 @@ TEST(HostileInputTables, InfiniteEdgesGiveTheTablesOfTheBorder) {
     const std::string border = tablesOf(withRow({"1", "0.5", "-4", "4", "-4", "4"}));
     EXPECT_EQ(tablesOf(withRow({"1", "0.5", "-inf", "inf", "-1e400", "1e400"})), border);
     EXPECT_EQ(tablesOf(withRow({"1", "0.5", "-" + k40Digits, k40Digits, "-99", "99"})), border);
+}
+
+// Inputs kept from fuzzing and from faults once found: each must run to the end and leave
+// tables of the layout of its grid.
+TEST(HostileInputFixtures, EveryKeptInputRunsToTheEnd) {
+    std::vector<std::filesystem::path> inputs;
+    for (const auto& entry : std::filesystem::directory_iterator(AERIAL_FIXTURES "/fuzz")) {
+        if (entry.is_regular_file()) inputs.push_back(entry.path());
+    }
+    ASSERT_FALSE(inputs.empty());
+    for (const std::filesystem::path& input : inputs) {
+        SCOPED_TRACE(input.filename().string());
+        const std::string bytes = readFile(input.string());
+        ScratchFolder folder;
+        writeFile("IN_FM.txt", bytes);
+        main4();
+        for (const char* table : kTables) {
+            ASSERT_TRUE(fileExists(table)) << table;
+            expectLayout(readFile(table), workspace.gridSize, kSomeFinite, table);
+        }
+    }
 }
