@@ -226,6 +226,10 @@ TEST(InputReader, LastCellEndsAtEndOfFile) {
     EXPECT_EQ(workspace.samplePitch, std::strtod(digits.substr(0, 99).c_str(), nullptr));
     EXPECT_EQ(std::string(aerial::inputCell(2, 3)).size(), 99u);
 
+    // The last cell of the whole table: unterminated, it would be read past the table's end.
+    ASSERT_TRUE(loadText(std::string(1024, '\n') + std::string(9, '\t') + std::string(150, '7')));
+    EXPECT_EQ(std::string(aerial::inputCell(9, 1024)), std::string(99, '7'));
+
     InputSpec spec;
     for (int r = 0; r < 1000; ++r) spec.rects.push_back({1, 0, -1, 1, -2, 2});
     std::string text = spec.text();
