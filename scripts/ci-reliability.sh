@@ -11,7 +11,7 @@ fuzz_seconds=${1:-60}
 build=${BUILD:-build}
 jobs=${JOBS:-2}
 
-scripts/install-deps.sh clang libclang-rt-14-dev valgrind
+scripts/install-deps.sh --reliability
 
 stage() { echo "== $1"; stage_start=$(date +%s); }
 done_stage() { echo "== $1: $(( $(date +%s) - stage_start )) s"; }
