@@ -34,7 +34,9 @@ std::string readAll(const char* name) {
     std::FILE* file = std::fopen(name, "rb");
     if (file == nullptr) return bytes;
     char buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, n);
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+        bytes.append(buffer, n);
+    }
     std::fclose(file);
     return bytes;
 }
