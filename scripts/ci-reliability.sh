@@ -37,7 +37,7 @@ done < <(find examples tests/fixtures -type f \( -name 'IN_FM.txt' -o -path 'tes
 echo "$n seed inputs"
 status=0
 TMPDIR="$work/tmp" build-fuzz/bin/aerial_main4_fuzzer "$work/corpus" \
-    -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+    -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384 -len_control=0 \
     -dict="$root/fuzz/input.dict" -artifact_prefix="$work/findings/" \
     -print_final_stats=1 >"$work/fuzz.log" 2>&1 || status=$?
 grep -E '^(Done|stat::)' "$work/fuzz.log" || true
