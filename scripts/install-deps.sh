@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that are absent.
-# Usage: scripts/install-deps.sh [extra-package ...]
+# Usage: scripts/install-deps.sh [--reliability] [extra-package ...]
 set -euo pipefail
+
+# --reliability: also what scripts/ci-reliability.sh needs (fuzzing, sanitizers, memcheck).
+if [ "${1:-}" = "--reliability" ]; then shift; set -- clang libclang-rt-14-dev valgrind "$@"; fi
 
 packages=(cmake g++ make libgtest-dev libbenchmark-dev libcli11-dev libpng-dev locales "$@")
 # The host examples and their tests: a C host built with pkg-config, a Python host.

@@ -218,6 +218,33 @@ TEST(InputReader, LastLineWithoutLineFeedAndShortFile) {
     EXPECT_EQ(workspace.rectCount, 0);
 }
 
+// A file that ends inside a cell reads as if it ended with a line feed: a long last cell
+// keeps its first 99 bytes and runs into no other cell, also on the last line of the table.
+TEST(InputReader, LastCellEndsAtEndOfFile) {
+    std::string digits = "1" + std::string(149, '0');
+    ASSERT_TRUE(loadText("a\nb\nx\ty\t16\nx\ty\t" + digits));
+    EXPECT_EQ(workspace.samplePitch, std::strtod(digits.substr(0, 99).c_str(), nullptr));
+    EXPECT_EQ(std::string(aerial::inputCell(2, 3)).size(), 99u);
+
+    // The last cell of the whole table: unterminated, it would be read past the table's end.
+    ASSERT_TRUE(loadText(std::string(1024, '\n') + std::string(9, '\t') + std::string(150, '7')));
+    EXPECT_EQ(std::string(aerial::inputCell(9, 1024)), std::string(99, '7'));
+
+    InputSpec spec;
+    for (int r = 0; r < 1000; ++r) spec.rects.push_back({1, 0, -1, 1, -2, 2});
+    std::string text = spec.text();
+    text += "\t123456\n\t" + std::string(120, '7') + "\t7"; // lines 1025, 1026: not stored
+    ASSERT_TRUE(loadText(text));
+    EXPECT_EQ(workspace.rects[999].transRe, 1.0);
+
+    text = spec.text();
+    text.pop_back();
+    text.replace(text.rfind('\n') + 1, std::string::npos, "\t5"); // line 1024 without line feed
+    ASSERT_TRUE(loadText(text));
+    EXPECT_EQ(workspace.rects[999].transRe, 5.0);
+    EXPECT_STREQ(aerial::inputCell(2, 1024), "");
+}
+
 TEST(InputReader, MissingFileChangesNothing) {
     ASSERT_TRUE(loadText(twoRectangleExample().text()));
     ScratchFolder empty;

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -33,6 +34,37 @@ bool writtenSince(const fs::path& path, fs::file_time_type since) {
     return !ec && written >= since;
 }
 
+// A finished table has n + 3 lines (n = grid size, none below zero) and ends with the
+// TAB CR LF of its last row or axis row and the CR LF of the closing empty line. A table
+// cut short (a full disk, a file size limit) fails this.
+bool isComplete(const fs::path& path, int gridSize) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    long long lines = 0;
+    char tail[5] = {};
+    for (int ch; (ch = std::fgetc(file)) != EOF;) {
+        lines += ch == '\n';
+        std::memmove(tail, tail + 1, 4);
+        tail[4] = static_cast<char>(ch);
+    }
+    const bool readable = !std::ferror(file);
+    std::fclose(file);
+    const long long rows = gridSize > 0 ? gridSize : 0;
+    return readable && lines == rows + 3 && std::memcmp(tail, "\t\r\n\r\n", 5) == 0;
+}
+
+// Why a table is not this run's complete table, or nullptr when it is.
+const char* tableFault(const char* table, fs::file_time_type since, int gridSize) {
+    std::error_code ec;
+    if (fs::is_directory(table, ec)) return "a folder has the table's name";
+    if (!writtenSince(table, since)) {
+        return access(".", W_OK) != 0 ? "table was not written: folder is not writable"
+                                      : "table was not written";
+    }
+    if (!isComplete(table, gridSize)) return "table is incomplete";
+    return nullptr;
+}
+
 fs::file_time_type coarseNow() {
     timespec now{};
     clock_gettime(CLOCK_REALTIME_COARSE, &now);
@@ -48,7 +80,8 @@ int runSimulation(const RunOptions& options) {
     std::error_code ec;
     fs::path dir = options.directory;
     if (!fs::is_directory(dir, ec)) {
-        std::fprintf(stderr, "aerial: %s: no such folder\n", dir.c_str());
+        const char* why = fs::exists(dir, ec) ? "not a folder" : "no such folder";
+        std::fprintf(stderr, "aerial: %s: %s\n", dir.c_str(), why);
         return 2;
     }
     fs::path input = dir / "IN_FM.txt";
@@ -76,16 +109,15 @@ int runSimulation(const RunOptions& options) {
     library.main4();
     auto wallEnd = std::chrono::steady_clock::now();
 
+    // The tool reads the input again with the library's own reader to learn what ran.
+    aerial::loadInput();
     int status = 0;
     for (const char* table : kTables) {
-        if (!writtenSince(table, started)) {
-            std::fprintf(stderr, "aerial: %s: table was not written\n", (dir / table).c_str());
+        if (const char* fault = tableFault(table, started, aerial::workspace.gridSize)) {
+            std::fprintf(stderr, "aerial: %s: %s\n", (dir / table).c_str(), fault);
             status = 1;
         }
     }
-
-    // The tool reads the input again with the library's own reader to report what ran.
-    aerial::loadInput();
     if (!previous.empty()) fs::current_path(previous, ec);
 
     if (status == 0 && !options.quiet) {

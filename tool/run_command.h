@@ -11,7 +11,8 @@ struct RunOptions {
     bool quiet = false;
 };
 
-// Exit status: 0 success, 1 a table was not written, 2 bad folder/input or library.
+// Exit status: 0 success, 1 a table was not written or is incomplete, 2 bad folder/input
+// or library.
 int runSimulation(const RunOptions& options);
 
 } // namespace aerial_tool

@@ -47,6 +47,15 @@ bool scanCells(FILE* file) {
             ++position;
         }
     }
+    // The last cell of a file without a final line feed is ended here as a line feed would
+    // end it: otherwise a cell of 100 bytes or more would have no terminating zero within
+    // its 100 bytes, and a short one on the last stored line would run on into what an
+    // earlier line left there.
+    if (line < kLinePastTable) {
+        if (column > kLastColumn) column = kLastColumn;
+        if (position > kLastPosition) position = kLastPosition;
+        FIN[column][line][position] = '\0';
+    }
     return !std::ferror(file);
 }
 

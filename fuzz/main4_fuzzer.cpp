@@ -1,0 +1,99 @@
+// Fuzz target: any bytes as IN_FM.txt, then main4. The sanitizers catch memory faults and
+// undefined behaviour; the harness itself checks that main4 returns and that every table
+// has the layout of its grid size.
+//
+// Grids above kFuzzGrid are cut down by rewriting the grid-size line before the run: the
+// imaging cost grows with N^3 and a full grid would leave few runs per second. The reader
+// still sees the original bytes first, so its handling of every grid size is exercised.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "aerial/main4.h"
+#include "input/load_input.h"
+#include "state/simulation_state.h"
+
+namespace {
+
+constexpr int kFuzzGrid = 16;
+constexpr const char* kTables[] = {"OUT_MR.xls", "OUT_MI.xls", "OUT_M.xls"};
+
+void writeInput(const std::string& bytes) {
+    std::FILE* file = std::fopen("IN_FM.txt", "wb");
+    if (file == nullptr) std::abort();
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+}
+
+std::string readAll(const char* name) {
+    std::string bytes;
+    std::FILE* file = std::fopen(name, "rb");
+    if (file == nullptr) return bytes;
+    char buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+        bytes.append(buffer, n);
+    }
+    std::fclose(file);
+    return bytes;
+}
+
+// Line 2 (the third line) replaced by a grid size of kFuzzGrid.
+std::string withSmallGrid(const std::string& bytes) {
+    std::size_t first = bytes.find('\n');
+    std::size_t start = first == std::string::npos ? first : bytes.find('\n', first + 1);
+    if (start == std::string::npos) return bytes;
+    ++start;
+    std::size_t end = bytes.find('\n', start);
+    std::string line = "\t\t" + std::to_string(kFuzzGrid);
+    return bytes.substr(0, start) + line + (end == std::string::npos ? "" : bytes.substr(end));
+}
+
+// Title, axis row, N data rows and the closing empty line, every line ended by CR LF and
+// every line but the first and the last by TAB CR LF.
+bool followsLayout(const std::string& table, int n) {
+    const std::size_t rows = static_cast<std::size_t>(n > 0 ? n : 0);
+    std::size_t lines = 0;
+    std::size_t start = 0;
+    for (std::size_t end; (end = table.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        const bool framed = lines == 0 || lines == rows + 2;
+        if (!framed && (end == start || table[end - 1] != '\t')) return false;
+        if (lines == rows + 2 && end != start) return false;
+        ++lines;
+    }
+    return start == table.size() && lines == rows + 3;
+}
+
+} // namespace
+
+// Every run works in a scratch folder of its own, entered before libFuzzer opens any file:
+// corpus folders, the dictionary and -artifact_prefix must be given as absolute paths.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = std::string(tmp != nullptr ? tmp : "/tmp") + "/aerial-fuzz-XXXXXX";
+    if (mkdtemp(folder.data()) == nullptr || chdir(folder.c_str()) != 0) std::abort();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    for (const char* table : kTables) std::remove(table);
+
+    writeInput(bytes);
+    if (!aerial::loadInput()) std::abort(); // a regular file is always readable
+    if (aerial::workspace.gridSize > kFuzzGrid) writeInput(withSmallGrid(bytes));
+
+    main4();
+    const int n = aerial::workspace.gridSize;
+    if (n > kFuzzGrid) std::abort();
+    for (const char* table : kTables) {
+        if (!followsLayout(readAll(table), n)) {
+            std::fprintf(stderr, "%s does not have the layout of a %d grid\n", table, n);
+            std::abort();
+        }
+    }
+    return 0;
+}
