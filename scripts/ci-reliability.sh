@@ -19,7 +19,8 @@ done_stage() { echo "== $1: $(( $(date +%s) - stage_start )) s"; }
 stage "sanitizer build and suite"
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAERIAL_SANITIZE=ON >/dev/null
 cmake --build build-sanitize -j "$jobs"
-ctest --test-dir build-sanitize -j "$jobs" --output-on-failure
+LSAN_OPTIONS="suppressions=$root/tests/lsan.supp" \
+    ctest --test-dir build-sanitize -j "$jobs" --output-on-failure
 done_stage "sanitizer build and suite"
 
 stage "fuzz smoke (${fuzz_seconds} s)"
