@@ -53,8 +53,8 @@ if [ "$status" -ne 0 ] || [ -n "$(ls -A "$work/findings")" ]; then
 fi
 done_stage "fuzz smoke (${fuzz_seconds} s)"
 
-# The bundled example at its own N = 128 takes about 5 minutes under memcheck on a 2-core
-# machine; AERIAL_VALGRIND_GRID=32 runs a smaller copy of it in seconds.
+# The bundled example at its own N = 128 (seconds under memcheck with the fast evaluation);
+# AERIAL_VALGRIND_GRID=32 runs a smaller copy of it.
 grid=${AERIAL_VALGRIND_GRID:-128}
 stage "valgrind memcheck of the example at N = $grid"
 [ -x "$build/bin/aerial" ] || { cmake -S . -B "$build" >/dev/null && cmake --build "$build" -j "$jobs"; }
