@@ -31,20 +31,33 @@ void line(std::string& out, const char* name, double value) {
     out += text;
 }
 
+struct Optics {
+    double pitch, na, sigma, defocus;
+    bool aberrated;
+};
+
+// Title, the N = 128 parameter lines and a count of 1000 rectangles.
+std::string header(const char* title, const Optics& o) {
+    std::string out = std::string(title) + "\n\n";
+    out += "grid\tsamples\t128\n";
+    line(out, "pitch", o.pitch);
+    line(out, "wavelength", 0.193);
+    line(out, "NA", o.na);
+    line(out, "sigma", o.sigma);
+    line(out, "shift x", 0.0);
+    line(out, "shift y", 0.0);
+    line(out, "defocus", o.defocus);
+    for (int j = 1; j <= 12; ++j) line(out, "aberration", o.aberrated ? 0.002 * (j % 5) - 0.003 : 0.0);
+    out += "rectangles\t\t1000\n\n\n";
+    return out;
+}
+
 } // namespace
 
 std::string thousandRectangleInput() {
-    std::string out = "worst case: 1000 rectangles, pupil over nearly the whole grid\n\n";
-    out += "grid\tsamples\t128\n";
-    line(out, "pitch", 0.1); // pupil radius 0.9 * 0.1 * 128 / 0.193 = 59.7 samples
-    line(out, "wavelength", 0.193);
-    line(out, "NA", 0.9);
-    line(out, "sigma", 0.7);
-    line(out, "shift x", 0.0);
-    line(out, "shift y", 0.0);
-    line(out, "defocus", 0.08);
-    for (int j = 1; j <= 12; ++j) line(out, "aberration", 0.002 * (j % 5) - 0.003);
-    out += "rectangles\t\t1000\n\n\n";
+    // Pupil radius 0.9 * 0.1 * 128 / 0.193 = 59.7 samples.
+    std::string out = header("worst case: 1000 rectangles, pupil over nearly the whole grid",
+                             {0.1, 0.9, 0.7, 0.08, true});
     Lcg random;
     for (int r = 0; r < 1000; ++r) {
         double x0 = random.next() * 128 - 64, x1 = random.next() * 128 - 64;
@@ -60,17 +73,7 @@ std::string thousandRectangleInput() {
 }
 
 std::string contactArrayInput() {
-    std::string out = "1000 contact holes on a layout grid\n\n";
-    out += "grid\tsamples\t128\n";
-    line(out, "pitch", 0.01);
-    line(out, "wavelength", 0.193);
-    line(out, "NA", 0.75);
-    line(out, "sigma", 0.5);
-    line(out, "shift x", 0.0);
-    line(out, "shift y", 0.0);
-    line(out, "defocus", 0.05);
-    for (int j = 1; j <= 12; ++j) line(out, "aberration", 0.0);
-    out += "rectangles\t\t1000\n\n\n";
+    std::string out = header("1000 contact holes on a layout grid", {0.01, 0.75, 0.5, 0.05, false});
     // A 32 x 32 array of 2 x 2 sample holes at a pitch of 4 samples, cut at 1000 holes.
     for (int r = 0; r < 1000; ++r) {
         const int x0 = -64 + 4 * (r % 32) + 1, y0 = -64 + 4 * (r / 32) + 1;

@@ -69,31 +69,31 @@ struct RandomCase {
 
 InputSpec randomInput(const RandomCase& c) {
     Lcg random{c.seed};
-    InputSpec spec;
-    spec.gridSize = std::to_string(c.n);
-    spec.samplePitch = c.pitch;
-    spec.wavelength = 0.193;
-    spec.numericalAperture = c.na;
-    spec.sigma = c.sigma;
+    InputSpec inputFile;
+    inputFile.gridSize = std::to_string(c.n);
+    inputFile.samplePitch = c.pitch;
+    inputFile.wavelength = 0.193;
+    inputFile.numericalAperture = c.na;
+    inputFile.sigma = c.sigma;
     if (c.shifted) {
-        spec.shiftX = random.uniform(-0.3, 0.3);
-        spec.shiftY = random.uniform(-0.3, 0.3);
+        inputFile.shiftX = random.uniform(-0.3, 0.3);
+        inputFile.shiftY = random.uniform(-0.3, 0.3);
     }
     if (c.aberrated) {
-        spec.defocus = random.uniform(-0.3, 0.3);
+        inputFile.defocus = random.uniform(-0.3, 0.3);
         for (int j = 1; j <= 6; ++j) {
-            spec.aberrX[j] = random.uniform(-0.03, 0.03);
-            spec.aberrY[j] = random.uniform(-0.03, 0.03);
+            inputFile.aberrX[j] = random.uniform(-0.03, 0.03);
+            inputFile.aberrY[j] = random.uniform(-0.03, 0.03);
         }
     }
     const double h = c.n / 2;
     for (int r = 0; r < c.rectangles; ++r) {
         double x0 = random.uniform(-h, h), x1 = random.uniform(-h, h);
         double y0 = random.uniform(-h, h), y1 = random.uniform(-h, h);
-        spec.rects.push_back({random.uniform(-1, 1), random.uniform(-1, 1), std::min(x0, x1),
+        inputFile.rects.push_back({random.uniform(-1, 1), random.uniform(-1, 1), std::min(x0, x1),
                               std::max(x0, x1), std::min(y0, y1), std::max(y0, y1)});
     }
-    return spec;
+    return inputFile;
 }
 
 class FastEvaluation : public testing::TestWithParam<RandomCase> {};
@@ -117,19 +117,19 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<RandomCase>& info) { return info.param.name; });
 
 TEST(FastEvaluationCases, BundledExample) {
-    InputSpec spec = twoRectangleExample();
-    expectSameResults(spec.text());
+    InputSpec inputFile = twoRectangleExample();
+    expectSameResults(inputFile.text());
 }
 
 TEST(FastEvaluationCases, RepeatedEdgePairsOnALayoutGrid) {
-    InputSpec spec = twoRectangleExample();
-    spec.gridSize = "32";
-    spec.rects.clear();
+    InputSpec inputFile = twoRectangleExample();
+    inputFile.gridSize = "32";
+    inputFile.rects.clear();
     for (int r = 0; r < 120; ++r) { // 2 x 2 holes at a pitch of 4: edge pairs repeat
         const double x0 = -16 + 4 * (r % 8) + 1, y0 = -16 + 4 * (r / 8 % 8) + 1;
-        spec.rects.push_back({1, r * 0.01, x0, x0 + 2, y0, y0 + 2});
+        inputFile.rects.push_back({1, r * 0.01, x0, x0 + 2, y0, y0 + 2});
     }
-    std::string text = spec.text();
+    std::string text = inputFile.text();
     // Edges of either sign of zero must not share a factor: their sine terms differ in sign.
     text += "z0\t1\t0\t0\t3\t-0\t2\nz1\t1\t0\t-0\t3\t0\t2\n";
     text.replace(text.find("rectangles\tunit\t120"), 20, "rectangles\tunit\t122");

@@ -44,20 +44,20 @@ TEST(InputReader, ReadsTheTwoRectangleExample) {
 }
 
 TEST(InputReader, EveryParameterLandsInItsField) {
-    InputSpec spec;
-    spec.gridSize = "32";
-    spec.samplePitch = 0.02;
-    spec.wavelength = 0.248;
-    spec.numericalAperture = 0.6;
-    spec.sigma = 0.3;
-    spec.shiftX = 0.125;
-    spec.shiftY = -0.25;
-    spec.defocus = 0.4;
+    InputSpec inputFile;
+    inputFile.gridSize = "32";
+    inputFile.samplePitch = 0.02;
+    inputFile.wavelength = 0.248;
+    inputFile.numericalAperture = 0.6;
+    inputFile.sigma = 0.3;
+    inputFile.shiftX = 0.125;
+    inputFile.shiftY = -0.25;
+    inputFile.defocus = 0.4;
     for (int j = 1; j <= 6; ++j) {
-        spec.aberrX[j] = j * 0.01;
-        spec.aberrY[j] = -j * 0.001;
+        inputFile.aberrX[j] = j * 0.01;
+        inputFile.aberrY[j] = -j * 0.001;
     }
-    ASSERT_TRUE(loadText(spec.text()));
+    ASSERT_TRUE(loadText(inputFile.text()));
     EXPECT_EQ(workspace.gridSize, 32);
     EXPECT_EQ(workspace.spectrumShiftX, 0.125);
     EXPECT_EQ(workspace.spectrumShiftY, -0.25);
@@ -94,9 +94,9 @@ struct GridCase {
 class GridSizeCell : public testing::TestWithParam<GridCase> {};
 
 TEST_P(GridSizeCell, ParsesAsLimitedInteger) {
-    InputSpec spec;
-    spec.gridSize = GetParam().cell;
-    ASSERT_TRUE(loadText(spec.text()));
+    InputSpec inputFile;
+    inputFile.gridSize = GetParam().cell;
+    ASSERT_TRUE(loadText(inputFile.text()));
     EXPECT_EQ(workspace.gridSize, GetParam().gridSize);
 }
 
@@ -108,9 +108,9 @@ INSTANTIATE_TEST_SUITE_P(
                     GridCase{"-99999999999999999999", INT_MIN}));
 
 TEST(InputReader, LimitsTheRectangleCountButNotBelowZero) {
-    InputSpec spec;
-    spec.rects = {{1, 0, 0, 1, 0, 1}};
-    std::string text = spec.text();
+    InputSpec inputFile;
+    inputFile.rects = {{1, 0, 0, 1, 0, 1}};
+    std::string text = inputFile.text();
     std::string many = text;
     many.replace(many.find("rectangles\tunit\t1"), 17, "rectangles\tunit\t1500");
     ASSERT_TRUE(loadText(many));
@@ -125,9 +125,9 @@ TEST(InputReader, LimitsTheRectangleCountButNotBelowZero) {
 }
 
 TEST(InputReader, LimitsEdgesToHalfTheGrid) {
-    InputSpec spec;
-    spec.rects = {{2.5, -1, 70, -70, 64, -64}, {1, 0, 10, -10, 0, 0}};
-    ASSERT_TRUE(loadText(spec.text()));
+    InputSpec inputFile;
+    inputFile.rects = {{2.5, -1, 70, -70, 64, -64}, {1, 0, 10, -10, 0, 0}};
+    ASSERT_TRUE(loadText(inputFile.text()));
     EXPECT_EQ(workspace.rects[0].transRe, 2.5); // transmissions are not limited
     EXPECT_EQ(workspace.rects[0].xStart, 64);
     EXPECT_EQ(workspace.rects[0].xEnd, -64);
@@ -136,15 +136,15 @@ TEST(InputReader, LimitsEdgesToHalfTheGrid) {
     EXPECT_EQ(workspace.rects[1].xStart, 10); // reversed edges stay as read
     EXPECT_EQ(workspace.rects[1].xEnd, -10);
 
-    spec.gridSize = "127";
-    spec.rects = {{1, 0, 63.5, -63.5, 0, 0}};
-    ASSERT_TRUE(loadText(spec.text()));
+    inputFile.gridSize = "127";
+    inputFile.rects = {{1, 0, 63.5, -63.5, 0, 0}};
+    ASSERT_TRUE(loadText(inputFile.text()));
     EXPECT_EQ(workspace.rects[0].xStart, 63);
     EXPECT_EQ(workspace.rects[0].xEnd, -63);
 
-    spec.gridSize = "500"; // h comes from the limited size, 64
-    spec.rects = {{1, 0, 250, -250, 0, 0}};
-    ASSERT_TRUE(loadText(spec.text()));
+    inputFile.gridSize = "500"; // h comes from the limited size, 64
+    inputFile.rects = {{1, 0, 250, -250, 0, 0}};
+    ASSERT_TRUE(loadText(inputFile.text()));
     EXPECT_EQ(workspace.rects[0].xStart, 64);
     EXPECT_EQ(workspace.rects[0].xEnd, -64);
 }
@@ -168,8 +168,8 @@ TEST(InputReader, LongCellsKeepTheirFirst99Bytes) {
 }
 
 TEST(InputReader, ExtraCellsChangeNoValue) {
-    InputSpec spec = twoRectangleExample();
-    std::string text = spec.text();
+    InputSpec inputFile = twoRectangleExample();
+    std::string text = inputFile.text();
     text.replace(text.find("0.193"), 5, "0.193\textra\tmore");
     std::string row = "r0\t1\t0\t-20\t20\t-40\t40";
     text.replace(text.find(row), row.size(),
@@ -191,9 +191,9 @@ TEST(InputReader, OneBlankLineShiftsEveryLaterValue) {
 }
 
 TEST(InputReader, ReadsAllThousandRectangleRows) {
-    InputSpec spec;
-    for (int r = 0; r < 1000; ++r) spec.rects.push_back({r + 0.5, 0, -1, 1, -2, 2});
-    std::string text = spec.text();
+    InputSpec inputFile;
+    for (int r = 0; r < 1000; ++r) inputFile.rects.push_back({r + 0.5, 0, -1, 1, -2, 2});
+    std::string text = inputFile.text();
     for (int extra = 0; extra < 50; ++extra) text += "\t9\t9\t9\t9\t9\t9\n"; // past line 1024
     ASSERT_TRUE(loadText(text));
     EXPECT_EQ(workspace.rectCount, 1000);
@@ -204,9 +204,9 @@ TEST(InputReader, ReadsAllThousandRectangleRows) {
 }
 
 TEST(InputReader, LastLineWithoutLineFeedAndShortFile) {
-    InputSpec spec;
-    spec.rects = {{0.25, 0, -3, 3, -4, 4}};
-    std::string text = spec.text();
+    InputSpec inputFile;
+    inputFile.rects = {{0.25, 0, -3, 3, -4, 4}};
+    std::string text = inputFile.text();
     text.pop_back(); // no final line feed
     ASSERT_TRUE(loadText(text));
     EXPECT_EQ(workspace.rects[0].yEnd, 4);
@@ -230,14 +230,14 @@ TEST(InputReader, LastCellEndsAtEndOfFile) {
     ASSERT_TRUE(loadText(std::string(1024, '\n') + std::string(9, '\t') + std::string(150, '7')));
     EXPECT_EQ(std::string(aerial::inputCell(9, 1024)), std::string(99, '7'));
 
-    InputSpec spec;
-    for (int r = 0; r < 1000; ++r) spec.rects.push_back({1, 0, -1, 1, -2, 2});
-    std::string text = spec.text();
+    InputSpec inputFile;
+    for (int r = 0; r < 1000; ++r) inputFile.rects.push_back({1, 0, -1, 1, -2, 2});
+    std::string text = inputFile.text();
     text += "\t123456\n\t" + std::string(120, '7') + "\t7"; // lines 1025, 1026: not stored
     ASSERT_TRUE(loadText(text));
     EXPECT_EQ(workspace.rects[999].transRe, 1.0);
 
-    text = spec.text();
+    text = inputFile.text();
     text.pop_back();
     text.replace(text.rfind('\n') + 1, std::string::npos, "\t5"); // line 1024 without line feed
     ASSERT_TRUE(loadText(text));

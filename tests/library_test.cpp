@@ -68,13 +68,13 @@ Tables runInFreshProcess(const std::string& dir) {
 }
 
 InputSpec smallFullInput() {
-    InputSpec spec = twoRectangleExample();
-    spec.gridSize = "24";
-    spec.defocus = 0.05;
-    spec.shiftX = 0.01;
-    for (int j = 1; j <= 6; ++j) spec.aberrX[j] = 0.001 * j, spec.aberrY[j] = -0.002 * j;
-    spec.rects.push_back({0.3, -0.4, -3, 7, 2, 9});
-    return spec;
+    InputSpec inputFile = twoRectangleExample();
+    inputFile.gridSize = "24";
+    inputFile.defocus = 0.05;
+    inputFile.shiftX = 0.01;
+    for (int j = 1; j <= 6; ++j) inputFile.aberrX[j] = 0.001 * j, inputFile.aberrY[j] = -0.002 * j;
+    inputFile.rects.push_back({0.3, -0.4, -3, 7, 2, 9});
+    return inputFile;
 }
 
 } // namespace
@@ -140,9 +140,9 @@ TEST(Library, MissingInputWritesNoTable) {
 
 TEST(Library, EmptyGridStillWritesEveryTable) {
     ScratchFolder folder;
-    InputSpec spec = twoRectangleExample();
-    spec.gridSize = "0";
-    writeInput(spec);
+    InputSpec inputFile = twoRectangleExample();
+    inputFile.gridSize = "0";
+    writeInput(inputFile);
     Tables tables = runHere();
     for (const std::string* t : {&tables.amplitude, &tables.phase, &tables.image}) {
         ASSERT_EQ(t->size(), 24u + 7u);

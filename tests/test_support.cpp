@@ -83,9 +83,9 @@ std::string InputSpec::text() const {
 }
 
 InputSpec twoRectangleExample() {
-    InputSpec spec;
-    spec.rects = {{1, 0, -20, 20, -40, 40}, {-1, 0, -5, 5, -70, 70}};
-    return spec;
+    InputSpec inputFile;
+    inputFile.rects = {{1, 0, -20, 20, -40, 40}, {-1, 0, -5, 5, -70, 70}};
+    return inputFile;
 }
 
 bool useCommaDecimalLocale() {
@@ -110,6 +110,6 @@ void useClassicLocale() {
     unsetenv("LOCPATH");
 }
 
-void writeInput(const InputSpec& spec) { writeFile("IN_FM.txt", spec.text()); }
+void writeInput(const InputSpec& inputFile) { writeFile("IN_FM.txt", inputFile.text()); }
 
 } // namespace aerial_test

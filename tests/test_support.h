@@ -53,7 +53,7 @@ struct InputSpec {
 InputSpec twoRectangleExample();
 
 // Writes IN_FM.txt in the current folder.
-void writeInput(const InputSpec& spec);
+void writeInput(const InputSpec& inputFile);
 
 // Switches LC_NUMERIC to a locale whose decimal separator is a comma: an installed one, or
 // one generated with localedef into a scratch folder. Returns false when neither works.

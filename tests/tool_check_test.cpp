@@ -15,10 +15,10 @@ using aerial_test::InputSpec;
 namespace {
 
 InputSpec smallClean() {
-    InputSpec spec;
-    spec.gridSize = "32";
-    spec.rects = {{1, 0, -4, 4, -10, 10}, {0.5, 0.1, 6, 10, -10, 10}};
-    return spec;
+    InputSpec inputFile;
+    inputFile.gridSize = "32";
+    inputFile.rects = {{1, 0, -4, 4, -10, 10}, {0.5, 0.1, 6, 10, -10, 10}};
+    return inputFile;
 }
 
 // Reads the text with the library's reader and checks it.
