@@ -10,7 +10,7 @@
 
 #include "driver/run_simulation.h"
 #include "optics/optics.h"
-#include "optics/phase_table.h"
+#include "optics/vector_paths.h"
 #include "state/simulation_state.h"
 #include "test_support.h"
 
@@ -146,6 +146,12 @@ TEST(FastEvaluationCases, NonFiniteInputsGiveTheDirectNaNs) {
     nanMask.gridSize = "8";
     nanMask.rects[0].transRe = NAN;
     expectSameResults(nanMask.text());
+
+    InputSpec mixedNaNs = twoRectangleExample(); // NaNs of both signs meet in one sum
+    mixedNaNs.gridSize = "8";
+    mixedNaNs.rects[0].transIm = -NAN;
+    mixedNaNs.rects[1].transRe = NAN;
+    expectSameResults(mixedNaNs.text());
 
     InputSpec hugeMask = twoRectangleExample(); // finite spectrum whose image overflows
     hugeMask.gridSize = "8";

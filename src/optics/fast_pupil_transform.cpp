@@ -13,28 +13,15 @@
 // a line without data transforms to +0.0 throughout.
 #include <algorithm>
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <cpuid.h>
-#endif
-
 #include "optics/phase_table.h"
+#include "optics/vector_paths.h"
 
 namespace aerial {
 
 namespace {
 
-// The line loops are compiled twice: for the baseline instruction set and for AVX2, used
-// when the processor and the operating system support it. Every lane performs the same
-// IEEE operations in the same order (no contraction into fused multiply-adds), so both
-// give the same bits. The choice is made at the first run, not when the library is
-// loaded: the library runs no code at load time.
-#if defined(__x86_64__) && defined(__GNUC__)
-#define AERIAL_HAS_AVX2_PATH 1
-#define AERIAL_INLINE_BODY inline __attribute__((always_inline))
-#else
-#define AERIAL_HAS_AVX2_PATH 0
-#define AERIAL_INLINE_BODY inline
-#endif
+// The line loops are compiled for the baseline instruction set and for AVX2 (see
+// vector_paths.h); both give the same bits.
 
 // The field after the X pass, [x][y] like the field; scratch for one call.
 FieldPlane Hr;
@@ -148,31 +135,16 @@ void transformXBaseline(SampleRange rows, int n, const PhaseTable& t) {
 }
 
 #if AERIAL_HAS_AVX2_PATH
-__attribute__((target("avx2"))) void transformYAvx2(double* re, double* im, int n,
+AERIAL_AVX2 void transformYAvx2(double* re, double* im, int n,
                                                     SampleRange samples, const PhaseTable& t) {
     transformYBody(re, im, n, samples, t);
 }
 
-__attribute__((target("avx2"))) void transformXAvx2(SampleRange rows, int n,
+AERIAL_AVX2 void transformXAvx2(SampleRange rows, int n,
                                                     const PhaseTable& t) {
     transformXBody(rows, n, t);
 }
 
-// The XCR0 register: which vector registers the operating system saves on a switch.
-unsigned xgetbvLow() {
-    unsigned low = 0, high = 0;
-    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
-    return low;
-}
-
-bool processorHasAvx2() {
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
-    const bool osSavesYmm = (c & bit_OSXSAVE) && (c & bit_AVX) && ((xgetbvLow() & 0x6) == 0x6);
-    if (!osSavesYmm || __get_cpuid_max(0, nullptr) < 7) return false;
-    __cpuid_count(7, 0, a, b, c, d);
-    return (b & bit_AVX2) != 0;
-}
 #endif
 
 struct LineKernels {
@@ -182,15 +154,12 @@ struct LineKernels {
 
 LineKernels chooseKernels() {
 #if AERIAL_HAS_AVX2_PATH
-    static const bool avx2 = processorHasAvx2();
-    if (avx2 && wideVectorsAllowed) return {transformYAvx2, transformXAvx2};
+    if (useAvx2Path()) return {transformYAvx2, transformXAvx2};
 #endif
     return {transformYBaseline, transformXBaseline};
 }
 
 } // namespace
-
-bool wideVectorsAllowed = true;
 
 void pupilTransform2DFast(const PhaseTable& alongY, const PhaseTable& alongX) {
     SimulationState& s = workspace;

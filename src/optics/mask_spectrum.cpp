@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "optics/optics.h"
+#include "optics/vector_paths.h"
 #include "state/simulation_state.h"
 
 namespace aerial {
@@ -84,6 +85,45 @@ void axisFactor(FactorCache& cache, const double*& factorRe, const double*& fact
     factorIm = e.im;
 }
 
+// One rectangle's product of the axis factors, times its transmission, added to the
+// planes. Each element's sum over the rectangles keeps the rectangle order.
+AERIAL_INLINE_BODY void accumulateBody(int n, double tr, double ti, const double* Fxr,
+                                       const double* Fxi, const double* Fyr, const double* Fyi) {
+    SimulationState& s = workspace;
+    for (int x = 0; x < n; ++x) {
+        for (int y = 0; y < n; ++y) {
+            const double pr = Fxr[x] * Fyr[y] - Fxi[x] * Fyi[y];
+            const double pim = Fxr[x] * Fyi[y] + Fxi[x] * Fyr[y];
+            s.fieldRe[x][y] = (tr * pr + s.fieldRe[x][y]) - ti * pim;
+            s.fieldIm[x][y] = (tr * pim + s.fieldIm[x][y]) + ti * pr;
+        }
+    }
+}
+
+void accumulateBaseline(int n, double tr, double ti, const double* Fxr, const double* Fxi,
+                        const double* Fyr, const double* Fyi) {
+    accumulateBody(n, tr, ti, Fxr, Fxi, Fyr, Fyi);
+}
+
+#if AERIAL_HAS_AVX2_PATH
+AERIAL_AVX2 void accumulateAvx2(int n, double tr, double ti, const double* Fxr,
+                                const double* Fxi, const double* Fyr, const double* Fyi) {
+    accumulateBody(n, tr, ti, Fxr, Fxi, Fyr, Fyi);
+}
+#endif
+
+void accumulate(int n, double tr, double ti, const double* Fxr, const double* Fxi,
+                const double* Fyr, const double* Fyi, bool wide) {
+#if AERIAL_HAS_AVX2_PATH
+    if (wide) {
+        accumulateAvx2(n, tr, ti, Fxr, Fxi, Fyr, Fyi);
+        return;
+    }
+#endif
+    (void)wide;
+    accumulateBaseline(n, tr, ti, Fxr, Fxi, Fyr, Fyi);
+}
+
 } // namespace
 
 void computeMaskSpectrum() {
@@ -125,14 +165,7 @@ void computeMaskSpectrum() {
             buildAxisFactor(scratchXr, scratchXi, n, c, sx, rect.xStart, rect.xEnd);
             buildAxisFactor(scratchYr, scratchYi, n, c, sy, rect.yStart, rect.yEnd);
         }
-        for (int x = 0; x < n; ++x) {
-            for (int y = 0; y < n; ++y) {
-                const double pr = Fxr[x] * Fyr[y] - Fxi[x] * Fyi[y];
-                const double pim = Fxr[x] * Fyi[y] + Fxi[x] * Fyr[y];
-                s.fieldRe[x][y] = (tr * pr + s.fieldRe[x][y]) - ti * pim;
-                s.fieldIm[x][y] = (tr * pim + s.fieldIm[x][y]) + ti * pr;
-            }
-        }
+        accumulate(n, tr, ti, Fxr, Fxi, Fyr, Fyi, reuse && useAvx2Path());
     }
 }
 

@@ -24,8 +24,4 @@ void buildPhaseTable(PhaseTable& table, int n, AxisPass pass);
 // and a finite field.
 void pupilTransform2DFast(const PhaseTable& alongY, const PhaseTable& alongX);
 
-// Lets the fast transform use AVX2 where the processor has it (the default). Both paths
-// give the same bits; the tests switch it off to check the baseline path too.
-extern bool wideVectorsAllowed;
-
 } // namespace aerial

@@ -1,0 +1,29 @@
+// The hot loops of the fast evaluation are compiled twice: for the baseline instruction
+// set and for AVX2, used when the processor and the operating system support it. Every
+// lane performs the same IEEE operations in the same order (no contraction into fused
+// multiply-adds), so both paths give the same bits. The choice is made at the first run,
+// not when the library is loaded: the library runs no code at load time (which is why this
+// asks the processor itself instead of using the compiler's function multiversioning,
+// whose support code is a load-time constructor).
+#pragma once
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define AERIAL_HAS_AVX2_PATH 1
+#define AERIAL_INLINE_BODY inline __attribute__((always_inline))
+#define AERIAL_AVX2 __attribute__((target("avx2")))
+#else
+#define AERIAL_HAS_AVX2_PATH 0
+#define AERIAL_INLINE_BODY inline
+#define AERIAL_AVX2
+#endif
+
+namespace aerial {
+
+// Lets the fast evaluation use AVX2 where the processor has it (the default). The tests
+// switch it off to check the baseline path too.
+extern bool wideVectorsAllowed;
+
+// True when the AVX2 clones may run: allowed, and supported by processor and system.
+bool useAvx2Path();
+
+} // namespace aerial
