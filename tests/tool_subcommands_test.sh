@@ -3,13 +3,7 @@
 set -u
 tool=$1
 example=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() { echo "FAIL: $1"; failures=$((failures + 1)); }
-check() { [ "$2" = "$3" ] && echo "ok: $1" || fail "$1: exit status $3, expected $2"; }
-contains() { case "$2" in *"$3"*) echo "ok: $1" ;; *) fail "$1: output lacks '$3'" ;; esac; }
+. "$(dirname "$0")/shell_checks.sh"
 
 # A 32-sample copy of the example keeps every run quick.
 mkdir "$work/case"
@@ -74,4 +68,4 @@ contains "commands run the member folders" "$out" "run -q $work/case/sweep/defoc
 "$tool" sweep "$work/case" --defocus 0:1 >/dev/null 2>&1
 check "sweep: malformed range" 2 $?
 
-[ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
+finish

@@ -3,25 +3,7 @@
 set -u
 tool=$1
 example=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-check() { # description, expected status, actual status
-    if [ "$2" != "$3" ]; then
-        echo "FAIL: $1: exit status $3, expected $2"
-        failures=$((failures + 1))
-    else
-        echo "ok: $1"
-    fi
-}
-
-contains() { # description, haystack, needle
-    case "$2" in
-    *"$3"*) echo "ok: $1" ;;
-    *) echo "FAIL: $1: '$2' lacks '$3'"; failures=$((failures + 1)) ;;
-    esac
-}
+. "$(dirname "$0")/shell_checks.sh"
 
 "$tool" --help >"$work/help" 2>&1
 check "--help" 0 $?
@@ -42,12 +24,12 @@ check "run" 0 $?
 contains "summary names the grid" "$out" "grid 32 x 32, 2 rectangles"
 contains "summary names the folder" "$out" "$work/run"
 for t in OUT_MR.xls OUT_MI.xls OUT_M.xls; do
-    [ -s "$work/run/$t" ] && echo "ok: $t written" || { echo "FAIL: $t missing"; failures=$((failures + 1)); }
+    [ -s "$work/run/$t" ] && echo "ok: $t written" || fail "$t missing"
 done
 
 (cd "$work/run" && "$tool" run -q >"$work/quiet" 2>&1)
 check "run in the current folder" 0 $?
-[ ! -s "$work/quiet" ] && echo "ok: --quiet prints nothing" || { echo "FAIL: --quiet printed"; failures=$((failures + 1)); }
+[ ! -s "$work/quiet" ] && echo "ok: --quiet prints nothing" || fail "--quiet printed"
 
 err=$("$tool" run "$work/absent" 2>&1)
 check "missing folder" 2 $?
@@ -57,7 +39,7 @@ mkdir "$work/empty"
 err=$("$tool" run "$work/empty" 2>&1)
 check "missing input" 2 $?
 contains "missing input names it" "$err" "$work/empty/IN_FM.txt"
-[ -z "$(ls "$work/empty")" ] && echo "ok: nothing written" || { echo "FAIL: wrote into empty"; failures=$((failures + 1)); }
+[ -z "$(ls "$work/empty")" ] && echo "ok: nothing written" || fail "wrote into empty"
 
 err=$("$tool" run "$work/run" --library "$work/none.so" 2>&1)
 check "unloadable library" 2 $?
@@ -75,7 +57,6 @@ contains "unwritable table named" "$err" "OUT_M.xls"
 # Faults of the folder, the input, the tables and the library: each a one-line message
 # naming what is wrong, and no success reported for tables this run did not complete.
 pass() { echo "ok: $1"; }
-fail() { echo "FAIL: $1"; failures=$((failures + 1)); }
 complete() { # table file, grid size: N + 3 lines, ending in TAB CR LF CR LF
     [ "$(tr -cd '\n' <"$1" | wc -c)" -eq $(($2 + 3)) ] &&
         [ "$(tail -c 5 "$1" | od -An -c | tr -d ' ')" = '\t\r\n\r\n' ]
@@ -149,4 +130,4 @@ cmp -s "$work/killed/IN_FM.txt" "$work/whole/IN_FM.txt" &&
     [ "$(cat "$work/killed/IN_FM.txt")" = "$(sed 's/^\(grid size\t[^\t]*\t\)128/\196/' "$example/IN_FM.txt")" ] &&
     pass "killed run: input untouched" || fail "killed run: input modified"
 
-[ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
+finish
