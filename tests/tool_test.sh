@@ -56,7 +56,6 @@ contains "unwritable table named" "$err" "OUT_M.xls"
 
 # Faults of the folder, the input, the tables and the library: each a one-line message
 # naming what is wrong, and no success reported for tables this run did not complete.
-pass() { echo "ok: $1"; }
 complete() { # table file, grid size: N + 3 lines, ending in TAB CR LF CR LF
     [ "$(tr -cd '\n' <"$1" | wc -c)" -eq $(($2 + 3)) ] &&
         [ "$(tail -c 5 "$1" | od -An -c | tr -d ' ')" = '\t\r\n\r\n' ]

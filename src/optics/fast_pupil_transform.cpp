@@ -135,16 +135,14 @@ void transformXBaseline(SampleRange rows, int n, const PhaseTable& t) {
 }
 
 #if AERIAL_HAS_AVX2_PATH
-AERIAL_AVX2 void transformYAvx2(double* re, double* im, int n,
-                                                    SampleRange samples, const PhaseTable& t) {
+AERIAL_AVX2 void transformYAvx2(double* re, double* im, int n, SampleRange samples,
+                                const PhaseTable& t) {
     transformYBody(re, im, n, samples, t);
 }
 
-AERIAL_AVX2 void transformXAvx2(SampleRange rows, int n,
-                                                    const PhaseTable& t) {
+AERIAL_AVX2 void transformXAvx2(SampleRange rows, int n, const PhaseTable& t) {
     transformXBody(rows, n, t);
 }
-
 #endif
 
 struct LineKernels {

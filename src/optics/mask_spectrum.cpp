@@ -149,7 +149,10 @@ void computeMaskSpectrum() {
     // The cache lives for one run: the shifts, the grid and pi may differ in the next.
     cacheX.clear();
     cacheY.clear();
-    const bool reuse = imagingEvaluation == Evaluation::kFast;
+    // The fast evaluation reuses axis factors and may run the AVX2 accumulation; the
+    // direct one builds every factor and runs the baseline loop, as the formulas read.
+    const bool fast = imagingEvaluation == Evaluation::kFast;
+    const bool wide = fast && useAvx2Path();
     for (int r = 0; r < s.rectCount; ++r) {
         const MaskRectangle& rect = s.rects[r];
         const double tr = rect.transRe;
@@ -158,14 +161,14 @@ void computeMaskSpectrum() {
         const double* Fxi = scratchXi;
         const double* Fyr = scratchYr;
         const double* Fyi = scratchYi;
-        if (reuse) {
+        if (fast) {
             axisFactor(cacheX, Fxr, Fxi, scratchXr, scratchXi, n, c, sx, rect.xStart, rect.xEnd);
             axisFactor(cacheY, Fyr, Fyi, scratchYr, scratchYi, n, c, sy, rect.yStart, rect.yEnd);
         } else {
             buildAxisFactor(scratchXr, scratchXi, n, c, sx, rect.xStart, rect.xEnd);
             buildAxisFactor(scratchYr, scratchYi, n, c, sy, rect.yStart, rect.yEnd);
         }
-        accumulate(n, tr, ti, Fxr, Fxi, Fyr, Fyi, reuse && useAvx2Path());
+        accumulate(n, tr, ti, Fxr, Fxi, Fyr, Fyi, wide);
     }
 }
 
