@@ -5,8 +5,8 @@
 #include <string>
 
 #include "input/load_input.h"
-#include "input_check.h"
-#include "sweep_plan.h"
+#include "analysis/input_check.h"
+#include "analysis/sweep_plan.h"
 #include "test_support.h"
 
 using namespace aerial_tool;

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <string>
 
-#include "metrics.h"
+#include "analysis/metrics.h"
 #include "output/result_tables.h"
-#include "result_table.h"
+#include "io/result_table.h"
 #include "state/simulation_state.h"
 #include "test_support.h"
 

@@ -7,9 +7,9 @@
 #include <cmath>
 #include <string>
 
-#include "plot_drawing.h"
-#include "result_table.h"
-#include "sweep_plan.h"
+#include "pictures/plot_drawing.h"
+#include "io/result_table.h"
+#include "analysis/sweep_plan.h"
 #include "test_support.h"
 
 using namespace aerial_tool;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "result_table.h"
+#include "io/result_table.h"
 
 namespace aerial_tool {
 

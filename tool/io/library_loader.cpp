@@ -1,4 +1,4 @@
-#include "library_loader.h"
+#include "io/library_loader.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -21,18 +21,20 @@ namespace fs = std::filesystem;
 
 constexpr const char* kLibraryFile = AERIAL_LIBRARY_FILE;
 
-std::string defaultLibraryPath() {
+std::string fileBesideTool(const std::string& fileName) {
     std::error_code ec;
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return kLibraryFile;
+    if (ec) return fileName;
     fs::path dir = self.parent_path();
     // Beside the tool in the build tree; in the library folder of an installed tree.
     for (const fs::path& candidate :
-         {dir / kLibraryFile, dir / AERIAL_LIBDIR_FROM_BINDIR / kLibraryFile}) {
+         {dir / fileName, dir / AERIAL_LIBDIR_FROM_BINDIR / fileName}) {
         if (fs::exists(candidate, ec)) return candidate.lexically_normal().string();
     }
-    return (dir / kLibraryFile).string();
+    return (dir / fileName).string();
 }
+
+std::string defaultLibraryPath() { return fileBesideTool(kLibraryFile); }
 
 bool loadLibrary(const std::string& path, LoadedLibrary& library, std::string& error) {
     // A bare file name would make dlopen search the system paths instead of this file.

@@ -14,6 +14,10 @@ struct LoadedLibrary {
     std::string path;
 };
 
+// A file built or installed with this executable: the same folder first, then the
+// installed library folder as seen from the installed tool's folder (../lib by default).
+std::string fileBesideTool(const std::string& fileName);
+
 // The library built or installed with this executable: the same folder first, then the
 // installed library folder as seen from the installed tool's folder (../lib by default).
 std::string defaultLibraryPath();

@@ -1,4 +1,4 @@
-#include "check_command.h"
+#include "cli/check_command.h"
 
 #include <unistd.h>
 
@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "input/load_input.h"
-#include "input_check.h"
+#include "analysis/input_check.h"
 
 namespace aerial_tool {
 

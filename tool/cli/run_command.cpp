@@ -1,4 +1,4 @@
-#include "run_command.h"
+#include "cli/run_command.h"
 
 #include <unistd.h>
 
@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "input/load_input.h"
-#include "library_loader.h"
+#include "io/library_loader.h"
 #include "state/simulation_state.h"
 
 namespace aerial_tool {
@@ -42,15 +42,26 @@ bool isComplete(const fs::path& path, int gridSize) {
     if (file == nullptr) return false;
     long long lines = 0;
     char tail[5] = {};
-    for (int ch; (ch = std::fgetc(file)) != EOF;) {
-        lines += ch == '\n';
-        std::memmove(tail, tail + 1, 4);
-        tail[4] = static_cast<char>(ch);
+    size_t total = 0;
+    // Whole blocks and memchr: every point of a sweep pays this check.
+    static char block[1 << 16];
+    for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) {
+        for (const char* p = block; (p = static_cast<const char*>(std::memchr(p, '\n', block + got - p)));
+             ++p) {
+            ++lines;
+        }
+        if (got >= 5) {
+            std::memcpy(tail, block + got - 5, 5);
+        } else {
+            std::memmove(tail, tail + got, 5 - got);
+            std::memcpy(tail + 5 - got, block, got);
+        }
+        total += got;
     }
     const bool readable = !std::ferror(file);
     std::fclose(file);
     const long long rows = gridSize > 0 ? gridSize : 0;
-    return readable && lines == rows + 3 && std::memcmp(tail, "\t\r\n\r\n", 5) == 0;
+    return readable && total >= 5 && lines == rows + 3 && std::memcmp(tail, "\t\r\n\r\n", 5) == 0;
 }
 
 // Why a table is not this run's complete table, or nullptr when it is.

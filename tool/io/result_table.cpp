@@ -1,4 +1,4 @@
-#include "result_table.h"
+#include "io/result_table.h"
 
 #include <charconv>
 #include <fstream>

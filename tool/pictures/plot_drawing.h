@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "metrics.h"
-#include "result_table.h"
+#include "analysis/metrics.h"
+#include "io/result_table.h"
 
 namespace aerial_tool {
 

@@ -1,4 +1,4 @@
-#include "metrics_command.h"
+#include "cli/metrics_command.h"
 
 #include <cmath>
 #include <cstdio>
@@ -6,9 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "metrics.h"
-#include "plot_command.h"
-#include "result_table.h"
+#include "analysis/metrics.h"
+#include "io/input_folder.h"
+#include "io/result_table.h"
 
 namespace aerial_tool {
 

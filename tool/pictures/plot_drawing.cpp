@@ -1,4 +1,4 @@
-#include "plot_drawing.h"
+#include "pictures/plot_drawing.h"
 
 #include <cairo.h>
 

@@ -1,11 +1,11 @@
 // aerial: the command-line host of the aerial-image library.
 #include <CLI/CLI.hpp>
 
-#include "check_command.h"
-#include "metrics_command.h"
-#include "plot_command.h"
-#include "run_command.h"
-#include "sweep_command.h"
+#include "cli/check_command.h"
+#include "cli/metrics_command.h"
+#include "cli/plot_command.h"
+#include "cli/run_command.h"
+#include "cli/sweep_command.h"
 
 #ifndef AERIAL_VERSION
 #define AERIAL_VERSION "unknown"

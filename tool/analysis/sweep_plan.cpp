@@ -1,4 +1,4 @@
-#include "sweep_plan.h"
+#include "analysis/sweep_plan.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "input_check.h"
+#include "analysis/input_check.h"
 
 #include <algorithm>
 #include <cctype>

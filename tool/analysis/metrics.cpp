@@ -1,4 +1,4 @@
-#include "metrics.h"
+#include "analysis/metrics.h"
 
 #include <cmath>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "plot_command.h"
+#include "cli/plot_command.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -7,31 +7,15 @@
 #include <unistd.h>
 
 #include "input/load_input.h"
-#include "metrics.h"
+#include "analysis/metrics.h"
 #include "state/simulation_state.h"
-#include "plot_drawing.h"
-#include "result_table.h"
+#include "io/input_folder.h"
+#include "io/picture_loader.h"
+#include "io/result_table.h"
 
 namespace aerial_tool {
 
 namespace fs = std::filesystem;
-
-std::string lengthUnitOf(const std::string& directory) {
-    // Line 3, column 1 of the input: free text that by custom names the pitch's unit.
-    std::ifstream in(fs::path(directory) / "IN_FM.txt", std::ios::binary);
-    std::string line;
-    for (int k = 0; k <= 3 && std::getline(in, line); ++k) {
-        if (k < 3) continue;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        size_t a = line.find('\t');
-        if (a == std::string::npos) break;
-        size_t b = line.find('\t', a + 1);
-        std::string unit = line.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1);
-        while (!unit.empty() && unit.back() == ' ') unit.pop_back();
-        if (!unit.empty()) return unit;
-    }
-    return "L";
-}
 
 namespace {
 
@@ -65,6 +49,12 @@ int plotTables(const PlotOptions& options) {
         {"OUT_MR.xls", "OUT_MR.png", "mask spectrum amplitude", true, "|spectrum|"},
         {"OUT_MI.xls", "OUT_MI.png", "mask spectrum phase", true, "phase (rad)"},
     };
+    std::string moduleError;
+    const PictureFunctions* draw = loadPictureFunctions(moduleError);
+    if (draw == nullptr) {
+        std::fprintf(stderr, "aerial: %s\n", moduleError.c_str());
+        return 2;
+    }
     int status = 0;
     ResultTableData image;
     for (const Picture& p : pictures) {
@@ -85,7 +75,7 @@ int plotTables(const PlotOptions& options) {
             text.circleLabel = label;
         }
         const fs::path png = dir / p.png;
-        if (!writeHeatmapPng(table, text, png.string())) {
+        if (!draw->heatmap(table, text, png.string())) {
             std::fprintf(stderr, "aerial: %s: cannot write\n", png.c_str());
             status = 2;
             continue;
@@ -100,7 +90,7 @@ int plotTables(const PlotOptions& options) {
             {"along y at x = 0", cutProfile(image, CutAxis::kY, c)},
         };
         const fs::path png = dir / "OUT_M_cut.png";
-        if (!writeCutlinePng(series, options.threshold, "intensity through the grid centre",
+        if (!draw->cutline(series, options.threshold, "intensity through the grid centre",
                              "position (" + unit + ")", png.string())) {
             std::fprintf(stderr, "aerial: %s: cannot write\n", png.c_str());
             status = 2;

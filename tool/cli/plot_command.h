@@ -13,10 +13,6 @@ struct PlotOptions {
     bool quiet = false;
 };
 
-// The length unit the input names in the unit cell of its sample pitch line, or "L" when
-// the folder has no input or the cell is empty.
-std::string lengthUnitOf(const std::string& directory);
-
 // Exit status: 0 all pictures written, 2 a table cannot be read or a picture written.
 int plotTables(const PlotOptions& options);
 

@@ -1,4 +1,4 @@
-#include "sweep_command.h"
+#include "cli/sweep_command.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,11 +14,11 @@
 #include <sstream>
 #include <thread>
 
-#include "metrics.h"
-#include "plot_command.h"
-#include "plot_drawing.h"
-#include "result_table.h"
-#include "sweep_plan.h"
+#include "analysis/metrics.h"
+#include "analysis/sweep_plan.h"
+#include "io/input_folder.h"
+#include "io/picture_loader.h"
+#include "io/result_table.h"
 
 namespace aerial_tool {
 
@@ -205,8 +205,13 @@ int runSweep(const SweepOptions& options) {
     const std::string csv = sweepCsv(rows);
     std::ofstream(sweepDir / "bossung.csv", std::ios::binary | std::ios::trunc) << csv;
     const std::string unit = lengthUnitOf(options.directory);
-    writeLinePlotPng(curves, "Bossung: CD through focus", "defocus (" + unit + ")",
-                     "CD (" + unit + ")", (sweepDir / "bossung.png").string());
+    const PictureFunctions* draw = loadPictureFunctions(error);
+    if (draw == nullptr) {
+        std::fprintf(stderr, "aerial: %s\n", error.c_str());
+        return 2;
+    }
+    draw->linePlot(curves, "Bossung: CD through focus", "defocus (" + unit + ")",
+                   "CD (" + unit + ")", (sweepDir / "bossung.png").string());
     std::printf("%s", csv.c_str());
     std::printf("table %s, picture %s\n", (sweepDir / "bossung.csv").c_str(),
                 (sweepDir / "bossung.png").c_str());

@@ -1,0 +1,16 @@
+#include "pictures/picture_module.h"
+
+namespace {
+
+constexpr aerial_tool::PictureFunctions kFunctions = {
+    .heatmap = &aerial_tool::writeHeatmapPng,
+    .cutline = &aerial_tool::writeCutlinePng,
+    .linePlot = &aerial_tool::writeLinePlotPng,
+};
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) const aerial_tool::PictureFunctions*
+aerialPictureFunctions() {
+    return &kFunctions;
+}
