@@ -7,6 +7,7 @@
 #include "input/load_input.h"
 #include "analysis/input_check.h"
 #include "analysis/sweep_plan.h"
+#include "io/input_edit.h"
 #include "test_support.h"
 
 using namespace aerial_tool;

@@ -10,6 +10,7 @@
 #include "pictures/plot_drawing.h"
 #include "io/result_table.h"
 #include "analysis/sweep_plan.h"
+#include "io/input_edit.h"
 #include "test_support.h"
 
 using namespace aerial_tool;

@@ -16,11 +16,6 @@ bool parseRange(const std::string& text, std::vector<double>& values, std::strin
 // and folder names.
 std::string valueText(double value);
 
-// The bytes of an input file with the text of one cell replaced and every other byte
-// kept, line ends included. Returns false when the file has no such cell.
-bool replaceCell(const std::string& bytes, int line, int column, const std::string& text,
-                 std::string& result);
-
 // The folder of one member of a defocus series: "defocus_<value>".
 std::string memberFolderName(double defocus);
 

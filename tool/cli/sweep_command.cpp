@@ -16,6 +16,7 @@
 
 #include "analysis/metrics.h"
 #include "analysis/sweep_plan.h"
+#include "io/input_edit.h"
 #include "io/input_folder.h"
 #include "io/picture_loader.h"
 #include "io/result_table.h"
