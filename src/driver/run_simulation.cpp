@@ -7,17 +7,22 @@
 
 namespace aerial {
 
-// Seven stages in a fixed order, all data passing through the workspace.
-void runSimulation() {
-    // Without readable input there is nothing to simulate; earlier tables stay as they are.
-    if (!loadInput()) return;
-    workspace.pi = kPi;
+void prepareStages() { workspace.pi = kPi; }
+
+// Six stages after the input in a fixed order, all data passing through the workspace.
+void runStages() {
+    prepareStages();
     computeMaskSpectrum();
     // The spectrum tables must be written before imaging reuses the field planes.
     writeResultTables(kSpectrumAmplitude);
     writeResultTables(kSpectrumPhase);
     imagePartiallyCoherent();
     writeResultTables(kImageIntensity);
+}
+
+void runSimulation() {
+    if (!loadInput()) return;
+    runStages();
 }
 
 } // namespace aerial

@@ -16,7 +16,7 @@ bool isCSpace(char ch) {
 
 } // namespace
 
-int parseIntCell(const char* text) {
+ParsedInt parseIntPrefix(const char* text) {
     const char* p = text;
     while (isCSpace(*p)) ++p;
     bool negative = false;
@@ -26,23 +26,28 @@ int parseIntCell(const char* text) {
     }
     // Accumulate towards the sign's own limit so INT_MIN is reachable without overflow.
     long long value = 0;
+    const char* digits = p;
     for (; *p >= '0' && *p <= '9'; ++p) {
         value = value * 10 + (*p - '0');
         if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
     }
-    if (negative) return value > INT_MAX ? INT_MIN : -static_cast<int>(value);
-    return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+    if (p == digits) return {0, 0};
+    const int consumed = static_cast<int>(p - text);
+    if (negative) return {value > INT_MAX ? INT_MIN : -static_cast<int>(value), consumed};
+    return {value > INT_MAX ? INT_MAX : static_cast<int>(value), consumed};
 }
 
-double parseRealCell(const char* text) {
+ParsedReal parseRealPrefix(const char* text) {
+    char* end = nullptr;
 #if defined(_WIN32)
     static _locale_t cLocale = _create_locale(LC_NUMERIC, "C");
-    return _strtod_l(text, nullptr, cLocale);
+    const double value = _strtod_l(text, &end, cLocale);
 #else
     // glibc hands out its built-in C locale object here; nothing is allocated.
     static locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    return strtod_l(text, nullptr, cLocale);
+    const double value = strtod_l(text, &end, cLocale);
 #endif
+    return {value, static_cast<int>(end - text)};
 }
 
 } // namespace aerial

@@ -3,6 +3,7 @@
 
 #include "optics/optics.h"
 #include "optics/phase_table.h"
+#include "optics/source_points.h"
 #include "state/simulation_state.h"
 
 namespace aerial {
@@ -19,27 +20,6 @@ FieldPlane Bi;
 // The phase factors of the run, for the fast evaluation.
 PhaseTable factorsY;
 PhaseTable factorsX;
-
-// Nearest integer with exact halves going up (2.5 -> 3, -2.5 -> -2). A shift that is not
-// finite or does not fit an int has no index on the grid: the source point then passes
-// no sample.
-bool sourceShift(double u, int& shift) {
-    const double rounded = std::floor(u + 0.5);
-    if (!(rounded >= static_cast<double>(INT32_MIN) && rounded <= static_cast<double>(INT32_MAX))) {
-        return false;
-    }
-    shift = static_cast<int>(rounded);
-    return true;
-}
-
-// Shift of the source grid index j (or k) in spectral samples. Order fixed:
-// (((((j * NA) * sigma) / 2.0) * pitch) * N) / wavelength.
-double sourceOffset(int index) {
-    const SimulationState& s = workspace;
-    return (((((static_cast<double>(index) * s.numericalAperture) * s.sigma) / 2.0) * s.samplePitch) *
-            static_cast<double>(s.gridSize)) /
-           s.wavelength;
-}
 
 bool onGrid(int index, int shift, int n) {
     const std::int64_t moved = static_cast<std::int64_t>(index) + shift;
@@ -95,7 +75,7 @@ bool useFastEvaluation(int n) {
 void imagePartiallyCoherent() {
     SimulationState& s = workspace;
     const int n = s.gridSize;
-    const double r = ((s.numericalAperture * s.samplePitch) * static_cast<double>(n)) / s.wavelength;
+    const double r = pupilRadiusSamples(n, s.samplePitch, s.wavelength, s.numericalAperture);
     int count = 0;
 
     for (int x = 0; x < n; ++x) {
@@ -108,26 +88,21 @@ void imagePartiallyCoherent() {
 
     const bool fast = useFastEvaluation(n);
 
-    // 13 source points on a square grid inside the disc j*j + k*k <= 4, j outer, k inner.
-    for (int j = -2; j <= 2; ++j) {
-        for (int k = -2; k <= 2; ++k) {
-            if (j * j + k * k > 4) continue;
-            ++count;
-            int shiftX = 0;
-            int shiftY = 0;
-            const bool okX = sourceShift(sourceOffset(j), shiftX);
-            const bool okY = sourceShift(sourceOffset(k), shiftY);
-            cutShiftedPupil(r, okX && okY, shiftX, shiftY);
-            if (fast) {
-                pupilTransform2DFast(factorsY, factorsX);
-            } else {
-                pupilTransform2D();
-            }
-            for (int x = 0; x < n; ++x) {
-                for (int y = 0; y < n; ++y) {
-                    s.II[x][y] = (s.fieldRe[x][y] * s.fieldRe[x][y] + s.II[x][y]) +
-                                 s.fieldIm[x][y] * s.fieldIm[x][y];
-                }
+    // The 13 source points, in the order of their sum.
+    for (const SourceIndex& index : kSourceIndices) {
+        ++count;
+        const SourcePoint point = sourcePoint(index, n, s.samplePitch, s.wavelength,
+                                              s.numericalAperture, s.sigma);
+        cutShiftedPupil(r, point.passes, point.shiftX, point.shiftY);
+        if (fast) {
+            pupilTransform2DFast(factorsY, factorsX);
+        } else {
+            pupilTransform2D();
+        }
+        for (int x = 0; x < n; ++x) {
+            for (int y = 0; y < n; ++y) {
+                s.II[x][y] = (s.fieldRe[x][y] * s.fieldRe[x][y] + s.II[x][y]) +
+                             s.fieldIm[x][y] * s.fieldIm[x][y];
             }
         }
     }

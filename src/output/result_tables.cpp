@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "input/input_layout.h"
 #include "output/format_number.h"
 #include "state/simulation_state.h"
 
@@ -30,11 +31,11 @@ struct TableKind {
 
 TableKind kindOf(ResultTable table) {
     switch (table) {
-    case kSpectrumAmplitude: return {"OUT_MR.xls", kTitleAmplitude, true};
-    case kSpectrumPhase: return {"OUT_MI.xls", kTitlePhase, true};
+    case kSpectrumAmplitude: return {kSpectrumAmplitudeFileName, kTitleAmplitude, true};
+    case kSpectrumPhase: return {kSpectrumPhaseFileName, kTitlePhase, true};
     case kImageIntensity: break;
     }
-    return {"OUT_M.xls", kTitleIntensity, false};
+    return {kImageIntensityFileName, kTitleIntensity, false};
 }
 
 double axisLabel(bool spectrumAxis, int k) {

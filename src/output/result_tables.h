@@ -4,9 +4,9 @@
 namespace aerial {
 
 enum ResultTable {
-    kSpectrumAmplitude, // "OUT_MR.xls": |spectrum|
-    kSpectrumPhase,     // "OUT_MI.xls": phase of the spectrum
-    kImageIntensity,    // "OUT_M.xls": aerial image intensity II
+    kSpectrumAmplitude, // kSpectrumAmplitudeFileName: |spectrum|
+    kSpectrumPhase,     // kSpectrumPhaseFileName:     phase of the spectrum
+    kImageIntensity,    // kImageIntensityFileName:    aerial image intensity II
 };
 
 // Creates (or replaces) the table's file, writes title, axis row and N data rows, and

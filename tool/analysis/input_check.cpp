@@ -15,6 +15,10 @@ namespace aerial_tool {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+std::string inputCell(int column, int line) {
+    return aerial::cellText(aerial::loadedInputCells(), column, line).text;
+}
 constexpr int kValueColumn = 2;
 constexpr int kFirstRectLine = 25;
 
@@ -129,7 +133,7 @@ public:
 
     // Text where a number belongs: reads as 0, or only its leading number is read.
     void checkValueText(int line, int column, const std::string& what, bool integer) {
-        const std::string cell = aerial::inputCell(column, line);
+        const std::string cell = inputCell(column, line);
         const CellReading reading = readCell(cell);
         const std::string where = what + " (line " + std::to_string(line) + ", column " +
                                   std::to_string(column) + ")";
@@ -155,10 +159,10 @@ public:
         // The first line whose label names another parameter line: every later value is
         // probably read one line off, so one warning says it all.
         for (int line = 2; line <= 22; ++line) {
-            const int named = lineNamedBy(aerial::inputCell(0, line));
+            const int named = lineNamedBy(inputCell(0, line));
             if (named == 0 || named == line) continue;
             std::string message = "line " + std::to_string(line) + " is labelled '" +
-                                  aerial::inputCell(0, line) + "', the name of line " +
+                                  inputCell(0, line) + "', the name of line " +
                                   std::to_string(named) + " (" + parameterName(named) +
                                   "): its value cell seems to belong to " +
                                   (named == line - 1 ? "the line above (a line is doubled or inserted above)"
@@ -190,7 +194,7 @@ InputReport checkLoadedInput(int fileLines) {
     InputReport report;
     Checker check(report);
     report.fileLines = fileLines;
-    report.lengthUnit = aerial::inputCell(1, 3);
+    report.lengthUnit = inputCell(1, 3);
     while (!report.lengthUnit.empty() && std::isspace(static_cast<unsigned char>(report.lengthUnit.back())))
         report.lengthUnit.pop_back();
     if (report.lengthUnit.empty()) report.lengthUnit = "L";
@@ -203,7 +207,7 @@ InputReport checkLoadedInput(int fileLines) {
                                s.aberrY[1], s.aberrY[2], s.aberrY[3], s.aberrY[4],
                                s.aberrY[5], s.aberrY[6], double(s.rectCount)};
     for (int line = 2; line <= 22; ++line) {
-        ParameterEntry e{parameterName(line), line, kValueColumn, aerial::inputCell(kValueColumn, line),
+        ParameterEntry e{parameterName(line), line, kValueColumn, inputCell(kValueColumn, line),
                          values[line - 2], ""};
         if (line == 2 && s.gridSize == aerial::kMaxGrid && readCell(e.cell).kind != CellKind::kText &&
             aerial::parseRealCell(e.cell.c_str()) > aerial::kMaxGrid)
@@ -277,7 +281,7 @@ InputReport checkLoadedInput(int fileLines) {
     int ignored = 0;
     for (int line = kFirstRectLine + std::max(count, 0); line < fileLines && line < aerial::kCellLines; ++line) {
         bool filled = false;
-        for (int k = 1; k <= 6; ++k) filled = filled || aerial::inputCell(k, line)[0] != '\0';
+        for (int k = 1; k <= 6; ++k) filled = filled || inputCell(k, line)[0] != '\0';
         if (filled) ++ignored;
     }
     if (ignored > 0)
@@ -292,7 +296,7 @@ InputReport checkLoadedInput(int fileLines) {
         e.line = line;
         const double used[6] = {m.transRe, m.transIm, m.xStart, m.xEnd, m.yStart, m.yEnd};
         for (int k = 0; k < 6; ++k) {
-            e.cells[k] = aerial::inputCell(k + 1, line);
+            e.cells[k] = inputCell(k + 1, line);
             e.values[k] = used[k];
             e.read[k] = aerial::parseRealCell(e.cells[k].c_str());
             e.limited[k] = k >= 2 && e.read[k] != used[k] && !std::isnan(e.read[k]);

@@ -1,0 +1,105 @@
+#include "input/input_cells.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+namespace aerial {
+
+namespace {
+
+constexpr int kLastColumn = kCellColumns - 1;
+constexpr int kLastPosition = kCellBytes - 1;
+constexpr int kLinePastTable = kCellLines; // bytes on this line or later are not stored
+
+// The three counters of the scan and what it records about the file on the way.
+class CellScanner {
+public:
+    explicit CellScanner(InputCells& cells) : cells_(cells) {
+        std::memset(cells_.bytes, 0, sizeof cells_.bytes);
+        cells_.sawTab = false;
+    }
+
+    void take(int ch) {
+        if (column_ > kLastColumn) column_ = kLastColumn;
+        if (position_ > kLastPosition) position_ = kLastPosition;
+        const bool stored = line_ < kLinePastTable;
+        if (ch == '\n') {
+            if (stored) cells_.bytes[column_][line_][position_] = '\0';
+            column_ = 0;
+            if (line_ < kLinePastTable) ++line_; // saturates, so no file length can overflow it
+            position_ = 0;
+            if (lineCount_ < INT_MAX) ++lineCount_;
+            lineOpen_ = false;
+        } else if (ch == '\t') {
+            if (stored) cells_.bytes[column_][line_][position_] = '\0';
+            ++column_;
+            if (column_ > kLastColumn) column_ = kLastColumn + 1; // no overflow on long lines
+            position_ = 0;
+            cells_.sawTab = true;
+            lineOpen_ = true;
+        } else if (ch == '\r') {
+            // ignored wherever it stands: LF and CR LF files read alike
+        } else {
+            if (stored) cells_.bytes[column_][line_][position_] = static_cast<char>(ch);
+            ++position_;
+            lineOpen_ = true;
+        }
+    }
+
+    // No zero byte is stored for the cell open at the end: it keeps exactly the bytes the
+    // file put there, and its length says where they end.
+    void finish() {
+        cells_.lineCount = lineCount_ + (lineOpen_ && lineCount_ < INT_MAX ? 1 : 0);
+        cells_.openColumn = column_ > kLastColumn ? kLastColumn : column_;
+        cells_.openLine = line_ < kLinePastTable ? line_ : -1;
+        cells_.openLength = position_;
+    }
+
+private:
+    InputCells& cells_;
+    int column_ = 0;
+    int line_ = 0;
+    int position_ = 0; // at most kCellBytes: limited before each byte is stored
+    int lineCount_ = 0;
+    bool lineOpen_ = false;
+};
+
+} // namespace
+
+bool scanInputFile(const char* path, InputCells& cells) {
+    // Binary mode: the scan drops carriage returns itself, and text mode on some platforms
+    // would stop at a 0x1A byte.
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return false;
+    CellScanner scanner(cells);
+    for (int ch = std::fgetc(file); ch != EOF; ch = std::fgetc(file)) scanner.take(ch);
+    scanner.finish();
+    // A directory opened as a file, an I/O fault.
+    const bool readable = !std::ferror(file);
+    std::fclose(file);
+    return readable;
+}
+
+void scanInputText(std::string_view text, InputCells& cells) {
+    CellScanner scanner(cells);
+    for (char ch : text) scanner.take(static_cast<unsigned char>(ch));
+    scanner.finish();
+}
+
+CellText cellText(const InputCells& cells, int column, int line) {
+    CellText out{};
+    if (column < 0 || column >= kCellColumns || line < 0 || line >= kCellLines) return out;
+    const char* stored = cells.bytes[column][line];
+    int length = 0;
+    if (column == cells.openColumn && line == cells.openLine) {
+        length = cells.openLength;
+    } else {
+        while (length < kCellBytes && stored[length] != '\0') ++length;
+    }
+    std::memcpy(out.text, stored, static_cast<std::size_t>(length));
+    out.text[length] = '\0';
+    return out;
+}
+
+} // namespace aerial

@@ -1,0 +1,48 @@
+// The scan of an input file into a fixed table of text cells, from any path.
+//
+// A line feed ends a cell and the line, a tab ends a cell, a carriage return is ignored
+// wherever it stands; every other byte is cell text. Oversized input is brought within the
+// table's capacities (input_layout.h): a cell keeps its first 99 bytes and every later byte
+// lands on position 99; the eleventh and later cells of a line are written into column 9,
+// each from position 0; lines past the last one of the table are not stored.
+#pragma once
+
+#include <string_view>
+
+#include "input/input_layout.h"
+
+namespace aerial {
+
+struct InputCells {
+    // [column][line][byte]; a cell the file never wrote is all zero, so it reads as empty.
+    char bytes[kCellColumns][kCellLines][kCellBytes];
+    // Lines of the file as the reader counts them: each line feed ends one, and a last line
+    // without one counts when it holds anything but carriage returns.
+    int lineCount;
+    bool sawTab; // any tab in the file: without one, every value reads as 0
+    // The cell that was open when the file ended: the last cell of a file without a final
+    // line feed, or the empty cell after a final tab or line feed. No zero byte is stored
+    // for it, so its text is its first openLength bytes (at most kCellBytes) and not what
+    // the table holds after them. openLine is -1 when that line is not stored.
+    int openColumn;
+    int openLine;
+    int openLength;
+};
+
+// Scans the file at path (opened in binary mode; no working folder is involved). Returns
+// false when it cannot be opened or a read fails; the cells are then not meaningful.
+bool scanInputFile(const char* path, InputCells& cells);
+
+// The same scan over bytes in memory, as if they were a file's content.
+void scanInputText(std::string_view text, InputCells& cells);
+
+// A cell's text with room for its terminator: exactly the bytes stored in the cell, up to
+// its terminating zero or, for the cell open at end of file, its openLength bytes.
+struct CellText {
+    char text[kCellBytes + 1];
+};
+
+// An empty text for a column or line outside the table.
+CellText cellText(const InputCells& cells, int column, int line);
+
+} // namespace aerial
