@@ -11,6 +11,9 @@ packages=(cmake g++ make libgtest-dev libbenchmark-dev libcli11-dev libpng-dev l
 packages+=(pkg-config python3)
 # The aerial tool: pictures (cairo, drawn with DejaVu fonts) and JSON reports.
 packages+=(libcairo2-dev fonts-dejavu-core nlohmann-json3-dev)
+# Layout import: Boost's polygon library (header-only); the import tests write their GDSII
+# files with gdspy.
+packages+=(libboost-dev python3-gdspy)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -104,6 +104,11 @@ constexpr const ParameterCell* findParameter(std::string_view name) {
     return nullptr;
 }
 
+// Free cells that by custom label a parameter line: its name, and for a length the unit
+// that the pitch, the wavelength and the other lengths share (never read by a run).
+inline constexpr int kLabelColumn = 0;
+inline constexpr int kUnitColumn = 1;
+
 // Rectangle r is the line kFirstRectangleLine + r; every one of its cells is read as a real.
 inline constexpr int kFirstRectangleLine = 25;
 

@@ -2,6 +2,8 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/check_command.h"
+#include "cli/import_command.h"
+#include "cli/mask_command.h"
 #include "cli/metrics_command.h"
 #include "cli/plot_command.h"
 #include "cli/run_command.h"
@@ -78,6 +80,11 @@ int main(int argc, char** argv) {
     sweepCommand->add_flag("--no-run", sweep.noRun,
                            "Only tabulate runs already done (after --print-commands)");
 
+    aerial_tool::MaskOptions mask;
+    CLI::App* maskCommand = aerial_tool::addMaskCommand(app, mask);
+    aerial_tool::ImportCommandOptions import;
+    CLI::App* importCommand = aerial_tool::addImportCommand(app, import);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -96,5 +103,7 @@ int main(int argc, char** argv) {
     if (plotCommand->parsed()) return aerial_tool::plotTables(plot);
     if (metricsCommand->parsed()) return aerial_tool::printMetrics(metrics);
     if (sweepCommand->parsed()) return aerial_tool::runSweep(sweep);
+    if (maskCommand->parsed()) return aerial_tool::writeMask(mask);
+    if (importCommand->parsed()) return aerial_tool::importLayoutClip(import);
     return 0;
 }

@@ -1,0 +1,135 @@
+#include "cli/import_command.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <CLI/CLI.hpp>
+
+#include "input/input_layout.h"
+#include "io/input_writer.h"
+#include "masks/layout_import.h"
+
+namespace aerial_tool {
+
+namespace fs = std::filesystem;
+using aerial::ParameterId;
+
+namespace {
+
+// A clip comes from a file of this size at most; anything larger is read no further.
+constexpr std::uintmax_t kMaxLayoutBytes = std::uintmax_t{512} << 20;
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "aerial import: %s\n", message.c_str());
+    return 2;
+}
+
+bool parseLayer(const std::string& text, LayerId& layer) {
+    int l = 0, d = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%d/%d%c", &l, &d, &tail) == 2 ||
+        (std::sscanf(text.c_str(), "%d%c", &l, &tail) == 1 && (d = 0, true))) {
+        if (l < 0 || l > 65535 || d < 0 || d > 65535) return false;
+        layer = {l, d};
+        return true;
+    }
+    return false;
+}
+
+bool parseWindow(const std::string& text, double w[4]) {
+    char tail = 0;
+    return std::sscanf(text.c_str(), "%lf,%lf,%lf,%lf%c", &w[0], &w[1], &w[2], &w[3], &tail) == 4;
+}
+
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", value);
+    return text;
+}
+
+} // namespace
+
+CLI::App* addImportCommand(CLI::App& app, ImportCommandOptions& o) {
+    CLI::App* c = app.add_subcommand(
+        "import", "Write DIR/IN_FM.txt from a window of one layer of a GDSII layout cell");
+    c->add_option("LAYOUT", o.layout, "GDSII stream file")->required();
+    c->add_option("DIR", o.directory, "Folder to write (made if missing)")->required();
+    c->add_option("--cell", o.cell, "The cell to clip (placed with its whole hierarchy)")->required();
+    c->add_option("--layer", o.layer, "LAYER/DATATYPE (or LAYER, datatype 0)")->required();
+    c->add_option("--window", o.window, "X0,Y0,X1,Y1 in the layout's user units; centred on the grid")
+        ->required();
+    c->add_option("--sample-pitch", o.samplePitch, "Distance between samples (input's length unit)");
+    c->add_option("--template", o.templatePath, "Take grid, sample pitch and optics from this input file");
+    c->add_option("--unit", o.unit, "Length unit of the input (nm, um, mm; default: the template's, or um)");
+    c->add_flag("--dark", o.dark, "Drawn shapes dark and the window's field clear (default: shapes clear)");
+    c->add_flag("--manhattanize", o.manhattanize,
+                "Step edges that are neither horizontal nor vertical in one-sample steps");
+    c->add_flag("-q,--quiet", o.quiet, "Print only errors");
+    return c;
+}
+
+int importLayoutClip(const ImportCommandOptions& o) {
+    InputParameters parameters = bundledExampleParameters();
+    std::string error;
+    if (!o.templatePath.empty() && !readInputParameters(o.templatePath, parameters, error)) return fail(error);
+    if (!o.unit.empty() && !convertLengthUnit(parameters, o.unit, error)) return fail(error);
+    if (o.samplePitch) parameters[ParameterId::kSamplePitch] = *o.samplePitch;
+    double unit = 0;
+    if (!unitMetres(parameters.unit, unit))
+        return fail("the input's length unit '" + parameters.unit +
+                    "' is not one a layout can be converted to (nm, um, mm, m); give --unit");
+
+    ImportOptions options;
+    options.cell = o.cell;
+    options.dark = o.dark;
+    options.manhattanize = o.manhattanize;
+    if (!parseLayer(o.layer, options.layer)) return fail("--layer wants LAYER/DATATYPE, e.g. 1/0");
+    if (!parseWindow(o.window, options.window)) return fail("--window wants X0,Y0,X1,Y1, e.g. 0,0,1.28,1.28");
+
+    std::error_code ec;
+    if (!fs::is_regular_file(o.layout, ec)) return fail("cannot read the layout file " + o.layout);
+    if (fs::file_size(o.layout, ec) > kMaxLayoutBytes)
+        return fail("the layout file " + o.layout + " is over 512 MiB; export the clip's cells alone");
+    std::ifstream in(o.layout, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (!in && !in.eof()) return fail("cannot read the layout file " + o.layout);
+
+    const Grid grid{static_cast<int>(parameters[ParameterId::kGridSize]), parameters[ParameterId::kSamplePitch]};
+    ImportResult result;
+    if (!importLayout(bytes.str(), options, grid, unit, result, error)) return fail(o.layout + ": " + error);
+
+    const fs::path dir(o.directory);
+    fs::create_directories(dir, ec);
+    const std::string title = "aerial import " + fs::path(o.layout).filename().string() + ": cell " + o.cell +
+                              ", layer " + o.layer + ", window " + o.window +
+                              (o.dark ? ", shapes dark" : ", shapes clear");
+    std::ofstream out(dir / aerial::kInputFileName, std::ios::binary | std::ios::trunc);
+    out << inputFileText(parameters, result.rects, title);
+    out.close();
+    if (!out) return fail("cannot write into " + o.directory);
+
+    if (!o.quiet) {
+        const double sampleArea = grid.samplePitch * grid.samplePitch;
+        std::printf("%s: %zu rectangles from %d shapes of cell '%s' layer %s; window %s x %s %s on the grid "
+                    "centre (grid %d x %s %s); clear area %s %s^2\n",
+                    (dir / aerial::kInputFileName).string().c_str(), result.rects.size(), result.shapes,
+                    o.cell.c_str(), o.layer.c_str(), number(result.windowWidth).c_str(),
+                    number(result.windowHeight).c_str(), parameters.unit.c_str(), grid.size,
+                    number(grid.samplePitch).c_str(), parameters.unit.c_str(),
+                    number(result.clearArea * sampleArea).c_str(), parameters.unit.c_str());
+        if (result.manhattanized > 0) {
+            const double before = result.steppedAreaBefore * sampleArea, after = result.steppedAreaAfter * sampleArea;
+            std::printf("stepped %d shapes in one-sample steps: their area in the window %s %s^2 became %s %s^2 "
+                        "(%+.3g %%)\n",
+                        result.manhattanized, number(before).c_str(), parameters.unit.c_str(),
+                        number(after).c_str(), parameters.unit.c_str(),
+                        before > 0 ? 100 * (after - before) / before : 0.0);
+        }
+    }
+    return 0;
+}
+
+} // namespace aerial_tool

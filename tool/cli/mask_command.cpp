@@ -1,0 +1,199 @@
+#include "cli/mask_command.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include <CLI/CLI.hpp>
+
+#include "input/input_layout.h"
+#include "io/input_writer.h"
+#include "masks/mask_recipe.h"
+#include "masks/pattern_generator.h"
+
+namespace aerial_tool {
+
+namespace fs = std::filesystem;
+using aerial::ParameterId;
+
+namespace {
+
+bool parsePair(const std::string& text, Transmission& t) {
+    double re = 0, im = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%lf,%lf%c", &re, &im, &tail) != 2) return false;
+    t = {re, im};
+    return true;
+}
+
+std::string describe(const PatternSpec& p, const std::string& unit) {
+    auto len = [&](double v) {
+        char text[48];
+        std::snprintf(text, sizeof text, "%.6g %s", v, unit.c_str());
+        return std::string(text);
+    };
+    std::string bias = p.bias != 0 ? " (bias " + len(p.bias) + ")" : "";
+    switch (p.kind) {
+    case PatternKind::kLines:
+        return std::string(p.tone == Tone::kDark ? "dark lines" : "clear spaces") + " of " + len(p.cd) +
+               bias + " at a pitch of " + len(p.pitch) + (p.alternating ? ", alternating phase" : "");
+    case PatternKind::kLine: return "an isolated dark line of " + len(p.cd) + bias;
+    case PatternKind::kSpace: return "an isolated clear space of " + len(p.cd) + bias;
+    case PatternKind::kContacts:
+        return std::string(p.tone == Tone::kClear ? "holes" : "posts") + " of " + len(p.sizeX) + " x " +
+               len(p.sizeY) + bias + " at pitches " + len(p.pitchX) + " x " + len(p.pitchY);
+    }
+    return "";
+}
+
+bool writeText(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    return static_cast<bool>(out);
+}
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "aerial mask: %s\n", message.c_str());
+    return 2;
+}
+
+} // namespace
+
+CLI::App* addMaskCommand(CLI::App& app, MaskOptions& o) {
+    CLI::App* c = app.add_subcommand(
+        "mask", "Write DIR/IN_FM.txt and DIR/mask.json for a test pattern; lengths in the input's unit");
+    c->add_option("KIND", o.kind, "lines, line, space or contacts")
+        ->required()
+        ->check(CLI::IsMember({"lines", "line", "space", "contacts"}));
+    c->add_option("DIR", o.directory, "Folder to write (made if missing)")->required();
+    c->add_option("--template", o.templatePath, "Take grid, sample pitch and optics from this input file");
+    c->add_option("--unit", o.unit, "Length unit (nm, um, mm; default: the template's, or um)");
+    c->add_option("--grid", o.grid, "Samples per axis N")->check(CLI::Range(2, 128));
+    c->add_option("--sample-pitch", o.samplePitch, "Distance between samples");
+    c->add_option("--wavelength", o.wavelength, "Wavelength");
+    c->add_option("--na", o.na, "Numerical aperture");
+    c->add_option("--sigma", o.sigma, "Partial coherence");
+    c->add_option("--defocus", o.defocus, "Defocus");
+    c->add_option("--pitch", o.pitch, "lines: the grating period; contacts: both pitches");
+    c->add_option("--cd", o.cd, "lines, line, space: the feature's width");
+    c->add_option("--bias", o.bias, "Added to every feature width (default 0)");
+    c->add_option("--pitch-x", o.pitchX, "contacts: pitch along X");
+    c->add_option("--pitch-y", o.pitchY, "contacts: pitch along Y");
+    c->add_option("--size", o.size, "contacts: square size");
+    c->add_option("--size-x", o.sizeX, "contacts: size along X");
+    c->add_option("--size-y", o.sizeY, "contacts: size along Y");
+    c->add_option("--tone", o.tone,
+                  "lines, contacts: dark features on a clear field, or clear ones on a dark field "
+                  "(default: dark lines, clear holes)")
+        ->check(CLI::IsMember({"dark", "clear"}));
+    c->add_option("--orientation", o.orientation, "lines, line, space: x (the period along X) or y")
+        ->check(CLI::IsMember({"x", "y"}));
+    c->add_option("--transmission", o.transmission,
+                  "RE,IM of the feature (e.g. -0.245,0: 6 % at 180 degrees)");
+    c->add_option("--field", o.field, "RE,IM of the field around the features");
+    c->add_option("--phase-shift", o.phaseShift, "none or alternating (lines, line)")
+        ->check(CLI::IsMember({"none", "alternating"}));
+    c->add_flag("--fit", o.fit, "Change the sample pitch (never N) so the grid holds whole periods");
+    c->add_flag("-q,--quiet", o.quiet, "Print only warnings and errors");
+    return c;
+}
+
+int writeMask(const MaskOptions& o) {
+    InputParameters parameters = bundledExampleParameters();
+    std::string error;
+    if (!o.templatePath.empty() && !readInputParameters(o.templatePath, parameters, error)) return fail(error);
+    if (!o.unit.empty()) {
+        if (!convertLengthUnit(parameters, o.unit, error)) return fail(error);
+    }
+    if (o.grid) parameters[ParameterId::kGridSize] = *o.grid;
+    if (o.samplePitch) parameters[ParameterId::kSamplePitch] = *o.samplePitch;
+    if (o.wavelength) parameters[ParameterId::kWavelength] = *o.wavelength;
+    if (o.na) parameters[ParameterId::kNumericalAperture] = *o.na;
+    if (o.sigma) parameters[ParameterId::kSigma] = *o.sigma;
+    if (o.defocus) parameters[ParameterId::kDefocus] = *o.defocus;
+
+    MaskRecipe recipe;
+    PatternSpec& p = recipe.pattern;
+    patternKindFromName(o.kind, p.kind);
+    p.tone = o.tone.empty() ? (p.kind == PatternKind::kContacts ? Tone::kClear : Tone::kDark)
+                            : (o.tone == "dark" ? Tone::kDark : Tone::kClear);
+    if (!o.tone.empty() && (p.kind == PatternKind::kLine || p.kind == PatternKind::kSpace))
+        return fail("--tone is for lines and contacts: a line is dark and a space clear");
+    p.orientation = o.orientation == "y" ? Orientation::kY : Orientation::kX;
+    p.bias = o.bias;
+    p.alternating = o.phaseShift == "alternating";
+    if (!o.transmission.empty()) {
+        if (!parsePair(o.transmission, p.transmission)) return fail("--transmission wants RE,IM, e.g. -0.245,0");
+        p.hasTransmission = true;
+    }
+    if (!o.field.empty()) {
+        if (!parsePair(o.field, p.field)) return fail("--field wants RE,IM, e.g. 1,0");
+        p.hasField = true;
+    }
+    if (p.kind == PatternKind::kContacts) {
+        if (!(o.pitchX || o.pitch) || !(o.pitchY || o.pitch))
+            return fail("contacts need --pitch, or --pitch-x and --pitch-y");
+        if (!(o.sizeX || o.size) || !(o.sizeY || o.size))
+            return fail("contacts need --size, or --size-x and --size-y");
+        p.pitchX = o.pitchX ? *o.pitchX : *o.pitch;
+        p.pitchY = o.pitchY ? *o.pitchY : *o.pitch;
+        p.sizeX = o.sizeX ? *o.sizeX : *o.size;
+        p.sizeY = o.sizeY ? *o.sizeY : *o.size;
+    } else {
+        if (!o.cd) return fail(o.kind + " needs --cd");
+        if (p.kind == PatternKind::kLines && !o.pitch) return fail("lines need --pitch");
+        p.cd = *o.cd;
+        if (o.pitch) p.pitch = *o.pitch;
+    }
+
+    Grid grid{static_cast<int>(parameters[ParameterId::kGridSize]), parameters[ParameterId::kSamplePitch]};
+    const std::vector<double> periods = patternPeriods(p);
+    if (o.fit) {
+        if (periods.empty()) return fail("--fit is for periodic patterns (lines, contacts)");
+        if (grid.size > 0 && periods[0] > 0 && grid.samplePitch > 0) {
+            grid.samplePitch = fitPeriod(periods[0], grid).fittedSamplePitch;
+            parameters[ParameterId::kSamplePitch] = grid.samplePitch;
+        }
+    }
+    std::vector<aerial::MaskRectangle> rects;
+    if (!generatePattern(p, grid, rects, error)) return fail(error);
+
+    std::vector<std::string> warnings;
+    const char* axes[] = {"X", "Y"};
+    for (size_t k = 0; k < periods.size(); ++k) {
+        const PeriodFit fit = fitPeriod(periods[k], grid);
+        if (fit.whole) continue;
+        char text[400];
+        std::snprintf(text, sizeof text,
+                      "the grid (N x sample pitch = %.6g %s) holds %.4f periods of %.6g %s%s, not a whole "
+                      "number: the image repeats every grid length, so the grating breaks at the grid "
+                      "edge, %.6g %s off %d whole periods; --fit sets the sample pitch to %.9g",
+                      fit.gridLength, parameters.unit.c_str(), fit.periods, fit.period,
+                      parameters.unit.c_str(), periods.size() > 1 ? (std::string(" along ") + axes[k]).c_str() : "",
+                      fit.shortfall, parameters.unit.c_str(), fit.nearestWhole, fit.fittedSamplePitch);
+        warnings.push_back(text);
+    }
+
+    recipe.grid = grid;
+    recipe.unit = parameters.unit;
+    const fs::path dir(o.directory);
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (!fs::is_directory(dir)) return fail("cannot make the folder " + o.directory);
+    const std::string title = "aerial mask " + o.kind + ": " + describe(p, parameters.unit);
+    if (!writeText(dir / aerial::kInputFileName, inputFileText(parameters, rects, title)) ||
+        !writeText(dir / kMaskRecipeFileName, recipeJson(recipe)))
+        return fail("cannot write into " + o.directory);
+
+    for (const std::string& w : warnings) std::fprintf(stderr, "aerial mask: warning: %s\n", w.c_str());
+    if (!o.quiet) {
+        std::printf("%s: %s, %zu rectangles; grid %d x %.6g %s%s\n",
+                    (dir / aerial::kInputFileName).string().c_str(), describe(p, parameters.unit).c_str(),
+                    rects.size(), grid.size, grid.samplePitch, parameters.unit.c_str(),
+                    o.fit ? " (sample pitch fitted to whole periods)" : "");
+    }
+    return warnings.empty() ? 0 : 1;
+}
+
+} // namespace aerial_tool

@@ -1,0 +1,181 @@
+#include "io/input_writer.h"
+
+#include <charconv>
+#include <cmath>
+#include <memory>
+
+#include "input/input_cells.h"
+#include "input/parse_input.h"
+#include "io/input_edit.h"
+
+namespace aerial_tool {
+
+namespace {
+
+using aerial::kParameterCells;
+using aerial::ParameterId;
+
+bool isFreeLine(int line) {
+    for (const aerial::ParameterCell& p : kParameterCells)
+        if (p.line == line) return false;
+    return line < aerial::kFirstRectangleLine;
+}
+
+std::string join(const std::vector<std::string>& cells) {
+    std::string line;
+    for (size_t k = 0; k < cells.size(); ++k) line += (k ? "\t" : "") + cells[k];
+    return line;
+}
+
+void put(std::vector<std::string>& cells, int column, const std::string& text) {
+    if (static_cast<int>(cells.size()) <= column) cells.resize(column + 1);
+    cells[column] = text;
+}
+
+std::vector<std::string> rectangleRow(const aerial::MaskRectangle& r, const std::string& label) {
+    const double values[aerial::kRectangleCellCount] = {r.transRe, r.transIm, r.xStart,
+                                                        r.xEnd,    r.yStart,  r.yEnd};
+    std::vector<std::string> cells;
+    put(cells, aerial::kLabelColumn, label);
+    for (int k = 0; k < aerial::kRectangleCellCount; ++k)
+        put(cells, aerial::kRectangleCells[k].column, exactNumber(values[k]));
+    return cells;
+}
+
+std::string rowLabel(const std::vector<std::string>& labels, size_t r) {
+    if (r < labels.size()) return labels[r];
+    std::string label = "r";
+    label += std::to_string(r);
+    return label;
+}
+
+} // namespace
+
+std::string exactNumber(double value) {
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    std::string s(text, end);
+    return s == "-0" ? "0" : s;
+}
+
+InputParameters bundledExampleParameters() {
+    InputParameters p;
+    p[ParameterId::kGridSize] = 128;
+    p[ParameterId::kSamplePitch] = 0.01;
+    p[ParameterId::kWavelength] = 0.193;
+    p[ParameterId::kNumericalAperture] = 0.75;
+    p[ParameterId::kSigma] = 0.5;
+    p.unit = "um";
+    return p;
+}
+
+bool readInputParameters(const std::string& path, InputParameters& parameters, std::string& error) {
+    // About a megabyte of cells and the values: not for the stack.
+    auto cells = std::make_unique<aerial::InputCells>();
+    if (!aerial::scanInputFile(path.c_str(), *cells)) {
+        error = "cannot read the input file " + path;
+        return false;
+    }
+    auto values = std::make_unique<aerial::InputValues>();
+    aerial::parseInput(*cells, *values);
+    for (const aerial::ParameterCell& p : kParameterCells)
+        parameters[p.id] = aerial::parameterValue(*values, p.id);
+    const aerial::CellText unit = aerial::cellText(
+        *cells, aerial::kUnitColumn, aerial::parameterCell(ParameterId::kSamplePitch).line);
+    std::string text = unit.text;
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.pop_back();
+    parameters.unit = text.empty() ? "um" : text;
+    return true;
+}
+
+bool unitMetres(const std::string& unit, double& metres) {
+    static const struct {
+        const char* name;
+        double metres;
+    } units[] = {{"nm", 1e-9}, {"um", 1e-6}, {"\xC2\xB5m", 1e-6}, {"micron", 1e-6},
+                 {"mm", 1e-3}, {"m", 1}};
+    for (const auto& u : units) {
+        if (unit == u.name) {
+            metres = u.metres;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool convertLengthUnit(InputParameters& parameters, const std::string& unit, std::string& error) {
+    if (unit == parameters.unit) return true;
+    double from = 0, to = 0;
+    if (!unitMetres(parameters.unit, from) || !unitMetres(unit, to)) {
+        error = "cannot convert lengths from '" + parameters.unit + "' to '" + unit +
+                "' (known units: nm, um, mm, m)";
+        return false;
+    }
+    for (const aerial::ParameterCell& p : kParameterCells)
+        if (p.isLength) parameters[p.id] = parameters[p.id] * from / to;
+    parameters.unit = unit;
+    return true;
+}
+
+std::string inputFileText(const InputParameters& parameters,
+                          const std::vector<aerial::MaskRectangle>& rects, const std::string& title,
+                          const std::vector<std::string>& labels) {
+    std::vector<std::vector<std::string>> lines(aerial::kFirstRectangleLine + rects.size());
+    for (const aerial::ParameterCell& p : kParameterCells) {
+        std::vector<std::string>& cells = lines[p.line];
+        const double value = p.id == ParameterId::kRectCount ? static_cast<double>(rects.size())
+                                                             : parameters[p.id];
+        put(cells, p.column,
+            p.kind == aerial::CellKind::kInteger ? std::to_string(static_cast<long long>(value))
+                                                 : exactNumber(value));
+        if (p.column != aerial::kLabelColumn) put(cells, aerial::kLabelColumn, p.name);
+        if (p.isLength && p.column != aerial::kUnitColumn) put(cells, aerial::kUnitColumn, parameters.unit);
+        put(cells, p.column + 1, p.meaning);
+    }
+    // The free lines before the rectangles: the title first, a heading of the parameter
+    // lines next, and a heading of the rectangle rows last.
+    std::vector<int> free;
+    for (int line = 0; line < aerial::kFirstRectangleLine; ++line)
+        if (isFreeLine(line)) free.push_back(line);
+    if (!free.empty()) lines[free.front()] = {title};
+    if (free.size() > 2) {
+        std::vector<std::string>& heading = lines[free[1]];
+        put(heading, aerial::kLabelColumn, "name");
+        put(heading, aerial::kUnitColumn, "unit");
+        put(heading, kParameterCells[0].column, "value");
+    }
+    if (free.size() > 1) {
+        std::vector<std::string>& heading = lines[free.back()];
+        put(heading, aerial::kLabelColumn, "rectangle");
+        for (const aerial::RectangleCell& c : aerial::kRectangleCells) put(heading, c.column, c.name);
+    }
+    for (size_t r = 0; r < rects.size(); ++r)
+        lines[aerial::rectangleLine(static_cast<int>(r))] = rectangleRow(rects[r], rowLabel(labels, r));
+    std::string text;
+    for (const std::vector<std::string>& cells : lines) text += join(cells) + "\n";
+    return text;
+}
+
+bool replaceRectangles(const std::string& bytes, const std::vector<aerial::MaskRectangle>& rects,
+                       std::string& result) {
+    const aerial::ParameterCell& count = aerial::parameterCell(ParameterId::kRectCount);
+    std::string counted;
+    if (!replaceCell(bytes, count.line, count.column, std::to_string(rects.size()), counted)) return false;
+    // Keep every line before the first rectangle row, with its own line end.
+    size_t end = 0;
+    for (int line = 0; line < aerial::kFirstRectangleLine; ++line) {
+        const size_t feed = counted.find('\n', end);
+        if (feed == std::string::npos) {
+            counted += "\n";
+            end = counted.size();
+            continue;
+        }
+        end = feed + 1;
+    }
+    const std::string lineEnd = end >= 2 && counted[end - 2] == '\r' ? "\r\n" : "\n";
+    result = counted.substr(0, end);
+    for (size_t r = 0; r < rects.size(); ++r) result += join(rectangleRow(rects[r], rowLabel({}, r))) + lineEnd;
+    return true;
+}
+
+} // namespace aerial_tool

@@ -1,0 +1,60 @@
+// A reader of GDSII stream files into structures, shapes and references, for clips that
+// become masks. Layout files are untrusted: every record is checked against the bytes that
+// are left and against what its type must hold, and the first fault ends the read with a
+// one-line reason naming the byte offset. Memory stays proportional to the file size.
+//
+// Kept: boundaries and paths (layer, datatype, points), structure references and arrays
+// (name, reflection, magnification, angle, columns and rows). Skipped: text, nodes, boxes,
+// properties and the library's descriptive records.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace aerial_tool {
+
+struct GdsPoint {
+    std::int32_t x, y;
+};
+
+struct GdsShape {
+    bool isPath = false;
+    int layer = 0, datatype = 0;
+    // Paths: 0 flush ends, 1 round ends, 2 ends extended by half the width, 4 extended by
+    // beginExtension and endExtension.
+    int pathType = 0;
+    std::int32_t width = 0; // negative: absolute, not scaled by the references above
+    std::int32_t beginExtension = 0, endExtension = 0;
+    std::vector<GdsPoint> points; // a boundary's last point repeats its first
+};
+
+struct GdsReference {
+    std::string structure;
+    bool reflected = false;    // about the X axis, before the rotation
+    double magnification = 1;
+    double angle = 0;          // degrees, counter-clockwise
+    int columns = 1, rows = 1; // 1 x 1 for a single reference
+    // origin; for an array also the points columns and rows steps beyond it
+    // (origin + columns x column step, origin + rows x row step)
+    GdsPoint origin{}, columnEnd{}, rowEnd{};
+    bool isArray = false;
+};
+
+struct GdsStructure {
+    std::string name;
+    std::vector<GdsShape> shapes;
+    std::vector<GdsReference> references;
+};
+
+struct GdsLibrary {
+    double userUnitsPerDatabaseUnit = 0; // the first UNITS value: a database unit in user units
+    double metresPerDatabaseUnit = 0;    // the second: a database unit in metres
+    std::vector<GdsStructure> structures;
+};
+
+// Reads the bytes of a stream file. Returns false with a one-line reason when the bytes
+// are not a complete, well-formed stream (up to and including ENDLIB).
+bool readGdsii(const std::string& bytes, GdsLibrary& library, std::string& error);
+
+} // namespace aerial_tool

@@ -1,0 +1,330 @@
+#include "masks/layout_import.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <tuple>
+
+#include <boost/polygon/polygon.hpp>
+
+namespace aerial_tool {
+
+namespace {
+
+namespace gtl = boost::polygon;
+using Region = gtl::polygon_90_set_data<long long>;
+using Rect = gtl::rectangle_data<long long>;
+using PointL = gtl::point_data<long long>;
+
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", value);
+    return text;
+}
+
+// Work allowed for stepping shapes that are not Manhattan: crossings computed, summed
+// over the shapes' edges and the window's sample rows.
+constexpr double kSteppingBudget = 5e7;
+
+bool manhattan(const std::vector<PointD>& p, size_t& bad) {
+    for (size_t k = 0; k + 1 < p.size(); ++k) {
+        if (p[k].x != p[k + 1].x && p[k].y != p[k + 1].y) {
+            bad = k;
+            return false;
+        }
+    }
+    return true;
+}
+
+// Area of the polygon inside the box (Sutherland-Hodgman against each side; the box is
+// convex, so the clipped outline has the right area even where it runs along a side).
+double areaInside(const std::vector<PointD>& polygon, const Box& box) {
+    std::vector<PointD> in(polygon.begin(), polygon.end() - 1), out;
+    for (int side = 0; side < 4 && !in.empty(); ++side) {
+        auto inside = [&](const PointD& q) {
+            switch (side) {
+            case 0: return q.x >= box.x0;
+            case 1: return q.x <= box.x1;
+            case 2: return q.y >= box.y0;
+            default: return q.y <= box.y1;
+            }
+        };
+        auto cut = [&](const PointD& a, const PointD& b) {
+            const double edge = side == 0 ? box.x0 : side == 1 ? box.x1 : side == 2 ? box.y0 : box.y1;
+            if (side < 2) {
+                const double t = (edge - a.x) / (b.x - a.x);
+                return PointD{edge, a.y + t * (b.y - a.y)};
+            }
+            const double t = (edge - a.y) / (b.y - a.y);
+            return PointD{a.x + t * (b.x - a.x), edge};
+        };
+        out.clear();
+        for (size_t k = 0; k < in.size(); ++k) {
+            const PointD& a = in[k];
+            const PointD& b = in[(k + 1) % in.size()];
+            if (inside(a)) {
+                out.push_back(a);
+                if (!inside(b)) out.push_back(cut(a, b));
+            } else if (inside(b)) {
+                out.push_back(cut(a, b));
+            }
+        }
+        in.swap(out);
+    }
+    double twice = 0;
+    for (size_t k = 0; k < in.size(); ++k) {
+        const PointD& a = in[k];
+        const PointD& b = in[(k + 1) % in.size()];
+        twice += a.x * b.y - b.x * a.y;
+    }
+    return std::fabs(twice) / 2;
+}
+
+// The shape in the window as rectangles one sample row high, each spanning the shape
+// where the row's middle line crosses it (even-odd), in database units.
+void stepShape(const std::vector<PointD>& p, const Box& window, double centreY, double pitch,
+               Region& region, double& steppedArea) {
+    double y0 = p[0].y, y1 = y0;
+    for (const PointD& q : p) {
+        y0 = std::fmin(y0, q.y);
+        y1 = std::fmax(y1, q.y);
+    }
+    const double first = std::floor((std::fmax(y0, window.y0) - centreY) / pitch);
+    const double last = std::ceil((std::fmin(y1, window.y1) - centreY) / pitch);
+    std::vector<double> crossings;
+    for (double k = first; k < last; k += 1) {
+        const double lo = std::fmax(centreY + k * pitch, window.y0);
+        const double hi = std::fmin(centreY + (k + 1) * pitch, window.y1);
+        if (!(hi > lo)) continue;
+        const double mid = centreY + (k + 0.5) * pitch;
+        crossings.clear();
+        for (size_t e = 0; e + 1 < p.size(); ++e) {
+            const PointD& a = p[e];
+            const PointD& b = p[e + 1];
+            if ((a.y <= mid) == (b.y <= mid)) continue;
+            crossings.push_back(a.x + (mid - a.y) * (b.x - a.x) / (b.y - a.y));
+        }
+        std::sort(crossings.begin(), crossings.end());
+        for (size_t c = 0; c + 1 < crossings.size(); c += 2) {
+            const double x0 = std::fmax(crossings[c], window.x0);
+            const double x1 = std::fmin(crossings[c + 1], window.x1);
+            if (!(x1 > x0)) continue;
+            steppedArea += (x1 - x0) * (hi - lo);
+            const long long ix0 = std::llround(x0), ix1 = std::llround(x1);
+            const long long iy0 = std::llround(lo), iy1 = std::llround(hi);
+            if (ix1 > ix0 && iy1 > iy0) region.insert(Rect(ix0, iy0, ix1, iy1));
+        }
+    }
+}
+
+// Rectangles that share a whole side become one, along one axis and then the other,
+// until nothing changes.
+void mergeRectangles(std::vector<Rect>& rects) {
+    auto pass = [&](bool alongY) {
+        auto lo = [&](const Rect& r) { return alongY ? gtl::yl(r) : gtl::xl(r); };
+        auto hi = [&](const Rect& r) { return alongY ? gtl::yh(r) : gtl::xh(r); };
+        auto across0 = [&](const Rect& r) { return alongY ? gtl::xl(r) : gtl::yl(r); };
+        auto across1 = [&](const Rect& r) { return alongY ? gtl::xh(r) : gtl::yh(r); };
+        std::sort(rects.begin(), rects.end(), [&](const Rect& a, const Rect& b) {
+            return std::make_tuple(across0(a), across1(a), lo(a)) <
+                   std::make_tuple(across0(b), across1(b), lo(b));
+        });
+        std::vector<Rect> out;
+        bool merged = false;
+        for (const Rect& r : rects) {
+            if (!out.empty()) {
+                Rect& last = out.back();
+                if (across0(last) == across0(r) && across1(last) == across1(r) && hi(last) == lo(r)) {
+                    last = alongY ? Rect(gtl::xl(last), gtl::yl(last), gtl::xh(last), gtl::yh(r))
+                                  : Rect(gtl::xl(last), gtl::yl(last), gtl::xh(r), gtl::yh(last));
+                    merged = true;
+                    continue;
+                }
+            }
+            out.push_back(r);
+        }
+        rects.swap(out);
+        return merged;
+    };
+    bool changed = true;
+    while (changed) {
+        const bool a = pass(true);
+        const bool b = pass(false);
+        changed = a || b;
+    }
+}
+
+std::vector<Rect> decompose(const Region& region) {
+    std::vector<Rect> best;
+    bool first = true;
+    for (gtl::orientation_2d orientation : {gtl::orientation_2d(gtl::HORIZONTAL),
+                                            gtl::orientation_2d(gtl::VERTICAL)}) {
+        std::vector<Rect> rects;
+        Region copy(region);
+        copy.get_rectangles(rects, orientation);
+        mergeRectangles(rects);
+        if (first || rects.size() < best.size()) best.swap(rects);
+        first = false;
+    }
+    // A fixed order, so that the same layout always gives the same input file.
+    std::sort(best.begin(), best.end(), [](const Rect& a, const Rect& b) {
+        return std::make_tuple(gtl::yl(a), gtl::xl(a)) < std::make_tuple(gtl::yl(b), gtl::xl(b));
+    });
+    return best;
+}
+
+} // namespace
+
+bool importLayout(const std::string& bytes, const ImportOptions& options, const Grid& grid,
+                  double unitMetres, ImportResult& result, std::string& error) {
+    result = ImportResult{};
+    GdsLibrary library;
+    if (!readGdsii(bytes, library, error)) return false;
+    const double userMetres = library.metresPerDatabaseUnit / library.userUnitsPerDatabaseUnit;
+    result.userUnitMetres = userMetres;
+    if (!std::isfinite(userMetres) || !(userMetres > 0)) {
+        error = "the library's UNITS give no usable user unit";
+        return false;
+    }
+    if (!(grid.samplePitch > 0) || !std::isfinite(grid.samplePitch) || !(unitMetres > 0)) {
+        error = "the sample pitch must be a positive length";
+        return false;
+    }
+    if (grid.size < 1 || grid.size > aerial::kMaxGrid) {
+        error = "the grid size must be 1 to " + std::to_string(aerial::kMaxGrid);
+        return false;
+    }
+
+    // The window in database units, on the database grid.
+    const double perUser = 1 / library.userUnitsPerDatabaseUnit;
+    double w[4];
+    for (int k = 0; k < 4; ++k) w[k] = std::nearbyint(options.window[k] * perUser);
+    const double limit = 9e15; // database coordinates stay exact integers in a double
+    for (double v : w) {
+        if (!std::isfinite(v) || std::fabs(v) > limit) {
+            error = "the window lies beyond the coordinates a layout can hold";
+            return false;
+        }
+    }
+    if (!(w[2] > w[0]) || !(w[3] > w[1])) {
+        error = "the window " + number(options.window[0]) + "," + number(options.window[1]) + "," +
+                number(options.window[2]) + "," + number(options.window[3]) +
+                " is empty: X1 must exceed X0 and Y1 exceed Y0 (on the layout's database grid)";
+        return false;
+    }
+    if (w[2] - w[0] > 2147483647.0 || w[3] - w[1] > 2147483647.0) {
+        error = "the window spans more than 2^31 database units";
+        return false;
+    }
+    // From here on database coordinates are taken from a point at the window's centre,
+    // so every coordinate and area of the geometry stays far inside a 64-bit integer.
+    const double originX = std::floor((w[0] + w[2]) / 2), originY = std::floor((w[1] + w[3]) / 2);
+    const Box keep{w[0], w[1], w[2], w[3]};
+    w[0] -= originX;
+    w[2] -= originX;
+    w[1] -= originY;
+    w[3] -= originY;
+    const Box window{w[0], w[1], w[2], w[3]};
+    const double pitch = grid.samplePitch * unitMetres / library.metresPerDatabaseUnit; // in database units
+    const double toUnit = library.metresPerDatabaseUnit / unitMetres;
+    result.windowWidth = (w[2] - w[0]) * toUnit;
+    result.windowHeight = (w[3] - w[1]) * toUnit;
+    const double h = grid.size / 2;
+    const double widthSamples = (w[2] - w[0]) / pitch, heightSamples = (w[3] - w[1]) / pitch;
+    if (widthSamples > 2 * h * (1 + 1e-12) || heightSamples > 2 * h * (1 + 1e-12)) {
+        const double need = std::fmax(result.windowWidth, result.windowHeight) / (2 * h);
+        error = "the window is " + number(result.windowWidth) + " x " + number(result.windowHeight) +
+                " but the grid holds " + number(2 * h * grid.samplePitch) + " x " +
+                number(2 * h * grid.samplePitch) + " (" + std::to_string(static_cast<int>(2 * h)) +
+                " samples of " + number(grid.samplePitch) + "); a sample pitch of " + number(need) +
+                " or more fits it";
+        return false;
+    }
+
+    std::vector<PlacedShape> shapes;
+    if (!flattenLayer(library, options.cell, options.layer, &keep, FlattenLimits{}, shapes, error))
+        return false;
+    result.shapes = static_cast<int>(shapes.size());
+
+    const double centreX = (w[0] + w[2]) / 2, centreY = (w[1] + w[3]) / 2;
+    const double rows = std::ceil(heightSamples) + 1;
+    double steppingWork = 0;
+    Region layer;
+    for (PlacedShape& s : shapes) {
+        for (PointD& q : s.points) q = {std::nearbyint(q.x) - originX, std::nearbyint(q.y) - originY};
+        size_t bad = 0;
+        if (!s.roundCap && manhattan(s.points, bad)) {
+            // Each vertex brought into the window: for an outline whose edges are all
+            // horizontal or vertical this gives exactly its part inside the window.
+            std::vector<PointL> points;
+            for (const PointD& q : s.points) {
+                points.emplace_back(static_cast<long long>(std::clamp(q.x, window.x0, window.x1)),
+                                    static_cast<long long>(std::clamp(q.y, window.y0, window.y1)));
+            }
+            gtl::polygon_90_data<long long> polygon;
+            polygon.set(points.begin(), points.end() - 1);
+            layer.insert(polygon);
+            continue;
+        }
+        if (!options.manhattanize) {
+            const double u = library.userUnitsPerDatabaseUnit;
+            error = shapeName(library, s) +
+                    (s.roundCap ? " has round ends"
+                                : " has an edge from (" + number((s.points[bad].x + originX) * u) +
+                                      ", " + number((s.points[bad].y + originY) * u) + ") to (" +
+                                      number((s.points[bad + 1].x + originX) * u) + ", " +
+                                      number((s.points[bad + 1].y + originY) * u) + ")") +
+                    ", neither horizontal nor vertical; --manhattanize steps such shapes in "
+                    "one-sample steps";
+            return false;
+        }
+        steppingWork += static_cast<double>(s.points.size()) * rows;
+        if (steppingWork > kSteppingBudget) {
+            error = "the shapes to step are too many or too detailed for --manhattanize (over " +
+                    number(kSteppingBudget) + " edge crossings)";
+            return false;
+        }
+        ++result.manhattanized;
+        result.steppedAreaBefore += areaInside(s.points, window);
+        stepShape(s.points, window, centreY, pitch, layer, result.steppedAreaAfter);
+    }
+    const double samplesSquared = pitch * pitch;
+    result.steppedAreaBefore /= samplesSquared;
+    result.steppedAreaAfter /= samplesSquared;
+
+    Region windowRegion;
+    windowRegion.insert(Rect(static_cast<long long>(w[0]), static_cast<long long>(w[1]),
+                             static_cast<long long>(w[2]), static_cast<long long>(w[3])));
+    layer.clean();
+    const double shapeArea = static_cast<double>(gtl::area(layer));
+    result.shapeArea = shapeArea / samplesSquared;
+    if (shapeArea == 0) {
+        error = "no shape of layer " + std::to_string(options.layer.layer) + "/" +
+                std::to_string(options.layer.datatype) + " of cell '" + options.cell +
+                "' covers any of the window";
+        return false;
+    }
+    Region clear;
+    if (options.dark) {
+        using namespace gtl::operators;
+        clear = windowRegion - layer;
+    } else {
+        clear = layer;
+    }
+    clear.clean();
+    result.clearArea = static_cast<double>(gtl::area(clear)) / samplesSquared;
+    const std::vector<Rect> rects = decompose(clear);
+    if (static_cast<int>(rects.size()) > aerial::kMaxRects) {
+        error = "the clip needs " + std::to_string(rects.size()) + " rectangles after merging, more than the " +
+                std::to_string(aerial::kMaxRects) + " an input holds";
+        return false;
+    }
+    for (const Rect& r : rects) {
+        auto sx = [&](long long v) { return (static_cast<double>(v) - centreX) / pitch; };
+        auto sy = [&](long long v) { return (static_cast<double>(v) - centreY) / pitch; };
+        result.rects.push_back({1, 0, sx(gtl::xl(r)), sx(gtl::xh(r)), sy(gtl::yl(r)), sy(gtl::yh(r))});
+    }
+    return true;
+}
+
+} // namespace aerial_tool

@@ -1,0 +1,44 @@
+// A clip of a layout as mask rectangles: the shapes of one layer of a cell, placed,
+// clipped to a window, united and cut into rectangles that do not overlap (overlapping
+// rectangles would add their transmissions), with the window's centre on the grid centre.
+//
+// The geometry is exact in the layout's database units (integers): Boost's polygon
+// library unites the Manhattan shapes, clips them and cuts them into rectangles, which
+// are then merged along both axes to keep their number down. Rectangles leave in samples
+// from the grid centre.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "masks/layout_flatten.h"
+#include "masks/pattern_generator.h"
+#include "state/simulation_state.h"
+
+namespace aerial_tool {
+
+struct ImportOptions {
+    std::string cell;
+    LayerId layer;
+    double window[4] = {0, 0, 0, 0}; // X0, Y0, X1, Y1 in the layout's user units
+    bool dark = false;               // drawn shapes dark and the window's field clear
+    bool manhattanize = false;       // step other edges in one-sample steps instead of refusing
+};
+
+struct ImportResult {
+    std::vector<aerial::MaskRectangle> rects; // transmission 1, in samples
+    double userUnitMetres = 0;  // the layout's user unit
+    double windowWidth = 0, windowHeight = 0; // in the input's length unit
+    double clearArea = 0;       // of the clear region inside the window, in samples^2
+    double shapeArea = 0;       // of the layer's union inside the window, in samples^2
+    int shapes = 0;             // placed shapes that reach into the window
+    int manhattanized = 0;      // of them, shapes stepped by --manhattanize
+    double steppedAreaBefore = 0, steppedAreaAfter = 0; // their areas, in samples^2
+};
+
+// unitMetres: the input's length unit in metres (the grid's sample pitch is in it).
+// Returns false with a one-line reason; nothing in result is meaningful then.
+bool importLayout(const std::string& bytes, const ImportOptions& options, const Grid& grid,
+                  double unitMetres, ImportResult& result, std::string& error);
+
+} // namespace aerial_tool

@@ -1,0 +1,115 @@
+#include "masks/mask_recipe.h"
+
+#include <nlohmann/json.hpp>
+
+namespace aerial_tool {
+
+namespace {
+
+using nlohmann::json;
+
+json pair(const Transmission& t) { return json::array({t.re, t.im}); }
+
+bool readPair(const json& j, Transmission& t) {
+    if (!j.is_array() || j.size() != 2 || !j[0].is_number() || !j[1].is_number()) return false;
+    t = {j[0].get<double>(), j[1].get<double>()};
+    return true;
+}
+
+} // namespace
+
+std::string recipeJson(const MaskRecipe& recipe) {
+    const PatternSpec& p = recipe.pattern;
+    json out;
+    out["kind"] = patternKindName(p.kind);
+    if (p.kind == PatternKind::kContacts) {
+        out["pitch_x"] = p.pitchX;
+        out["pitch_y"] = p.pitchY;
+        out["size_x"] = p.sizeX;
+        out["size_y"] = p.sizeY;
+    } else {
+        if (p.kind == PatternKind::kLines) out["pitch"] = p.pitch;
+        out["cd"] = p.cd;
+        out["orientation"] = p.orientation == Orientation::kX ? "x" : "y";
+    }
+    out["bias"] = p.bias;
+    if (p.kind == PatternKind::kLines || p.kind == PatternKind::kContacts)
+        out["tone"] = p.tone == Tone::kDark ? "dark" : "clear";
+    out["phase_shift"] = p.alternating ? "alternating" : "none";
+    if (p.hasTransmission) out["transmission"] = pair(p.transmission);
+    if (p.hasField) out["field"] = pair(p.field);
+    out["grid"] = recipe.grid.size;
+    out["sample_pitch"] = recipe.grid.samplePitch;
+    out["unit"] = recipe.unit;
+    return out.dump(2) + "\n";
+}
+
+bool parseRecipe(const std::string& text, MaskRecipe& recipe, std::string& error) {
+    const json j = json::parse(text, nullptr, false);
+    if (j.is_discarded() || !j.is_object()) {
+        error = "the mask recipe is not a JSON object";
+        return false;
+    }
+    MaskRecipe r;
+    PatternSpec& p = r.pattern;
+    auto number = [&](const char* key, double& value) {
+        if (!j.contains(key)) return true;
+        if (!j[key].is_number()) {
+            error = std::string("the mask recipe's '") + key + "' is not a number";
+            return false;
+        }
+        value = j[key].get<double>();
+        return true;
+    };
+    if (!j.contains("kind") || !j["kind"].is_string() ||
+        !patternKindFromName(j["kind"].get<std::string>(), p.kind)) {
+        error = "the mask recipe names no known kind (lines, line, space, contacts)";
+        return false;
+    }
+    double grid = 0;
+    if (!number("pitch", p.pitch) || !number("cd", p.cd) || !number("bias", p.bias) ||
+        !number("pitch_x", p.pitchX) || !number("pitch_y", p.pitchY) || !number("size_x", p.sizeX) ||
+        !number("size_y", p.sizeY) || !number("grid", grid) || !number("sample_pitch", r.grid.samplePitch))
+        return false;
+    r.grid.size = static_cast<int>(grid);
+    p.tone = j.value("tone", std::string("dark")) == "clear" ? Tone::kClear : Tone::kDark;
+    if (p.kind == PatternKind::kContacts && !j.contains("tone")) p.tone = Tone::kClear;
+    p.orientation = j.value("orientation", std::string("x")) == "y" ? Orientation::kY : Orientation::kX;
+    p.alternating = j.value("phase_shift", std::string("none")) == "alternating";
+    if (j.contains("transmission")) {
+        p.hasTransmission = readPair(j["transmission"], p.transmission);
+        if (!p.hasTransmission) {
+            error = "the mask recipe's 'transmission' is not a pair of numbers";
+            return false;
+        }
+    }
+    if (j.contains("field")) {
+        p.hasField = readPair(j["field"], p.field);
+        if (!p.hasField) {
+            error = "the mask recipe's 'field' is not a pair of numbers";
+            return false;
+        }
+    }
+    r.unit = j.value("unit", std::string("um"));
+    recipe = r;
+    return true;
+}
+
+bool setRecipeParameter(MaskRecipe& recipe, const std::string& name, double value) {
+    PatternSpec& p = recipe.pattern;
+    const bool contacts = p.kind == PatternKind::kContacts;
+    if (name == "mask.pitch") {
+        if (contacts) p.pitchX = p.pitchY = value;
+        else p.pitch = value;
+    } else if (name == "mask.cd") {
+        if (contacts) p.sizeX = p.sizeY = value;
+        else p.cd = value;
+    } else if (name == "mask.bias") {
+        p.bias = value;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+} // namespace aerial_tool

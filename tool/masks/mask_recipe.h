@@ -1,0 +1,29 @@
+// The recipe of a generated mask ("mask.json" beside its input): the pattern and the grid
+// it was drawn on, so that a study can draw it again with one parameter changed.
+#pragma once
+
+#include <string>
+
+#include "masks/pattern_generator.h"
+
+namespace aerial_tool {
+
+inline constexpr char kMaskRecipeFileName[] = "mask.json";
+
+struct MaskRecipe {
+    PatternSpec pattern;
+    Grid grid;
+    std::string unit;
+};
+
+std::string recipeJson(const MaskRecipe& recipe);
+
+// False with a reason when the text is not a recipe of a known kind.
+bool parseRecipe(const std::string& text, MaskRecipe& recipe, std::string& error);
+
+// The generator parameters a study may vary, by the names it gives them: "mask.pitch"
+// (the pitch; for contacts both pitches), "mask.cd" (the CD; for contacts the size on both
+// axes), "mask.bias". False when the name is none of them.
+bool setRecipeParameter(MaskRecipe& recipe, const std::string& name, double value);
+
+} // namespace aerial_tool
