@@ -81,7 +81,8 @@ double areaInside(const std::vector<PointD>& polygon, const Box& box) {
 }
 
 // The shape in the window as rectangles one sample row high, each spanning the shape
-// where the row's middle line crosses it (even-odd), in database units.
+// where the row's middle line crosses it (even-odd): the midpoint rule, so a straight
+// edge keeps its area up to the rounding of the crossings to the database grid.
 void stepShape(const std::vector<PointD>& p, const Box& window, double centreY, double pitch,
                Region& region, double& steppedArea) {
     double y0 = p[0].y, y1 = y0;
@@ -109,10 +110,12 @@ void stepShape(const std::vector<PointD>& p, const Box& window, double centreY, 
             const double x0 = std::fmax(crossings[c], window.x0);
             const double x1 = std::fmin(crossings[c + 1], window.x1);
             if (!(x1 > x0)) continue;
-            steppedArea += (x1 - x0) * (hi - lo);
+            // On the database grid, like every other shape.
             const long long ix0 = std::llround(x0), ix1 = std::llround(x1);
             const long long iy0 = std::llround(lo), iy1 = std::llround(hi);
-            if (ix1 > ix0 && iy1 > iy0) region.insert(Rect(ix0, iy0, ix1, iy1));
+            if (ix1 <= ix0 || iy1 <= iy0) continue;
+            region.insert(Rect(ix0, iy0, ix1, iy1));
+            steppedArea += static_cast<double>(ix1 - ix0) * static_cast<double>(iy1 - iy0);
         }
     }
 }
