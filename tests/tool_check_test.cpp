@@ -24,7 +24,7 @@ InputSpec smallClean() {
 // Reads the text with the library's reader and checks it.
 InputReport check(const std::string& text) {
     aerial_test::ScratchFolder folder;
-    aerial_test::writeFile("IN_FM.txt", text);
+    aerial_test::writeInput(text);
     EXPECT_TRUE(aerial::loadInput());
     return checkLoadedInput(countLines(text));
 }
