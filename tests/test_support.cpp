@@ -75,9 +75,11 @@ std::string InputSpec::text() const {
     line("row\tre\tim\tx0\tx1\ty0\ty1");
     for (std::size_t r = 0; r < rects.size(); ++r) {
         const Rect& q = rects[r];
+        AERIAL_GCC12_STRING_RESTRICT_OFF
         line("r" + std::to_string(r) + "\t" + number(q.transRe) + "\t" + number(q.transIm) +
              "\t" + number(q.xStart) + "\t" + number(q.xEnd) + "\t" + number(q.yStart) + "\t" +
              number(q.yEnd));
+        AERIAL_GCC12_STRING_RESTRICT_ON
     }
     return out;
 }
