@@ -67,6 +67,12 @@ struct RandomCase {
     std::uint64_t seed;
 };
 
+// Test names and failure messages show the case, not its bytes.
+void PrintTo(const RandomCase& c, std::ostream* os) {
+    *os << c.name << " (N " << c.n << ", NA " << c.na << ", sigma " << c.sigma << ", pitch " << c.pitch
+        << ", " << c.rectangles << " rectangles, seed " << c.seed << ")";
+}
+
 InputSpec randomInput(const RandomCase& c) {
     Lcg random{c.seed};
     InputSpec inputFile;

@@ -93,6 +93,10 @@ struct HostileCase {
     NaNCells nanCells;  // kAllNaN: every data cell of every table is a NaN
 };
 
+void PrintTo(const HostileCase& c, std::ostream* os) {
+    *os << c.name << " (grid " << c.grid << (c.nanCells == kAllNaN ? ", all NaN)" : ")");
+}
+
 std::vector<HostileCase> hostileCases() {
     std::vector<HostileCase> cases = {
         {"Empty", [] { return ""; }, 0, kSomeFinite},
