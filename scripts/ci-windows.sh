@@ -98,8 +98,9 @@ trap cleanup EXIT
 # input with CR LF line ends and a 0x1A byte in its first line: a reader in text mode would
 # stop there on Windows and see no grid at all.
 cases=()
-add_case() { # name, input file
-    mkdir -p "$work/cases/$1"
+add_case() { # name, input file; a name met twice fails here
+    mkdir -p "$work/cases"
+    mkdir "$work/cases/$1"
     cp "$2" "$work/cases/$1/IN_FM.txt"
     cases+=("$1")
 }
