@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Reliability stage of CI, after the normal suite: the whole suite under AddressSanitizer
-# and UndefinedBehaviorSanitizer, a bounded libFuzzer run of main4, and a valgrind memcheck
-# run of the tool on the bundled example.
-# Usage: scripts/ci-reliability.sh [fuzz-seconds]   (default 60)
+# and UndefinedBehaviorSanitizer, bounded libFuzzer runs of main4 and of the layout import,
+# and a valgrind memcheck run of the tool on the bundled example.
+# Usage: scripts/ci-reliability.sh [fuzz-seconds]   (per fuzz target; default 30)
 # Build folders: build-sanitize, build-fuzz; the normal build folder is $BUILD (build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-fuzz_seconds=${1:-60}
+fuzz_seconds=${1:-30}
 build=${BUILD:-build}
 jobs=${JOBS:-2}
 
@@ -23,35 +23,46 @@ LSAN_OPTIONS="suppressions=$root/tests/lsan.supp" \
     ctest --test-dir build-sanitize -j "$jobs" --output-on-failure
 done_stage "sanitizer build and suite"
 
-stage "fuzz smoke (${fuzz_seconds} s)"
+stage "fuzz smoke (${fuzz_seconds} s per target)"
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DAERIAL_BUILD_FUZZ=ON -DAERIAL_BUILD_TESTS=OFF -DAERIAL_BUILD_TOOL=OFF -DAERIAL_WERROR=ON >/dev/null
-cmake --build build-fuzz -j "$jobs" --target aerial_main4_fuzzer
+cmake --build build-fuzz -j "$jobs" --target aerial_main4_fuzzer aerial_import_fuzzer
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/corpus" "$work/tmp" "$work/findings"
-# Seeds: every bundled example and every input fixture of the tests.
-n=0
-while IFS= read -r -d '' seed; do
-    n=$((n + 1)); cp "$seed" "$work/corpus/seed-$n"
-done < <(find examples tests/fixtures -type f \( -name 'IN_FM.txt' -o -path 'tests/fixtures/*' \) -print0 2>/dev/null)
-echo "$n seed inputs"
-status=0
-TMPDIR="$work/tmp" build-fuzz/bin/aerial_main4_fuzzer "$work/corpus" \
-    -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384 -len_control=0 \
-    -dict="$root/fuzz/input.dict" -artifact_prefix="$work/findings/" \
-    -print_final_stats=1 >"$work/fuzz.log" 2>&1 || status=$?
-grep -E '^(Done|stat::)' "$work/fuzz.log" || true
-if [ "$status" -ne 0 ] || [ -n "$(ls -A "$work/findings")" ]; then
-    tail -60 "$work/fuzz.log"
-    for f in "$work/findings"/*; do
-        [ -e "$f" ] || continue
-        echo "finding $(basename "$f") (base64; add it under tests/fixtures/fuzz/):"
-        base64 -w 0 "$f"; echo
-    done
-    exit 1
-fi
-done_stage "fuzz smoke (${fuzz_seconds} s)"
+
+# fuzz TARGET DICT MAX_LEN SEED...: runs build-fuzz/bin/TARGET for fuzz_seconds from the
+# seeds; any finding fails the stage and is printed in base64.
+fuzz() {
+    local target=$1 dict=$2 max_len=$3; shift 3
+    local dir="$work/$target"
+    mkdir -p "$dir/corpus" "$dir/tmp" "$dir/findings"
+    local n=0 seed
+    for seed in "$@"; do n=$((n + 1)); cp "$seed" "$dir/corpus/seed-$n"; done
+    echo "$target: $n seed inputs"
+    local status=0
+    TMPDIR="$dir/tmp" "build-fuzz/bin/$target" "$dir/corpus" \
+        -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 -max_len="$max_len" -len_control=0 \
+        -dict="$dict" -artifact_prefix="$dir/findings/" \
+        -print_final_stats=1 >"$dir/fuzz.log" 2>&1 || status=$?
+    grep -E '^(Done|stat::)' "$dir/fuzz.log" || true
+    if [ "$status" -ne 0 ] || [ -n "$(ls -A "$dir/findings")" ]; then
+        tail -60 "$dir/fuzz.log"
+        local f
+        for f in "$dir/findings"/*; do
+            [ -e "$f" ] || continue
+            echo "finding of $target $(basename "$f") (base64; add it to the tests):"
+            base64 -w 0 "$f"; echo
+        done
+        exit 1
+    fi
+}
+
+# main4 from every bundled example and every input fixture of the tests.
+mapfile -d '' main4_seeds < <(find examples tests/fixtures -type f \( -name 'IN_FM.txt' -o -path 'tests/fixtures/*' \) -print0 2>/dev/null)
+fuzz aerial_main4_fuzzer "$root/fuzz/input.dict" 16384 "${main4_seeds[@]}"
+# The layout import from small layouts written by gdspy.
+fuzz aerial_import_fuzzer "$root/fuzz/gds.dict" 16384 fuzz/gds-seeds/*.gds
+done_stage "fuzz smoke (${fuzz_seconds} s per target)"
 
 # The bundled example at its own N = 128 (seconds under memcheck with the fast evaluation);
 # AERIAL_VALGRIND_GRID=32 runs a smaller copy of it.

@@ -142,9 +142,12 @@ bool expect(const RecordView& r, int dataType, size_t count, std::string& error)
     return true;
 }
 
+// A name up to its first zero byte (names are padded with zeros to an even length);
+// control bytes, which no name may hold, become '?' so that a message stays one line.
 std::string asciiText(const RecordView& r) {
-    std::string s(reinterpret_cast<const char*>(r.data), r.size);
-    while (!s.empty() && s.back() == '\0') s.pop_back();
+    std::string s;
+    for (size_t k = 0; k < r.size && r.data[k] != 0; ++k)
+        s += r.data[k] < 0x20 || r.data[k] == 0x7F ? '?' : static_cast<char>(r.data[k]);
     return s;
 }
 
