@@ -321,3 +321,31 @@ TEST(MaskRecipe, RoundTripAndStudyParameters) {
     EXPECT_FALSE(parseRecipe("{\"kind\": \"zigzag\"}", back, error));
     EXPECT_FALSE(parseRecipe("not json", back, error));
 }
+
+TEST(MaskStudy, EachPointIsTheParentInputWithItsRectanglesDrawnAgain) {
+    MaskRecipe recipe;
+    recipe.pattern = lines(Tone::kDark, 0.32, 0.12);
+    recipe.grid = kGrid;
+    recipe.unit = "um";
+    std::vector<MaskRectangle> rects;
+    std::string error, warning, point;
+    ASSERT_TRUE(generatePattern(recipe.pattern, kGrid, rects, error));
+    InputParameters parameters = bundledExampleParameters();
+    parameters[aerial::ParameterId::kDefocus] = 0.05; // kept at every point
+    const std::string parent = inputFileText(parameters, rects, "parent");
+
+    // Pitch 0.256 (5 periods) and a bias of 0.02: the same as drawing it anew.
+    ASSERT_TRUE(regenerateInput(parent, recipe, {{"mask.pitch", 0.256}, {"mask.bias", 0.02}}, point, warning, error))
+        << error;
+    EXPECT_EQ(warning, "");
+    PatternSpec expected = lines(Tone::kDark, 0.256, 0.12);
+    expected.bias = 0.02;
+    ASSERT_TRUE(generatePattern(expected, kGrid, rects, error));
+    EXPECT_EQ(point, inputFileText(parameters, rects, "parent"));
+
+    // A pitch the grid does not hold whole is drawn, with a warning.
+    ASSERT_TRUE(regenerateInput(parent, recipe, {{"mask.pitch", 0.3}}, point, warning, error)) << error;
+    EXPECT_NE(warning.find("4.2667 periods"), std::string::npos) << warning;
+    EXPECT_FALSE(regenerateInput(parent, recipe, {{"mask.cd", 0.4}}, point, warning, error));
+    EXPECT_FALSE(regenerateInput(parent, recipe, {{"sigma", 0.4}}, point, warning, error));
+}

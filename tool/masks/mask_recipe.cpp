@@ -1,6 +1,13 @@
 #include "masks/mask_recipe.h"
 
+#include <cstdio>
+#include <memory>
+
 #include <nlohmann/json.hpp>
+
+#include "input/input_cells.h"
+#include "input/parse_input.h"
+#include "io/input_writer.h"
 
 namespace aerial_tool {
 
@@ -108,6 +115,40 @@ bool setRecipeParameter(MaskRecipe& recipe, const std::string& name, double valu
         p.bias = value;
     } else {
         return false;
+    }
+    return true;
+}
+
+bool regenerateInput(const std::string& parentInput, const MaskRecipe& recipe,
+                     const std::vector<std::pair<std::string, double>>& values, std::string& result,
+                     std::string& warning, std::string& error) {
+    MaskRecipe point = recipe;
+    for (const auto& [name, value] : values) {
+        if (!setRecipeParameter(point, name, value)) {
+            error = "'" + name + "' is not a mask parameter (mask.pitch, mask.cd, mask.bias)";
+            return false;
+        }
+    }
+    auto cells = std::make_unique<aerial::InputCells>();
+    aerial::scanInputText(parentInput, *cells);
+    auto parsed = std::make_unique<aerial::InputValues>();
+    aerial::parseInput(*cells, *parsed);
+    const Grid grid{parsed->gridSize, parsed->samplePitch};
+    std::vector<aerial::MaskRectangle> rects;
+    if (!generatePattern(point.pattern, grid, rects, error)) return false;
+    if (!replaceRectangles(parentInput, rects, result)) {
+        error = "the input ends before its rectangle count";
+        return false;
+    }
+    warning.clear();
+    for (double period : patternPeriods(point.pattern)) {
+        const PeriodFit fit = fitPeriod(period, grid);
+        if (fit.whole) continue;
+        char text[200];
+        std::snprintf(text, sizeof text, "the grid holds %.4f periods of %.6g, not a whole number",
+                      fit.periods, fit.period);
+        warning = text;
+        break;
     }
     return true;
 }

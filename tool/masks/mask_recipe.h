@@ -3,6 +3,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "masks/pattern_generator.h"
 
@@ -25,5 +27,15 @@ bool parseRecipe(const std::string& text, MaskRecipe& recipe, std::string& error
 // (the pitch; for contacts both pitches), "mask.cd" (the CD; for contacts the size on both
 // axes), "mask.bias". False when the name is none of them.
 bool setRecipeParameter(MaskRecipe& recipe, const std::string& name, double value);
+
+// The input of one point of a study over generator parameters: the parent input's bytes
+// with its rectangle count and rows drawn again from the recipe with the named parameters
+// changed, every other line kept. N and the sample pitch are the parent input's, so the
+// source rounds the same at every point. warning: why the grid does not hold whole periods
+// at this point, or empty. False with a reason for an unknown name or a pattern that cannot
+// be drawn.
+bool regenerateInput(const std::string& parentInput, const MaskRecipe& recipe,
+                     const std::vector<std::pair<std::string, double>>& values, std::string& result,
+                     std::string& warning, std::string& error);
 
 } // namespace aerial_tool
