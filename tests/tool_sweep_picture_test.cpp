@@ -11,25 +11,71 @@
 #include "io/result_table.h"
 #include "analysis/sweep_plan.h"
 #include "io/input_edit.h"
+#include "input/input_layout.h"
 #include "test_support.h"
 
 using namespace aerial_tool;
 
-TEST(SweepPlan, RangesIncludeBothEndsWithoutDrift) {
+TEST(SweepPlan, RangesIncludeBothEndsWithoutDriftAndSayWhenTheStepMissesTheEnd) {
     std::vector<double> v;
     std::string error;
-    ASSERT_TRUE(parseRange("-0.2:0.2:0.1", v, error)) << error;
+    bool missed = true;
+    ASSERT_TRUE(parseRange("-0.2:0.2:0.1", v, error, &missed)) << error;
     ASSERT_EQ(v.size(), 5u);
     EXPECT_EQ(v[1], -0.1);
     EXPECT_EQ(v[2], 0);
     EXPECT_EQ(v[4], 0.2);
-    ASSERT_TRUE(parseRange("0.3:0:-0.1", v, error));
-    EXPECT_EQ(v.size(), 4u);
-    EXPECT_EQ(v[3], 0);
-    ASSERT_TRUE(parseRange("0:1:0.3", v, error)); // STOP off the step: the last value is 0.9
-    EXPECT_EQ(v.back(), 0.9);
-    for (const char* bad : {"0:1", "0:1:0", "1:0:0.1", "a:1:0.1", "0:1:0.0001"})
-        EXPECT_FALSE(parseRange(bad, v, error)) << bad;
+    EXPECT_FALSE(missed);
+    ASSERT_TRUE(parseRange("0:0.1:0.03", v, error, &missed)); // 0.1 is off the step
+    EXPECT_EQ(v, (std::vector<double>{0, 0.03, 0.06, 0.09}));
+    EXPECT_TRUE(missed);
+    ASSERT_TRUE(parseValues("0.5,0.8,0.65", v, error, &missed));
+    EXPECT_EQ(v, (std::vector<double>{0.5, 0.8, 0.65}));
+    EXPECT_FALSE(missed);
+    struct Bad {
+        const char* text;
+        const char* reason;
+    } bad[] = {{"0:1", "not START:STOP:STEP"},          {"0:1:0", "step must be above zero"},
+               {"0:1:-0.1", "step must be above zero"}, {"1:0:0.1", "STOP lies below START"},
+               {"a:1:0.1", "not START:STOP:STEP"}, {"0:1:0.0001", "more than 1000"},
+               {"0.1,x", "is neither"},        {"0.1,0.1", "twice"}};
+    for (const Bad& b : bad) {
+        EXPECT_FALSE(parseValues(b.text, v, error)) << b.text;
+        EXPECT_NE(error.find(b.reason), std::string::npos) << b.text << ": " << error;
+    }
+}
+
+TEST(SweepPlan, VariedNamesComeFromTheInputLayout) {
+    SweepAxis axis;
+    std::string error;
+    ASSERT_TRUE(parseVary("sigma=0.5,0.8", axis, error)) << error;
+    EXPECT_EQ(axis.cell, aerial::findParameter("sigma"));
+    EXPECT_EQ(axis.cell->line, aerial::parameterCell(aerial::ParameterId::kSigma).line);
+    EXPECT_FALSE(parseVary("sigmaa=0.5", axis, error));
+    EXPECT_NE(error.find("unknown parameter 'sigmaa'"), std::string::npos);
+    EXPECT_NE(error.find("ay6"), std::string::npos); // the message lists the names
+    EXPECT_FALSE(parseVary("grid=32,64", axis, error));
+    EXPECT_FALSE(parseVary("defocus", axis, error));
+    EXPECT_EQ(variableNames().substr(0, 32), "sample-pitch, wavelength, na, si");
+}
+
+TEST(SweepPlan, PointsAreTheGridOfCombinationsNamedInVaryOrder) {
+    std::vector<SweepAxis> axes(2);
+    std::string error;
+    ASSERT_TRUE(parseVary("sigma=0.5,0.8", axes[0], error));
+    ASSERT_TRUE(parseVary("defocus=-0.1:0:0.1", axes[1], error));
+    ASSERT_TRUE(checkAxes(axes, error));
+    const std::vector<SweepPoint> points = sweepPoints(axes);
+    ASSERT_EQ(points.size(), 4u);
+    EXPECT_EQ(points[0].folder, "sigma_0.5_defocus_-0.1");
+    EXPECT_EQ(points[1].folder, "sigma_0.5_defocus_0");
+    EXPECT_EQ(points[3].folder, "sigma_0.8_defocus_0");
+    EXPECT_EQ(points[2].values, (std::vector<double>{0.8, -0.1}));
+    EXPECT_TRUE(variesSourceRounding(axes));
+    EXPECT_FALSE(variesSourceRounding({axes[1]}));
+    std::vector<SweepAxis> twice = {axes[1], axes[1]};
+    EXPECT_FALSE(checkAxes(twice, error));
+    EXPECT_EQ(error, "'defocus' is varied twice");
 }
 
 TEST(SweepPlan, ReplacingACellKeepsEveryOtherByte) {
@@ -41,17 +87,29 @@ TEST(SweepPlan, ReplacingACellKeepsEveryOtherByte) {
     EXPECT_EQ(out, "x\ty\t9\tlabel\n");
     EXPECT_FALSE(replaceCell("one line\n", 3, 2, "9", out));
     EXPECT_FALSE(replaceCell("a\tb\n", 0, 2, "9", out));
-    EXPECT_EQ(memberFolderName(-0.1), "defocus_-0.1");
-    EXPECT_EQ(memberFolderName(-0.0), "defocus_0");
 }
 
-TEST(SweepPlan, CsvHasOneLinePerRowAndEmptyCellsForMissingValues) {
-    std::vector<SweepRow> rows = {{-0.1, 0.3, 0.12, "bright", 0.8, 0.9},
-                                  {0, 0.3, NAN, "", 0.7, 0.85}};
-    EXPECT_EQ(sweepCsv(rows),
-              "defocus,threshold,cd,feature,peak,contrast\n"
-              "-0.1,0.3,0.12,bright,0.8,0.9\n"
-              "0,0.3,,,0.7,0.85\n");
+TEST(SweepPlan, ResultsHoldAStatusWhereNothingWasMeasured) {
+    std::vector<SweepAxis> axes(1);
+    std::string error;
+    ASSERT_TRUE(parseVary("sigma=0.5,0.8", axes[0], error));
+    FeatureMetrics measured;
+    measured.status = FeatureStatus::kMeasured;
+    measured.cd = 0.12;
+    measured.left = {-0.06, 2.5, 8.0, 0.96};
+    measured.right = {0.06, -2.5, 8.0, 0.96};
+    measured.contrast = 0.5;
+    measured.peak = 0.6;
+    measured.minimum = 0.2;
+    FeatureMetrics merged = measured;
+    merged.status = FeatureStatus::kMerged;
+    merged.cd = NAN;
+    const std::vector<SweepRow> rows = {{{0.5}, 0.4, 0.3, measured}, {{0.8}, 0.8, 0.3, merged}};
+    EXPECT_EQ(resultsCsv(axes, true, rows),
+              "sigma,effective_sigma,threshold,cd,status,left_slope,left_nils,right_slope,right_nils,contrast,peak,"
+              "minimum\n"
+              "0.5,0.4,0.3,0.12,measured,2.5,0.96,-2.5,0.96,0.5,0.6,0.2\n"
+              "0.8,0.8,0.3,merged,merged,merged,merged,merged,merged,0.5,0.6,0.2\n");
 }
 
 namespace {

@@ -1,17 +1,59 @@
 // aerial: the command-line host of the aerial-image library.
 #include <CLI/CLI.hpp>
 
+#include <cstdlib>
+#include <limits>
+#include <string>
+
 #include "cli/check_command.h"
 #include "cli/metrics_command.h"
 #include "cli/plot_command.h"
 #include "cli/run_command.h"
 #include "cli/sweep_command.h"
+#include "cli/window_command.h"
 
 #ifndef AERIAL_VERSION
 #define AERIAL_VERSION "unknown"
 #endif
 
 namespace {
+
+// Option ranges stated in one short line (CLI11's own ranges print the limits of double).
+CLI::Validator wholeNumberFrom(int lo, int hi) {
+    return CLI::Validator(
+        [lo, hi](std::string& text) {
+            char* end = nullptr;
+            const long v = std::strtol(text.c_str(), &end, 10);
+            if (end == text.c_str() || *end != 0 || v < lo || v > hi)
+                return "'" + text + "' is not a whole number from " + std::to_string(lo) + " to " + std::to_string(hi);
+            return std::string();
+        },
+        "INT in " + std::to_string(lo) + ".." + std::to_string(hi));
+}
+
+CLI::Validator numberBetween(double lo, double hi, bool openLow, const std::string& name) {
+    return CLI::Validator(
+        [=](std::string& text) {
+            char* end = nullptr;
+            const double v = std::strtod(text.c_str(), &end);
+            const bool low = openLow ? v > lo : v >= lo;
+            if (end == text.c_str() || *end != 0 || !(low && v <= hi)) return "'" + text + "' is not " + name;
+            return std::string();
+        },
+        name);
+}
+
+void addStudyOptions(CLI::App* command, aerial_tool::StudyOptions& study) {
+    command->add_option("--jobs", study.jobs, "Runs at a time (default: the number of cores)")
+        ->check(wholeNumberFrom(1, 1024));
+    command->add_option("--library", study.libraryPath, "Shared library every run loads");
+    command->add_flag("--print-commands", study.printCommands,
+                      "Set up the folders and print one run command a line (absolute paths) instead of running");
+    command->add_flag("--no-run", study.noRun,
+                      "Run nothing: tabulate the runs already done (after --print-commands)");
+    command->add_flag("--clean", study.clean, "Remove folders of an earlier study that are not part of this one");
+    command->add_flag("-q,--quiet", study.quiet, "No progress line and no summary line");
+}
 
 void addCutOptions(CLI::App* command, aerial_tool::MetricsOptions& metrics) {
     command->add_option("--threshold", metrics.threshold,
@@ -20,6 +62,8 @@ void addCutOptions(CLI::App* command, aerial_tool::MetricsOptions& metrics) {
         ->check(CLI::IsMember({"x", "y"}));
     command->add_option("--at", metrics.at,
                         "Move the cut off the grid centre by this distance (length unit)");
+    command->add_option("--feature-at", metrics.featureAt,
+                        "Measure the run containing this position along the cut (default: the cut's centre)");
 }
 
 } // namespace
@@ -64,19 +108,36 @@ int main(int argc, char** argv) {
 
     aerial_tool::SweepOptions sweep;
     CLI::App* sweepCommand = app.add_subcommand(
-        "sweep", "Focus series: one run per defocus value under DIR/sweep/, then CD through focus");
-    sweepCommand->add_option("DIR", sweep.directory, "Folder holding the IN_FM.txt to vary")->required();
-    sweepCommand->add_option("--defocus", sweep.defocus, "START:STOP:STEP, both ends included (length unit)")
-        ->required();
-    sweepCommand->add_option("--jobs", sweep.jobs, "Runs at a time (default: the number of cores)")
-        ->check(CLI::PositiveNumber);
+        "sweep", "Study of input parameters: one run per point under DIR/sweep/, then the feature's CD at each");
+    sweepCommand->add_option("DIR", sweep.directory, "Folder holding the input to vary")->required();
+    sweepCommand->add_option("--vary", sweep.vary,
+                             "NAME=START:STOP:STEP or NAME=V1,V2,...; repeat for the grid of combinations");
+    sweepCommand->add_option("--defocus", sweep.defocus, "Shorthand for --vary defocus=START:STOP:STEP");
     sweepCommand->add_option("--threshold", sweep.thresholds,
                              "Threshold for the CD; repeat for one Bossung curve each (default: 0.3)");
-    sweepCommand->add_option("--library", sweep.libraryPath, "Shared library every run loads");
-    sweepCommand->add_flag("--print-commands", sweep.printCommands,
-                           "Set up the folders and print one run command a line instead of running");
-    sweepCommand->add_flag("--no-run", sweep.noRun,
-                           "Only tabulate runs already done (after --print-commands)");
+    sweepCommand->add_option("--feature-at", sweep.featureAt,
+                             "The feature is the run containing this position along X at y = 0 (default: 0)");
+    sweepCommand->add_flag("--print-csv", sweep.printCsv, "Also print the results table on stdout");
+    addStudyOptions(sweepCommand, sweep.study);
+
+    aerial_tool::WindowOptions window;
+    CLI::App* windowCommand = app.add_subcommand(
+        "window", "Focus-exposure window: CD through focus and dose, exposure latitude against depth of focus");
+    windowCommand->add_option("DIR", window.directory, "Folder holding the input")->required();
+    windowCommand->add_option("--defocus", window.defocus, "Sampled foci START:STOP:STEP")->required();
+    windowCommand->add_option("--target-cd", window.targetCd, "Target CD of the feature (length unit)")
+        ->required()
+        ->check(numberBetween(0, std::numeric_limits<double>::max(), true, "a length above 0"));
+    windowCommand->add_option("--tolerance", window.tolerance, "In spec: CD within target x (1 +- FRAC) (default 0.1)")
+        ->check(numberBetween(0, 1, true, "a fraction above 0 and below 1"));
+    windowCommand->add_option("--threshold", window.t0, "T0: relative dose E prints at threshold T0 / E (default 0.3)")
+        ->check(numberBetween(0, std::numeric_limits<double>::max(), true, "a threshold above 0"));
+    windowCommand->add_option("--dose", window.dose,
+                              "Relative doses START:STOP:STEP of fem.csv and the pictures (default: bracketing the window)");
+    windowCommand->add_option("--feature-at", window.featureAt,
+                              "The feature is the run containing this position along X at y = 0 (default: 0)");
+    windowCommand->add_flag("--json", window.json, "Print the summary as JSON");
+    addStudyOptions(windowCommand, window.study);
 
     try {
         app.parse(argc, argv);
@@ -96,5 +157,6 @@ int main(int argc, char** argv) {
     if (plotCommand->parsed()) return aerial_tool::plotTables(plot);
     if (metricsCommand->parsed()) return aerial_tool::printMetrics(metrics);
     if (sweepCommand->parsed()) return aerial_tool::runSweep(sweep);
+    if (windowCommand->parsed()) return aerial_tool::runWindow(window);
     return 0;
 }

@@ -10,6 +10,7 @@
 
 #include "input/load_input.h"
 #include "io/library_loader.h"
+#include "io/table_files.h"
 #include "state/simulation_state.h"
 
 namespace aerial_tool {
@@ -34,36 +35,6 @@ bool writtenSince(const fs::path& path, fs::file_time_type since) {
     return !ec && written >= since;
 }
 
-// A finished table has n + 3 lines (n = grid size, none below zero) and ends with the
-// TAB CR LF of its last row or axis row and the CR LF of the closing empty line. A table
-// cut short (a full disk, a file size limit) fails this.
-bool isComplete(const fs::path& path, int gridSize) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
-    long long lines = 0;
-    char tail[5] = {};
-    size_t total = 0;
-    // Whole blocks and memchr: every point of a sweep pays this check.
-    static char block[1 << 16];
-    for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) {
-        for (const char* p = block; (p = static_cast<const char*>(std::memchr(p, '\n', block + got - p)));
-             ++p) {
-            ++lines;
-        }
-        if (got >= 5) {
-            std::memcpy(tail, block + got - 5, 5);
-        } else {
-            std::memmove(tail, tail + got, 5 - got);
-            std::memcpy(tail + 5 - got, block, got);
-        }
-        total += got;
-    }
-    const bool readable = !std::ferror(file);
-    std::fclose(file);
-    const long long rows = gridSize > 0 ? gridSize : 0;
-    return readable && total >= 5 && lines == rows + 3 && std::memcmp(tail, "\t\r\n\r\n", 5) == 0;
-}
-
 // Why a table is not this run's complete table, or nullptr when it is.
 const char* tableFault(const char* table, fs::file_time_type since, int gridSize) {
     std::error_code ec;
@@ -72,7 +43,7 @@ const char* tableFault(const char* table, fs::file_time_type since, int gridSize
         return access(".", W_OK) != 0 ? "table was not written: folder is not writable"
                                       : "table was not written";
     }
-    if (!isComplete(table, gridSize)) return "table is incomplete";
+    if (!isCompleteTable(table, gridSize)) return "table is incomplete";
     return nullptr;
 }
 
