@@ -56,11 +56,13 @@ for v in -0.1 0 0.1; do
     [ "$changed" = "$expected" ] && echo "ok: defocus $v changes only its cell" || fail "defocus $v: $changed"
     [ -s "$member/OUT_M.xls" ] && echo "ok: defocus $v ran" || fail "defocus $v did not run"
 done
-[ "$(wc -l <"$work/case/sweep/bossung.csv")" = 4 ] && echo "ok: header and three rows" || fail "bossung.csv rows"
-contains "sweep table header" "$(head -1 "$work/case/sweep/bossung.csv")" "defocus,threshold,cd"
+[ "$(wc -l <"$work/case/sweep/results.csv")" = 4 ] && echo "ok: header and three rows" || fail "results.csv rows"
+contains "sweep table header" "$(head -1 "$work/case/sweep/results.csv")" "defocus,threshold,cd,status"
 [ -s "$work/case/sweep/bossung.png" ] && echo "ok: Bossung picture" || fail "Bossung picture"
+contains "sweep says where the table is" "$out" "3 points, 3 rows in $work/case/sweep/results.csv"
+case "$out" in *measured*) fail "sweep printed the table without --print-csv" ;; *) pass "no table on stdout" ;; esac
 
-out=$("$tool" sweep "$work/case" --defocus 0.2:0.4:0.1 --print-commands 2>&1)
+out=$("$tool" sweep "$work/case" --defocus 0.2:0.4:0.1 --print-commands 2>/dev/null)
 check "sweep --print-commands" 0 $?
 [ "$(printf '%s\n' "$out" | wc -l)" = 3 ] && echo "ok: three commands" || fail "three commands: $out"
 contains "commands run the member folders" "$out" "run -q $work/case/sweep/defocus_0.3"

@@ -173,6 +173,16 @@ FeatureMetrics featureAtThreshold(const Profile& profile, double position, bool 
     return measureFeature(profile, measureProfile(profile, t, bright), position, bright);
 }
 
+bool brightFeatureAt(const Profile& profile, double position) {
+    const CutMetrics m = measureProfile(profile, std::nullopt);
+    const std::vector<double>& x = profile.position;
+    size_t nearest = 0;
+    for (size_t i = 1; i < x.size(); ++i) {
+        if (std::fabs(x[i] - position) < std::fabs(x[nearest] - position)) nearest = i;
+    }
+    return x.empty() || profile.intensity[nearest] >= (m.peak + m.minimum) / 2;
+}
+
 bool checkFeaturePosition(const Profile& profile, double position, std::string& error) {
     if (profile.position.empty()) {
         error = "the cut is empty";

@@ -108,6 +108,10 @@ struct FeatureMetrics {
 FeatureMetrics measureFeature(const Profile& profile, const CutMetrics& metrics, double position,
                               std::optional<bool> bright = std::nullopt);
 
+// The kind of feature at the position whatever the threshold: bright when the sample there
+// lies at or above the middle of the cut's extremes (a space or a hole), else dark (a line).
+bool brightFeatureAt(const Profile& profile, double position);
+
 // Both steps at threshold t for a feature of fixed kind.
 FeatureMetrics featureAtThreshold(const Profile& profile, double position, bool bright, double t);
 

@@ -72,6 +72,10 @@ int main(int argc, char** argv) {
     CLI::App app{"aerial: aerial image of projection exposure in optical lithography"};
     app.set_version_flag("--version", std::string("aerial ") + AERIAL_VERSION);
     app.require_subcommand(1);
+    // One line per usage error.
+    app.failure_message([](const CLI::App*, const CLI::Error& e) {
+        return std::string("aerial: ") + e.what() + " (see aerial --help)\n";
+    });
 
     aerial_tool::RunOptions run;
     aerial_tool::MetricsOptions runMetrics;

@@ -117,12 +117,8 @@ int runSweep(const SweepOptions& options) {
         std::fprintf(stderr, "aerial: %s\n", error.c_str());
         return 2;
     }
-    std::vector<bool> kinds;
-    for (double t : thresholds) {
-        const CutMetrics m = measureProfile(profiles[nominal], t);
-        const int run = runIndexAt(m, profiles[nominal], featureAt);
-        kinds.push_back(run < 0 || m.runs[run].bright);
-    }
+    // The feature is a space or a line as the nominal point shows it, at every threshold.
+    const bool bright = brightFeatureAt(profiles[nominal], featureAt);
 
     std::vector<SweepRow> rows;
     std::vector<bool> printedAt(thresholds.size(), false);
@@ -144,7 +140,7 @@ int runSweep(const SweepOptions& options) {
             sigma = aerial::deriveOptics(values).effectiveSigma;
         }
         for (size_t i = 0; i < thresholds.size(); ++i) {
-            const FeatureMetrics f = featureAtThreshold(profiles[p], featureAt, kinds[i], thresholds[i]);
+            const FeatureMetrics f = featureAtThreshold(profiles[p], featureAt, bright, thresholds[i]);
             printedAt[i] = printedAt[i] || f.status == FeatureStatus::kMeasured;
             rows.push_back({study.points[p].values, sigma, thresholds[i], f});
         }
@@ -169,7 +165,7 @@ int runSweep(const SweepOptions& options) {
         anyPrinted = anyPrinted || printedAt[i];
         if (!printedAt[i]) {
             std::fprintf(stderr, "aerial: the %s feature at %g never prints at threshold %s: at every point it is %s\n",
-                         kinds[i] ? "bright" : "dark", featureAt, valueText(thresholds[i]).c_str(),
+                         bright ? "bright" : "dark", featureAt, valueText(thresholds[i]).c_str(),
                          "merged or not printed (see the status column)");
             status = 1;
         }

@@ -101,12 +101,8 @@ int runWindow(const WindowOptions& options) {
         std::fprintf(stderr, "aerial: %s\n", error.c_str());
         return 2;
     }
-    // The kind of feature is the one the nominal focus prints at dose 1.
-    {
-        const CutMetrics m = measureProfile(profiles[study.nominal], model.t0);
-        const int run = runIndexAt(m, profiles[study.nominal], model.featureAt);
-        model.bright = run < 0 || m.runs[run].bright;
-    }
+    // A space or a line as the nominal focus shows it, kept through focus and dose.
+    model.bright = brightFeatureAt(profiles[study.nominal], model.featureAt);
 
     std::vector<FocusDoses> foci;
     std::vector<FocusSolution> solutions;
