@@ -22,7 +22,8 @@ namespace {
 
 // The Bossung picture: CD against defocus when defocus varies, else against the first
 // varied parameter; one curve per threshold and combination of the other parameters.
-std::vector<BossungSeries> bossungCurves(const Study& study, const std::vector<SweepRow>& rows, size_t& xAxis) {
+std::vector<BossungSeries> bossungCurves(const Study& study, const std::vector<SweepRow>& rows, bool manyThresholds,
+                                         size_t& xAxis) {
     xAxis = 0;
     for (size_t a = 0; a < study.axes.size(); ++a) {
         if (study.axes[a].cell->id == aerial::ParameterId::kDefocus) xAxis = a;
@@ -33,7 +34,8 @@ std::vector<BossungSeries> bossungCurves(const Study& study, const std::vector<S
         for (size_t a = 0; a < study.axes.size(); ++a) {
             if (a != xAxis) label += std::string(study.axes[a].cell->name) + " " + valueText(r.values[a]) + ", ";
         }
-        label += "threshold " + valueText(r.threshold);
+        if (manyThresholds || label.empty()) label += "threshold " + valueText(r.threshold);
+        if (label.size() > 2 && label.compare(label.size() - 2, 2, ", ") == 0) label.resize(label.size() - 2);
         BossungSeries* curve = nullptr;
         for (BossungSeries& c : curves) {
             if (c.label == label) curve = &c;
@@ -182,11 +184,13 @@ int runSweep(const SweepOptions& options) {
             return 2;
         }
         size_t xAxis = 0;
-        std::vector<BossungSeries> curves = bossungCurves(study, rows, xAxis);
+        std::vector<BossungSeries> curves = bossungCurves(study, rows, thresholds.size() > 1, xAxis);
         const aerial::ParameterCell* x = study.axes[xAxis].cell;
         const std::string unit = lengthUnitOf(options.directory);
         const std::string xName = std::string(x->name) + (x->isLength ? " (" + unit + ")" : "");
-        if (!draw->linePlot(curves, "Bossung: CD of the feature at " + valueText(featureAt), xName,
+        if (!draw->linePlot(curves, "Bossung: CD of the " + std::string(bright ? "space" : "line") + " at " + valueText(featureAt) +
+                                (thresholds.size() > 1 ? "" : ", threshold " + valueText(thresholds[0])),
+                            xName,
                             "CD (" + unit + ")", picture.string())) {
             std::fprintf(stderr, "aerial: %s: cannot write\n", picture.c_str());
             return 2;
