@@ -45,7 +45,7 @@ std::string percent(double fraction) {
 
 void removePictures(const fs::path& folder) {
     std::error_code ec;
-    for (const char* name : {"fem_bossung.png", "ed_window.png", "window.json"}) fs::remove(folder / name, ec);
+    for (const char* name : {"fem_bossung.png", "ed_window.png", "window.json", "fem.csv"}) fs::remove(folder / name, ec);
 }
 
 } // namespace
