@@ -10,6 +10,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "input/input_layout.h"
+
 namespace aerial_test {
 
 namespace fs = std::filesystem;
@@ -110,6 +112,6 @@ void useClassicLocale() {
     unsetenv("LOCPATH");
 }
 
-void writeInput(const InputSpec& inputFile) { writeFile("IN_FM.txt", inputFile.text()); }
+void writeInput(const InputSpec& inputFile) { writeFile(aerial::kInputFileName, inputFile.text()); }
 
 } // namespace aerial_test

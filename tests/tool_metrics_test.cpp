@@ -6,6 +6,7 @@
 #include <string>
 
 #include "analysis/metrics.h"
+#include "input/input_layout.h"
 #include "output/result_tables.h"
 #include "io/result_table.h"
 #include "state/simulation_state.h"
@@ -130,7 +131,7 @@ TEST(ResultTableReader, ReadsWhatTheLibraryWritesInPlaneOrientation) {
     aerial::writeResultTables(aerial::kImageIntensity);
     ResultTableData t;
     std::string error;
-    ASSERT_TRUE(readResultTable("OUT_M.xls", t, error)) << error;
+    ASSERT_TRUE(readResultTable(aerial::kImageIntensityFileName, t, error)) << error;
     ASSERT_EQ(t.size, 4);
     for (int x = 0; x < 4; ++x)
         for (int y = 0; y < 4; ++y) EXPECT_EQ(t.at(x, y), s.II[x][y]);

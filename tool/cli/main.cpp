@@ -1,10 +1,15 @@
 // aerial: the command-line host of the aerial-image library.
 #include <CLI/CLI.hpp>
 
+#include <cmath>
+#include <string>
+#include <vector>
+
 #include "cli/check_command.h"
 #include "cli/metrics_command.h"
 #include "cli/plot_command.h"
 #include "cli/run_command.h"
+#include "cli/set_command.h"
 #include "cli/sweep_command.h"
 
 #ifndef AERIAL_VERSION
@@ -13,13 +18,35 @@
 
 namespace {
 
-void addCutOptions(CLI::App* command, aerial_tool::MetricsOptions& metrics) {
-    command->add_option("--threshold", metrics.threshold,
-                        "Intensity threshold T for widths (CD) and log slopes");
-    command->add_option("--axis", metrics.axis, "Cut along x (a table row) or y (a column)")
-        ->check(CLI::IsMember({"x", "y"}));
-    command->add_option("--at", metrics.at,
-                        "Move the cut off the grid centre by this distance (length unit)");
+// An intensity threshold: a finite number above 0, said in one line when it is not.
+const CLI::Validator kThresholdRange(
+    [](std::string& text) -> std::string {
+        double value = 0;
+        if (!CLI::detail::lexical_cast(text, value) || !(value > 0) || !std::isfinite(value))
+            return "must be a finite intensity above 0, got '" + text + "'";
+        return "";
+    },
+    "T > 0");
+
+const CLI::Validator kFiniteLength(
+    [](std::string& text) -> std::string {
+        double value = 0;
+        if (!CLI::detail::lexical_cast(text, value) || !std::isfinite(value))
+            return "must be a finite distance, got '" + text + "'";
+        return "";
+    },
+    "DISTANCE");
+
+// The cut options; returned so that `run` can make them need --metrics.
+std::vector<CLI::Option*> addCutOptions(CLI::App* command, aerial_tool::MetricsOptions& metrics) {
+    return {command->add_option("--threshold", metrics.threshold,
+                                "Intensity threshold T for widths (CD) and log slopes")
+                ->check(kThresholdRange),
+            command->add_option("--axis", metrics.axis, "Cut along x (a table row) or y (a column)")
+                ->check(CLI::IsMember({"x", "y"})),
+            command->add_option("--at", metrics.at,
+                                "Move the cut off the grid centre by this distance (length unit)")
+                ->check(kFiniteLength)};
 }
 
 } // namespace
@@ -37,10 +64,19 @@ int main(int argc, char** argv) {
     runCommand->add_option("DIR", run.directory, "Folder holding IN_FM.txt (default: .)");
     runCommand->add_option("--library", run.libraryPath,
                            "Shared library to load (default: the one beside this tool)");
-    runCommand->add_flag("-q,--quiet", run.quiet, "Print nothing on success");
-    runCommand->add_flag("--metrics", withMetrics, "Print the image metrics after the run");
-    addCutOptions(runCommand, runMetrics);
-    runCommand->add_flag("--json", runMetrics.json, "With --metrics: print them as JSON");
+    runCommand->add_flag("-q,--quiet", run.quiet,
+                         "Print no summary line on success (warnings still go to stderr)");
+    runCommand->add_flag("--strict", run.strict,
+                         "Do not run when `aerial check` warns (exit status 2, nothing written)");
+    bool noCheck = false;
+    runCommand->add_flag("--no-check", noCheck,
+                         "Do not check the input first (for callers that checked it once themselves)");
+    CLI::Option* metricsFlag =
+        runCommand->add_flag("--metrics", withMetrics, "Print the image metrics after the run");
+    std::vector<CLI::Option*> metricsOnly = addCutOptions(runCommand, runMetrics);
+    metricsOnly.push_back(
+        runCommand->add_flag("--json", runMetrics.json, "With --metrics: print them as JSON"));
+    for (CLI::Option* option : metricsOnly) option->needs(metricsFlag);
 
     aerial_tool::CheckOptions check;
     CLI::App* checkCommand = app.add_subcommand(
@@ -52,7 +88,8 @@ int main(int argc, char** argv) {
     CLI::App* plotCommand = app.add_subcommand(
         "plot", "Draw the three tables and the centre cutlines as PNG files beside them");
     plotCommand->add_option("DIR", plot.directory, "Folder holding the tables (default: .)");
-    plotCommand->add_option("--threshold", plot.threshold, "Threshold line on the cutline picture");
+    plotCommand->add_option("--threshold", plot.threshold, "Threshold line on the cutline picture")
+        ->check(kThresholdRange);
     plotCommand->add_flag("-q,--quiet", plot.quiet, "Do not list the pictures written");
 
     aerial_tool::MetricsOptions metrics;
@@ -61,6 +98,14 @@ int main(int argc, char** argv) {
     metricsCommand->add_option("DIR", metrics.directory, "Folder holding OUT_M.xls (default: .)");
     addCutOptions(metricsCommand, metrics);
     metricsCommand->add_flag("--json", metrics.json, "Print the metrics as JSON");
+
+    aerial_tool::SetOptions set;
+    CLI::App* setCommand = app.add_subcommand(
+        "set", "Change named value cells of DIR/IN_FM.txt in place: aerial set DIR sigma=0.6 defocus=-0.05");
+    setCommand->add_option("DIR", set.path, "Folder holding IN_FM.txt, or an input file");
+    setCommand->add_option("NAME=VALUE", set.assignments,
+                           "The cell of a parameter and its new text (names: aerial set --list)");
+    setCommand->add_flag("--list", set.list, "Print the parameter names, their lines and columns, and the file names");
 
     aerial_tool::SweepOptions sweep;
     CLI::App* sweepCommand = app.add_subcommand(
@@ -87,6 +132,7 @@ int main(int argc, char** argv) {
     }
 
     if (runCommand->parsed()) {
+        run.check = !noCheck;
         int status = aerial_tool::runSimulation(run);
         if (status != 0 || !withMetrics) return status;
         runMetrics.directory = run.directory;
@@ -95,6 +141,7 @@ int main(int argc, char** argv) {
     if (checkCommand->parsed()) return aerial_tool::checkInputFile(check);
     if (plotCommand->parsed()) return aerial_tool::plotTables(plot);
     if (metricsCommand->parsed()) return aerial_tool::printMetrics(metrics);
+    if (setCommand->parsed()) return aerial_tool::setInputCells(set);
     if (sweepCommand->parsed()) return aerial_tool::runSweep(sweep);
     return 0;
 }
