@@ -9,6 +9,7 @@
 #include <string>
 
 #include "driver/run_simulation.h"
+#include "input/input_layout.h"
 #include "optics/optics.h"
 #include "optics/vector_paths.h"
 #include "state/simulation_state.h"
@@ -24,10 +25,11 @@ struct Outcome {
 
 Outcome runWith(aerial::Evaluation evaluation, const std::string& input) {
     aerial::imagingEvaluation = evaluation;
-    writeFile("IN_FM.txt", input);
+    writeFile(aerial::kInputFileName, input);
     aerial::runSimulation();
     aerial::imagingEvaluation = aerial::Evaluation::kFast;
-    return {readFile("OUT_MR.xls"), readFile("OUT_MI.xls"), readFile("OUT_M.xls")};
+    return {readFile(aerial::kSpectrumAmplitudeFileName), readFile(aerial::kSpectrumPhaseFileName),
+            readFile(aerial::kImageIntensityFileName)};
 }
 
 // Runs both evaluations and demands identical bits in II and identical table bytes.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "aerial/main4.h"
+#include "input/input_layout.h"
 #include "state/simulation_state.h"
 #include "test_support.h"
 
@@ -20,7 +21,8 @@ using namespace aerial_test;
 
 namespace {
 
-constexpr const char* kTables[] = {"OUT_MR.xls", "OUT_MI.xls", "OUT_M.xls"};
+constexpr const char* kTables[] = {aerial::kSpectrumAmplitudeFileName, aerial::kSpectrumPhaseFileName,
+                                   aerial::kImageIntensityFileName};
 const std::string k40Digits = "1234567890123456789012345678901234567890";
 
 // An input given cell by cell as text: the grid size, the 19 optics values of lines 3..21,
@@ -234,7 +236,7 @@ TEST_P(HostileInput, RunFinishesAndWritesEveryTable) {
     const HostileCase& c = GetParam();
     const std::string bytes = c.bytes();
     ScratchFolder folder;
-    writeFile("IN_FM.txt", bytes);
+    writeFile(aerial::kInputFileName, bytes);
     main4();
     const int grid = c.grid == -1 ? workspace.gridSize : c.grid;
     EXPECT_EQ(workspace.gridSize, grid);
@@ -242,7 +244,7 @@ TEST_P(HostileInput, RunFinishesAndWritesEveryTable) {
         ASSERT_TRUE(fileExists(table)) << table;
         expectLayout(readFile(table), grid, c.nanCells, table);
     }
-    EXPECT_EQ(readFile("IN_FM.txt"), bytes) << "the input is never modified";
+    EXPECT_EQ(readFile(aerial::kInputFileName), bytes) << "the input is never modified";
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, testing::ValuesIn(hostileCases()),
@@ -260,9 +262,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, testing::ValuesIn(hostileCases()),
 TEST(HostileInputTables, InfiniteEdgesGiveTheTablesOfTheBorder) {
     auto tablesOf = [](const Cells& cells) {
         ScratchFolder folder;
-        writeFile("IN_FM.txt", cells.text());
+        writeFile(aerial::kInputFileName, cells.text());
         main4();
-        return readFile("OUT_MR.xls") + readFile("OUT_MI.xls") + readFile("OUT_M.xls");
+        return readFile(aerial::kSpectrumAmplitudeFileName) + readFile(aerial::kSpectrumPhaseFileName) +
+               readFile(aerial::kImageIntensityFileName);
     };
     const std::string border = tablesOf(withRow({"1", "0.5", "-4", "4", "-4", "4"}));
     EXPECT_EQ(tablesOf(withRow({"1", "0.5", "-inf", "inf", "-1e400", "1e400"})), border);
@@ -281,7 +284,7 @@ TEST(HostileInputFixtures, EveryKeptInputRunsToTheEnd) {
         SCOPED_TRACE(input.filename().string());
         const std::string bytes = readFile(input.string());
         ScratchFolder folder;
-        writeFile("IN_FM.txt", bytes);
+        writeFile(aerial::kInputFileName, bytes);
         main4();
         for (const char* table : kTables) {
             ASSERT_TRUE(fileExists(table)) << table;

@@ -9,6 +9,7 @@
 #include "input/cell_parse.h"
 #include "input/load_input.h"
 #include "state/simulation_state.h"
+#include "input/input_layout.h"
 #include "test_support.h"
 
 using aerial::workspace;
@@ -19,7 +20,7 @@ namespace {
 // Loads text as IN_FM.txt in a scratch folder.
 bool loadText(const std::string& text) {
     ScratchFolder folder;
-    writeFile("IN_FM.txt", text);
+    writeFile(aerial::kInputFileName, text);
     return aerial::loadInput();
 }
 
@@ -260,7 +261,7 @@ TEST(InputReader, MissingFileChangesNothing) {
 
 TEST(InputReader, DirectoryNamedLikeTheInputIsUnreadable) {
     ScratchFolder folder;
-    ASSERT_EQ(std::system("mkdir IN_FM.txt"), 0);
+    ASSERT_EQ(std::system((std::string("mkdir ") + aerial::kInputFileName).c_str()), 0);
     EXPECT_FALSE(aerial::loadInput());
 }
 

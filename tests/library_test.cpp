@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 
+#include "input/input_layout.h"
 #include "input/load_input.h"
 #include "optics/optics.h"
 #include "output/result_tables.h"
@@ -25,7 +26,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kFreshRunVariable = "AERIAL_TEST_FRESH_RUN_DIR";
-constexpr const char* kTables[] = {"OUT_MR.xls", "OUT_MI.xls", "OUT_M.xls"};
+constexpr const char* kTables[] = {aerial::kSpectrumAmplitudeFileName, aerial::kSpectrumPhaseFileName,
+                                   aerial::kImageIntensityFileName};
 
 using EntryPoint = void (*)();
 
@@ -41,8 +43,9 @@ struct Tables {
 };
 
 Tables readTables(const std::string& dir) {
-    return {readFile(dir + "/OUT_MR.xls"), readFile(dir + "/OUT_MI.xls"),
-            readFile(dir + "/OUT_M.xls")};
+    return {readFile(dir + "/" + aerial::kSpectrumAmplitudeFileName),
+            readFile(dir + "/" + aerial::kSpectrumPhaseFileName),
+            readFile(dir + "/" + aerial::kImageIntensityFileName)};
 }
 
 // Runs main4 in the current folder of this process.
@@ -97,9 +100,9 @@ TEST(Library, LargeRunLeavesNothingForTheNextRun) {
     large.defocus = 0.1;
     InputSpec small = smallFullInput();
     small.gridSize = "64";
-    writeFile("large/IN_FM.txt", large.text());
-    writeFile("small/IN_FM.txt", small.text());
-    writeFile("fresh/IN_FM.txt", small.text());
+    writeFile(std::string("large/") + aerial::kInputFileName, large.text());
+    writeFile(std::string("small/") + aerial::kInputFileName, small.text());
+    writeFile(std::string("fresh/") + aerial::kInputFileName, small.text());
 
     fs::current_path("large");
     runHere();
@@ -117,7 +120,7 @@ TEST(Library, SpectrumTablesShowTheSpectrumNotTheLastField) {
     Tables tables = runHere();
     // The same stages through the static library, stopping before imaging.
     fs::create_directory("reference");
-    writeFile("reference/IN_FM.txt", smallFullInput().text());
+    writeFile(std::string("reference/") + aerial::kInputFileName, smallFullInput().text());
     fs::current_path("reference");
     ASSERT_TRUE(aerial::loadInput());
     aerial::workspace.pi = aerial::kPi;
@@ -125,17 +128,17 @@ TEST(Library, SpectrumTablesShowTheSpectrumNotTheLastField) {
     aerial::writeResultTables(aerial::kSpectrumAmplitude);
     aerial::writeResultTables(aerial::kSpectrumPhase);
     fs::current_path("..");
-    EXPECT_EQ(tables.amplitude, readFile("reference/OUT_MR.xls"));
-    EXPECT_EQ(tables.phase, readFile("reference/OUT_MI.xls"));
+    EXPECT_EQ(tables.amplitude, readFile(std::string("reference/") + aerial::kSpectrumAmplitudeFileName));
+    EXPECT_EQ(tables.phase, readFile(std::string("reference/") + aerial::kSpectrumPhaseFileName));
 }
 
 TEST(Library, MissingInputWritesNoTable) {
     ScratchFolder folder;
-    writeFile("OUT_M.xls", "kept");
+    writeFile(aerial::kImageIntensityFileName, "kept");
     runHere();
-    EXPECT_FALSE(fileExists("OUT_MR.xls"));
-    EXPECT_FALSE(fileExists("OUT_MI.xls"));
-    EXPECT_EQ(readFile("OUT_M.xls"), "kept");
+    EXPECT_FALSE(fileExists(aerial::kSpectrumAmplitudeFileName));
+    EXPECT_FALSE(fileExists(aerial::kSpectrumPhaseFileName));
+    EXPECT_EQ(readFile(aerial::kImageIntensityFileName), "kept");
 }
 
 TEST(Library, EmptyGridStillWritesEveryTable) {
@@ -152,7 +155,7 @@ TEST(Library, EmptyGridStillWritesEveryTable) {
 
 TEST(Library, BundledExampleRunsToTheEnd) {
     ScratchFolder folder;
-    fs::copy_file(AERIAL_EXAMPLE, "IN_FM.txt");
+    fs::copy_file(AERIAL_EXAMPLE, aerial::kInputFileName);
     Tables tables = runHere();
     // 131 lines: title, axis row, 128 data rows and the closing empty line.
     for (const std::string* t : {&tables.amplitude, &tables.phase, &tables.image}) {
