@@ -7,7 +7,16 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+// GCC 12 with AddressSanitizer reports std::regex's own states as maybe uninitialised
+// (GCC bug 105616); only the regex header's code is exempt.
+#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ == 12
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <regex>
+#pragma GCC diagnostic pop
+#else
+#include <regex>
+#endif
 #include <string>
 #include <vector>
 
@@ -25,8 +34,8 @@ constexpr const char* kTables[] = {aerial::kSpectrumAmplitudeFileName, aerial::k
                                    aerial::kImageIntensityFileName};
 const std::string k40Digits = "1234567890123456789012345678901234567890";
 
-// An input given cell by cell as text: the grid size, the 19 optics values of lines 3..21,
-// the rectangle count and the rows.
+// An input given cell by cell as text: the grid size, the 19 optics values between it and
+// the rectangle count, the count and the rows.
 struct Cells {
     std::string grid = "8";
     std::vector<std::string> optics = {"0.01", "0.193", "0.75", "0.5", "0", "0", "0", "0",
@@ -36,16 +45,20 @@ struct Cells {
     std::vector<std::vector<std::string>> rows = {{"1", "0", "-2", "2", "-3", "3"}};
 
     std::string text() const {
-        std::string out = "hostile\nname\tunit\tvalue\n";
-        out += "grid\t\t" + grid + "\n";
-        for (const std::string& v : optics) out += "p\tL\t" + v + "\n";
-        out += "count\t\t" + count + "\n\nrow\tre\tim\tx0\tx1\ty0\ty1\n";
-        for (const auto& row : rows) {
-            out += "r";
-            for (const std::string& v : row) out += "\t" + v;
-            out += "\n";
+        using aerial::ParameterId;
+        InputGrid g;
+        g.set(0, 0, "hostile");
+        g.setParameter(ParameterId::kGridSize, grid);
+        for (std::size_t i = 0; i < optics.size(); ++i) {
+            g.setParameter(static_cast<ParameterId>(static_cast<int>(ParameterId::kSamplePitch) + i),
+                           optics[i]);
         }
-        return out;
+        g.setParameter(ParameterId::kRectCount, count);
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            g.set(aerial::rectangleLine(static_cast<int>(r)), 0, "r");
+            g.setRectangle(static_cast<int>(r), rows[r]);
+        }
+        return g.text();
     }
 };
 
@@ -94,6 +107,10 @@ struct HostileCase {
     int grid;           // the grid size the reader must settle on
     NaNCells nanCells;  // kAllNaN: every data cell of every table is a NaN
 };
+
+void PrintTo(const HostileCase& c, std::ostream* os) {
+    *os << c.name << " (grid " << c.grid << (c.nanCells == kAllNaN ? ", all NaN)" : ")");
+}
 
 std::vector<HostileCase> hostileCases() {
     std::vector<HostileCase> cases = {
@@ -236,7 +253,7 @@ TEST_P(HostileInput, RunFinishesAndWritesEveryTable) {
     const HostileCase& c = GetParam();
     const std::string bytes = c.bytes();
     ScratchFolder folder;
-    writeFile(aerial::kInputFileName, bytes);
+    writeInput(bytes);
     main4();
     const int grid = c.grid == -1 ? workspace.gridSize : c.grid;
     EXPECT_EQ(workspace.gridSize, grid);
@@ -262,10 +279,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, testing::ValuesIn(hostileCases()),
 TEST(HostileInputTables, InfiniteEdgesGiveTheTablesOfTheBorder) {
     auto tablesOf = [](const Cells& cells) {
         ScratchFolder folder;
-        writeFile(aerial::kInputFileName, cells.text());
+        writeInput(cells.text());
         main4();
-        return readFile(aerial::kSpectrumAmplitudeFileName) + readFile(aerial::kSpectrumPhaseFileName) +
-               readFile(aerial::kImageIntensityFileName);
+        const Tables tables = readTables();
+        return tables.amplitude + tables.phase + tables.image;
     };
     const std::string border = tablesOf(withRow({"1", "0.5", "-4", "4", "-4", "4"}));
     EXPECT_EQ(tablesOf(withRow({"1", "0.5", "-inf", "inf", "-1e400", "1e400"})), border);
@@ -284,7 +301,7 @@ TEST(HostileInputFixtures, EveryKeptInputRunsToTheEnd) {
         SCOPED_TRACE(input.filename().string());
         const std::string bytes = readFile(input.string());
         ScratchFolder folder;
-        writeFile(aerial::kInputFileName, bytes);
+        writeInput(bytes);
         main4();
         for (const char* table : kTables) {
             ASSERT_TRUE(fileExists(table)) << table;

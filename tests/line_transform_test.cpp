@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "driver/run_simulation.h"
 #include "optics/optics.h"
 #include "state/simulation_state.h"
 
@@ -18,7 +19,7 @@ void setUpOptics(int n) {
     workspace.samplePitch = 1;
     workspace.wavelength = 1;
     workspace.numericalAperture = 1;
-    workspace.pi = aerial::kPi;
+    aerial::prepareStages();
 }
 
 struct Line {
@@ -39,6 +40,8 @@ struct WorkedCase {
     aerial::AxisPass pass;
     double re[4], im[4];
 };
+
+void PrintTo(const WorkedCase& c, std::ostream* os) { *os << "pass=" << c.pass; }
 
 class WorkedExample : public testing::TestWithParam<WorkedCase> {};
 
@@ -75,6 +78,10 @@ struct ImpulseCase {
     int n, k;
     double weight; // 1 inside, 1/2 at the two ends
 };
+
+void PrintTo(const ImpulseCase& c, std::ostream* os) {
+    *os << "n=" << c.n << ",k=" << c.k << ",weight=" << c.weight;
+}
 
 class ImpulseLine : public testing::TestWithParam<ImpulseCase> {};
 

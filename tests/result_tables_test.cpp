@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 
+#include "driver/run_simulation.h"
 #include "input/input_layout.h"
 #include "output/result_tables.h"
 #include "state/simulation_state.h"
@@ -56,7 +58,7 @@ TEST(ResultTables, SpectrumTablesOfTwoByTwo) {
     workspace.gridSize = 2;
     workspace.samplePitch = 0.25;
     workspace.wavelength = 0.5;
-    workspace.pi = aerial::kPi;
+    aerial::prepareStages();
     // [x][y]: x across the columns, y down the rows.
     workspace.fieldRe[0][0] = 3, workspace.fieldIm[0][0] = 4;
     workspace.fieldRe[1][0] = -1, workspace.fieldIm[1][0] = 1;
@@ -102,17 +104,14 @@ TEST(ResultTables, EmptyGridWritesOnlyTheFrame) {
     ScratchFolder folder;
     for (int n : {0, -5}) {
         workspace.gridSize = n;
-        EXPECT_EQ(tableText(aerial::kSpectrumAmplitude, aerial::kSpectrumAmplitudeFileName),
-                  kAmplitudeTitle + "\r\n\t\r\n\r\n");
-        EXPECT_EQ(tableText(aerial::kSpectrumPhase, aerial::kSpectrumPhaseFileName),
-                  kPhaseTitle + "\r\n\t\r\n\r\n");
-        EXPECT_EQ(tableText(aerial::kImageIntensity, aerial::kImageIntensityFileName),
-                  kIntensityTitle + "\r\n\t\r\n\r\n");
+        EXPECT_EQ(tableText(aerial::kSpectrumAmplitude, aerial::kSpectrumAmplitudeFileName), kAmplitudeTitle + "\r\n\t\r\n\r\n");
+        EXPECT_EQ(tableText(aerial::kSpectrumPhase, aerial::kSpectrumPhaseFileName), kPhaseTitle + "\r\n\t\r\n\r\n");
+        EXPECT_EQ(tableText(aerial::kImageIntensity, aerial::kImageIntensityFileName), kIntensityTitle + "\r\n\t\r\n\r\n");
     }
 }
 
 TEST(ResultTables, PhaseRules) {
-    workspace.pi = aerial::kPi;
+    aerial::prepareStages();
     const double nan = std::nan("");
     struct Case {
         double re, im;
@@ -141,7 +140,7 @@ TEST(ResultTables, ReplacesAnExistingFileAndSkipsAnUnwritableOne) {
     std::string written = tableText(aerial::kImageIntensity, aerial::kImageIntensityFileName);
     EXPECT_EQ(written, kIntensityTitle + "\r\n\t0.000000\t\r\n0.000000\t1.000000\t\r\n\r\n");
     // cannot be created as a file
-    ASSERT_EQ(std::system((std::string("mkdir ") + aerial::kSpectrumAmplitudeFileName).c_str()), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(aerial::kSpectrumAmplitudeFileName));
     aerial::writeResultTables(aerial::kSpectrumAmplitude);
     aerial::writeResultTables(aerial::kSpectrumPhase);
     EXPECT_TRUE(fileExists(aerial::kSpectrumPhaseFileName));

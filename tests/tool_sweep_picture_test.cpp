@@ -93,7 +93,8 @@ TEST(Pictures, HeatmapPutsSampleZeroBottomLeftInTheScaleColours) {
     t.values.assign(16, 0.5);
     t.values[0] = 0;
     t.values[15] = 1;
-    ASSERT_TRUE(writeHeatmapPng(t, {"title", "x (um)", "y (um)", "intensity"}, "map.png"));
+    ASSERT_TRUE(writeHeatmapPng(
+        t, {.title = "title", .axisX = "x (um)", .axisY = "y (um)", .valueName = "intensity"}, "map.png"));
     EXPECT_EQ(aerial_test::readFile("map.png").substr(1, 3), "PNG");
     int w = 0, h = 0;
     cairo_surface_t* s = nullptr;

@@ -85,9 +85,10 @@ int plotTables(const PlotOptions& options) {
             status = 2;
             continue;
         }
-        HeatmapText text{p.title,
-                         p.spectrum ? "direction sine x" : "x (" + unit + ")",
-                         p.spectrum ? "direction sine y" : "y (" + unit + ")", p.valueName};
+        HeatmapText text{.title = p.title,
+                         .axisX = p.spectrum ? "direction sine x" : "x (" + unit + ")",
+                         .axisY = p.spectrum ? "direction sine y" : "y (" + unit + ")",
+                         .valueName = p.valueName};
         if (p.spectrum && aperture) {
             text.circleRadius = aperture;
             char label[32];

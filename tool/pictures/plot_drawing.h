@@ -36,9 +36,9 @@ struct HeatmapText {
     std::string axisY;
     std::string valueName; // beside the colour bar
     // A circle about the origin in axis units, drawn with its label: the pupil on the
-    // spectrum pictures.
-    std::optional<double> circleRadius;
-    std::string circleLabel;
+    // spectrum pictures; none unless set.
+    std::optional<double> circleRadius = std::nullopt;
+    std::string circleLabel = {};
 };
 
 // X runs to the right and Y upwards, as in the plane's coordinates; the colour scale runs
