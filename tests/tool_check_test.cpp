@@ -200,6 +200,12 @@ TEST(InputCheck, EachBrokenFileGivesItsWarning) {
     crowded.samplePitch = 0.01;
     InputSpec coherent = crowded;
     coherent.sigma = 0.2;
+    // R = NA x pitch x N / wavelength = 1.99 samples: sigma 1 shifts the outer points by
+    // 1.99 samples, rounded to 2, just outside the pupil.
+    InputSpec edgeOfPupil = smallClean();
+    edgeOfPupil.samplePitch = 0.02;
+    edgeOfPupil.numericalAperture = 0.6;
+    edgeOfPupil.sigma = 1;
     std::string spaces = clean;
     for (char& ch : spaces) ch = ch == '\t' ? ' ' : ch;
     const std::string shortFile = withCell(clean, ParameterId::kRectCount, "3");
@@ -240,6 +246,7 @@ TEST(InputCheck, EachBrokenFileGivesItsWarning) {
         {"source off the grid", wideSource.text(), "off the grid", sigmaLine},
         {"source points onto one another", crowded.text(), "the source has 5 distinct points of unequal weight", sigmaLine},
         {"source all at the centre", coherent.text(), "every source point rounds to the centre", sigmaLine},
+        {"source rounded outside the pupil", edgeOfPupil.text(), "outside the pupil (effective sigma 1.005 above 1)", sigmaLine},
         {"reversed x edges", reversed.text(), "x start 10 is above x end -10: it acts as the rectangle from -10 to 10 with negated transmission", aerial::rectangleLine(1)},
         {"empty y extent", flatY.text(), "y start and end are both 5: the rectangle is empty", aerial::rectangleLine(0)},
         {"fewer rows than the count", shortFile, "the count says 3 rectangles but the file has 2", countLine},

@@ -195,6 +195,10 @@ public:
         optics();
         source();
         rectangles();
+        // In the order of the file; the findings about the whole file first.
+        auto byLine = [](const Finding& a, const Finding& b) { return a.line < b.line; };
+        std::stable_sort(r_.warnings.begin(), r_.warnings.end(), byLine);
+        std::stable_sort(r_.notes.begin(), r_.notes.end(), byLine);
     }
 
 private:
@@ -343,6 +347,10 @@ private:
             message += "; exact halves round up, so the rounded source is not symmetric about the centre";
         note(sigmaCell.line, FindingKind::kSource, message);
 
+        if (std::fabs(sigma) <= 1 && d.effectiveSigma > 1)
+            warn(sigmaCell.line, FindingKind::kSource,
+                 "the rounding puts the outer source points outside the pupil (effective sigma " +
+                     format("%.4g", d.effectiveSigma) + " above 1): the pupil cuts their zero order");
         if (byShift.size() == 1 && byShift.begin()->first == std::make_pair(0, 0)) {
             warn(sigmaCell.line, FindingKind::kSource,
                  "sigma " + showNumber(sigma) + " but every source point rounds to the centre: the image is coherent,"
