@@ -150,7 +150,7 @@ void printText(const std::string& file, const InputReport& r) {
 
 } // namespace
 
-int checkInputFile(const CheckOptions& options) {
+int printInputCheck(const CheckOptions& options) {
     std::error_code ec;
     fs::path file = options.path;
     if (fs::is_directory(file, ec)) file /= aerial::kInputFileName;

@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
         runMetrics.directory = run.directory;
         return aerial_tool::printMetrics(runMetrics);
     }
-    if (checkCommand->parsed()) return aerial_tool::checkInputFile(check);
+    if (checkCommand->parsed()) return aerial_tool::printInputCheck(check);
     if (plotCommand->parsed()) return aerial_tool::plotTables(plot);
     if (metricsCommand->parsed()) return aerial_tool::printMetrics(metrics);
     if (setCommand->parsed()) return aerial_tool::setInputCells(set);
