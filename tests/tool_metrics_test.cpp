@@ -6,6 +6,7 @@
 #include <string>
 
 #include "analysis/metrics.h"
+#include "input/input_layout.h"
 #include "output/result_tables.h"
 #include "io/result_table.h"
 #include "state/simulation_state.h"

@@ -1,14 +1,17 @@
 // aerial: the command-line host of the aerial-image library.
 #include <CLI/CLI.hpp>
 
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "cli/check_command.h"
 #include "cli/metrics_command.h"
 #include "cli/plot_command.h"
 #include "cli/run_command.h"
+#include "cli/set_command.h"
 #include "cli/sweep_command.h"
 #include "cli/window_command.h"
 
@@ -17,6 +20,25 @@
 #endif
 
 namespace {
+
+// An intensity threshold: a finite number above 0, said in one line when it is not.
+const CLI::Validator kThresholdRange(
+    [](std::string& text) -> std::string {
+        double value = 0;
+        if (!CLI::detail::lexical_cast(text, value) || !(value > 0) || !std::isfinite(value))
+            return "must be a finite intensity above 0, got '" + text + "'";
+        return "";
+    },
+    "T > 0");
+
+const CLI::Validator kFiniteLength(
+    [](std::string& text) -> std::string {
+        double value = 0;
+        if (!CLI::detail::lexical_cast(text, value) || !std::isfinite(value))
+            return "must be a finite distance, got '" + text + "'";
+        return "";
+    },
+    "DISTANCE");
 
 // Option ranges stated in one short line (CLI11's own ranges print the limits of double).
 CLI::Validator wholeNumberFrom(int lo, int hi) {
@@ -55,15 +77,19 @@ void addStudyOptions(CLI::App* command, aerial_tool::StudyOptions& study) {
     command->add_flag("-q,--quiet", study.quiet, "No progress line and no summary line");
 }
 
-void addCutOptions(CLI::App* command, aerial_tool::MetricsOptions& metrics) {
-    command->add_option("--threshold", metrics.threshold,
-                        "Intensity threshold T for widths (CD) and log slopes");
-    command->add_option("--axis", metrics.axis, "Cut along x (a table row) or y (a column)")
-        ->check(CLI::IsMember({"x", "y"}));
-    command->add_option("--at", metrics.at,
-                        "Move the cut off the grid centre by this distance (length unit)");
-    command->add_option("--feature-at", metrics.featureAt,
-                        "Measure the run containing this position along the cut (default: the cut's centre)");
+// The cut options; returned so that `run` can make them need --metrics.
+std::vector<CLI::Option*> addCutOptions(CLI::App* command, aerial_tool::MetricsOptions& metrics) {
+    return {command->add_option("--threshold", metrics.threshold,
+                                "Intensity threshold T for widths (CD) and log slopes")
+                ->check(kThresholdRange),
+            command->add_option("--axis", metrics.axis, "Cut along x (a table row) or y (a column)")
+                ->check(CLI::IsMember({"x", "y"})),
+            command->add_option("--at", metrics.at,
+                                "Move the cut off the grid centre by this distance (length unit)")
+                ->check(kFiniteLength),
+            command->add_option("--feature-at", metrics.featureAt,
+                                "Measure the run containing this position along the cut (default: the cut's centre)")
+                ->check(kFiniteLength)};
 }
 
 } // namespace
@@ -85,10 +111,19 @@ int main(int argc, char** argv) {
     runCommand->add_option("DIR", run.directory, "Folder holding IN_FM.txt (default: .)");
     runCommand->add_option("--library", run.libraryPath,
                            "Shared library to load (default: the one beside this tool)");
-    runCommand->add_flag("-q,--quiet", run.quiet, "Print nothing on success");
-    runCommand->add_flag("--metrics", withMetrics, "Print the image metrics after the run");
-    addCutOptions(runCommand, runMetrics);
-    runCommand->add_flag("--json", runMetrics.json, "With --metrics: print them as JSON");
+    runCommand->add_flag("-q,--quiet", run.quiet,
+                         "Print no summary line on success (warnings still go to stderr)");
+    runCommand->add_flag("--strict", run.strict,
+                         "Do not run when `aerial check` warns (exit status 2, nothing written)");
+    bool noCheck = false;
+    runCommand->add_flag("--no-check", noCheck,
+                         "Do not check the input first (for callers that checked it once themselves)");
+    CLI::Option* metricsFlag =
+        runCommand->add_flag("--metrics", withMetrics, "Print the image metrics after the run");
+    std::vector<CLI::Option*> metricsOnly = addCutOptions(runCommand, runMetrics);
+    metricsOnly.push_back(
+        runCommand->add_flag("--json", runMetrics.json, "With --metrics: print them as JSON"));
+    for (CLI::Option* option : metricsOnly) option->needs(metricsFlag);
 
     aerial_tool::CheckOptions check;
     CLI::App* checkCommand = app.add_subcommand(
@@ -100,7 +135,8 @@ int main(int argc, char** argv) {
     CLI::App* plotCommand = app.add_subcommand(
         "plot", "Draw the three tables and the centre cutlines as PNG files beside them");
     plotCommand->add_option("DIR", plot.directory, "Folder holding the tables (default: .)");
-    plotCommand->add_option("--threshold", plot.threshold, "Threshold line on the cutline picture");
+    plotCommand->add_option("--threshold", plot.threshold, "Threshold line on the cutline picture")
+        ->check(kThresholdRange);
     plotCommand->add_flag("-q,--quiet", plot.quiet, "Do not list the pictures written");
 
     aerial_tool::MetricsOptions metrics;
@@ -109,6 +145,14 @@ int main(int argc, char** argv) {
     metricsCommand->add_option("DIR", metrics.directory, "Folder holding OUT_M.xls (default: .)");
     addCutOptions(metricsCommand, metrics);
     metricsCommand->add_flag("--json", metrics.json, "Print the metrics as JSON");
+
+    aerial_tool::SetOptions set;
+    CLI::App* setCommand = app.add_subcommand(
+        "set", "Change named value cells of DIR/IN_FM.txt in place: aerial set DIR sigma=0.6 defocus=-0.05");
+    setCommand->add_option("DIR", set.path, "Folder holding IN_FM.txt, or an input file");
+    setCommand->add_option("NAME=VALUE", set.assignments,
+                           "The cell of a parameter and its new text (names: aerial set --list)");
+    setCommand->add_flag("--list", set.list, "Print the parameter names, their lines and columns, and the file names");
 
     aerial_tool::SweepOptions sweep;
     CLI::App* sweepCommand = app.add_subcommand(
@@ -152,14 +196,16 @@ int main(int argc, char** argv) {
     }
 
     if (runCommand->parsed()) {
+        run.check = !noCheck;
         int status = aerial_tool::runSimulation(run);
         if (status != 0 || !withMetrics) return status;
         runMetrics.directory = run.directory;
         return aerial_tool::printMetrics(runMetrics);
     }
-    if (checkCommand->parsed()) return aerial_tool::checkInputFile(check);
+    if (checkCommand->parsed()) return aerial_tool::printInputCheck(check);
     if (plotCommand->parsed()) return aerial_tool::plotTables(plot);
     if (metricsCommand->parsed()) return aerial_tool::printMetrics(metrics);
+    if (setCommand->parsed()) return aerial_tool::setInputCells(set);
     if (sweepCommand->parsed()) return aerial_tool::runSweep(sweep);
     if (windowCommand->parsed()) return aerial_tool::runWindow(window);
     return 0;

@@ -7,8 +7,10 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis/metrics.h"
+#include "input/input_layout.h"
 #include "io/input_folder.h"
 #include "io/result_table.h"
+#include "cli/table_messages.h"
 
 namespace aerial_tool {
 
@@ -29,7 +31,7 @@ json edgeJson(const Edge& e) {
 json toJson(const MetricsOptions& options, const CutMetrics& m, const FeatureMetrics* f, double cutPosition, int n,
             double period) {
     json out;
-    out["table"] = (std::filesystem::path(options.directory) / "OUT_M.xls").string();
+    out["table"] = (std::filesystem::path(options.directory) / aerial::kImageIntensityFileName).string();
     out["axis"] = options.axis;
     out["cut_position"] = cutPosition;
     out["samples"] = n;
@@ -98,7 +100,7 @@ void printText(const MetricsOptions& options, const CutMetrics& m, const Feature
     const char* along = options.axis == "y" ? "Y" : "X";
     const char* across = options.axis == "y" ? "x" : "y";
     std::printf("cut along %s at %s = %g, %d samples (one period, %g), from %s (lengths in %s)\n", along, across,
-                cutPosition, n, period, (std::filesystem::path(options.directory) / "OUT_M.xls").c_str(),
+                cutPosition, n, period, (std::filesystem::path(options.directory) / aerial::kImageIntensityFileName).c_str(),
                 lengthUnitOf(options.directory).c_str());
     if (f == nullptr) {
         std::printf("peak       %.6f at %g (whole cut)\n", m.peak, m.peakPosition);
@@ -147,7 +149,8 @@ void printText(const MetricsOptions& options, const CutMetrics& m, const Feature
 int printMetrics(const MetricsOptions& options) {
     ResultTableData table;
     std::string error;
-    const std::string path = (std::filesystem::path(options.directory) / "OUT_M.xls").string();
+    const std::string path = (std::filesystem::path(options.directory) / aerial::kImageIntensityFileName).string();
+    if (!tablesReadable(options.directory, {aerial::kImageIntensityFileName})) return 2;
     if (!readResultTable(path, table, error)) {
         std::fprintf(stderr, "aerial: %s\n", error.c_str());
         return 2;
