@@ -8,7 +8,9 @@ example=$2
 repeats=${3:-5}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cp "$example/IN_FM.txt" "$work/"
+# The input's file name as the tool states it.
+read -r _ input_file <<<"$("$tool" set --list | grep '^input ')"
+cp "$example/$input_file" "$work/"
 
 times=()
 for ((k = 0; k < repeats; k++)); do

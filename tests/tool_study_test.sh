@@ -10,8 +10,7 @@ example=$2 # examples/focus-series: a periodic 1:1 grating, 0.12 um at 0.24 um p
 json() { python3 -c "import json, sys; j = json.load(open(sys.argv[1])); print($2)" "$1"; }
 one_line() { [ "$(printf '%s\n' "$2" | wc -l)" = 1 ] && [ ${#2} -lt 200 ] && pass "$1" || fail "$1: $2"; }
 
-mkdir "$work/grating"
-cp "$example/IN_FM.txt" "$work/grating/"
+case_of grating >/dev/null
 
 # Usage and input errors: exit 2, one short line each.
 for args in "--defocus 0:0.1:0 --target-cd 0.1" "--defocus 0:0.1:-0.05 --target-cd 0.1" \
@@ -72,41 +71,36 @@ fi
 # The commands through GNU parallel from another working folder, then --no-run: the same
 # table as a run by the tool itself.
 if command -v parallel >/dev/null; then
-    mkdir "$work/batch"
-    cp "$example/IN_FM.txt" "$work/batch/"
+    case_of batch >/dev/null
     "$tool" sweep "$work/batch" --vary sigma=0.5,0.8 --defocus -0.1:0.1:0.1 --print-commands >"$work/commands" 2>/dev/null
     check "print-commands" 0 $?
-    contains "absolute paths" "$(head -1 "$work/commands")" "$tool run -q $work/batch/sweep/sigma_0.5_defocus_-0.1"
+    contains "absolute paths" "$(head -1 "$work/commands")" "$tool run -q --no-check $work/batch/sweep/sigma_0.5_defocus_-0.1"
     (cd / && parallel --will-cite -j 2 <"$work/commands")
     check "the commands run under parallel" 0 $?
     "$tool" sweep "$work/batch" --vary sigma=0.5,0.8 --defocus -0.1:0.1:0.1 --no-run -q
     check "--no-run tabulates" 0 $?
-    mkdir "$work/direct"
-    cp "$example/IN_FM.txt" "$work/direct/"
+    case_of direct >/dev/null
     "$tool" sweep "$work/direct" --vary sigma=0.5,0.8 --defocus -0.1:0.1:0.1 -q --jobs 2
     cmp -s "$work/batch/sweep/results.csv" "$work/direct/sweep/results.csv" &&
         pass "parallel's table is the tool's" || fail "tables differ"
 
     # --no-run refuses points whose tables are missing, cut short or older than the input.
     point="$work/batch/sweep"
-    rm "$point/sigma_0.5_defocus_-0.1/OUT_MI.xls"
-    head -c 1000 "$point/sigma_0.5_defocus_0/OUT_M.xls" >"$work/cut" && mv "$work/cut" "$point/sigma_0.5_defocus_0/OUT_M.xls"
-    touch -d '+1 minute' "$point/sigma_0.8_defocus_0.1/IN_FM.txt"
+    rm "$point/sigma_0.5_defocus_-0.1/$spectrum_phase_table"
+    head -c 1000 "$point/sigma_0.5_defocus_0/$image_table" >"$work/cut" && mv "$work/cut" "$point/sigma_0.5_defocus_0/$image_table"
+    touch -d '+1 minute' "$point/sigma_0.8_defocus_0.1/$input_file"
     out=$("$tool" sweep "$work/batch" --vary sigma=0.5,0.8 --defocus -0.1:0.1:0.1 --no-run 2>&1)
     check "--no-run refuses" 1 $?
-    contains "names the missing table" "$out" "sigma_0.5_defocus_-0.1: OUT_MI.xls is missing"
-    contains "names the table cut short" "$out" "sigma_0.5_defocus_0: OUT_M.xls is cut short"
-    contains "names the table older than its input" "$out" "sigma_0.8_defocus_0.1: OUT_MR.xls is older than IN_FM.txt"
+    contains "names the missing table" "$out" "sigma_0.5_defocus_-0.1: $spectrum_phase_table is missing"
+    contains "names the table cut short" "$out" "sigma_0.5_defocus_0: $image_table is cut short"
+    contains "names the table older than its input" "$out" "sigma_0.8_defocus_0.1: $spectrum_amplitude_table is older than $input_file"
 else
     echo "skip: GNU parallel is not installed (scripts/install-deps.sh installs it)"
 fi
 
 # The window of the grating. Target 0.10 um (spaces printed 20 % under the mask's 1:1), T0 0.3.
-cp -r "$work/grating" "$work/sigma-0.5"
-rm -rf "$work/sigma-0.5/sweep"
-"$tool" sweep "$work/sigma-0.5" --vary sigma=0.8 --print-commands -q >/dev/null
-mv "$work/sigma-0.5/sweep/sigma_0.8" "$work/sigma-0.8" # the input with only sigma changed
-rm -rf "$work/sigma-0.5/sweep"
+case_of sigma-0.5 >/dev/null
+case_of sigma-0.8 sigma=0.8 >/dev/null
 dof() { json "$1/window/window.json" "j['windows'][0]['dof']"; }
 for s in 0.5 0.8; do
     for tol in 0.15 0.1 0.05; do

@@ -4,13 +4,18 @@
 
 #include <cairo.h>
 
+#include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <string>
 
 #include "pictures/plot_drawing.h"
 #include "io/result_table.h"
 #include "analysis/sweep_plan.h"
 #include "io/input_edit.h"
+#include "io/study_points.h"
+#include "io/table_files.h"
+#include "pictures/window_pictures.h"
 #include "input/input_layout.h"
 #include "test_support.h"
 
@@ -87,6 +92,36 @@ TEST(SweepPlan, ReplacingACellKeepsEveryOtherByte) {
     EXPECT_EQ(out, "x\ty\t9\tlabel\n");
     EXPECT_FALSE(replaceCell("one line\n", 3, 2, "9", out));
     EXPECT_FALSE(replaceCell("a\tb\n", 0, 2, "9", out));
+}
+
+TEST(StudyPoints, InputsKeepUnitsAndLineEndsAndCommandsQuoteWhatTheShellWouldSplit) {
+    const std::string input = "a\tb\r\nsigma\t\t0.5 (partial)\r\ndefocus\tum\t0\r\n";
+    std::string out, error;
+    ASSERT_TRUE(changedInput(input, {{1, 2, "0.8"}, {2, 2, "-0.1"}}, out, error)) << error;
+    EXPECT_EQ(out, "a\tb\r\nsigma\t\t0.8 (partial)\r\ndefocus\tum\t-0.1\r\n");
+    EXPECT_FALSE(changedInput(input, {{7, 2, "1"}}, out, error));
+    EXPECT_EQ(error, "has no cell at line 7, column 2");
+    EXPECT_EQ(commandLine({"/opt/aerial/bin/aerial", "run", "-q", "/data/my case/it's"}),
+              "/opt/aerial/bin/aerial run -q '/data/my case/it'\\''s'");
+    const std::vector<std::string> run = pointRunCommand("/bin/aerial", "relative/point", "");
+    ASSERT_EQ(run.size(), 5u);
+    EXPECT_EQ(run[3], "--no-check");    // the study checks its input once
+    EXPECT_EQ(run[4].front(), '/'); // absolute, to run from any working folder
+}
+
+TEST(StudyPoints, FoldersOfAnEarlierStudyAreFoundAndUnchangedInputsKeepTheirTime) {
+    aerial_test::ScratchFolder folder;
+    std::string error;
+    ASSERT_TRUE(writePointInput("study/defocus_0", "input\n", error)) << error;
+    ASSERT_TRUE(writePointInput("study/defocus_0.1", "input\n", error));
+    std::filesystem::create_directories("study/notes"); // no input: not a point
+    EXPECT_EQ(staleFolders("study", {"defocus_0"}), (std::vector<std::string>{"defocus_0.1"}));
+    const std::filesystem::path input = std::filesystem::path("study/defocus_0") / aerial::kInputFileName;
+    const auto before = std::filesystem::last_write_time(input);
+    std::filesystem::last_write_time(input, before - std::chrono::hours(1));
+    ASSERT_TRUE(writePointInput("study/defocus_0", "input\n", error));
+    EXPECT_EQ(std::filesystem::last_write_time(input), before - std::chrono::hours(1));
+    EXPECT_EQ(tablesFault("study/defocus_0", 2), std::string(aerial::kSpectrumAmplitudeFileName) + " is missing");
 }
 
 TEST(SweepPlan, ResultsHoldAStatusWhereNothingWasMeasured) {
@@ -188,4 +223,28 @@ TEST(Pictures, CutlineAndLinePlotAreValidPngs) {
         cairo_surface_destroy(s);
     }
     EXPECT_FALSE(writeCutlinePng({{"x", p}}, std::nullopt, "cut", "x", "no/such/folder/cut.png"));
+}
+
+TEST(Pictures, WindowPicturesAreValidPngsWithTheBandShaded) {
+    aerial_test::ScratchFolder folder;
+    const std::vector<DoseCurve> curves = {{0.9, {-0.1, 0, 0.1}, {0.09, 0.1, 0.09}},
+                                           {1.0, {-0.1, 0, 0.1}, {0.1, NAN, 0.1}}};
+    ASSERT_TRUE(writeFemBossungPng(curves, 0.095, 0.105, {"FEM", "defocus (um)", "CD (um)"}, "fem.png"));
+    ASSERT_TRUE(writeExposureDefocusPng({{0.2, 0}, {0.1, 0.04}}, "ED", "DOF (um)", "ed.png"));
+    for (const char* f : {"fem.png", "ed.png"}) {
+        int w = 0, h = 0;
+        cairo_surface_t* s = nullptr;
+        ASSERT_TRUE(readPng(f, w, h, s)) << f;
+        EXPECT_EQ(w, 760);
+        EXPECT_EQ(h, 480);
+        if (std::string(f) == "fem.png") {
+            // Just inside the plot's left edge, halfway up: the CD 0.0975 .. 0.1025 middle
+            // of the span lies in the band, a light green.
+            const Pixel band = pixelAt(s, 85, 48 + 180);
+            EXPECT_GT(band.g, band.r);
+            EXPECT_GT(band.g, band.b);
+        }
+        cairo_surface_destroy(s);
+    }
+    EXPECT_FALSE(writeExposureDefocusPng({{0.2, 0}}, "ED", "DOF", "no/such/folder/ed.png"));
 }

@@ -60,7 +60,8 @@ fs::file_time_type coarseNow() {
     return fs::file_time_type::clock::from_sys(systemTime);
 }
 
-// The warnings of `aerial check`, one line each on stderr; true when there was any.
+} // namespace
+
 bool printCheckWarnings(const InputReport& report, const std::string& directory) {
     for (const Finding& f : report.warnings) {
         if (f.line >= 0)
@@ -72,8 +73,6 @@ bool printCheckWarnings(const InputReport& report, const std::string& directory)
     std::fprintf(stderr, "aerial: `aerial check %s` gives the whole report\n", directory.c_str());
     return true;
 }
-
-} // namespace
 
 int runSimulation(const RunOptions& options) {
     std::error_code ec;

@@ -13,6 +13,12 @@ struct RunOptions {
     bool strict = false; // with a warning, do not run (exit 2, nothing written)
 };
 
+struct InputReport;
+
+// The warnings of `aerial check`, one line each on stderr, then a line naming the whole
+// report; true when there was any. Runs and studies (once for all their points) print them.
+bool printCheckWarnings(const InputReport& report, const std::string& directory);
+
 // Exit status: 0 success (also with check warnings, unless strict), 1 a table was not
 // written or is incomplete, 2 bad folder/input or library, or a warning under strict.
 int runSimulation(const RunOptions& options);

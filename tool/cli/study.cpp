@@ -8,6 +8,8 @@
 #include <system_error>
 #include <thread>
 
+#include "analysis/input_check.h"
+#include "cli/run_command.h"
 #include "input/input_cells.h"
 #include "input/input_layout.h"
 #include "io/result_table.h"
@@ -67,6 +69,9 @@ int planStudy(const std::string& directory, const std::string& name, std::vector
     char block[1 << 14];
     for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) study.input.append(block, got);
     std::fclose(file);
+    // Checked once here; the points' runs skip the check (--no-check), so the warnings are
+    // not repeated for every point.
+    printCheckWarnings(checkInputCells(*cells), directory);
     study.values = std::make_unique<aerial::InputValues>();
     aerial::parseInput(*cells, *study.values);
     study.directory = directory;

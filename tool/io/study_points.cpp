@@ -123,7 +123,8 @@ std::string toolPath() {
 std::vector<std::string> pointRunCommand(const std::string& tool, const std::string& folder,
                                          const std::string& library) {
     std::error_code ec;
-    std::vector<std::string> args = {tool, "run", "-q", fs::absolute(folder, ec).lexically_normal().string()};
+    std::vector<std::string> args = {tool, "run", "-q", "--no-check",
+                                     fs::absolute(folder, ec).lexically_normal().string()};
     if (!library.empty()) {
         args.push_back("--library");
         args.push_back(fs::absolute(library, ec).lexically_normal().string());

@@ -30,7 +30,8 @@ std::vector<std::string> staleFolders(const std::string& studyDir, const std::ve
 // The absolute path of this executable.
 std::string toolPath();
 
-// The absolute command that runs one point from any working folder.
+// The absolute command that runs one point from any working folder, without checking the
+// input again (the study checks it once).
 std::vector<std::string> pointRunCommand(const std::string& tool, const std::string& folder,
                                          const std::string& library);
 
