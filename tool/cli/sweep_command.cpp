@@ -6,12 +6,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "analysis/metrics.h"
 #include "analysis/sweep_plan.h"
 #include "input/input_layout.h"
 #include "io/input_folder.h"
 #include "io/picture_loader.h"
+#include "input/input_cells.h"
+#include "input/parse_input.h"
 #include "optics/source_points.h"
 
 namespace aerial_tool {
@@ -123,23 +126,22 @@ int runSweep(const SweepOptions& options) {
     const bool bright = brightFeatureAt(profiles[nominal], featureAt);
 
     std::vector<SweepRow> rows;
+    auto cells = std::make_unique<aerial::InputCells>();
+    auto values = std::make_unique<aerial::InputValues>();
     std::vector<bool> printedAt(thresholds.size(), false);
     for (size_t p = 0; p < study.points.size(); ++p) {
         if (!read[p]) continue;
+        // The effective sigma of the point's own input as the run reads it.
         std::optional<double> sigma;
         if (withSigma) {
-            aerial::InputValues values = *study.values;
-            for (size_t a = 0; a < study.axes.size(); ++a) {
-                const double v = study.points[p].values[a];
-                switch (study.axes[a].cell->id) {
-                case aerial::ParameterId::kSigma: values.sigma = v; break;
-                case aerial::ParameterId::kNumericalAperture: values.numericalAperture = v; break;
-                case aerial::ParameterId::kWavelength: values.wavelength = v; break;
-                case aerial::ParameterId::kSamplePitch: values.samplePitch = v; break;
-                default: break;
-                }
+            std::string bytes;
+            if (!pointInput(study, study.points[p].values, bytes, error)) {
+                std::fprintf(stderr, "aerial: %s\n", error.c_str());
+                return 2;
             }
-            sigma = aerial::deriveOptics(values).effectiveSigma;
+            aerial::scanInputText(bytes, *cells);
+            aerial::parseInput(*cells, *values);
+            sigma = aerial::deriveOptics(*values).effectiveSigma;
         }
         for (size_t i = 0; i < thresholds.size(); ++i) {
             const FeatureMetrics f = featureAtThreshold(profiles[p], featureAt, bright, thresholds[i]);
