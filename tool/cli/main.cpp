@@ -164,7 +164,8 @@ int main(int argc, char** argv) {
     sweepCommand->add_option("--threshold", sweep.thresholds,
                              "Threshold for the CD; repeat for one Bossung curve each (default: 0.3)");
     sweepCommand->add_option("--feature-at", sweep.featureAt,
-                             "The feature is the run containing this position along X at y = 0 (default: 0)");
+                             "The feature is the run containing this position along X at y = 0 (default: 0)")
+        ->check(kFiniteLength);
     sweepCommand->add_flag("--print-csv", sweep.printCsv, "Also print the results table on stdout");
     addStudyOptions(sweepCommand, sweep.study);
 
@@ -177,13 +178,14 @@ int main(int argc, char** argv) {
         ->required()
         ->check(numberBetween(0, std::numeric_limits<double>::max(), true, "a length above 0"));
     windowCommand->add_option("--tolerance", window.tolerance, "In spec: CD within target x (1 +- FRAC) (default 0.1)")
-        ->check(numberBetween(0, 1, true, "a fraction above 0 and below 1"));
+        ->check(numberBetween(0, std::nextafter(1.0, 0.0), true, "a fraction above 0 and below 1"));
     windowCommand->add_option("--threshold", window.t0, "T0: relative dose E prints at threshold T0 / E (default 0.3)")
         ->check(numberBetween(0, std::numeric_limits<double>::max(), true, "a threshold above 0"));
     windowCommand->add_option("--dose", window.dose,
                               "Relative doses START:STOP:STEP of fem.csv and the pictures (default: bracketing the window)");
     windowCommand->add_option("--feature-at", window.featureAt,
-                              "The feature is the run containing this position along X at y = 0 (default: 0)");
+                              "The feature is the run containing this position along X at y = 0 (default: 0)")
+        ->check(kFiniteLength);
     windowCommand->add_flag("--json", window.json, "Print the summary as JSON");
     addStudyOptions(windowCommand, window.study);
 
