@@ -177,6 +177,7 @@ int runWindow(const WindowOptions& options) {
     for (size_t p = 0; p < count; ++p) {
         const FocusSolution& s = solutions[p];
         perFocus.push_back({{"focus", foci[p].focus},
+                            {"status", s.inSpec ? "in spec" : "in spec at no dose"},
                             {"dose_to_size", s.doseToSize ? json(*s.doseToSize) : json(nullptr)},
                             {"dose_min", s.inSpec ? number(s.inSpec->low) : json(nullptr)},
                             {"dose_max", s.inSpec ? number(s.inSpec->high) : json(nullptr)},
