@@ -126,9 +126,9 @@ bool parseVary(const std::string& text, SweepAxis& axis, std::string& error) {
         return false;
     }
     axis.cell = cell;
-    axis.spec = text.substr(eq + 1);
+    axis.valuesText = text.substr(eq + 1);
     std::string why;
-    if (!parseValues(axis.spec, axis.values, why, &axis.missedStop)) {
+    if (!parseValues(axis.valuesText, axis.values, why, &axis.missedStop)) {
         error = "--vary " + name + ": " + why;
         return false;
     }

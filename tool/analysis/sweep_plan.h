@@ -30,7 +30,7 @@ std::string valueText(double value);
 // One varied parameter.
 struct SweepAxis {
     const aerial::ParameterCell* cell = nullptr;
-    std::string spec; // as given after the '='
+    std::string valuesText; // as given after the '='
     std::vector<double> values;
     bool missedStop = false;
 };

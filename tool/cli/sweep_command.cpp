@@ -57,16 +57,16 @@ std::vector<BossungSeries> bossungCurves(const Study& study, const std::vector<S
 
 int runSweep(const SweepOptions& options) {
     std::vector<SweepAxis> axes;
-    std::vector<std::string> specs = options.vary;
-    if (!options.defocus.empty()) specs.push_back("defocus=" + options.defocus);
-    if (specs.empty()) {
+    std::vector<std::string> varied = options.vary;
+    if (!options.defocus.empty()) varied.push_back("defocus=" + options.defocus);
+    if (varied.empty()) {
         std::fprintf(stderr, "aerial: sweep: give at least one --vary NAME=VALUES (or --defocus START:STOP:STEP)\n");
         return 2;
     }
-    for (const std::string& spec : specs) {
+    for (const std::string& text : varied) {
         SweepAxis axis;
         std::string error;
-        if (!parseVary(spec, axis, error)) {
+        if (!parseVary(text, axis, error)) {
             std::fprintf(stderr, "aerial: %s\n", error.c_str());
             return 2;
         }
@@ -80,7 +80,7 @@ int runSweep(const SweepOptions& options) {
     for (const SweepAxis& a : axes) {
         if (a.missedStop) {
             std::fprintf(stderr, "aerial: note: %s=%s: the step does not reach the end; the last value is %s\n",
-                         a.cell->name, a.spec.c_str(), valueText(a.values.back()).c_str());
+                         a.cell->name, a.valuesText.c_str(), valueText(a.values.back()).c_str());
         }
     }
     Study study;
