@@ -1,11 +1,15 @@
 #include "cli/plot_command.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include <unistd.h>
 
+#include "cli/table_messages.h"
+#include "input/input_layout.h"
 #include "input/load_input.h"
 #include "analysis/metrics.h"
 #include "state/simulation_state.h"
@@ -31,10 +35,26 @@ std::optional<double> apertureOf(const fs::path& dir) {
     return aerial::workspace.numericalAperture;
 }
 
+// Why a picture could not be written: the system's reason for opening the file, when it
+// has one.
+std::string whyNotWritten(const fs::path& png) {
+    std::error_code ec;
+    const bool existed = fs::exists(png, ec);
+    errno = 0;
+    std::FILE* file = std::fopen(png.c_str(), "ab");
+    if (file == nullptr) return std::strerror(errno);
+    std::fclose(file);
+    if (!existed) fs::remove(png, ec);
+    return "the drawing failed";
+}
+
 } // namespace
 
 int plotTables(const PlotOptions& options) {
     const fs::path dir = options.directory;
+    if (!tablesReadable(options.directory, {aerial::kImageIntensityFileName, aerial::kSpectrumAmplitudeFileName,
+                                            aerial::kSpectrumPhaseFileName}))
+        return 2;
     const std::string unit = lengthUnitOf(options.directory);
     const std::optional<double> aperture = apertureOf(dir);
     struct Picture {
@@ -77,7 +97,7 @@ int plotTables(const PlotOptions& options) {
         }
         const fs::path png = dir / p.png;
         if (!draw->heatmap(table, text, png.string())) {
-            std::fprintf(stderr, "aerial: %s: cannot write\n", png.c_str());
+            std::fprintf(stderr, "aerial: %s: cannot write: %s\n", png.c_str(), whyNotWritten(png).c_str());
             status = 2;
             continue;
         }
@@ -93,7 +113,7 @@ int plotTables(const PlotOptions& options) {
         const fs::path png = dir / "OUT_M_cut.png";
         if (!draw->cutline(series, options.threshold, "intensity through the grid centre",
                              "position (" + unit + ")", png.string())) {
-            std::fprintf(stderr, "aerial: %s: cannot write\n", png.c_str());
+            std::fprintf(stderr, "aerial: %s: cannot write: %s\n", png.c_str(), whyNotWritten(png).c_str());
             status = 2;
         } else if (!options.quiet) {
             std::printf("%s\n", png.c_str());

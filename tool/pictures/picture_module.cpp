@@ -6,6 +6,8 @@ constexpr aerial_tool::PictureFunctions kFunctions = {
     .heatmap = &aerial_tool::writeHeatmapPng,
     .cutline = &aerial_tool::writeCutlinePng,
     .linePlot = &aerial_tool::writeLinePlotPng,
+    .femBossung = &aerial_tool::writeFemBossungPng,
+    .exposureDefocus = &aerial_tool::writeExposureDefocusPng,
 };
 
 } // namespace

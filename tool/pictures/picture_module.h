@@ -7,6 +7,7 @@
 #pragma once
 
 #include "pictures/plot_drawing.h"
+#include "pictures/window_pictures.h"
 
 namespace aerial_tool {
 
@@ -14,6 +15,8 @@ struct PictureFunctions {
     decltype(&writeHeatmapPng) heatmap;
     decltype(&writeCutlinePng) cutline;
     decltype(&writeLinePlotPng) linePlot;
+    decltype(&writeFemBossungPng) femBossung;
+    decltype(&writeExposureDefocusPng) exposureDefocus;
 };
 
 } // namespace aerial_tool
