@@ -4,9 +4,11 @@
 
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "input/input_cells.h"
 #include "input/parse_input.h"
@@ -89,4 +91,79 @@ TEST(MaskCommand, WhatCannotBeDrawnIsRefusedAndNothingWritten) {
         EXPECT_FALSE(aerial_test::fileExists("x")) << arguments;
         EXPECT_FALSE(o.err.empty()) << arguments;
     }
+}
+
+namespace {
+
+std::vector<std::vector<std::string>> csvRows(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t end = text.find('\n', at);
+        const std::string line = text.substr(at, end - at);
+        at = end == std::string::npos ? text.size() : end + 1;
+        std::vector<std::string> cells;
+        size_t from = 0;
+        for (size_t comma; (comma = line.find(',', from)) != std::string::npos; from = comma + 1)
+            cells.push_back(line.substr(from, comma - from));
+        cells.push_back(line.substr(from));
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+} // namespace
+
+TEST(MaskStudy, ABiasSweepDrawsEveryPointAgainAndGivesTheMaskErrorFactor) {
+    aerial_test::ScratchFolder folder;
+    ASSERT_EQ(runTool("mask lines g --pitch 0.32 --cd 0.12 -q").status, 0);
+    const Outcome o = runTool("sweep g --vary mask.bias=-0.01,0,0.01 --jobs 2 -q");
+    ASSERT_EQ(o.status, 0) << o.err;
+
+    // A point's rectangles are those aerial mask draws with that bias.
+    ASSERT_EQ(runTool("mask lines h --pitch 0.32 --cd 0.12 --bias 0.01 -q").status, 0);
+    const auto point = readInput("g/sweep/mask.bias_0.01/IN_FM.txt");
+    const auto direct = readInput("h/IN_FM.txt");
+    ASSERT_EQ(point->rectCount, direct->rectCount);
+    for (int r = 0; r < direct->rectCount; ++r) {
+        EXPECT_EQ(point->rects[r].xStart, direct->rects[r].xStart) << r;
+        EXPECT_EQ(point->rects[r].xEnd, direct->rects[r].xEnd) << r;
+    }
+
+    // Three mask CDs 0.01 apart: the least-squares slope is (CD(0.13) - CD(0.11)) / 0.02.
+    const auto results = csvRows(aerial_test::readFile("g/sweep/results.csv"));
+    ASSERT_GE(results.size(), 4u);
+    ASSERT_EQ(results[0][0], "mask.bias");
+    ASSERT_EQ(results[0][2], "cd");
+    const double expected = (std::stod(results[3][2]) - std::stod(results[1][2])) / 0.02;
+    const auto meef = csvRows(aerial_test::readFile("g/sweep/meef.csv"));
+    ASSERT_EQ(meef.size(), 4u);
+    EXPECT_EQ(meef[0][4], "meef_fitted");
+    EXPECT_EQ(meef[1][1], "0.11");
+    EXPECT_NEAR(std::stod(meef[1][4]), expected, 1e-9);
+    EXPECT_TRUE(aerial_test::fileExists("g/sweep/meef.png"));
+}
+
+TEST(MaskStudy, APitchSweepKeepsTheGridAndDrawsTheCurvesThroughPitch) {
+    aerial_test::ScratchFolder folder;
+    ASSERT_EQ(runTool("mask lines g --pitch 0.32 --cd 0.12 -q").status, 0);
+    const Outcome o = runTool("sweep g --vary mask.pitch=0.256,0.3,0.32 --jobs 2 -q");
+    ASSERT_EQ(o.status, 0) << o.err;
+    // 1.28 um hold 4.27 periods of 0.3: said, and drawn all the same.
+    EXPECT_NE(o.err.find("mask.pitch_0.3: the grid holds 4.2667 periods of 0.3"), std::string::npos) << o.err;
+    for (const char* p : {"0.256", "0.3", "0.32"}) {
+        const auto v = readInput(std::string("g/sweep/mask.pitch_") + p + "/IN_FM.txt");
+        EXPECT_EQ(v->gridSize, 128) << p;
+        EXPECT_EQ(v->samplePitch, 0.01) << p;
+    }
+    EXPECT_EQ(readInput("g/sweep/mask.pitch_0.256/IN_FM.txt")->rectCount, 6); // 5 lines, the field between
+    EXPECT_TRUE(aerial_test::fileExists("g/sweep/cd_through_pitch.png"));
+    EXPECT_TRUE(aerial_test::fileExists("g/sweep/nils_through_pitch.png"));
+
+    // Without a recipe there is nothing to draw again.
+    ASSERT_EQ(runTool("mask lines k --pitch 0.32 --cd 0.12 -q").status, 0);
+    std::remove("k/mask.json");
+    const Outcome none = runTool("sweep k --vary mask.cd=0.1,0.12 -q");
+    EXPECT_EQ(none.status, 2);
+    EXPECT_NE(none.err.find("mask.json"), std::string::npos) << none.err;
 }

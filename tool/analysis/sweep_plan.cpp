@@ -116,9 +116,22 @@ bool parseVary(const std::string& text, SweepAxis& axis, std::string& error) {
     }
     const std::string name = text.substr(0, eq);
     const aerial::ParameterCell* cell = aerial::findParameter(name);
-    if (cell == nullptr) {
-        error = "--vary: unknown parameter '" + name + "' (one of: " + variableNames() + ")";
+    const bool mask = name == "mask.pitch" || name == "mask.cd" || name == "mask.bias";
+    if (cell == nullptr && !mask) {
+        error = "--vary: unknown parameter '" + name + "' (one of: " + variableNames() +
+                "; of a folder made by aerial mask also mask.pitch, mask.cd, mask.bias)";
         return false;
+    }
+    if (mask) {
+        axis.cell = nullptr;
+        axis.maskParameter = name;
+        axis.valuesText = text.substr(eq + 1);
+        std::string why;
+        if (!parseValues(axis.valuesText, axis.values, why, &axis.missedStop)) {
+            error = "--vary " + name + ": " + why;
+            return false;
+        }
+        return true;
     }
     if (cell->kind != aerial::CellKind::kReal) {
         error = "--vary: '" + name + "' is a whole number of the input's layout, not an optical parameter (one of: " +
@@ -139,8 +152,8 @@ bool checkAxes(const std::vector<SweepAxis>& axes, std::string& error) {
     size_t points = 1;
     for (size_t i = 0; i < axes.size(); ++i) {
         for (size_t k = 0; k < i; ++k) {
-            if (axes[k].cell == axes[i].cell) {
-                error = std::string("'") + axes[i].cell->name + "' is varied twice";
+            if (axisName(axes[k]) == axisName(axes[i])) {
+                error = std::string("'").append(axisName(axes[i])).append("' is varied twice");
                 return false;
             }
         }
@@ -162,7 +175,7 @@ std::vector<SweepPoint> sweepPoints(const std::vector<SweepAxis>& axes) {
                 SweepPoint q = p;
                 q.values.push_back(v);
                 if (!q.folder.empty()) q.folder += '_';
-                q.folder.append(axis.cell->name).append("_").append(valueText(v));
+                q.folder.append(axisName(axis)).append("_").append(valueText(v));
                 grown.push_back(q);
             }
         }
@@ -174,6 +187,7 @@ std::vector<SweepPoint> sweepPoints(const std::vector<SweepAxis>& axes) {
 bool variesSourceRounding(const std::vector<SweepAxis>& axes) {
     using aerial::ParameterId;
     for (const SweepAxis& axis : axes) {
+        if (axis.cell == nullptr) continue; // the mask: N and the sample pitch stay fixed
         switch (axis.cell->id) {
         case ParameterId::kSigma:
         case ParameterId::kNumericalAperture:
@@ -188,7 +202,7 @@ bool variesSourceRounding(const std::vector<SweepAxis>& axes) {
 std::string resultsCsv(const std::vector<SweepAxis>& axes, bool withEffectiveSigma,
                        const std::vector<SweepRow>& rows) {
     std::string csv;
-    for (const SweepAxis& axis : axes) csv += std::string(axis.cell->name) + ",";
+    for (const SweepAxis& axis : axes) csv += axisName(axis) + ",";
     if (withEffectiveSigma) csv += "effective_sigma,";
     csv += "threshold,cd,status,left_slope,left_nils,right_slope,right_nils,contrast,peak,minimum\n";
     for (const SweepRow& r : rows) {
@@ -204,5 +218,9 @@ std::string resultsCsv(const std::vector<SweepAxis>& axes, bool withEffectiveSig
     }
     return csv;
 }
+
+std::string axisName(const SweepAxis& axis) { return axis.cell != nullptr ? axis.cell->name : axis.maskParameter; }
+
+bool axisIsLength(const SweepAxis& axis) { return axis.cell != nullptr ? axis.cell->isLength : true; }
 
 } // namespace aerial_tool

@@ -27,16 +27,26 @@ bool parseValues(const std::string& text, std::vector<double>& values, std::stri
 // and folder names.
 std::string valueText(double value);
 
-// One varied parameter.
+// One varied parameter: a cell of the input, or a parameter of the mask generator
+// ("mask.pitch", "mask.cd", "mask.bias"), whose points draw the rectangles again from the
+// folder's mask.json.
 struct SweepAxis {
-    const aerial::ParameterCell* cell = nullptr;
+    const aerial::ParameterCell* cell = nullptr; // nullptr for a mask parameter
+    std::string maskParameter;
     std::string valuesText; // as given after the '='
     std::vector<double> values;
     bool missedStop = false;
 };
 
-// "NAME=VALUES" with a parameter name of the input layout whose cell is a real number.
+// "NAME=VALUES" with a parameter name of the input layout whose cell is a real number, or
+// of the mask generator.
 bool parseVary(const std::string& text, SweepAxis& axis, std::string& error);
+
+// The axis's name as given: "sigma", "mask.pitch".
+std::string axisName(const SweepAxis& axis);
+
+// Whether the axis's values are lengths (in the input's length unit).
+bool axisIsLength(const SweepAxis& axis);
 
 // The names that may be varied, for messages: "defocus, sigma, ...".
 std::string variableNames();

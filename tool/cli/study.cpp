@@ -76,6 +76,26 @@ int planStudy(const std::string& directory, const std::string& name, std::vector
     aerial::parseInput(*cells, *study.values);
     study.directory = directory;
     study.folder = (fs::absolute(directory, ec) / name).lexically_normal().string();
+    study.recipe.reset();
+    for (const SweepAxis& axis : axes) {
+        if (axis.cell != nullptr || study.recipe) continue;
+        const fs::path recipePath = fs::path(directory) / kMaskRecipeFileName;
+        std::string text, error;
+        if (FILE* f = std::fopen(recipePath.c_str(), "rb")) {
+            for (size_t got; (got = std::fread(block, 1, sizeof block, f)) > 0;) text.append(block, got);
+            std::fclose(f);
+        } else {
+            std::fprintf(stderr, "aerial: varying %s needs %s, the recipe aerial mask writes\n",
+                         axisName(axis).c_str(), recipePath.c_str());
+            return 2;
+        }
+        MaskRecipe recipe;
+        if (!parseRecipe(text, recipe, error)) {
+            std::fprintf(stderr, "aerial: %s: %s\n", recipePath.c_str(), error.c_str());
+            return 2;
+        }
+        study.recipe = recipe;
+    }
     study.axes = std::move(axes);
     study.points = sweepPoints(study.axes);
     // The nominal condition: the point the input itself describes, if the study has it.
@@ -83,7 +103,10 @@ int planStudy(const std::string& directory, const std::string& name, std::vector
     for (size_t p = 0; p < study.points.size(); ++p) {
         bool same = true;
         for (size_t a = 0; a < study.axes.size(); ++a) {
-            same = same && aerial::parameterValue(*study.values, study.axes[a].cell->id) == study.points[p].values[a];
+            double own = 0;
+            if (study.axes[a].cell != nullptr) own = aerial::parameterValue(*study.values, study.axes[a].cell->id);
+            else recipeParameter(*study.recipe, study.axes[a].maskParameter, own);
+            same = same && own == study.points[p].values[a];
         }
         if (same) {
             study.nominal = p;
@@ -97,15 +120,30 @@ std::string pointFolder(const Study& study, size_t point) {
     return (fs::path(study.folder) / study.points[point].folder).string();
 }
 
-bool pointInput(const Study& study, const std::vector<double>& values, std::string& bytes, std::string& error) {
+bool pointInput(const Study& study, const std::vector<double>& values, std::string& bytes, std::string& error,
+                std::string* warning) {
     std::vector<CellChange> changes;
+    std::vector<std::pair<std::string, double>> mask;
     for (size_t a = 0; a < study.axes.size(); ++a) {
-        changes.push_back({study.axes[a].cell->line, study.axes[a].cell->column, valueText(values[a])});
+        if (study.axes[a].cell == nullptr)
+            mask.push_back({study.axes[a].maskParameter, values[a]});
+        else
+            changes.push_back({study.axes[a].cell->line, study.axes[a].cell->column, valueText(values[a])});
     }
     if (!changedInput(study.input, changes, bytes, error)) {
         error = (fs::path(study.directory) / aerial::kInputFileName).string() + " " + error;
         return false;
     }
+    if (warning != nullptr) warning->clear();
+    if (mask.empty() || !study.recipe) return true;
+    std::string drawn, why;
+    if (!regenerateInput(bytes, *study.recipe, mask, drawn, warning != nullptr ? *warning : why, error)) {
+        std::string point;
+        for (const auto& [name, value] : mask) point += std::string(point.empty() ? "" : ", ") + name + " = " + valueText(value);
+        error = point + ": " + error;
+        return false;
+    }
+    bytes = std::move(drawn);
     return true;
 }
 

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "analysis/metrics.h"
 #include "analysis/sweep_plan.h"
 #include "input/parse_input.h"
+#include "masks/mask_recipe.h"
 
 namespace aerial_tool {
 
@@ -31,6 +33,7 @@ struct Study {
     std::vector<SweepPoint> points;
     size_t nominal = 0; // the point whose values are the input's own, else the first
     std::vector<std::string> ownFolders; // further folders of the study, never stale
+    std::optional<MaskRecipe> recipe; // DIR/mask.json, read when a mask parameter varies
 };
 
 // Reads DIR's input and lays out the points under DIR/<name>/. Exit status 2 with a message
@@ -40,8 +43,11 @@ int planStudy(const std::string& directory, const std::string& name, std::vector
 // The absolute folder of a point.
 std::string pointFolder(const Study& study, size_t point);
 
-// The input of a point: the study's input with the varied cells changed.
-bool pointInput(const Study& study, const std::vector<double>& values, std::string& bytes, std::string& error);
+// The input of a point: the study's input with the varied cells changed and, when mask
+// parameters vary, the rectangles drawn again from the recipe. warning, when given: why the
+// grid does not hold whole periods of the point's pattern, or empty.
+bool pointInput(const Study& study, const std::vector<double>& values, std::string& bytes, std::string& error,
+                std::string* warning = nullptr);
 
 // Sets up the folders and runs the points, or prints their commands. Returns -1 to go on
 // tabulating; otherwise the exit status to end with (0 after printing the commands).

@@ -10,6 +10,7 @@
 
 #include "analysis/metrics.h"
 #include "analysis/sweep_plan.h"
+#include "cli/mask_study.h"
 #include "input/input_layout.h"
 #include "io/input_folder.h"
 #include "io/picture_loader.h"
@@ -29,13 +30,13 @@ std::vector<BossungSeries> bossungCurves(const Study& study, const std::vector<S
                                          size_t& xAxis) {
     xAxis = 0;
     for (size_t a = 0; a < study.axes.size(); ++a) {
-        if (study.axes[a].cell->id == aerial::ParameterId::kDefocus) xAxis = a;
+        if (study.axes[a].cell != nullptr && study.axes[a].cell->id == aerial::ParameterId::kDefocus) xAxis = a;
     }
     std::vector<BossungSeries> curves;
     for (const SweepRow& r : rows) {
         std::string label;
         for (size_t a = 0; a < study.axes.size(); ++a) {
-            if (a != xAxis) label += std::string(study.axes[a].cell->name) + " " + valueText(r.values[a]) + ", ";
+            if (a != xAxis) label += axisName(study.axes[a]) + " " + valueText(r.values[a]) + ", ";
         }
         if (manyThresholds || label.empty()) label += "threshold " + valueText(r.threshold);
         if (label.size() > 2 && label.compare(label.size() - 2, 2, ", ") == 0) label.resize(label.size() - 2);
@@ -80,11 +81,12 @@ int runSweep(const SweepOptions& options) {
     for (const SweepAxis& a : axes) {
         if (a.missedStop) {
             std::fprintf(stderr, "aerial: note: %s=%s: the step does not reach the end; the last value is %s\n",
-                         a.cell->name, a.valuesText.c_str(), valueText(a.values.back()).c_str());
+                         axisName(a).c_str(), a.valuesText.c_str(), valueText(a.values.back()).c_str());
         }
     }
     Study study;
     if (int status = planStudy(options.directory, "sweep", axes, study); status != 0) return status;
+    if (study.recipe && !checkMaskPoints(study)) return 2;
 
     std::vector<bool> failed;
     const int ran = runStudy(study, options.study, failed);
@@ -187,10 +189,11 @@ int runSweep(const SweepOptions& options) {
         }
         size_t xAxis = 0;
         std::vector<BossungSeries> curves = bossungCurves(study, rows, thresholds.size() > 1, xAxis);
-        const aerial::ParameterCell* x = study.axes[xAxis].cell;
+        const SweepAxis& x = study.axes[xAxis];
         const std::string unit = lengthUnitOf(options.directory);
-        const std::string xName = std::string(x->name) + (x->isLength ? " (" + unit + ")" : "");
-        if (!draw->linePlot(curves, "Bossung: CD of the " + std::string(bright ? "space" : "line") + " at " + valueText(featureAt) +
+        const std::string xName = axisName(x) + (axisIsLength(x) ? " (" + unit + ")" : "");
+        const bool focus = x.cell != nullptr && x.cell->id == aerial::ParameterId::kDefocus;
+        if (!draw->linePlot(curves, std::string(focus ? "Bossung: " : "") + "CD of the " + std::string(bright ? "space" : "line") + " at " + valueText(featureAt) +
                                 (thresholds.size() > 1 ? "" : ", threshold " + valueText(thresholds[0])),
                             xName,
                             "CD (" + unit + ")", picture.string())) {
@@ -201,6 +204,11 @@ int runSweep(const SweepOptions& options) {
     if (!options.study.quiet) {
         std::printf("%zu points, %zu rows in %s%s%s\n", study.points.size(), rows.size(), csvPath.c_str(),
                     anyPrinted ? ", picture " : "", anyPrinted ? picture.c_str() : "");
+    }
+    if (study.recipe) {
+        const int masks = reportMaskStudy(study, rows, thresholds.size() > 1, lengthUnitOf(options.directory), bright,
+                                          featureAt, options.study.quiet);
+        if (masks != 0) status = status == 0 ? masks : status;
     }
     return status;
 }

@@ -119,6 +119,16 @@ bool setRecipeParameter(MaskRecipe& recipe, const std::string& name, double valu
     return true;
 }
 
+bool recipeParameter(const MaskRecipe& recipe, const std::string& name, double& value) {
+    const PatternSpec& p = recipe.pattern;
+    const bool contacts = p.kind == PatternKind::kContacts;
+    if (name == "mask.pitch") value = contacts ? p.pitchX : p.pitch;
+    else if (name == "mask.cd") value = contacts ? p.sizeX : p.cd;
+    else if (name == "mask.bias") value = p.bias;
+    else return false;
+    return true;
+}
+
 bool regenerateInput(const std::string& parentInput, const MaskRecipe& recipe,
                      const std::vector<std::pair<std::string, double>>& values, std::string& result,
                      std::string& warning, std::string& error) {

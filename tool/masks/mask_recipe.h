@@ -28,6 +28,9 @@ bool parseRecipe(const std::string& text, MaskRecipe& recipe, std::string& error
 // axes), "mask.bias". False when the name is none of them.
 bool setRecipeParameter(MaskRecipe& recipe, const std::string& name, double value);
 
+// The value of such a parameter in the recipe (for contacts, of the X axis).
+bool recipeParameter(const MaskRecipe& recipe, const std::string& name, double& value);
+
 // The input of one point of a study over generator parameters: the parent input's bytes
 // with its rectangle count and rows drawn again from the recipe with the named parameters
 // changed, every other line kept. N and the sample pitch are the parent input's, so the
