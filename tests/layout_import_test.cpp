@@ -304,6 +304,13 @@ std::vector<HostileCase> hostileCases() {
              b.beginStructure("TOP").array("ROW", 30000, 30000, 2, 2).endStructure();
          }),
          top, "more than the 200000 shapes"},
+        {"a clip of more than 1000 rectangles",
+         library([](GdsBytes& b) {
+             // 40 x 40 squares of 16 nm every 32 nm across the window: none can merge.
+             b.beginStructure("DOT").rectangle(1, -640, -640, -624, -624).endStructure();
+             b.beginStructure("TOP").array("DOT", 40, 40, 32, 32).endStructure();
+         }),
+         top, "the clip needs 1600 rectangles"},
         {"a missing cell", good, missingCell, "no cell named 'NOPE' (cells: 'TOP')"},
         {"a cell name holding a line feed",
          library([](GdsBytes& b) { b.beginStructure("TO\nP").rectangle(1, 0, 0, 10, 10).endStructure(); }), top,
@@ -349,6 +356,6 @@ TEST(LayoutImport, TheImportCommandRefusesHostileFilesWithExitStatus2) {
         EXPECT_EQ(err.rfind("aerial import: ", 0), 0u) << c.what << ": " << err;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << c.what << ": " << err;
         EXPECT_EQ(aerial_test::readFile("stdout.txt"), "") << c.what;
-        EXPECT_FALSE(aerial_test::fileExists("out/IN_FM.txt")) << c.what;
+        EXPECT_FALSE(aerial_test::fileExists(std::string("out/") + aerial::kInputFileName)) << c.what;
     }
 }

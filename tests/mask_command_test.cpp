@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "input/input_cells.h"
+#include "input/input_layout.h"
 #include "input/parse_input.h"
 #include "test_support.h"
 
@@ -28,6 +29,9 @@ Outcome runTool(const std::string& arguments) {
             aerial_test::readFile("stderr.txt")};
 }
 
+// The input file of a folder.
+std::string inputOf(const std::string& folder) { return folder + "/" + aerial::kInputFileName; }
+
 std::unique_ptr<aerial::InputValues> readInput(const std::string& path) {
     auto cells = std::make_unique<aerial::InputCells>();
     EXPECT_TRUE(aerial::scanInputFile(path.c_str(), *cells)) << path;
@@ -44,7 +48,7 @@ TEST(MaskCommand, WritesTheInputAndTheRecipe) {
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.err, "");
     EXPECT_NE(o.out.find("dark lines of 0.12 um at a pitch of 0.32 um, 4 rectangles"), std::string::npos) << o.out;
-    const auto v = readInput("g/IN_FM.txt");
+    const auto v = readInput(inputOf("g"));
     EXPECT_EQ(v->gridSize, 128);
     EXPECT_EQ(v->sigma, 0.3);
     EXPECT_EQ(v->rectCount, 4);
@@ -58,7 +62,7 @@ TEST(MaskCommand, ATemplateInAnotherUnitIsConverted) {
     aerial_test::ScratchFolder folder;
     const Outcome o = runTool(std::string("mask space s --cd 100 --unit nm --template ") + AERIAL_EXAMPLE);
     EXPECT_EQ(o.status, 0) << o.err;
-    const auto v = readInput("s/IN_FM.txt");
+    const auto v = readInput(inputOf("s"));
     EXPECT_DOUBLE_EQ(v->samplePitch, 10);
     EXPECT_DOUBLE_EQ(v->wavelength, 193);
     EXPECT_EQ(v->rectCount, 1);
@@ -73,10 +77,10 @@ TEST(MaskCommand, PeriodsThatDoNotFitAreReportedAndFitted) {
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.err.find("holds 4.2667 periods of 0.3 um"), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("0.08 um off 4 whole periods"), std::string::npos) << o.err;
-    EXPECT_TRUE(aerial_test::fileExists("a/IN_FM.txt"));
+    EXPECT_TRUE(aerial_test::fileExists(inputOf("a")));
     o = runTool("mask lines b --pitch 0.3 --cd 0.1 --fit");
     EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_DOUBLE_EQ(readInput("b/IN_FM.txt")->samplePitch, 0.009375);
+    EXPECT_DOUBLE_EQ(readInput(inputOf("b"))->samplePitch, 0.009375);
 }
 
 TEST(MaskCommand, WhatCannotBeDrawnIsRefusedAndNothingWritten) {
@@ -122,8 +126,8 @@ TEST(MaskStudy, ABiasSweepDrawsEveryPointAgainAndGivesTheMaskErrorFactor) {
 
     // A point's rectangles are those aerial mask draws with that bias.
     ASSERT_EQ(runTool("mask lines h --pitch 0.32 --cd 0.12 --bias 0.01 -q").status, 0);
-    const auto point = readInput("g/sweep/mask.bias_0.01/IN_FM.txt");
-    const auto direct = readInput("h/IN_FM.txt");
+    const auto point = readInput(inputOf("g/sweep/mask.bias_0.01"));
+    const auto direct = readInput(inputOf("h"));
     ASSERT_EQ(point->rectCount, direct->rectCount);
     for (int r = 0; r < direct->rectCount; ++r) {
         EXPECT_EQ(point->rects[r].xStart, direct->rects[r].xStart) << r;
@@ -152,11 +156,11 @@ TEST(MaskStudy, APitchSweepKeepsTheGridAndDrawsTheCurvesThroughPitch) {
     // 1.28 um hold 4.27 periods of 0.3: said, and drawn all the same.
     EXPECT_NE(o.err.find("mask.pitch_0.3: the grid holds 4.2667 periods of 0.3"), std::string::npos) << o.err;
     for (const char* p : {"0.256", "0.3", "0.32"}) {
-        const auto v = readInput(std::string("g/sweep/mask.pitch_") + p + "/IN_FM.txt");
+        const auto v = readInput(inputOf(std::string("g/sweep/mask.pitch_") + p));
         EXPECT_EQ(v->gridSize, 128) << p;
         EXPECT_EQ(v->samplePitch, 0.01) << p;
     }
-    EXPECT_EQ(readInput("g/sweep/mask.pitch_0.256/IN_FM.txt")->rectCount, 6); // 5 lines, the field between
+    EXPECT_EQ(readInput(inputOf("g/sweep/mask.pitch_0.256"))->rectCount, 6); // 5 lines, the field between
     EXPECT_TRUE(aerial_test::fileExists("g/sweep/cd_through_pitch.png"));
     EXPECT_TRUE(aerial_test::fileExists("g/sweep/nils_through_pitch.png"));
 

@@ -53,7 +53,7 @@ std::string number(double value) {
 
 CLI::App* addImportCommand(CLI::App& app, ImportCommandOptions& o) {
     CLI::App* c = app.add_subcommand(
-        "import", "Write DIR/IN_FM.txt from a window of one layer of a GDSII layout cell");
+        "import", std::string("Write DIR/") + aerial::kInputFileName + " from a window of one layer of a GDSII layout cell");
     c->add_option("LAYOUT", o.layout, "GDSII stream file")->required();
     c->add_option("DIR", o.directory, "Folder to write (made if missing)")->required();
     c->add_option("--cell", o.cell, "The cell to clip (placed with its whole hierarchy)")->required();

@@ -62,7 +62,8 @@ int fail(const std::string& message) {
 
 CLI::App* addMaskCommand(CLI::App& app, MaskOptions& o) {
     CLI::App* c = app.add_subcommand(
-        "mask", "Write DIR/IN_FM.txt and DIR/mask.json for a test pattern; lengths in the input's unit");
+        "mask", std::string("Write DIR/") + aerial::kInputFileName + " and DIR/" + kMaskRecipeFileName +
+                    " for a test pattern; lengths in the input's unit");
     c->add_option("KIND", o.kind, "lines, line, space or contacts")
         ->required()
         ->check(CLI::IsMember({"lines", "line", "space", "contacts"}));
