@@ -161,7 +161,8 @@ int main(int argc, char** argv) {
         "sweep", "Study of input parameters: one run per point under DIR/sweep/, then the feature's CD at each");
     sweepCommand->add_option("DIR", sweep.directory, "Folder holding the input to vary")->required();
     sweepCommand->add_option("--vary", sweep.vary,
-                             "NAME=START:STOP:STEP or NAME=V1,V2,...; repeat for the grid of combinations");
+                             "NAME=START:STOP:STEP or NAME=V1,V2,...; repeat for the grid of combinations "
+                             "(NAME: an input parameter, or mask.pitch, mask.cd, mask.bias with DIR/mask.json)");
     sweepCommand->add_option("--defocus", sweep.defocus, "Shorthand for --vary defocus=START:STOP:STEP");
     sweepCommand->add_option("--threshold", sweep.thresholds,
                              "Threshold for the CD; repeat for one Bossung curve each (default: 0.3)");
