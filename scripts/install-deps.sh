@@ -11,6 +11,8 @@ packages=(cmake g++ make libgtest-dev libbenchmark-dev libcli11-dev libpng-dev l
 packages+=(pkg-config python3)
 # The aerial tool: pictures (cairo, drawn with DejaVu fonts) and JSON reports.
 packages+=(libcairo2-dev fonts-dejavu-core nlohmann-json3-dev)
+# The report test opens the PDF it writes.
+packages+=(poppler-utils)
 
 missing=()
 for p in "${packages[@]}"; do

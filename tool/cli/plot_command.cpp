@@ -1,103 +1,105 @@
 #include "cli/plot_command.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 
-#include <unistd.h>
-
-#include "input/load_input.h"
-#include "analysis/metrics.h"
-#include "state/simulation_state.h"
-#include "io/input_folder.h"
+#include "input/input_layout.h"
 #include "io/picture_loader.h"
 #include "io/result_table.h"
+#include "io/run_folder.h"
+#include "pictures/picture_format.h"
 
 namespace aerial_tool {
 
 namespace fs = std::filesystem;
 
+PictureChoices pictureChoices(const PictureOptions& o) {
+    PictureChoices c;
+    c.thresholds = o.thresholds;
+    c.axis = o.axis == "y" ? CutAxis::kY : CutAxis::kX;
+    c.at = o.at;
+    c.featureAt = o.featureAt;
+    c.logarithmic = !o.linear;
+    c.zoom = !o.full;
+    c.mask = !o.noMask;
+    return c;
+}
+
 namespace {
 
-// The aperture of the input beside the tables, read with the library's reader, for the
-// pupil circle on the spectrum pictures; none when the folder has no readable input.
-std::optional<double> apertureOf(const fs::path& dir) {
-    std::error_code ec;
-    const fs::path previous = fs::current_path(ec);
-    if (ec || chdir(dir.c_str()) != 0) return std::nullopt;
-    const bool loaded = aerial::loadInput();
-    fs::current_path(previous, ec);
-    if (!loaded || !(aerial::workspace.numericalAperture > 0)) return std::nullopt;
-    return aerial::workspace.numericalAperture;
+bool readTable(const fs::path& dir, const char* name, ResultTableData& table) {
+    std::string error;
+    if (readResultTable((dir / name).string(), table, error)) return true;
+    std::fprintf(stderr, "aerial: %s\n", error.c_str());
+    if (!fs::exists(dir / name))
+        std::fprintf(stderr, "aerial: run the simulation first: aerial run %s\n", dir.c_str());
+    return false;
 }
 
 } // namespace
 
 int plotTables(const PlotOptions& options) {
+    PictureFormat format = PictureFormat::kPng;
+    if (!parsePictureFormat(options.format, format)) {
+        std::fprintf(stderr, "aerial: --format must be png, svg or pdf\n");
+        return 2;
+    }
     const fs::path dir = options.directory;
-    const std::string unit = lengthUnitOf(options.directory);
-    const std::optional<double> aperture = apertureOf(dir);
-    struct Picture {
-        const char* table;
-        const char* png;
-        const char* title;
-        bool spectrum;
-        const char* valueName;
-    };
-    const Picture pictures[] = {
-        {"OUT_M.xls", "OUT_M.png", "aerial image intensity", false, "intensity"},
-        {"OUT_MR.xls", "OUT_MR.png", "mask spectrum amplitude", true, "|spectrum|"},
-        {"OUT_MI.xls", "OUT_MI.png", "mask spectrum phase", true, "phase (rad)"},
-    };
+    ResultTableData image, amplitude, phase;
+    if (!readTable(dir, aerial::kImageIntensityFileName, image) ||
+        !readTable(dir, aerial::kSpectrumAmplitudeFileName, amplitude) ||
+        !readTable(dir, aerial::kSpectrumPhaseFileName, phase))
+        return 2;
+    const RunInput input = readRunInput(options.directory);
+    if (!input.values) {
+        std::fprintf(stderr, "aerial: %s cannot be read: the pictures show no mask and no optics\n",
+                     (dir / aerial::kInputFileName).c_str());
+    }
+    const PictureChoices choices = pictureChoices(options.pictures);
+    CutlineResult cut;
+    std::string error;
+    if (!cutlineOf(input, image, choices, cut, error)) {
+        std::fprintf(stderr, "aerial: %s\n", error.c_str());
+        return 2;
+    }
+
     std::string moduleError;
     const PictureFunctions* draw = loadPictureFunctions(moduleError);
     if (draw == nullptr) {
         std::fprintf(stderr, "aerial: %s\n", moduleError.c_str());
         return 2;
     }
+    const std::string ext = pictureExtension(format);
     int status = 0;
-    ResultTableData image;
-    for (const Picture& p : pictures) {
-        ResultTableData table;
-        std::string error;
-        if (!readResultTable((dir / p.table).string(), table, error)) {
-            std::fprintf(stderr, "aerial: %s\n", error.c_str());
-            status = 2;
-            continue;
-        }
-        HeatmapText text{p.title,
-                         p.spectrum ? "direction sine x" : "x (" + unit + ")",
-                         p.spectrum ? "direction sine y" : "y (" + unit + ")", p.valueName};
-        if (p.spectrum && aperture) {
-            text.circleRadius = aperture;
-            char label[32];
-            std::snprintf(label, sizeof label, "pupil NA %g", *aperture);
-            text.circleLabel = label;
-        }
-        const fs::path png = dir / p.png;
-        if (!draw->heatmap(table, text, png.string())) {
-            std::fprintf(stderr, "aerial: %s: cannot write\n", png.c_str());
-            status = 2;
-            continue;
-        }
-        if (!options.quiet) std::printf("%s\n", png.c_str());
-        if (!p.spectrum) image = std::move(table);
-    }
-    if (image.size > 0) {
-        const int c = image.size / 2;
-        std::vector<CutlineSeries> series = {
-            {"along x at y = 0", cutProfile(image, CutAxis::kX, c)},
-            {"along y at x = 0", cutProfile(image, CutAxis::kY, c)},
-        };
-        const fs::path png = dir / "OUT_M_cut.png";
-        if (!draw->cutline(series, options.threshold, "intensity through the grid centre",
-                             "position (" + unit + ")", png.string())) {
-            std::fprintf(stderr, "aerial: %s: cannot write\n", png.c_str());
+    auto report = [&](bool written, const std::string& name) {
+        const fs::path file = dir / (name + ext);
+        if (!written) {
+            // cairo reports a failed write without errno; the folder's own state says why.
+            std::error_code ec;
+            const char* why = !fs::is_directory(dir, ec) ? "no such folder"
+                              : errno != 0              ? std::strerror(errno)
+                                                        : "write failed";
+            std::fprintf(stderr, "aerial: %s: cannot write: %s\n", file.c_str(), why);
             status = 2;
         } else if (!options.quiet) {
-            std::printf("%s\n", png.c_str());
+            std::printf("%s\n", file.c_str());
         }
-    }
+        errno = 0;
+    };
+    errno = 0;
+    report(draw->heatmap(image, imagePicture(input, image, choices), format, (dir / ("OUT_M" + ext)).string()),
+           "OUT_M");
+    report(draw->heatmap(amplitude, amplitudePicture(input, amplitude, choices), format,
+                         (dir / ("OUT_MR" + ext)).string()),
+           "OUT_MR");
+    report(draw->heatmap(phase, phasePicture(input, amplitude, choices), format,
+                         (dir / ("OUT_MI" + ext)).string()),
+           "OUT_MI");
+    report(draw->cutline(cut.picture, format, (dir / ("OUT_M_cut" + ext)).string()), "OUT_M_cut");
+    if (input.values)
+        report(draw->source(sourcePicture(input), format, (dir / ("OUT_source" + ext)).string()), "OUT_source");
     return status;
 }
 

@@ -1,0 +1,177 @@
+#include "cli/report_command.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "analysis/input_check.h"
+#include "input/input_layout.h"
+#include "input/load_input.h"
+#include "io/picture_loader.h"
+#include "io/result_table.h"
+#include "io/run_folder.h"
+#include "io/study_outputs.h"
+
+namespace aerial_tool {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string format(const char* pattern, auto... values) {
+    char line[256];
+    std::snprintf(line, sizeof line, pattern, values...);
+    return line;
+}
+
+// What `aerial check` reports on the folder's input, warnings first.
+std::vector<std::string> inputSummary(const fs::path& dir) {
+    const fs::path file = dir / aerial::kInputFileName;
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    std::error_code ec;
+    const fs::path previous = fs::current_path(ec);
+    const bool loaded = in && chdir(dir.c_str()) == 0 && aerial::loadInput();
+    if (!previous.empty()) fs::current_path(previous, ec);
+    if (!loaded) return {file.string() + ": cannot be read"};
+    const InputReport r = checkLoadedInput(countLines(bytes.str()));
+
+    std::vector<std::string> out;
+    out.push_back(format("input %s: %d lines (aerial check gives the whole report)", file.c_str(), r.fileLines));
+    out.push_back("");
+    if (r.warnings.empty()) {
+        out.push_back("no warnings");
+    } else {
+        out.push_back("warnings");
+        for (const Finding& f : r.warnings)
+            out.push_back(f.line >= 0 ? format("  line %d: %s", f.line, f.message.c_str()) : "  " + f.message);
+    }
+    if (!r.notes.empty()) {
+        out.push_back("notes");
+        for (const Finding& f : r.notes) out.push_back(format("  line %d: %s", f.line, f.message.c_str()));
+    }
+    out.push_back("");
+    out.push_back("line col  parameter        cell           value used");
+    for (const ParameterEntry& p : r.parameters) {
+        out.push_back(format("%4d %3d  %-16s %-14s %.10g%s%s", p.line, p.column, p.name.c_str(),
+                             ("'" + p.cell + "'").c_str(), p.value, p.limit.empty() ? "" : "  ",
+                             p.limit.c_str()));
+    }
+    out.push_back("");
+    out.push_back(format("%zu rectangles (edges in samples from the grid centre)", r.rectangles.size()));
+    out.push_back("  row   trans re  trans im   x start     x end   y start     y end");
+    for (const RectangleEntry& e : r.rectangles) {
+        std::string line = format("  r%-3d", e.index);
+        for (int k = 0; k < 6; ++k) line += format(" %9.5g%s", e.values[k], e.limited[k] ? "*" : "");
+        out.push_back(line);
+    }
+    out.push_back("");
+    out.push_back("derived optics");
+    out.push_back(format("  pupil radius   %.6g spectral samples", r.pupilRadius));
+    std::string shifts = "  source shifts  ";
+    for (const SourceShift& s : r.shifts) {
+        const std::string one = format("(%g,%g) ", s.x, s.y);
+        if (shifts.size() + one.size() > 78) {
+            out.push_back(shifts);
+            shifts = "                 ";
+        }
+        shifts += one;
+    }
+    out.push_back(shifts);
+    out.push_back(format("  resolution     %.6g %s (wavelength / NA)", r.resolution, r.lengthUnit.c_str()));
+    return out;
+}
+
+// A page for each study the folder holds: its pictures and the start of its summaries.
+std::vector<ReportFilesPage> studyPages(const fs::path& dir, const std::string& name) {
+    std::vector<ReportFilesPage> pages;
+    for (const StudyOutputs& study : findStudyOutputs(dir.string())) {
+        ReportFilesPage page;
+        page.heading = name + ": " + study.folder;
+        page.pictures = study.pictures;
+        for (const std::string& file : study.summaries) {
+            page.text.push_back(fs::path(file).filename().string());
+            for (std::string& line : headLines(file, 40)) page.text.push_back("  " + line);
+            page.text.push_back("");
+        }
+        // More than four pictures go on further pages of the same study.
+        while (page.pictures.size() > 4) {
+            ReportFilesPage rest{page.heading + " (continued)", {}, {}};
+            rest.pictures.assign(page.pictures.begin() + 4, page.pictures.end());
+            page.pictures.resize(4);
+            pages.push_back(page);
+            page = rest;
+        }
+        pages.push_back(page);
+    }
+    return pages;
+}
+
+} // namespace
+
+int writeReport(const ReportOptions& options) {
+    const fs::path dir = options.directory;
+    ResultTableData image, amplitude;
+    std::string error;
+    for (auto [name, table] : {std::pair{aerial::kImageIntensityFileName, &image},
+                               std::pair{aerial::kSpectrumAmplitudeFileName, &amplitude}}) {
+        if (readResultTable((dir / name).string(), *table, error)) continue;
+        std::fprintf(stderr, "aerial: %s\n", error.c_str());
+        if (!fs::exists(dir / name))
+            std::fprintf(stderr, "aerial: run the simulation first: aerial run %s\n", dir.c_str());
+        return 2;
+    }
+    const RunInput input = readRunInput(options.directory);
+    if (!input.values) {
+        std::fprintf(stderr, "aerial: %s: cannot be read\n", (dir / aerial::kInputFileName).c_str());
+        return 2;
+    }
+    PictureOptions pictures = options.pictures;
+    if (pictures.thresholds.empty()) pictures.thresholds = {0.3};
+    const PictureChoices choices = pictureChoices(pictures);
+
+    ReportDocument document;
+    ReportRunPage page;
+    page.heading = input.folderName + "   " + conditionsLine(input, {});
+    page.summary = inputSummary(dir);
+    CutlineResult cut;
+    if (!cutlineOf(input, image, choices, cut, error)) {
+        std::fprintf(stderr, "aerial: %s\n", error.c_str());
+        return 2;
+    }
+    page.cutline = cut.picture;
+    page.metrics = metricsLines(cut, choices, input.lengthUnit);
+    page.imagePicture = imagePicture(input, image, choices);
+    page.image = std::move(image);
+    page.spectrumPicture = amplitudePicture(input, amplitude, choices);
+    page.spectrum = std::move(amplitude);
+    page.source = sourcePicture(input);
+    document.runs.push_back(std::move(page));
+    document.further = studyPages(dir, input.folderName);
+
+    std::string moduleError;
+    const PictureFunctions* draw = loadPictureFunctions(moduleError);
+    if (draw == nullptr) {
+        std::fprintf(stderr, "aerial: %s\n", moduleError.c_str());
+        return 2;
+    }
+    const fs::path output = options.output.empty() ? dir / "report.pdf" : fs::path(options.output);
+    errno = 0;
+    if (!draw->report(document, output.string(), error)) {
+        std::fprintf(stderr, "aerial: %s: %s%s%s\n", output.c_str(), error.c_str(), errno ? ": " : "",
+                     errno ? std::strerror(errno) : "");
+        return 2;
+    }
+    if (!options.quiet) {
+        std::printf("%s: %zu pages\n", output.c_str(), document.runs.size() + document.further.size());
+    }
+    return 0;
+}
+
+} // namespace aerial_tool

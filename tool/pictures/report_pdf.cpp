@@ -1,0 +1,136 @@
+// The report: a PDF of A3 landscape pages, the run's pictures placed as vector drawings,
+// the pictures other commands left embedded as images.
+#include <cairo-pdf.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#include "pictures/canvas.h"
+#include "pictures/drawing_parts.h"
+
+namespace aerial_tool {
+
+namespace {
+
+constexpr double kPageWidth = 1190.55; // A3 landscape, in points
+constexpr double kPageHeight = 841.89;
+constexpr double kMargin = 24;
+constexpr double kTextColumn = 350; // the summary's width
+constexpr double kMonoSize = 6.8;
+constexpr double kMonoLine = 8.1;
+
+// Draws a picture of its own size (width x height) scaled into the box, centred at its top.
+void place(cairo_t* cr, double x, double y, double w, double h, double width, double height,
+           const std::function<void(cairo_t*)>& draw) {
+    const double s = std::min(w / width, h / height);
+    cairo_save(cr);
+    cairo_translate(cr, x + (w - width * s) / 2, y);
+    cairo_scale(cr, s, s);
+    cairo_rectangle(cr, 0, 0, width, height);
+    cairo_clip(cr);
+    draw(cr);
+    cairo_restore(cr);
+}
+
+// Monospaced lines from the top of a box; what does not fit is counted on its last line.
+void lines(cairo_t* cr, double x, double y, double h, const std::vector<std::string>& content) {
+    const size_t fit = std::max<size_t>(1, size_t(h / kMonoLine));
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    for (size_t i = 0; i < content.size(); ++i) {
+        const bool last = i + 1 == fit && content.size() > fit;
+        const std::string line =
+            last ? "... " + std::to_string(content.size() - i) + " more lines" : content[i];
+        text(cr, x, y + i * kMonoLine, line, kMonoSize, Align::kLeft, false, false, kMonoFont);
+        if (last) break;
+    }
+}
+
+void heading(cairo_t* cr, const std::string& words) {
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    text(cr, kMargin, 26, words, 16, Align::kLeft, true);
+    cairo_set_line_width(cr, 0.8);
+    cairo_move_to(cr, kMargin, 40);
+    cairo_line_to(cr, kPageWidth - kMargin, 40);
+    cairo_stroke(cr);
+}
+
+void runPage(cairo_t* cr, const ReportRunPage& page) {
+    heading(cr, page.heading);
+    const double top = 52, bottom = kPageHeight - kMargin;
+    lines(cr, kMargin, top + 4, bottom - top - 4, page.summary);
+    const double left = kMargin + kTextColumn + 16;
+    const double cell = (kPageWidth - kMargin - left - 12) / 2;
+    const double rowTop[2] = {top, top + 342};
+    place(cr, left, rowTop[0], cell, 336, HeatmapLayout::kWidth, HeatmapLayout::kHeight,
+          [&](cairo_t* c) { drawHeatmap(c, page.image, page.imagePicture); });
+    place(cr, left + cell + 12, rowTop[0], cell, 336, HeatmapLayout::kWidth, HeatmapLayout::kHeight,
+          [&](cairo_t* c) { drawHeatmap(c, page.spectrum, page.spectrumPicture); });
+    const double cutHeight = cell * CutlineLayout::kHeight / CutlineLayout::kWidth;
+    place(cr, left, rowTop[1], cell, cutHeight, CutlineLayout::kWidth, CutlineLayout::kHeight,
+          [&](cairo_t* c) { drawCutline(c, page.cutline); });
+    lines(cr, left + 8, rowTop[1] + cutHeight + 10, bottom - rowTop[1] - cutHeight - 10, page.metrics);
+    if (page.source) {
+        place(cr, left + cell + 12, rowTop[1], cell, bottom - rowTop[1], SourceLayout::kWidth,
+              SourceLayout::kHeight, [&](cairo_t* c) { drawSource(c, *page.source); });
+    }
+}
+
+void filesPage(cairo_t* cr, const ReportFilesPage& page) {
+    heading(cr, page.heading);
+    const double top = 52, bottom = kPageHeight - kMargin;
+    lines(cr, kMargin, top + 4, bottom - top - 4, page.text);
+    const double left = kMargin + kTextColumn + 16;
+    const double cell = (kPageWidth - kMargin - left - 12) / 2;
+    const double rowHeight = (bottom - top - 12) / 2;
+    for (size_t k = 0; k < page.pictures.size() && k < 4; ++k) {
+        cairo_surface_t* png = cairo_image_surface_create_from_png(page.pictures[k].c_str());
+        const double x = left + (k % 2) * (cell + 12), y = top + (k / 2) * (rowHeight + 12);
+        if (cairo_surface_status(png) == CAIRO_STATUS_SUCCESS) {
+            const double w = cairo_image_surface_get_width(png), h = cairo_image_surface_get_height(png);
+            place(cr, x, y, cell, rowHeight, w, h, [&](cairo_t* c) {
+                cairo_set_source_surface(c, png, 0, 0);
+                cairo_paint(c);
+            });
+        } else {
+            text(cr, x, y + 10, page.pictures[k] + ": not a readable PNG", 9, Align::kLeft);
+        }
+        cairo_surface_destroy(png);
+    }
+}
+
+} // namespace
+
+bool writeReportPdf(const ReportDocument& document, const std::string& path, std::string& error) {
+    Canvas canvas = openCanvas(PictureFormat::kPdf, kPageWidth, kPageHeight, path);
+    if (cairo_surface_status(canvas.surface) != CAIRO_STATUS_SUCCESS) {
+        error = std::string("cannot write: ") + cairo_status_to_string(cairo_surface_status(canvas.surface));
+        closeCanvas(canvas);
+        return false;
+    }
+    cairo_pdf_surface_set_metadata(canvas.surface, CAIRO_PDF_METADATA_CREATOR, "aerial report");
+    bool first = true;
+    auto nextPage = [&] {
+        if (!first) {
+            cairo_show_page(canvas.cr);
+            cairo_set_source_rgb(canvas.cr, 1, 1, 1);
+            cairo_paint(canvas.cr);
+        }
+        first = false;
+    };
+    for (const ReportRunPage& page : document.runs) {
+        nextPage();
+        runPage(canvas.cr, page);
+    }
+    for (const ReportFilesPage& page : document.further) {
+        nextPage();
+        filesPage(canvas.cr, page);
+    }
+    if (!closeCanvas(canvas)) {
+        error = "cannot write the PDF";
+        return false;
+    }
+    return true;
+}
+
+} // namespace aerial_tool
