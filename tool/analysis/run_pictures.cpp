@@ -1,5 +1,6 @@
 #include "analysis/run_pictures.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -147,36 +148,42 @@ bool cutlineOf(const RunInput& input, const ResultTableData& image, const Pictur
     return true;
 }
 
-std::vector<std::string> metricsLines(const CutlineResult& result, const PictureChoices& choices,
-                                      const std::string& unit) {
-    std::vector<std::string> out;
+MetricsText metricsText(const CutlineResult& result, const PictureChoices& choices,
+                        const std::string& unit) {
+    MetricsText out;
     char line[160];
     const CutMetrics& first = result.metrics.front();
     std::snprintf(line, sizeof line, "cut along %s at %s = %g (lengths in %s)",
                   choices.axis == CutAxis::kX ? "X" : "Y", choices.axis == CutAxis::kX ? "y" : "x",
                   result.cutPosition, unit.c_str());
-    out.push_back(line);
-    std::snprintf(line, sizeof line, "peak %.6f at %g   minimum %.6f at %g   contrast %.6f", first.peak,
-                  first.peakPosition, first.minimum, first.minimumPosition, first.contrast);
-    out.push_back(line);
+    out.runs.push_back(line);
+    std::snprintf(line, sizeof line, "peak %.6f at %g   minimum %.6f at %g", first.peak,
+                  first.peakPosition, first.minimum, first.minimumPosition);
+    out.runs.push_back(line);
+    std::snprintf(line, sizeof line, "contrast %.6f", first.contrast);
+    out.runs.push_back(line);
+    out.crossings = {"", "", ""};
     for (const CutMetrics& m : result.metrics) {
         if (!m.threshold) continue;
-        std::snprintf(line, sizeof line, "threshold %g: %zu runs, %zu crossings", *m.threshold,
-                      m.runs.size(), m.crossings.size());
-        out.push_back(line);
-        out.push_back("  kind     start        end          width");
+        std::snprintf(line, sizeof line, "threshold %g", *m.threshold);
+        out.runs.push_back(line);
+        out.runs.push_back("  kind    start       end         width");
         for (const Run& r : m.runs) {
-            std::snprintf(line, sizeof line, "  %-7s  %-11.6g  %-11.6g  %.6g%s", r.bright ? "bright" : "dark",
-                          r.start, r.end, r.width(), r.bounded ? "" : "  (edge)");
-            out.push_back(line);
+            std::snprintf(line, sizeof line, "  %-6s  %-10.6g  %-10.6g  %.6g%s", r.bright ? "bright" : "dark",
+                          r.start, r.end, r.width(), r.bounded ? "" : " (edge)");
+            out.runs.push_back(line);
         }
-        if (m.crossings.empty()) continue;
-        out.push_back("  crossing     slope        ILS          NILS");
+        out.crossings.resize(out.runs.size() - m.runs.size() - 1);
+        out.crossings.push_back("  crossing    slope      ILS        NILS");
         for (const Crossing& c : m.crossings) {
-            std::snprintf(line, sizeof line, "  %-11.6g  %-11.6g  %-11.6g  %.4g", c.position, c.slope,
+            std::snprintf(line, sizeof line, "  %-10.6g  %-9.5g  %-9.5g  %.4g", c.position, c.slope,
                           c.logSlope, c.nils);
-            out.push_back(line);
+            out.crossings.push_back(line);
         }
+        // The next threshold starts below the longer of the two columns.
+        const size_t rows = std::max(out.runs.size(), out.crossings.size());
+        out.runs.resize(rows);
+        out.crossings.resize(rows);
     }
     return out;
 }

@@ -48,8 +48,14 @@ struct CutlineResult {
 bool cutlineOf(const RunInput& input, const ResultTableData& image, const PictureChoices& choices,
                CutlineResult& result, std::string& error);
 
-// The cutline's metrics as a small monospaced table, for the report.
-std::vector<std::string> metricsLines(const CutlineResult& result, const PictureChoices& choices,
-                                      const std::string& unit);
+// The cutline's metrics as small monospaced tables, for the report: the figures and the
+// runs of each threshold, and beside them the crossings.
+struct MetricsText {
+    std::vector<std::string> runs;
+    std::vector<std::string> crossings;
+};
+
+MetricsText metricsText(const CutlineResult& result, const PictureChoices& choices,
+                        const std::string& unit);
 
 } // namespace aerial_tool

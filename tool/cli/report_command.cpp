@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "analysis/input_check.h"
 #include "input/input_layout.h"
 #include "input/load_input.h"
@@ -97,7 +99,20 @@ std::vector<ReportFilesPage> studyPages(const fs::path& dir, const std::string& 
         page.pictures = study.pictures;
         for (const std::string& file : study.summaries) {
             page.text.push_back(fs::path(file).filename().string());
-            for (std::string& line : headLines(file, 40)) page.text.push_back("  " + line);
+            std::vector<std::string> lines = headLines(file, 60);
+            if (fs::path(file).extension() == ".csv") {
+                lines = alignedColumns(lines);
+            } else {
+                // JSON as indented lines, when it parses; else as written.
+                std::ifstream in(file, std::ios::binary);
+                const nlohmann::json summary = nlohmann::json::parse(in, nullptr, false);
+                if (!summary.is_discarded()) {
+                    lines.clear();
+                    std::istringstream dump(summary.dump(1));
+                    for (std::string line; std::getline(dump, line);) lines.push_back(line);
+                }
+            }
+            for (const std::string& line : lines) page.text.push_back("  " + line);
             page.text.push_back("");
         }
         // More than four pictures go on further pages of the same study.
@@ -146,7 +161,9 @@ int writeReport(const ReportOptions& options) {
         return 2;
     }
     page.cutline = cut.picture;
-    page.metrics = metricsLines(cut, choices, input.lengthUnit);
+    MetricsText metrics = metricsText(cut, choices, input.lengthUnit);
+    page.metrics = std::move(metrics.runs);
+    page.crossings = std::move(metrics.crossings);
     page.imagePicture = imagePicture(input, image, choices);
     page.image = std::move(image);
     page.spectrumPicture = amplitudePicture(input, amplitude, choices);

@@ -46,4 +46,43 @@ std::vector<std::string> headLines(const std::string& path, size_t maxLines) {
     return lines;
 }
 
+std::vector<std::string> alignedColumns(const std::vector<std::string>& csvLines) {
+    std::vector<std::vector<std::string>> cells;
+    std::vector<size_t> widths;
+    for (const std::string& line : csvLines) {
+        std::vector<std::string> row;
+        size_t start = 0;
+        while (true) {
+            const size_t comma = line.find(',', start);
+            row.push_back(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+            if (comma == std::string::npos) break;
+            start = comma + 1;
+        }
+        // A line of another shape (the note of lines left out) stays as it is.
+        if (row.size() == 1) {
+            cells.push_back(row);
+            continue;
+        }
+        for (size_t k = 0; k < row.size(); ++k) {
+            if (widths.size() <= k) widths.push_back(0);
+            widths[k] = std::max(widths[k], row[k].size());
+        }
+        cells.push_back(std::move(row));
+    }
+    std::vector<std::string> out;
+    for (const auto& row : cells) {
+        if (row.size() == 1) {
+            out.push_back(row[0]);
+            continue;
+        }
+        std::string line;
+        for (size_t k = 0; k < row.size(); ++k) {
+            line += row[k];
+            if (k + 1 < row.size()) line += std::string(widths[k] - row[k].size() + 2, ' ');
+        }
+        out.push_back(line);
+    }
+    return out;
+}
+
 } // namespace aerial_tool

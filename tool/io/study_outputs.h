@@ -20,4 +20,7 @@ std::vector<StudyOutputs> findStudyOutputs(const std::string& directory);
 // The lines of a text file, at most maxLines, the last one saying how many were left out.
 std::vector<std::string> headLines(const std::string& path, size_t maxLines);
 
+// Comma-separated lines as columns padded to their widest cell, for reading in a report.
+std::vector<std::string> alignedColumns(const std::vector<std::string>& csvLines);
+
 } // namespace aerial_tool

@@ -173,7 +173,8 @@ struct ReportRunPage {
     ResultTableData image;
     HeatmapPicture imagePicture;
     CutlinePicture cutline;
-    std::vector<std::string> metrics; // monospaced lines under the cutline
+    std::vector<std::string> metrics;   // monospaced lines under the cutline: figures and runs
+    std::vector<std::string> crossings; // beside them: the crossings
     ResultTableData spectrum;
     HeatmapPicture spectrumPicture;
     std::optional<SourcePicture> source;

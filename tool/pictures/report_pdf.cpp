@@ -34,14 +34,19 @@ void place(cairo_t* cr, double x, double y, double w, double h, double width, do
 }
 
 // Monospaced lines from the top of a box; what does not fit is counted on its last line.
-void lines(cairo_t* cr, double x, double y, double h, const std::vector<std::string>& content) {
-    const size_t fit = std::max<size_t>(1, size_t(h / kMonoLine));
+// With shrink, the lines get smaller (to a floor) before any is left out.
+void lines(cairo_t* cr, double x, double y, double h, const std::vector<std::string>& content,
+           bool shrink = false) {
+    double step = kMonoLine;
+    if (shrink && !content.empty()) step = std::clamp(h / content.size(), 5.6, kMonoLine);
+    const double size = kMonoSize * step / kMonoLine;
+    const size_t fit = std::max<size_t>(1, size_t(h / step));
     cairo_set_source_rgb(cr, 0, 0, 0);
     for (size_t i = 0; i < content.size(); ++i) {
         const bool last = i + 1 == fit && content.size() > fit;
         const std::string line =
             last ? "... " + std::to_string(content.size() - i) + " more lines" : content[i];
-        text(cr, x, y + i * kMonoLine, line, kMonoSize, Align::kLeft, false, false, kMonoFont);
+        text(cr, x, y + i * step, line, size, Align::kLeft, false, false, kMonoFont);
         if (last) break;
     }
 }
@@ -69,7 +74,14 @@ void runPage(cairo_t* cr, const ReportRunPage& page) {
     const double cutHeight = cell * CutlineLayout::kHeight / CutlineLayout::kWidth;
     place(cr, left, rowTop[1], cell, cutHeight, CutlineLayout::kWidth, CutlineLayout::kHeight,
           [&](cairo_t* c) { drawCutline(c, page.cutline); });
-    lines(cr, left + 8, rowTop[1] + cutHeight + 10, bottom - rowTop[1] - cutHeight - 10, page.metrics);
+    const double below = rowTop[1] + cutHeight + 10;
+    // Both columns shrink alike, so their rows stay level.
+    const size_t rows = std::max(page.metrics.size(), page.crossings.size());
+    std::vector<std::string> runs = page.metrics, crossings = page.crossings;
+    runs.resize(rows);
+    crossings.resize(rows);
+    lines(cr, left + 4, below, bottom - below, runs, true);
+    lines(cr, left + 4 + cell * 0.55, below, bottom - below, crossings, true);
     if (page.source) {
         place(cr, left + cell + 12, rowTop[1], cell, bottom - rowTop[1], SourceLayout::kWidth,
               SourceLayout::kHeight, [&](cairo_t* c) { drawSource(c, *page.source); });
@@ -81,14 +93,16 @@ void filesPage(cairo_t* cr, const ReportFilesPage& page) {
     const double top = 52, bottom = kPageHeight - kMargin;
     lines(cr, kMargin, top + 4, bottom - top - 4, page.text);
     const double left = kMargin + kTextColumn + 16;
-    const double cell = (kPageWidth - kMargin - left - 12) / 2;
-    const double rowHeight = (bottom - top - 12) / 2;
-    for (size_t k = 0; k < page.pictures.size() && k < 4; ++k) {
+    const size_t count = std::min<size_t>(page.pictures.size(), 4);
+    const size_t columns = count == 1 ? 1 : 2, rows = count <= 2 ? 1 : 2;
+    const double cellWidth = (kPageWidth - kMargin - left - 12 * (columns - 1)) / columns;
+    const double cellHeight = (bottom - top - 12 * (rows - 1)) / rows;
+    for (size_t k = 0; k < count; ++k) {
         cairo_surface_t* png = cairo_image_surface_create_from_png(page.pictures[k].c_str());
-        const double x = left + (k % 2) * (cell + 12), y = top + (k / 2) * (rowHeight + 12);
+        const double x = left + (k % columns) * (cellWidth + 12), y = top + (k / columns) * (cellHeight + 12);
         if (cairo_surface_status(png) == CAIRO_STATUS_SUCCESS) {
             const double w = cairo_image_surface_get_width(png), h = cairo_image_surface_get_height(png);
-            place(cr, x, y, cell, rowHeight, w, h, [&](cairo_t* c) {
+            place(cr, x, y, cellWidth, cellHeight, w, h, [&](cairo_t* c) {
                 cairo_set_source_surface(c, png, 0, 0);
                 cairo_paint(c);
             });
