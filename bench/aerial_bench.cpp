@@ -10,6 +10,7 @@
 
 #include "bench_inputs.h"
 #include "driver/run_simulation.h"
+#include "input/input_layout.h"
 #include "input/load_input.h"
 #include "optics/optics.h"
 #include "output/result_tables.h"
@@ -19,11 +20,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Each input gets its own folder, so that a run reads exactly that IN_FM.txt.
+// Each input gets its own folder, so that a run reads exactly that input file.
 std::string prepareFolder(const std::string& name, const std::string& input) {
     fs::path dir = fs::temp_directory_path() / ("aerial-bench-" + name);
     fs::create_directories(dir);
-    std::ofstream(dir / "IN_FM.txt", std::ios::binary) << input;
+    std::ofstream(dir / aerial::kInputFileName, std::ios::binary) << input;
     return dir.string();
 }
 
@@ -46,7 +47,7 @@ void enter(benchmark::State& state) {
 
 void loadAndSpectrum() {
     aerial::loadInput();
-    aerial::workspace.pi = aerial::kPi;
+    aerial::prepareStages();
     aerial::computeMaskSpectrum();
 }
 
@@ -69,7 +70,7 @@ template <aerial::Evaluation evaluation>
 void BM_MaskSpectrum(benchmark::State& state) {
     enter(state);
     aerial::loadInput();
-    aerial::workspace.pi = aerial::kPi;
+    aerial::prepareStages();
     aerial::imagingEvaluation = evaluation;
     for (auto _ : state) aerial::computeMaskSpectrum();
     aerial::imagingEvaluation = aerial::Evaluation::kFast;

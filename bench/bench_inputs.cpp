@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <vector>
+
+#include "input/input_layout.h"
 
 namespace aerial_bench {
 
@@ -25,63 +28,99 @@ struct Lcg {
     }
 };
 
-void line(std::string& out, const char* name, double value) {
-    char text[128];
-    std::snprintf(text, sizeof text, "%s\tum\t%.17g\n", name, value);
-    out += text;
+std::string number(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
 }
+
+// An input file cell by cell at the positions of the input layout.
+class InputGrid {
+public:
+    void set(int line, int column, const std::string& text) {
+        if (lines_.size() <= static_cast<std::size_t>(line)) lines_.resize(line + 1);
+        std::vector<std::string>& cells = lines_[line];
+        if (cells.size() <= static_cast<std::size_t>(column)) cells.resize(column + 1);
+        cells[column] = text;
+    }
+    void setParameter(aerial::ParameterId id, const std::string& text) {
+        const aerial::ParameterCell& cell = aerial::parameterCell(id);
+        set(cell.line, 0, cell.name);
+        set(cell.line, cell.column, text);
+    }
+    void setRectangle(int r, const std::string& label, const double (&values)[aerial::kRectangleCellCount]) {
+        set(aerial::rectangleLine(r), 0, label);
+        for (int k = 0; k < aerial::kRectangleCellCount; ++k) {
+            set(aerial::rectangleLine(r), aerial::kRectangleCells[k].column, number(values[k]));
+        }
+    }
+    std::string text() const {
+        std::string out;
+        for (const std::vector<std::string>& cells : lines_) {
+            for (std::size_t k = 0; k < cells.size(); ++k) out += (k > 0 ? "\t" : "") + cells[k];
+            out += "\n";
+        }
+        return out;
+    }
+
+private:
+    std::vector<std::vector<std::string>> lines_;
+};
 
 struct Optics {
     double pitch, na, sigma, defocus;
     bool aberrated;
 };
 
-// Title, the N = 128 parameter lines and a count of 1000 rectangles.
-std::string header(const char* title, const Optics& o) {
-    std::string out = std::string(title) + "\n\n";
-    out += "grid\tsamples\t128\n";
-    line(out, "pitch", o.pitch);
-    line(out, "wavelength", 0.193);
-    line(out, "NA", o.na);
-    line(out, "sigma", o.sigma);
-    line(out, "shift x", 0.0);
-    line(out, "shift y", 0.0);
-    line(out, "defocus", o.defocus);
-    for (int j = 1; j <= 12; ++j) line(out, "aberration", o.aberrated ? 0.002 * (j % 5) - 0.003 : 0.0);
-    out += "rectangles\t\t1000\n\n\n";
-    return out;
+// Title, the N = 128 parameter cells and a count of 1000 rectangles.
+InputGrid header(const char* title, const Optics& o) {
+    using aerial::ParameterId;
+    InputGrid g;
+    g.set(0, 0, title);
+    g.setParameter(ParameterId::kGridSize, "128");
+    g.setParameter(ParameterId::kSamplePitch, number(o.pitch));
+    g.setParameter(ParameterId::kWavelength, number(0.193));
+    g.setParameter(ParameterId::kNumericalAperture, number(o.na));
+    g.setParameter(ParameterId::kSigma, number(o.sigma));
+    g.setParameter(ParameterId::kShiftX, number(0.0));
+    g.setParameter(ParameterId::kShiftY, number(0.0));
+    g.setParameter(ParameterId::kDefocus, number(o.defocus));
+    for (int j = 1; j <= 12; ++j) {
+        const auto id = static_cast<ParameterId>(static_cast<int>(ParameterId::kAberrX1) + j - 1);
+        g.setParameter(id, number(o.aberrated ? 0.002 * (j % 5) - 0.003 : 0.0));
+    }
+    g.setParameter(ParameterId::kRectCount, "1000");
+    return g;
 }
 
 } // namespace
 
 std::string thousandRectangleInput() {
     // Pupil radius 0.9 * 0.1 * 128 / 0.193 = 59.7 samples.
-    std::string out = header("worst case: 1000 rectangles, pupil over nearly the whole grid",
-                             {0.1, 0.9, 0.7, 0.08, true});
+    InputGrid g = header("worst case: 1000 rectangles, pupil over nearly the whole grid",
+                         {0.1, 0.9, 0.7, 0.08, true});
     Lcg random;
     for (int r = 0; r < 1000; ++r) {
         double x0 = random.next() * 128 - 64, x1 = random.next() * 128 - 64;
         double y0 = random.next() * 128 - 64, y1 = random.next() * 128 - 64;
         if (x0 > x1) std::swap(x0, x1);
         if (y0 > y1) std::swap(y0, y1);
-        char text[256];
-        std::snprintf(text, sizeof text, "r%d\t%.17g\t%.17g\t%.17g\t%.17g\t%.17g\t%.17g\n", r,
-                      random.next() * 2 - 1, random.next() * 2 - 1, x0, x1, y0, y1);
-        out += text;
+        // The imaginary part drawn first: the masks the recorded figures were measured on.
+        const double im = random.next() * 2 - 1;
+        const double re = random.next() * 2 - 1;
+        g.setRectangle(r, "r" + std::to_string(r), {re, im, x0, x1, y0, y1});
     }
-    return out;
+    return g.text();
 }
 
 std::string contactArrayInput() {
-    std::string out = header("1000 contact holes on a layout grid", {0.01, 0.75, 0.5, 0.05, false});
+    InputGrid g = header("1000 contact holes on a layout grid", {0.01, 0.75, 0.5, 0.05, false});
     // A 32 x 32 array of 2 x 2 sample holes at a pitch of 4 samples, cut at 1000 holes.
     for (int r = 0; r < 1000; ++r) {
         const int x0 = -64 + 4 * (r % 32) + 1, y0 = -64 + 4 * (r / 32) + 1;
-        char text[128];
-        std::snprintf(text, sizeof text, "c%d\t1\t0\t%d\t%d\t%d\t%d\n", r, x0, x0 + 2, y0, y0 + 2);
-        out += text;
+        g.setRectangle(r, "c" + std::to_string(r), {1, 0, double(x0), double(x0 + 2), double(y0), double(y0 + 2)});
     }
-    return out;
+    return g.text();
 }
 
 } // namespace aerial_bench

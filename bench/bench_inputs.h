@@ -1,4 +1,4 @@
-// Inputs of the benchmarks, as IN_FM.txt text.
+// Inputs of the benchmarks, as input file text.
 #pragma once
 
 #include <string>

@@ -1,4 +1,4 @@
-// Fuzz target: any bytes as IN_FM.txt, then main4. The sanitizers catch memory faults and
+// Fuzz target: any bytes as the input file, then main4. The sanitizers catch memory faults and
 // undefined behaviour; the harness itself checks that main4 returns and that every table
 // has the layout of its grid size.
 //
@@ -14,16 +14,18 @@
 #include <string>
 
 #include "aerial/main4.h"
+#include "input/input_layout.h"
 #include "input/load_input.h"
 #include "state/simulation_state.h"
 
 namespace {
 
 constexpr int kFuzzGrid = 16;
-constexpr const char* kTables[] = {"OUT_MR.xls", "OUT_MI.xls", "OUT_M.xls"};
+constexpr const char* kTables[] = {aerial::kSpectrumAmplitudeFileName, aerial::kSpectrumPhaseFileName,
+                                   aerial::kImageIntensityFileName};
 
 void writeInput(const std::string& bytes) {
-    std::FILE* file = std::fopen("IN_FM.txt", "wb");
+    std::FILE* file = std::fopen(aerial::kInputFileName, "wb");
     if (file == nullptr) std::abort();
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
@@ -41,14 +43,17 @@ std::string readAll(const char* name) {
     return bytes;
 }
 
-// Line 2 (the third line) replaced by a grid size of kFuzzGrid.
+// The grid-size line replaced by one that holds kFuzzGrid in the grid-size cell.
 std::string withSmallGrid(const std::string& bytes) {
-    std::size_t first = bytes.find('\n');
-    std::size_t start = first == std::string::npos ? first : bytes.find('\n', first + 1);
-    if (start == std::string::npos) return bytes;
-    ++start;
-    std::size_t end = bytes.find('\n', start);
-    std::string line = "\t\t" + std::to_string(kFuzzGrid);
+    const aerial::ParameterCell& grid = aerial::parameterCell(aerial::ParameterId::kGridSize);
+    std::size_t start = 0;
+    for (int line = 0; line < grid.line; ++line) {
+        start = bytes.find('\n', start);
+        if (start == std::string::npos) return bytes;
+        ++start;
+    }
+    const std::size_t end = bytes.find('\n', start);
+    const std::string line = std::string(grid.column, '\t') + std::to_string(kFuzzGrid);
     return bytes.substr(0, start) + line + (end == std::string::npos ? "" : bytes.substr(end));
 }
 

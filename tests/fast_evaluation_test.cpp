@@ -24,10 +24,11 @@ struct Outcome {
 
 Outcome runWith(aerial::Evaluation evaluation, const std::string& input) {
     aerial::imagingEvaluation = evaluation;
-    writeFile("IN_FM.txt", input);
+    writeInput(input);
     aerial::runSimulation();
     aerial::imagingEvaluation = aerial::Evaluation::kFast;
-    return {readFile("OUT_MR.xls"), readFile("OUT_MI.xls"), readFile("OUT_M.xls")};
+    const Tables tables = readTables();
+    return {tables.amplitude, tables.phase, tables.image};
 }
 
 // Runs both evaluations and demands identical bits in II and identical table bytes.

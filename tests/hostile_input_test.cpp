@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "aerial/main4.h"
+#include "input/input_layout.h"
 #include "state/simulation_state.h"
 #include "test_support.h"
 
@@ -20,11 +21,12 @@ using namespace aerial_test;
 
 namespace {
 
-constexpr const char* kTables[] = {"OUT_MR.xls", "OUT_MI.xls", "OUT_M.xls"};
+constexpr const char* kTables[] = {aerial::kSpectrumAmplitudeFileName, aerial::kSpectrumPhaseFileName,
+                                   aerial::kImageIntensityFileName};
 const std::string k40Digits = "1234567890123456789012345678901234567890";
 
-// An input given cell by cell as text: the grid size, the 19 optics values of lines 3..21,
-// the rectangle count and the rows.
+// An input given cell by cell as text: the grid size, the 19 optics values between it and
+// the rectangle count, the count and the rows.
 struct Cells {
     std::string grid = "8";
     std::vector<std::string> optics = {"0.01", "0.193", "0.75", "0.5", "0", "0", "0", "0",
@@ -34,16 +36,20 @@ struct Cells {
     std::vector<std::vector<std::string>> rows = {{"1", "0", "-2", "2", "-3", "3"}};
 
     std::string text() const {
-        std::string out = "hostile\nname\tunit\tvalue\n";
-        out += "grid\t\t" + grid + "\n";
-        for (const std::string& v : optics) out += "p\tL\t" + v + "\n";
-        out += "count\t\t" + count + "\n\nrow\tre\tim\tx0\tx1\ty0\ty1\n";
-        for (const auto& row : rows) {
-            out += "r";
-            for (const std::string& v : row) out += "\t" + v;
-            out += "\n";
+        using aerial::ParameterId;
+        InputGrid g;
+        g.set(0, 0, "hostile");
+        g.setParameter(ParameterId::kGridSize, grid);
+        for (std::size_t i = 0; i < optics.size(); ++i) {
+            g.setParameter(static_cast<ParameterId>(static_cast<int>(ParameterId::kSamplePitch) + i),
+                           optics[i]);
         }
-        return out;
+        g.setParameter(ParameterId::kRectCount, count);
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            g.set(aerial::rectangleLine(static_cast<int>(r)), 0, "r");
+            g.setRectangle(static_cast<int>(r), rows[r]);
+        }
+        return g.text();
     }
 };
 
@@ -234,7 +240,7 @@ TEST_P(HostileInput, RunFinishesAndWritesEveryTable) {
     const HostileCase& c = GetParam();
     const std::string bytes = c.bytes();
     ScratchFolder folder;
-    writeFile("IN_FM.txt", bytes);
+    writeInput(bytes);
     main4();
     const int grid = c.grid == -1 ? workspace.gridSize : c.grid;
     EXPECT_EQ(workspace.gridSize, grid);
@@ -242,7 +248,7 @@ TEST_P(HostileInput, RunFinishesAndWritesEveryTable) {
         ASSERT_TRUE(fileExists(table)) << table;
         expectLayout(readFile(table), grid, c.nanCells, table);
     }
-    EXPECT_EQ(readFile("IN_FM.txt"), bytes) << "the input is never modified";
+    EXPECT_EQ(readFile(aerial::kInputFileName), bytes) << "the input is never modified";
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, testing::ValuesIn(hostileCases()),
@@ -260,9 +266,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileInput, testing::ValuesIn(hostileCases()),
 TEST(HostileInputTables, InfiniteEdgesGiveTheTablesOfTheBorder) {
     auto tablesOf = [](const Cells& cells) {
         ScratchFolder folder;
-        writeFile("IN_FM.txt", cells.text());
+        writeInput(cells.text());
         main4();
-        return readFile("OUT_MR.xls") + readFile("OUT_MI.xls") + readFile("OUT_M.xls");
+        const Tables tables = readTables();
+        return tables.amplitude + tables.phase + tables.image;
     };
     const std::string border = tablesOf(withRow({"1", "0.5", "-4", "4", "-4", "4"}));
     EXPECT_EQ(tablesOf(withRow({"1", "0.5", "-inf", "inf", "-1e400", "1e400"})), border);
@@ -281,7 +288,7 @@ TEST(HostileInputFixtures, EveryKeptInputRunsToTheEnd) {
         SCOPED_TRACE(input.filename().string());
         const std::string bytes = readFile(input.string());
         ScratchFolder folder;
-        writeFile("IN_FM.txt", bytes);
+        writeInput(bytes);
         main4();
         for (const char* table : kTables) {
             ASSERT_TRUE(fileExists(table)) << table;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "driver/run_simulation.h"
 #include "optics/optics.h"
 #include "state/simulation_state.h"
 
@@ -25,7 +26,7 @@ void setUp(const Optics& o, std::initializer_list<aerial::MaskRectangle> rects) 
     workspace.numericalAperture = o.na;
     workspace.sigma = o.sigma;
     workspace.defocus = o.defocus;
-    workspace.pi = aerial::kPi;
+    aerial::prepareStages();
     for (const aerial::MaskRectangle& r : rects) workspace.rects[workspace.rectCount++] = r;
 }
 

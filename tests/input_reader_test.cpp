@@ -4,23 +4,50 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <limits>
 #include <string>
 
 #include "input/cell_parse.h"
+#include "input/input_cells.h"
+#include "input/input_layout.h"
 #include "input/load_input.h"
+#include "input/parse_input.h"
 #include "state/simulation_state.h"
 #include "test_support.h"
 
+using aerial::ParameterId;
 using aerial::workspace;
 using namespace aerial_test;
 
 namespace {
 
-// Loads text as IN_FM.txt in a scratch folder.
+// Loads text as the input file of a scratch folder, with main4's reader.
 bool loadText(const std::string& text) {
     ScratchFolder folder;
-    writeFile("IN_FM.txt", text);
+    writeInput(text);
     return aerial::loadInput();
+}
+
+// About 1 MB each: static, like the reader's own.
+aerial::InputCells scanned;
+aerial::InputValues parsed;
+
+// Scans and parses text without any file.
+const aerial::InputValues& parseText(const std::string& text) {
+    aerial::scanInputText(text, scanned);
+    aerial::parseInput(scanned, parsed);
+    return parsed;
+}
+
+// Where a line of text begins (its length when the text has fewer lines).
+std::size_t lineStart(const std::string& text, int line) {
+    std::size_t at = 0;
+    for (int k = 0; k < line && at < text.size(); ++k) {
+        const std::size_t end = text.find('\n', at);
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return at;
 }
 
 // The text of a cell of the table the last loadInput scanned.
@@ -115,16 +142,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(InputReader, LimitsTheRectangleCountButNotBelowZero) {
     InputSpec inputFile;
     inputFile.rects = {{1, 0, 0, 1, 0, 1}};
-    std::string text = inputFile.text();
-    std::string many = text;
-    many.replace(many.find("rectangles\tunit\t1"), 17, "rectangles\tunit\t1500");
-    ASSERT_TRUE(loadText(many));
+    InputGrid many = inputFile.grid();
+    many.setParameter(ParameterId::kRectCount, "1500");
+    ASSERT_TRUE(loadText(many.text()));
     EXPECT_EQ(workspace.rectCount, 1000);
 
     workspace.rects[0] = {7, 7, 7, 7, 7, 7};
-    std::string negative = text;
-    negative.replace(negative.find("rectangles\tunit\t1"), 17, "rectangles\tunit\t-3");
-    ASSERT_TRUE(loadText(negative));
+    InputGrid negative = inputFile.grid();
+    negative.setParameter(ParameterId::kRectCount, "-3");
+    ASSERT_TRUE(loadText(negative.text()));
     EXPECT_EQ(workspace.rectCount, -3);
     EXPECT_EQ(workspace.rects[0].transRe, 7); // no row was read
 }
@@ -155,40 +181,40 @@ TEST(InputReader, LimitsEdgesToHalfTheGrid) {
 }
 
 TEST(InputReader, ValueCellsFollowTheNumberParsingRules) {
-    std::string text = InputSpec().text();
-    text.replace(text.find("sigma\tunit\t0.5"), 14, "sigma\tunit\t0.5 um");
-    text.replace(text.find("pitch\tunit\t0.01"), 15, "pitch\tunit\t");
-    ASSERT_TRUE(loadText(text));
+    InputGrid g = InputSpec().grid();
+    g.setParameter(ParameterId::kSigma, "0.5 um");
+    g.setParameter(ParameterId::kSamplePitch, "");
+    ASSERT_TRUE(loadText(g.text()));
     EXPECT_EQ(workspace.sigma, 0.5);
     EXPECT_EQ(workspace.samplePitch, 0.0);
 }
 
 TEST(InputReader, LongCellsKeepTheirFirst99Bytes) {
     std::string digits = "1" + std::string(149, '0');
-    std::string text = InputSpec().text();
-    text.replace(text.find("pitch\tunit\t0.01"), 15, "pitch\tunit\t" + digits);
-    ASSERT_TRUE(loadText(text));
+    InputGrid g = InputSpec().grid();
+    g.setParameter(ParameterId::kSamplePitch, digits);
+    ASSERT_TRUE(loadText(g.text()));
     EXPECT_EQ(workspace.samplePitch, std::strtod(digits.substr(0, 99).c_str(), nullptr));
     EXPECT_EQ(workspace.wavelength, 0.193); // the next line is unaffected
 }
 
 TEST(InputReader, ExtraCellsChangeNoValue) {
-    InputSpec inputFile = twoRectangleExample();
-    std::string text = inputFile.text();
-    text.replace(text.find("0.193"), 5, "0.193\textra\tmore");
-    std::string row = "r0\t1\t0\t-20\t20\t-40\t40";
-    text.replace(text.find(row), row.size(),
-                 "r0\t1\t0\t-20\t20\t-40\t40\t7\t8\t9\t10\t11\t12");
-    ASSERT_TRUE(loadText(text));
+    InputGrid g = twoRectangleExample().grid();
+    const aerial::ParameterCell& wavelength = aerial::parameterCell(ParameterId::kWavelength);
+    g.set(wavelength.line, wavelength.column + 1, "extra");
+    g.set(wavelength.line, wavelength.column + 2, "more");
+    g.setRectangle(0, {"1", "0", "-20", "20", "-40", "40", "7", "8", "9", "10", "11", "12"});
+    ASSERT_TRUE(loadText(g.text()));
     EXPECT_EQ(workspace.wavelength, 0.193);
     EXPECT_EQ(workspace.rects[0].xEnd, 20);
     EXPECT_EQ(workspace.rects[0].yEnd, 40);
-    EXPECT_EQ(cell(9, 25), "12"); // later cells fold into the last column
+    // Later cells fold into the last column: it holds the line's last cell.
+    EXPECT_EQ(cell(aerial::kCellColumns - 1, aerial::rectangleLine(0)), "12");
 }
 
 TEST(InputReader, OneBlankLineShiftsEveryLaterValue) {
     std::string text = InputSpec().text();
-    text.insert(text.find("grid"), "\n");
+    text.insert(lineStart(text, aerial::parameterCell(ParameterId::kGridSize).line), "\n");
     ASSERT_TRUE(loadText(text));
     EXPECT_EQ(workspace.gridSize, 0);         // line 2 is now the blank line
     EXPECT_EQ(workspace.samplePitch, 128.0);  // the former line 2
@@ -217,37 +243,140 @@ TEST(InputReader, LastLineWithoutLineFeedAndShortFile) {
     EXPECT_EQ(workspace.rects[0].yEnd, 4);
 
     // A file that ends early: every unwritten cell reads as 0.
-    ASSERT_TRUE(loadText("a\nb\nx\ty\t16\n"));
+    InputGrid onlyTheGrid;
+    onlyTheGrid.setParameter(ParameterId::kGridSize, "16");
+    ASSERT_TRUE(loadText(onlyTheGrid.text()));
     EXPECT_EQ(workspace.gridSize, 16);
     EXPECT_EQ(workspace.samplePitch, 0.0);
     EXPECT_EQ(workspace.rectCount, 0);
 }
 
-// A file that ends inside a cell reads as if it ended with a line feed: a long last cell
-// keeps its first 99 bytes and runs into no other cell, also on the last line of the table.
-TEST(InputReader, LastCellEndsAtEndOfFile) {
-    std::string digits = "1" + std::string(149, '0');
-    ASSERT_TRUE(loadText("a\nb\nx\ty\t16\nx\ty\t" + digits));
-    EXPECT_EQ(workspace.samplePitch, 1e99); // 99 bytes, then the last byte at position 99
-    EXPECT_EQ(cell(2, 3).size(), 100u);
+// A cell ended by a tab or a line feed keeps its first 99 bytes: later bytes land on
+// position 99 and its zero lands there last. The cell open at the end of a file without a
+// final line feed gets no zero: it reads as exactly the bytes stored in it, its first 99
+// bytes and the last one at position 99.
+struct LongCellCase {
+    int length; // 2 bytes "17" after length - 2 spaces
+    bool terminated;
+    std::string text; // what the cell holds
+    double value;
+};
 
-    // The last cell of the whole table: unterminated, it would be read past the table's end.
-    ASSERT_TRUE(loadText(std::string(1024, '\n') + std::string(9, '\t') + std::string(150, '7')));
-    EXPECT_EQ(cell(9, 1024), std::string(100, '7'));
+TEST(InputReader, LastCellOfTheFileReadsAsTheBytesStoredInIt) {
+    auto cellOf = [](int length) { return std::string(length - 2, ' ') + "17"; };
+    const LongCellCase cases[] = {
+        {98, true, cellOf(98), 17},  {98, false, cellOf(98), 17},
+        {99, true, cellOf(99), 17},  {99, false, cellOf(99), 17},
+        {100, true, std::string(98, ' ') + "1", 1}, // the zero replaces the 100th byte
+        {100, false, cellOf(100), 17},
+        {101, true, std::string(99, ' '), 0},
+        {101, false, std::string(99, ' ') + "7", 7}, // the last byte lands on position 99
+        {122, true, std::string(99, ' '), 0},
+        {122, false, std::string(99, ' ') + "7", 7},
+    };
+    const aerial::ParameterCell& pitch = aerial::parameterCell(ParameterId::kSamplePitch);
+    for (const LongCellCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.length) + (c.terminated ? " bytes, terminated" : " bytes, last"));
+        InputGrid g;
+        g.setParameter(ParameterId::kGridSize, "16");
+        g.setParameter(ParameterId::kSamplePitch, cellOf(c.length));
+        std::string text = g.text();
+        if (!c.terminated) text.pop_back();
+        const aerial::InputValues& values = parseText(text);
+        EXPECT_EQ(aerial::cellText(scanned, pitch.column, pitch.line).text, c.text);
+        EXPECT_EQ(values.samplePitch, c.value);
+    }
+
+    // A last rectangle row whose y-end cell is 98 spaces then "17": 17, limited to h = 16.
+    InputSpec inputFile;
+    inputFile.gridSize = "32";
+    inputFile.rects = {{1, 0, -2, 2, -3, 3}};
+    InputGrid g = inputFile.grid();
+    g.setRectangle(0, {"1", "0", "-2", "2", "-3", std::string(98, ' ') + "17"});
+    std::string text = g.text();
+    text.pop_back();
+    ASSERT_TRUE(loadText(text));
+    EXPECT_EQ(workspace.rects[0].yEnd, 16);
+    ASSERT_TRUE(loadText(text.substr(0, text.size() - 1))); // "1": within the grid
+    EXPECT_EQ(workspace.rects[0].yEnd, 1);
+}
+
+TEST(InputReader, LastCellEndsAtEndOfFile) {
+    // The last cell of the whole table, 150 bytes without a terminator.
+    const int lastLine = aerial::kCellLines - 1;
+    const int lastColumn = aerial::kCellColumns - 1;
+    ASSERT_TRUE(loadText(std::string(lastLine, '\n') + std::string(lastColumn, '\t') +
+                         std::string(150, '7')));
+    EXPECT_EQ(cell(lastColumn, lastLine), std::string(100, '7'));
+
+    // Folded into the last column over a longer cell of the same line: the last cell does
+    // not run on into the older bytes.
+    ASSERT_TRUE(loadText("\t\t\t\t\t\t\t\t\t9\t" + std::string(60, 'a') + "\tbb"));
+    EXPECT_EQ(cell(lastColumn, 0), "bb");
+    ASSERT_TRUE(loadText("\t\t\t\t\t\t\t\t\t9\t" + std::string(60, 'a') + "\t"));
+    EXPECT_EQ(cell(lastColumn, 0), "");
 
     InputSpec inputFile;
     for (int r = 0; r < 1000; ++r) inputFile.rects.push_back({1, 0, -1, 1, -2, 2});
     std::string text = inputFile.text();
-    text += "\t123456\n\t" + std::string(120, '7') + "\t7"; // lines 1025, 1026: not stored
+    text += "\t123456\n\t" + std::string(120, '7') + "\t7"; // lines past the table: not stored
     ASSERT_TRUE(loadText(text));
     EXPECT_EQ(workspace.rects[999].transRe, 1.0);
 
     text = inputFile.text();
     text.pop_back();
-    text.replace(text.rfind('\n') + 1, std::string::npos, "\t5"); // line 1024 without line feed
+    text.replace(text.rfind('\n') + 1, std::string::npos, "\t5"); // the last row without line feed
     ASSERT_TRUE(loadText(text));
     EXPECT_EQ(workspace.rects[999].transRe, 5.0);
-    EXPECT_EQ(cell(2, 1024), "");
+    EXPECT_EQ(cell(aerial::kRectangleCells[1].column, aerial::rectangleLine(999)), ""); // trans-im
+}
+
+struct LineCountCase {
+    const char* text;
+    int lineCount;
+    bool sawTab;
+};
+
+TEST(InputReader, CountsLinesAndTabsAsTheScanSeesThem) {
+    const LineCountCase cases[] = {
+        {"", 0, false},          {"a", 1, false},        {"a\n", 1, false},
+        {"a\nb", 2, false},      {"\n\n", 2, false},     {"a\r\nb\r\n", 2, false},
+        {"a\n\r", 1, false},     // a carriage return alone makes no line
+        {"x\t", 1, true},        {"grid 16\npitch 0.01\n", 2, false}, // spaces are no tabs
+    };
+    for (const LineCountCase& c : cases) {
+        aerial::scanInputText(c.text, scanned);
+        EXPECT_EQ(scanned.lineCount, c.lineCount) << testing::PrintToString(c.text);
+        EXPECT_EQ(scanned.sawTab, c.sawTab) << testing::PrintToString(c.text);
+    }
+}
+
+// Any path, no working folder involved: the values are those main4's reader finds in the
+// same file.
+TEST(InputReader, ScansAFileOfAnyNameInAnyFolder) {
+    InputSpec inputFile = twoRectangleExample();
+    inputFile.defocus = 0.07;
+    ScratchFolder folder;
+    std::filesystem::create_directory("some folder");
+    const std::string path = folder.path() + "/some folder/mask 1.txt";
+    writeFile(path, inputFile.text());
+    writeInput(inputFile.text());
+    const std::string here = std::filesystem::current_path().string();
+    ASSERT_TRUE(aerial::scanInputFile(path.c_str(), scanned));
+    EXPECT_EQ(std::filesystem::current_path().string(), here);
+    EXPECT_EQ(scanned.lineCount, aerial::rectangleLine(2));
+    EXPECT_TRUE(scanned.sawTab);
+    aerial::parseInput(scanned, parsed);
+    ASSERT_TRUE(aerial::loadInput());
+    EXPECT_EQ(parsed.gridSize, workspace.gridSize);
+    EXPECT_EQ(parsed.sigma, workspace.sigma);
+    EXPECT_EQ(parsed.defocus, workspace.defocus);
+    EXPECT_EQ(parsed.rectCount, workspace.rectCount);
+    EXPECT_EQ(parsed.rects[1].yStart, workspace.rects[1].yStart);
+    EXPECT_EQ(parsed.rects[2].transRe, 0.0); // rows past the count are zero
+
+    EXPECT_FALSE(aerial::scanInputFile((folder.path() + "/none.txt").c_str(), scanned));
+    EXPECT_FALSE(aerial::scanInputFile((folder.path() + "/some folder").c_str(), scanned));
 }
 
 TEST(InputReader, MissingFileChangesNothing) {
@@ -260,8 +389,75 @@ TEST(InputReader, MissingFileChangesNothing) {
 
 TEST(InputReader, DirectoryNamedLikeTheInputIsUnreadable) {
     ScratchFolder folder;
-    ASSERT_EQ(std::system("mkdir IN_FM.txt"), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(aerial::kInputFileName));
     EXPECT_FALSE(aerial::loadInput());
+}
+
+// Every parameter from its own cell: a distinct value in each, read back by its id.
+TEST(InputLayout, EachParameterIsReadFromItsOwnCell) {
+    InputGrid g;
+    for (int i = 0; i < aerial::kParameterCount; ++i) {
+        const aerial::ParameterCell& p = aerial::kParameterCells[i];
+        g.setParameter(p.id, p.kind == aerial::CellKind::kInteger ? std::to_string(i + 2)
+                                                                   : std::to_string(i) + ".25");
+    }
+    const aerial::InputValues& values = parseText(g.text());
+    for (int i = 0; i < aerial::kParameterCount; ++i) {
+        const aerial::ParameterCell& p = aerial::kParameterCells[i];
+        const double written = p.kind == aerial::CellKind::kInteger ? i + 2 : i + 0.25;
+        EXPECT_EQ(aerial::parameterValue(values, p.id), written) << p.name;
+    }
+    EXPECT_EQ(values.gridSize, 2);
+    EXPECT_EQ(values.aberrX[1], aerial::parameterValue(values, ParameterId::kAberrX1));
+    EXPECT_EQ(values.aberrY[6], aerial::parameterValue(values, ParameterId::kAberrY6));
+}
+
+TEST(InputLayout, ParametersAreFoundByName) {
+    for (const aerial::ParameterCell& p : aerial::kParameterCells) {
+        ASSERT_NE(aerial::findParameter(p.name), nullptr) << p.name;
+        EXPECT_EQ(aerial::findParameter(p.name)->id, p.id) << p.name; // names are unique
+    }
+    EXPECT_EQ(aerial::findParameter("sigma")->line, 6);
+    EXPECT_EQ(aerial::findParameter("ax3")->line, 12);
+    EXPECT_EQ(aerial::findParameter("rectangles")->kind, aerial::CellKind::kInteger);
+    EXPECT_EQ(aerial::findParameter("Sigma"), nullptr);
+    EXPECT_EQ(aerial::findParameter(""), nullptr);
+    EXPECT_EQ(aerial::rectangleLine(0), 25);
+    // The cell table holds every row the count limit allows.
+    EXPECT_LT(aerial::rectangleLine(aerial::kMaxRects - 1), aerial::kCellLines);
+}
+
+// Where the number stops: the bytes the run reads as the number, white space before it
+// included; 0 when the cell does not begin with one.
+TEST(CellParse, ReportsHowMuchOfTheTextIsTheNumber) {
+    struct IntCase {
+        const char* text;
+        int value, consumed;
+    } ints[] = {{" +42x", 42, 4}, {"12abc", 12, 2}, {"64.9", 64, 2}, {"1e2", 1, 1}, {"", 0, 0},
+                {"abc", 0, 0},    {"- 5", 0, 0},    {"0x10", 0, 1},  {"-0", 0, 2},  {"  ", 0, 0}};
+    for (const IntCase& c : ints) {
+        const aerial::ParsedInt parsed = aerial::parseIntPrefix(c.text);
+        EXPECT_EQ(parsed.value, c.value) << c.text;
+        EXPECT_EQ(parsed.consumed, c.consumed) << c.text;
+    }
+    const double inf = std::numeric_limits<double>::infinity();
+    struct RealCase {
+        const char* text;
+        double value;
+        int consumed;
+    } reals[] = {{"inf", inf, 3},      {"-inf", -inf, 4},    {"0x1p-7", 0.0078125, 6},
+                 {"1e400", inf, 5},    {"-0", -0.0, 2},      {"0,5", 0, 1},
+                 {"12abc", 12, 2},     {"", 0, 0},           {" 0.5 um", 0.5, 4},
+                 {"1e", 1, 1},         {".", 0, 0},          {"-.5e-1", -0.05, 6}};
+    for (const RealCase& c : reals) {
+        const aerial::ParsedReal parsed = aerial::parseRealPrefix(c.text);
+        EXPECT_EQ(parsed.value, c.value) << c.text;
+        EXPECT_EQ(std::signbit(parsed.value), std::signbit(c.value)) << c.text;
+        EXPECT_EQ(parsed.consumed, c.consumed) << c.text;
+    }
+    const aerial::ParsedReal nan = aerial::parseRealPrefix("nan");
+    EXPECT_TRUE(std::isnan(nan.value));
+    EXPECT_EQ(nan.consumed, 3);
 }
 
 TEST(CellParse, IntegersSaturateInsteadOfWrapping) {

@@ -1,5 +1,5 @@
 // The shared library as hosts see it: loaded with dlopen, main4 looked up by name and
-// called in the folder that holds IN_FM.txt.
+// called in the folder that holds the input file.
 #include <dlfcn.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <string>
 
+#include "driver/run_simulation.h"
+#include "input/input_layout.h"
 #include "input/load_input.h"
 #include "optics/optics.h"
 #include "output/result_tables.h"
@@ -25,7 +27,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kFreshRunVariable = "AERIAL_TEST_FRESH_RUN_DIR";
-constexpr const char* kTables[] = {"OUT_MR.xls", "OUT_MI.xls", "OUT_M.xls"};
 
 using EntryPoint = void (*)();
 
@@ -35,22 +36,12 @@ EntryPoint loadMain4() {
     return reinterpret_cast<EntryPoint>(dlsym(handle, "main4"));
 }
 
-struct Tables {
-    std::string amplitude, phase, image;
-    bool operator==(const Tables&) const = default;
-};
-
-Tables readTables(const std::string& dir) {
-    return {readFile(dir + "/OUT_MR.xls"), readFile(dir + "/OUT_MI.xls"),
-            readFile(dir + "/OUT_M.xls")};
-}
-
 // Runs main4 in the current folder of this process.
 Tables runHere() {
     EntryPoint main4 = loadMain4();
     if (main4 == nullptr) ADD_FAILURE() << "cannot load main4 from " << AERIAL_LIBRARY;
     else main4();
-    return readTables(".");
+    return readTables();
 }
 
 // Runs main4 in a new process that loads the library for the first time.
@@ -97,9 +88,9 @@ TEST(Library, LargeRunLeavesNothingForTheNextRun) {
     large.defocus = 0.1;
     InputSpec small = smallFullInput();
     small.gridSize = "64";
-    writeFile("large/IN_FM.txt", large.text());
-    writeFile("small/IN_FM.txt", small.text());
-    writeFile("fresh/IN_FM.txt", small.text());
+    writeFile(std::string("large/") + aerial::kInputFileName, large.text());
+    writeFile(std::string("small/") + aerial::kInputFileName, small.text());
+    writeFile(std::string("fresh/") + aerial::kInputFileName, small.text());
 
     fs::current_path("large");
     runHere();
@@ -117,25 +108,26 @@ TEST(Library, SpectrumTablesShowTheSpectrumNotTheLastField) {
     Tables tables = runHere();
     // The same stages through the static library, stopping before imaging.
     fs::create_directory("reference");
-    writeFile("reference/IN_FM.txt", smallFullInput().text());
     fs::current_path("reference");
+    writeInput(smallFullInput());
     ASSERT_TRUE(aerial::loadInput());
-    aerial::workspace.pi = aerial::kPi;
+    aerial::prepareStages();
     aerial::computeMaskSpectrum();
     aerial::writeResultTables(aerial::kSpectrumAmplitude);
     aerial::writeResultTables(aerial::kSpectrumPhase);
     fs::current_path("..");
-    EXPECT_EQ(tables.amplitude, readFile("reference/OUT_MR.xls"));
-    EXPECT_EQ(tables.phase, readFile("reference/OUT_MI.xls"));
+    const Tables reference = readTables("reference");
+    EXPECT_EQ(tables.amplitude, reference.amplitude);
+    EXPECT_EQ(tables.phase, reference.phase);
 }
 
 TEST(Library, MissingInputWritesNoTable) {
     ScratchFolder folder;
-    writeFile("OUT_M.xls", "kept");
+    writeFile(aerial::kImageIntensityFileName, "kept");
     runHere();
-    EXPECT_FALSE(fileExists("OUT_MR.xls"));
-    EXPECT_FALSE(fileExists("OUT_MI.xls"));
-    EXPECT_EQ(readFile("OUT_M.xls"), "kept");
+    EXPECT_FALSE(fileExists(aerial::kSpectrumAmplitudeFileName));
+    EXPECT_FALSE(fileExists(aerial::kSpectrumPhaseFileName));
+    EXPECT_EQ(readFile(aerial::kImageIntensityFileName), "kept");
 }
 
 TEST(Library, EmptyGridStillWritesEveryTable) {
@@ -152,7 +144,7 @@ TEST(Library, EmptyGridStillWritesEveryTable) {
 
 TEST(Library, BundledExampleRunsToTheEnd) {
     ScratchFolder folder;
-    fs::copy_file(AERIAL_EXAMPLE, "IN_FM.txt");
+    fs::copy_file(AERIAL_EXAMPLE, aerial::kInputFileName);
     Tables tables = runHere();
     // 131 lines: title, axis row, 128 data rows and the closing empty line.
     for (const std::string* t : {&tables.amplitude, &tables.phase, &tables.image}) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "driver/run_simulation.h"
 #include "optics/optics.h"
 #include "state/simulation_state.h"
 
@@ -18,7 +19,7 @@ void setUpOptics(int n) {
     workspace.samplePitch = 1;
     workspace.wavelength = 1;
     workspace.numericalAperture = 1;
-    workspace.pi = aerial::kPi;
+    aerial::prepareStages();
 }
 
 struct Line {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "driver/run_simulation.h"
 #include "optics/optics.h"
 #include "state/simulation_state.h"
 
@@ -17,7 +18,7 @@ void setUpGrid(int n, std::initializer_list<aerial::MaskRectangle> rects, double
     workspace.wavelength = 0.193;
     workspace.spectrumShiftX = shiftX;
     workspace.spectrumShiftY = shiftY;
-    workspace.pi = aerial::kPi;
+    aerial::prepareStages();
     workspace.rectCount = 0;
     for (const aerial::MaskRectangle& r : rects) workspace.rects[workspace.rectCount++] = r;
 }

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 
+#include "driver/run_simulation.h"
+#include "input/input_layout.h"
 #include "output/result_tables.h"
 #include "state/simulation_state.h"
 #include "test_support.h"
@@ -43,7 +46,7 @@ TEST(ResultTables, ImageTableOfTwoByTwo) {
     workspace.II[1][0] = 0.2;
     workspace.II[0][1] = 0.3;
     workspace.II[1][1] = 0.4;
-    EXPECT_EQ(tableText(aerial::kImageIntensity, "OUT_M.xls"),
+    EXPECT_EQ(tableText(aerial::kImageIntensity, aerial::kImageIntensityFileName),
               kIntensityTitle + "\r\n\t-0.100000\t0.000000\t\r\n"
                                 "-0.100000\t0.100000\t0.200000\t\r\n"
                                 "0.000000\t0.300000\t0.400000\t\r\n"
@@ -55,18 +58,18 @@ TEST(ResultTables, SpectrumTablesOfTwoByTwo) {
     workspace.gridSize = 2;
     workspace.samplePitch = 0.25;
     workspace.wavelength = 0.5;
-    workspace.pi = aerial::kPi;
+    aerial::prepareStages();
     // [x][y]: x across the columns, y down the rows.
     workspace.fieldRe[0][0] = 3, workspace.fieldIm[0][0] = 4;
     workspace.fieldRe[1][0] = -1, workspace.fieldIm[1][0] = 1;
     workspace.fieldRe[0][1] = 0, workspace.fieldIm[0][1] = 5;
     workspace.fieldRe[1][1] = -2, workspace.fieldIm[1][1] = 0;
-    EXPECT_EQ(tableText(aerial::kSpectrumAmplitude, "OUT_MR.xls"),
+    EXPECT_EQ(tableText(aerial::kSpectrumAmplitude, aerial::kSpectrumAmplitudeFileName),
               kAmplitudeTitle + "\r\n\t-1.000000\t0.000000\t\r\n"
                                 "-1.000000\t5.000000\t1.414214\t\r\n"
                                 "0.000000\t5.000000\t2.000000\t\r\n"
                                 "\r\n");
-    EXPECT_EQ(tableText(aerial::kSpectrumPhase, "OUT_MI.xls"),
+    EXPECT_EQ(tableText(aerial::kSpectrumPhase, aerial::kSpectrumPhaseFileName),
               kPhaseTitle + "\r\n\t-1.000000\t0.000000\t\r\n"
                             "-1.000000\t0.927295\t2.356194\t\r\n"
                             "0.000000\t0.000000\t-3.141593\t\r\n"
@@ -78,10 +81,10 @@ TEST(ResultTables, AxisLabelsOfFourByFour) {
     workspace.gridSize = 4;
     workspace.wavelength = 0.5;
     workspace.samplePitch = 0.25;
-    std::string spectrum = tableText(aerial::kSpectrumAmplitude, "OUT_MR.xls");
+    std::string spectrum = tableText(aerial::kSpectrumAmplitude, aerial::kSpectrumAmplitudeFileName);
     EXPECT_EQ(spectrum.substr(24, spectrum.find("\r\n", 26) + 2 - 24),
               "\r\n\t-1.000000\t-0.500000\t0.000000\t0.500000\t\r\n");
-    std::string image = tableText(aerial::kImageIntensity, "OUT_M.xls");
+    std::string image = tableText(aerial::kImageIntensity, aerial::kImageIntensityFileName);
     EXPECT_EQ(image.substr(24, image.find("\r\n", 26) + 2 - 24),
               "\r\n\t-0.500000\t-0.250000\t0.000000\t0.250000\t\r\n");
     EXPECT_NE(image.find("\r\n0.000000\t"), std::string::npos); // label 0 on row c = 2
@@ -93,7 +96,7 @@ TEST(ResultTables, SingleSampleHasFourLines) {
     workspace.samplePitch = 0.1;
     workspace.wavelength = 0.2;
     workspace.II[0][0] = 0.5;
-    EXPECT_EQ(tableText(aerial::kImageIntensity, "OUT_M.xls"),
+    EXPECT_EQ(tableText(aerial::kImageIntensity, aerial::kImageIntensityFileName),
               kIntensityTitle + "\r\n\t0.000000\t\r\n0.000000\t0.500000\t\r\n\r\n");
 }
 
@@ -101,14 +104,14 @@ TEST(ResultTables, EmptyGridWritesOnlyTheFrame) {
     ScratchFolder folder;
     for (int n : {0, -5}) {
         workspace.gridSize = n;
-        EXPECT_EQ(tableText(aerial::kSpectrumAmplitude, "OUT_MR.xls"), kAmplitudeTitle + "\r\n\t\r\n\r\n");
-        EXPECT_EQ(tableText(aerial::kSpectrumPhase, "OUT_MI.xls"), kPhaseTitle + "\r\n\t\r\n\r\n");
-        EXPECT_EQ(tableText(aerial::kImageIntensity, "OUT_M.xls"), kIntensityTitle + "\r\n\t\r\n\r\n");
+        EXPECT_EQ(tableText(aerial::kSpectrumAmplitude, aerial::kSpectrumAmplitudeFileName), kAmplitudeTitle + "\r\n\t\r\n\r\n");
+        EXPECT_EQ(tableText(aerial::kSpectrumPhase, aerial::kSpectrumPhaseFileName), kPhaseTitle + "\r\n\t\r\n\r\n");
+        EXPECT_EQ(tableText(aerial::kImageIntensity, aerial::kImageIntensityFileName), kIntensityTitle + "\r\n\t\r\n\r\n");
     }
 }
 
 TEST(ResultTables, PhaseRules) {
-    workspace.pi = aerial::kPi;
+    aerial::prepareStages();
     const double nan = std::nan("");
     struct Case {
         double re, im;
@@ -133,13 +136,14 @@ TEST(ResultTables, ReplacesAnExistingFileAndSkipsAnUnwritableOne) {
     workspace.gridSize = 1;
     workspace.samplePitch = 0.1;
     workspace.II[0][0] = 1;
-    writeFile("OUT_M.xls", std::string(10000, 'x'));
-    std::string written = tableText(aerial::kImageIntensity, "OUT_M.xls");
+    writeFile(aerial::kImageIntensityFileName, std::string(10000, 'x'));
+    std::string written = tableText(aerial::kImageIntensity, aerial::kImageIntensityFileName);
     EXPECT_EQ(written, kIntensityTitle + "\r\n\t0.000000\t\r\n0.000000\t1.000000\t\r\n\r\n");
-    ASSERT_EQ(std::system("mkdir OUT_MR.xls"), 0); // cannot be created as a file
+    // cannot be created as a file
+    ASSERT_TRUE(std::filesystem::create_directory(aerial::kSpectrumAmplitudeFileName));
     aerial::writeResultTables(aerial::kSpectrumAmplitude);
     aerial::writeResultTables(aerial::kSpectrumPhase);
-    EXPECT_TRUE(fileExists("OUT_MI.xls"));
+    EXPECT_TRUE(fileExists(aerial::kSpectrumPhaseFileName));
 }
 
 TEST(ResultTables, HugeValuesAreWrittenInFull) {
@@ -147,7 +151,7 @@ TEST(ResultTables, HugeValuesAreWrittenInFull) {
     workspace.gridSize = 1;
     workspace.samplePitch = 0.1;
     workspace.II[0][0] = 1e300;
-    std::string text = tableText(aerial::kImageIntensity, "OUT_M.xls");
+    std::string text = tableText(aerial::kImageIntensity, aerial::kImageIntensityFileName);
     char expected[400];
     std::snprintf(expected, sizeof expected, "%f", 1e300);
     EXPECT_NE(text.find(std::string("\t") + expected + "\t\r\n"), std::string::npos);

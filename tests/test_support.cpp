@@ -52,34 +52,70 @@ std::string number(double value) {
 
 } // namespace
 
-std::string InputSpec::text() const {
+void InputGrid::set(int line, int column, const std::string& text) {
+    if (lines_.size() <= static_cast<std::size_t>(line)) lines_.resize(line + 1);
+    std::vector<std::string>& cells = lines_[line];
+    if (cells.size() <= static_cast<std::size_t>(column)) cells.resize(column + 1);
+    cells[column] = text;
+}
+
+void InputGrid::setParameter(aerial::ParameterId id, const std::string& text) {
+    const aerial::ParameterCell& cell = aerial::parameterCell(id);
+    set(cell.line, cell.column, text);
+}
+
+void InputGrid::setRectangle(int r, const std::vector<std::string>& cells) {
+    const int line = aerial::rectangleLine(r);
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+        const int column = k < aerial::kRectangleCellCount
+                               ? aerial::kRectangleCells[k].column
+                               : aerial::kRectangleCells[aerial::kRectangleCellCount - 1].column +
+                                     static_cast<int>(k) - aerial::kRectangleCellCount + 1;
+        set(line, column, cells[k]);
+    }
+}
+
+std::string InputGrid::text(const std::string& lineEnd) const {
     std::string out;
-    auto line = [&](const std::string& body) { out += body + lineEnd; };
-    auto param = [&](const std::string& name, const std::string& value) {
-        line(name + "\tunit\t" + value);
-    };
-    line("aerial input");
-    line("name\tunit\tvalue");
-    param("grid", gridSize);
-    param("pitch", number(samplePitch));
-    param("wavelength", number(wavelength));
-    param("NA", number(numericalAperture));
-    param("sigma", number(sigma));
-    param("shift x", number(shiftX));
-    param("shift y", number(shiftY));
-    param("defocus", number(defocus));
-    for (int j = 1; j <= 6; ++j) param("aberr x" + std::to_string(j), number(aberrX[j]));
-    for (int j = 1; j <= 6; ++j) param("aberr y" + std::to_string(j), number(aberrY[j]));
-    param("rectangles", std::to_string(rects.size()));
-    line("");
-    line("row\tre\tim\tx0\tx1\ty0\ty1");
-    for (std::size_t r = 0; r < rects.size(); ++r) {
-        const Rect& q = rects[r];
-        line("r" + std::to_string(r) + "\t" + number(q.transRe) + "\t" + number(q.transIm) +
-             "\t" + number(q.xStart) + "\t" + number(q.xEnd) + "\t" + number(q.yStart) + "\t" +
-             number(q.yEnd));
+    for (const std::vector<std::string>& cells : lines_) {
+        for (std::size_t k = 0; k < cells.size(); ++k) out += (k > 0 ? "\t" : "") + cells[k];
+        out += lineEnd;
     }
     return out;
+}
+
+InputGrid InputSpec::grid() const {
+    using aerial::ParameterId;
+    InputGrid g;
+    g.set(0, 0, "aerial input");
+    g.set(1, 0, "name");
+    g.set(1, 1, "unit");
+    g.set(1, 2, "value");
+    const double reals[] = {samplePitch, wavelength, numericalAperture, sigma, shiftX, shiftY,
+                            defocus,     aberrX[1],  aberrX[2],         aberrX[3], aberrX[4],
+                            aberrX[5],   aberrX[6],  aberrY[1],         aberrY[2], aberrY[3],
+                            aberrY[4],   aberrY[5],  aberrY[6]};
+    for (const aerial::ParameterCell& cell : aerial::kParameterCells) {
+        g.set(cell.line, 0, cell.name);
+        g.set(cell.line, 1, "unit");
+    }
+    g.setParameter(ParameterId::kGridSize, gridSize);
+    for (int i = 0; i < 19; ++i) {
+        g.setParameter(static_cast<ParameterId>(static_cast<int>(ParameterId::kSamplePitch) + i),
+                       number(reals[i]));
+    }
+    g.setParameter(ParameterId::kRectCount, std::to_string(rects.size()));
+    // A heading line just above the first row.
+    const int heading = aerial::rectangleLine(-1);
+    g.set(heading, 0, "row");
+    for (const aerial::RectangleCell& cell : aerial::kRectangleCells) g.set(heading, cell.column, cell.name);
+    for (std::size_t r = 0; r < rects.size(); ++r) {
+        const Rect& q = rects[r];
+        g.set(aerial::rectangleLine(static_cast<int>(r)), 0, "r" + std::to_string(r));
+        g.setRectangle(static_cast<int>(r), {number(q.transRe), number(q.transIm), number(q.xStart),
+                                             number(q.xEnd), number(q.yStart), number(q.yEnd)});
+    }
+    return g;
 }
 
 InputSpec twoRectangleExample() {
@@ -110,6 +146,14 @@ void useClassicLocale() {
     unsetenv("LOCPATH");
 }
 
-void writeInput(const InputSpec& inputFile) { writeFile("IN_FM.txt", inputFile.text()); }
+void writeInput(const InputSpec& inputFile) { writeInput(inputFile.text()); }
+
+void writeInput(const std::string& text) { writeFile(aerial::kInputFileName, text); }
+
+Tables readTables(const std::string& dir) {
+    return {readFile(dir + "/" + aerial::kSpectrumAmplitudeFileName),
+            readFile(dir + "/" + aerial::kSpectrumPhaseFileName),
+            readFile(dir + "/" + aerial::kImageIntensityFileName)};
+}
 
 } // namespace aerial_test

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "input/input_layout.h"
+
 namespace aerial_test {
 
 // Creates a fresh folder, makes it the working directory, and on destruction returns to
@@ -26,6 +28,20 @@ void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
 
+// An input file put together cell by cell at the positions of input_layout.h. Cells not
+// set are empty; lines up to the last one set are written.
+class InputGrid {
+public:
+    void set(int line, int column, const std::string& text);
+    void setParameter(aerial::ParameterId id, const std::string& text);
+    // Rectangle r's cells in column order (kRectangleCells), then any extra cells after them.
+    void setRectangle(int r, const std::vector<std::string>& cells);
+    std::string text(const std::string& lineEnd = "\n") const;
+
+private:
+    std::vector<std::vector<std::string>> lines_;
+};
+
 struct Rect {
     double transRe, transIm, xStart, xEnd, yStart, yEnd;
 };
@@ -46,14 +62,25 @@ struct InputSpec {
     std::vector<Rect> rects;
     std::string lineEnd = "\n";
 
-    std::string text() const;
+    // The parameter lines carry their names and a unit cell, and the rectangle rows a
+    // heading line and a row label, as users write them.
+    InputGrid grid() const;
+    std::string text() const { return grid().text(lineEnd); }
 };
 
 // The bundled two-rectangle example, as an InputSpec.
 InputSpec twoRectangleExample();
 
-// Writes IN_FM.txt in the current folder.
+// Writes the input file in the current folder.
 void writeInput(const InputSpec& inputFile);
+void writeInput(const std::string& text);
+
+// The three result tables in the current folder, in the order they are written.
+struct Tables {
+    std::string amplitude, phase, image;
+    bool operator==(const Tables&) const = default;
+};
+Tables readTables(const std::string& dir = ".");
 
 // Switches LC_NUMERIC to a locale whose decimal separator is a comma: an installed one, or
 // one generated with localedef into a scratch folder. Returns false when neither works.

@@ -12,6 +12,7 @@
 
 using namespace aerial_tool;
 using aerial_test::InputSpec;
+using enum aerial::ParameterId;
 
 namespace {
 
@@ -25,7 +26,7 @@ InputSpec smallClean() {
 // Reads the text with the library's reader and checks it.
 InputReport check(const std::string& text) {
     aerial_test::ScratchFolder folder;
-    aerial_test::writeFile("IN_FM.txt", text);
+    aerial_test::writeInput(text);
     EXPECT_TRUE(aerial::loadInput());
     return checkLoadedInput(countLines(text));
 }
@@ -35,6 +36,13 @@ std::string withCell(const std::string& text, int line, int column, const std::s
     EXPECT_TRUE(replaceCell(text, line, column, cell, out));
     return out;
 }
+
+std::string withParameter(const std::string& text, aerial::ParameterId id, const std::string& cell) {
+    const aerial::ParameterCell& p = aerial::parameterCell(id);
+    return withCell(text, p.line, p.column, cell);
+}
+
+int line(aerial::ParameterId id) { return aerial::parameterCell(id).line; }
 
 std::string allWarnings(const InputReport& r) {
     std::string all;
@@ -92,7 +100,7 @@ TEST(InputCheck, EachBrokenFileGivesItsWarning) {
     InputSpec flatY = smallClean();
     flatY.rects[0].yStart = 5;
     flatY.rects[0].yEnd = 5;
-    std::string shortFile = withCell(clean, 22, 2, "3");
+    std::string shortFile = withParameter(clean, kRectCount, "3");
     std::string inserted = clean;
     inserted.insert(inserted.find('\n', inserted.find('\n') + 1) + 1, "\n"); // a blank line after line 1
     std::string missing = clean;
@@ -102,26 +110,26 @@ TEST(InputCheck, EachBrokenFileGivesItsWarning) {
     }
 
     const BrokenCase cases[] = {
-        {"zero pitch", withCell(clean, 3, 2, "0"), "sample pitch is 0", 3},
-        {"negative wavelength", withCell(clean, 4, 2, "-0.193"), "wavelength is negative", 4},
-        {"text aperture", withCell(clean, 5, 2, "high"), "'high' is not a number; it reads as 0", 5},
-        {"text aperture is zero", withCell(clean, 5, 2, "high"), "numerical aperture is 0", 5},
-        {"nan wavelength", withCell(clean, 4, 2, "nan"), "wavelength is not a number", 4},
-        {"comma decimal", withCell(clean, 6, 2, "0,5"), "only '0' of '0,5' is read", 6},
-        {"grid too large", withCell(clean, 2, 2, "200"), "is limited to 128", 2},
-        {"grid not whole", withCell(clean, 2, 2, "0.01"), "not a whole number", 2},
-        {"grid zero", withCell(clean, 2, 2, "0"), "nothing is simulated", 2},
-        {"count too large", withCell(clean, 22, 2, "1500"), "is limited to 1000", 22},
-        {"count zero", withCell(clean, 22, 2, "0"), "dark everywhere", 22},
-        {"pupil below a sample", tinyPupil.text(), "below 1", 5},
-        {"source off the grid", wideSource.text(), "off the grid", 6},
-        {"reversed x edges", reversed.text(), "x start 10 is at or beyond x end -10", 26},
-        {"empty y extent", flatY.text(), "y start 5 is at or beyond y end 5", 25},
-        {"fewer rows than the count", shortFile, "the count says 3 rectangles but the file has 2", 22},
-        {"more rows than the count", withCell(clean, 22, 2, "1"), "1 more rectangle row follows (from line 26)", 22},
-        {"text edge", withCell(clean, 25, 3, "left"), "'left' is not a number", 25},
-        {"blank line inserted", inserted, "the name of line 2 (grid size)", 3},
-        {"line missing", missing, "the name of line 5 (numerical aperture)", 4},
+        {"zero pitch", withParameter(clean, kSamplePitch, "0"), "sample pitch is 0", line(kSamplePitch)},
+        {"negative wavelength", withParameter(clean, kWavelength, "-0.193"), "wavelength is negative", line(kWavelength)},
+        {"text aperture", withParameter(clean, kNumericalAperture, "high"), "'high' is not a number; it reads as 0", line(kNumericalAperture)},
+        {"text aperture is zero", withParameter(clean, kNumericalAperture, "high"), "numerical aperture is 0", line(kNumericalAperture)},
+        {"nan wavelength", withParameter(clean, kWavelength, "nan"), "wavelength is not a number", line(kWavelength)},
+        {"comma decimal", withParameter(clean, kSigma, "0,5"), "only '0' of '0,5' is read", line(kSigma)},
+        {"grid too large", withParameter(clean, kGridSize, "200"), "is limited to 128", line(kGridSize)},
+        {"grid not whole", withParameter(clean, kGridSize, "0.01"), "not a whole number", line(kGridSize)},
+        {"grid zero", withParameter(clean, kGridSize, "0"), "nothing is simulated", line(kGridSize)},
+        {"count too large", withParameter(clean, kRectCount, "1500"), "is limited to 1000", line(kRectCount)},
+        {"count zero", withParameter(clean, kRectCount, "0"), "dark everywhere", line(kRectCount)},
+        {"pupil below a sample", tinyPupil.text(), "below 1", line(kNumericalAperture)},
+        {"source off the grid", wideSource.text(), "off the grid", line(kSigma)},
+        {"reversed x edges", reversed.text(), "x start 10 is at or beyond x end -10", aerial::rectangleLine(1)},
+        {"empty y extent", flatY.text(), "y start 5 is at or beyond y end 5", aerial::rectangleLine(0)},
+        {"fewer rows than the count", shortFile, "the count says 3 rectangles but the file has 2", line(kRectCount)},
+        {"more rows than the count", withParameter(clean, kRectCount, "1"), "1 more rectangle row follows (from line 26)", line(kRectCount)},
+        {"text edge", withCell(clean, aerial::rectangleLine(0), aerial::kRectangleCells[2].column, "left"), "'left' is not a number", aerial::rectangleLine(0)},
+        {"blank line inserted", inserted, "the name of line 2 (grid size)", line(kSamplePitch)},
+        {"line missing", missing, "the name of line 5 (numerical aperture)", line(kWavelength)},
     };
     for (const BrokenCase& c : cases) {
         InputReport r = check(c.text);
@@ -134,7 +142,7 @@ TEST(InputCheck, EachBrokenFileGivesItsWarning) {
 }
 
 TEST(InputCheck, AUnitAfterASpaceIsNoWarning) {
-    InputReport r = check(withCell(smallClean().text(), 3, 2, "0.01 um"));
+    InputReport r = check(withParameter(smallClean().text(), kSamplePitch, "0.01 um"));
     EXPECT_TRUE(r.warnings.empty()) << allWarnings(r);
     EXPECT_EQ(r.parameters[1].value, 0.01);
 }

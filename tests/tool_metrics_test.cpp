@@ -130,7 +130,7 @@ TEST(ResultTableReader, ReadsWhatTheLibraryWritesInPlaneOrientation) {
     aerial::writeResultTables(aerial::kImageIntensity);
     ResultTableData t;
     std::string error;
-    ASSERT_TRUE(readResultTable("OUT_M.xls", t, error)) << error;
+    ASSERT_TRUE(readResultTable(aerial::kImageIntensityFileName, t, error)) << error;
     ASSERT_EQ(t.size, 4);
     for (int x = 0; x < 4; ++x)
         for (int y = 0; y < 4; ++y) EXPECT_EQ(t.at(x, y), s.II[x][y]);

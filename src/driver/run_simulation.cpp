@@ -9,7 +9,7 @@ namespace aerial {
 
 void prepareStages() { workspace.pi = kPi; }
 
-// Six stages after the input in a fixed order, all data passing through the workspace.
+// The stages after the input, in a fixed order, all data passing through the workspace.
 void runStages() {
     prepareStages();
     computeMaskSpectrum();

@@ -17,23 +17,32 @@ struct SourceIndex {
     int j, k;
 };
 
-// The square grid points inside the disc j*j + k*k <= 4 (bound included), j outer and k
-// inner: the order in which the image sums them.
+// The source is the square grid of points inside the disc j*j + k*k <= 4 (the bound
+// included), summed with j outer and k inner.
+constexpr bool inSourceDisc(int j, int k) { return j * j + k * k <= 4; }
+
+constexpr int sourceDiscPoints() {
+    int count = 0;
+    for (int j = -2; j <= 2; ++j) {
+        for (int k = -2; k <= 2; ++k) count += inSourceDisc(j, k) ? 1 : 0;
+    }
+    return count;
+}
+static_assert(sourceDiscPoints() == kSourcePointCount, "the disc holds kSourcePointCount grid points");
+
 constexpr std::array<SourceIndex, kSourcePointCount> sourceIndices() {
     std::array<SourceIndex, kSourcePointCount> out{};
     int count = 0;
     for (int j = -2; j <= 2; ++j) {
         for (int k = -2; k <= 2; ++k) {
-            if (j * j + k * k > 4) continue;
-            if (count < kSourcePointCount) out[count] = {j, k};
-            ++count;
+            if (inSourceDisc(j, k)) out[count++] = {j, k};
         }
     }
-    return count == kSourcePointCount ? out : std::array<SourceIndex, kSourcePointCount>{};
+    return out;
 }
+
+// In the order the image sums them.
 inline constexpr std::array<SourceIndex, kSourcePointCount> kSourceIndices = sourceIndices();
-static_assert(kSourceIndices[0].j == -2 && kSourceIndices[kSourcePointCount - 1].j == 2,
-              "the disc holds exactly kSourcePointCount grid points");
 
 // R = ((na * samplePitch) * N) / wavelength: the pupil radius in spectral samples.
 double pupilRadiusSamples(int gridSize, double samplePitch, double wavelength, double na);
