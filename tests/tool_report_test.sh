@@ -1,0 +1,62 @@
+#!/bin/bash
+# plot and report on every bundled example, as users run them: the pictures in each format,
+# the report's pages (one for the run, one for each study folder holding pictures) and
+# that the PDF opens.
+set -u
+tool=$1
+examples=$2
+example=$examples/two-rectangles
+. "$(dirname "$0")/shell_checks.sh"
+command -v pdfinfo >/dev/null || { echo "FAIL: pdfinfo missing (scripts/install-deps.sh installs poppler-utils)"; exit 1; }
+
+pages_of() { pdfinfo "$1" 2>/dev/null | sed -n 's/^Pages: *//p'; }
+
+for input in "$examples"/*/IN_FM.txt "$examples"/python/*/IN_FM.txt; do
+    source=$(dirname "$input")
+    name=${source#"$examples"/}
+    name=${name//\//-}
+    case=$work/$name
+    cp -r "$source" "$case"
+    rm -f "$case"/OUT_* "$case"/report.pdf
+    "$tool" run "$case" -q 2>/dev/null
+    check "$name: run" 0 $?
+    "$tool" report "$case" --threshold 0.25 -q
+    check "$name: report" 0 $?
+    # One page for the run; a study folder (sweep, window, ...) adds a page per four pictures.
+    expected=1
+    for study in "$case"/*/; do
+        [ -d "$study" ] || continue
+        n=$(find "$study" -maxdepth 1 -name '*.png' | wc -l)
+        expected=$((expected + (n + 3) / 4))
+    done
+    pages=$(pages_of "$case/report.pdf")
+    [ "$pages" = "$expected" ] && pass "$name: report opens, $pages page(s)" ||
+        fail "$name: report has '${pages}' pages, expected $expected"
+done
+[ "$(pages_of "$work/focus-series/report.pdf")" = 2 ] && pass "focus-series: a page for its sweep" ||
+    fail "focus-series: no sweep page"
+
+case=$work/dense-lines
+out=$("$tool" plot "$case" --threshold 0.2 --threshold 0.3 --axis y --at 0.1 --format svg 2>&1)
+check "plot --format svg on a moved cut" 0 $?
+for p in OUT_M OUT_MR OUT_MI OUT_M_cut OUT_source; do
+    grep -q "<svg" "$case/$p.svg" && pass "$p.svg is SVG" || fail "$p.svg"
+done
+contains "plot lists what it wrote" "$out" "OUT_source.svg"
+"$tool" plot "$case" --format pdf -q --linear --full --no-mask
+check "plot --format pdf" 0 $?
+[ "$(pages_of "$case/OUT_M.pdf")" = 1 ] && pass "OUT_M.pdf opens" || fail "OUT_M.pdf"
+"$tool" plot "$case" --format gif -q >/dev/null 2>&1
+check "plot: unknown format" 2 $?
+"$tool" plot "$case" --at 5 -q >/dev/null 2>&1
+check "plot: a cut off the grid" 2 $?
+
+mkdir "$work/not-run"
+cp "$example/IN_FM.txt" "$work/not-run/"
+out=$("$tool" report "$work/not-run" 2>&1)
+check "report before any run" 2 $?
+contains "report says to run first" "$out" "aerial run"
+out=$("$tool" report "$case" -o "$work/no/such/folder/r.pdf" 2>&1)
+check "report: unwritable output" 2 $?
+
+finish
