@@ -51,6 +51,12 @@ check "plot: unknown format" 2 $?
 "$tool" plot "$case" --at 5 -q >/dev/null 2>&1
 check "plot: a cut off the grid" 2 $?
 
+# Only the commands that draw load cairo (through the picture module).
+loads=$(LD_DEBUG=libs "$tool" run "$case" -q 2>&1 | grep -c 'calling init: .*libcairo')
+[ "$loads" = 0 ] && pass "run does not load cairo" || fail "run loads cairo"
+loads=$(LD_DEBUG=libs "$tool" plot "$case" -q 2>&1 | grep -c 'calling init: .*libcairo')
+[ "$loads" != 0 ] && pass "plot loads cairo" || fail "plot does not load cairo"
+
 mkdir "$work/not-run"
 cp "$example/IN_FM.txt" "$work/not-run/"
 out=$("$tool" report "$work/not-run" 2>&1)
