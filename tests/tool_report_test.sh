@@ -57,6 +57,19 @@ loads=$(LD_DEBUG=libs "$tool" run "$case" -q 2>&1 | grep -c 'calling init: .*lib
 loads=$(LD_DEBUG=libs "$tool" plot "$case" -q 2>&1 | grep -c 'calling init: .*libcairo')
 [ "$loads" != 0 ] && pass "plot loads cairo" || fail "plot does not load cairo"
 
+# The input summary leads with the warnings: a sigma written with a decimal comma reads as 0.
+mkdir "$work/comma"
+awk -F'\t' 'BEGIN { OFS = "\t" } NR == 7 { $3 = "0,5" } { print }' "$example/IN_FM.txt" >"$work/comma/IN_FM.txt"
+"$tool" run "$work/comma" -q 2>/dev/null
+"$tool" report "$work/comma" -q
+check "report on an input with a warning" 0 $?
+text=$(pdftotext -layout "$work/comma/report.pdf" - 2>/dev/null)
+contains "the summary names the cell" "$text" "'0,5'"
+warnings_at=$(printf '%s\n' "$text" | grep -n -m1 '^ *warnings' | cut -d: -f1)
+table_at=$(printf '%s\n' "$text" | grep -n -m1 'line col' | cut -d: -f1)
+[ -n "$warnings_at" ] && [ -n "$table_at" ] && [ "$warnings_at" -lt "$table_at" ] &&
+    pass "warnings come before the parameter table" || fail "warnings at '$warnings_at', table at '$table_at'"
+
 mkdir "$work/not-run"
 cp "$example/IN_FM.txt" "$work/not-run/"
 out=$("$tool" report "$work/not-run" 2>&1)

@@ -19,7 +19,6 @@ std::string folderNameOf(const std::string& directory) {
 
 RunInput readRunInput(const std::string& directory) {
     RunInput in;
-    in.lengthUnit = "L";
     in.folderName = folderNameOf(directory);
     // A megabyte of cells: on the heap, not the stack.
     auto cells = std::make_unique<aerial::InputCells>();

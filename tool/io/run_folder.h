@@ -14,7 +14,7 @@ namespace aerial_tool {
 struct RunInput {
     std::unique_ptr<aerial::InputValues> values; // null when the input cannot be read
     aerial::DerivedOptics optics{};
-    std::string lengthUnit; // "L" when the input names none
+    std::string lengthUnit = "L"; // when the input names none
     std::string folderName; // the folder's own name, for titles
 };
 
