@@ -1,6 +1,8 @@
 # Convenience entry points; the build itself is CMake.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+# WERROR=ON makes every compiler warning an error (CI builds so).
+WERROR ?= OFF
 
 .PHONY: deps build example test bench clean
 
@@ -8,7 +10,7 @@ deps:
 	scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DAERIAL_BUILD_BENCH=ON
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DAERIAL_BUILD_BENCH=ON -DAERIAL_WERROR=$(WERROR)
 	cmake --build $(BUILD) -j $(JOBS)
 
 # Runs the bundled two-rectangle example; its three tables land beside its IN_FM.txt.

@@ -108,7 +108,9 @@ std::string thousandRectangleInput() {
         // The imaginary part drawn first: the masks the recorded figures were measured on.
         const double im = random.next() * 2 - 1;
         const double re = random.next() * 2 - 1;
-        g.setRectangle(r, "r" + std::to_string(r), {re, im, x0, x1, y0, y1});
+        char label[16];
+        std::snprintf(label, sizeof label, "r%d", r);
+        g.setRectangle(r, label, {re, im, x0, x1, y0, y1});
     }
     return g.text();
 }
@@ -118,7 +120,9 @@ std::string contactArrayInput() {
     // A 32 x 32 array of 2 x 2 sample holes at a pitch of 4 samples, cut at 1000 holes.
     for (int r = 0; r < 1000; ++r) {
         const int x0 = -64 + 4 * (r % 32) + 1, y0 = -64 + 4 * (r / 32) + 1;
-        g.setRectangle(r, "c" + std::to_string(r), {1, 0, double(x0), double(x0 + 2), double(y0), double(y0 + 2)});
+        char label[16];
+        std::snprintf(label, sizeof label, "c%d", r);
+        g.setRectangle(r, label, {1, 0, double(x0), double(x0 + 2), double(y0), double(y0 + 2)});
     }
     return g.text();
 }

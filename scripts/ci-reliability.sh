@@ -17,7 +17,7 @@ stage() { echo "== $1"; stage_start=$(date +%s); }
 done_stage() { echo "== $1: $(( $(date +%s) - stage_start )) s"; }
 
 stage "sanitizer build and suite"
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAERIAL_SANITIZE=ON >/dev/null
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAERIAL_SANITIZE=ON -DAERIAL_WERROR=ON >/dev/null
 cmake --build build-sanitize -j "$jobs"
 LSAN_OPTIONS="suppressions=$root/tests/lsan.supp" \
     ctest --test-dir build-sanitize -j "$jobs" --output-on-failure
@@ -25,7 +25,7 @@ done_stage "sanitizer build and suite"
 
 stage "fuzz smoke (${fuzz_seconds} s)"
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DAERIAL_BUILD_FUZZ=ON -DAERIAL_BUILD_TESTS=OFF -DAERIAL_BUILD_TOOL=OFF >/dev/null
+    -DAERIAL_BUILD_FUZZ=ON -DAERIAL_BUILD_TESTS=OFF -DAERIAL_BUILD_TOOL=OFF -DAERIAL_WERROR=ON >/dev/null
 cmake --build build-fuzz -j "$jobs" --target aerial_main4_fuzzer
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -7,15 +7,27 @@ The layout must match byte for byte: the title, every TAB, every CR LF, the line
 which cells are empty. Numbers may differ by at most T (default 1e-6, one unit of the last
 printed decimal), because two C runtimes' sine, cosine and arctangent need not agree in the
 last bits. Differences are taken on the decimal text, so a rounding flip in the sixth
-decimal counts as exactly 1e-6. Prints the largest difference per table and overall; exit
-status 1 when a layout differs or a difference exceeds T; the last line counts the tables.
+decimal counts as exactly 1e-6.
+
+Phases (the data cells of OUT_MI.xls) are angles: they are compared modulo 2 pi, so +pi
+against -pi (a spectrum value on the negative real axis whose imaginary part is a tiny
+number of either sign) agree. Where the amplitude (the same cell of OUT_MR.xls) prints as
+zero in either run, the phase is the angle of rounding noise and is not compared; such
+cells are counted. Every other cell, the axis cells of OUT_MI.xls included, is compared
+as a plain number.
+
+Prints per table the cells compared, the largest difference and where it is; per kind of
+table the largest difference over all runs; exit status 1 when a layout differs or a
+difference exceeds T; the last line counts the tables.
 """
 import argparse
 import decimal
 import os
 import sys
 
-TABLES = ("OUT_MR.xls", "OUT_MI.xls", "OUT_M.xls")
+AMPLITUDE, PHASE, INTENSITY = "OUT_MR.xls", "OUT_MI.xls", "OUT_M.xls"
+TABLES = (AMPLITUDE, PHASE, INTENSITY)
+TWO_PI = decimal.Decimal("6.28318530717958647692528676655900576839433879875021")
 
 
 class LayoutError(Exception):
@@ -32,6 +44,28 @@ def split_lines(data, name):
     return lines
 
 
+def read_table(path):
+    """The title line and the cells of every further line, split at TABs."""
+    with open(path, "rb") as f:
+        lines = split_lines(f.read(), path)
+    return lines[0], [line.split(b"\t") for line in lines[1:]]
+
+
+def same_layout(table_a, table_b, name_a, name_b, compare_titles=True):
+    (title_a, rows_a), (title_b, rows_b) = table_a, table_b
+    if len(rows_a) != len(rows_b):
+        raise LayoutError(f"{name_a}: {len(rows_a) + 1} lines, {name_b}: {len(rows_b) + 1}")
+    if compare_titles and title_a != title_b:
+        raise LayoutError(f"{name_b}: title bytes differ")
+    for number, (fields_a, fields_b) in enumerate(zip(rows_a, rows_b), 2):
+        if len(fields_a) != len(fields_b):
+            raise LayoutError(f"{name_b}: line {number} has {len(fields_b) - 1} TABs, "
+                              f"{name_a} {len(fields_a) - 1}")
+        for column, (a, b) in enumerate(zip(fields_a, fields_b)):
+            if (a == b"") != (b == b""):
+                raise LayoutError(f"{name_b}: line {number} cell {column}: empty in one table only")
+
+
 def cell_value(text):
     try:
         return decimal.Decimal(text.decode("ascii"))
@@ -39,8 +73,9 @@ def cell_value(text):
         return None
 
 
-def difference(a, b):
-    """Absolute difference of two cells; None when their texts cannot be compared."""
+def difference(a, b, periodic=False):
+    """Absolute difference of two cells (modulo 2 pi when periodic); None when their texts
+    cannot be compared."""
     if a == b:
         return decimal.Decimal(0)
     x, y = cell_value(a), cell_value(b)
@@ -51,42 +86,84 @@ def difference(a, b):
         return decimal.Decimal(0) if x.is_nan() and y.is_nan() else None
     if x.is_infinite() or y.is_infinite():
         return decimal.Decimal(0) if x == y else None
-    return abs(x - y)
+    d = abs(x - y)
+    if periodic:
+        d = d % TWO_PI
+        d = min(d, TWO_PI - d)
+    return d
 
 
-def compare_table(path_a, path_b):
-    """Returns (largest difference, its line, its column, cell count)."""
-    with open(path_a, "rb") as f:
-        data_a = f.read()
-    with open(path_b, "rb") as f:
-        data_b = f.read()
-    lines_a = split_lines(data_a, path_a)
-    lines_b = split_lines(data_b, path_b)
-    if len(lines_a) != len(lines_b):
-        raise LayoutError(f"{path_a}: {len(lines_a)} lines, {path_b}: {len(lines_b)}")
-    if lines_a[0] != lines_b[0]:
-        raise LayoutError(f"{path_b}: title bytes differ")
-    largest = (decimal.Decimal(0), 0, 0)
-    cells = 0
-    for number, (line_a, line_b) in enumerate(zip(lines_a[1:], lines_b[1:]), 2):
-        fields_a = line_a.split(b"\t")
-        fields_b = line_b.split(b"\t")
-        if len(fields_a) != len(fields_b):
-            raise LayoutError(f"{path_b}: line {number} has {len(fields_b) - 1} TABs, "
-                              f"expected {len(fields_a) - 1}")
+def prints_zero(text):
+    value = cell_value(text)
+    return value is not None and value.is_finite() and value == 0
+
+
+class Result:
+    def __init__(self):
+        self.largest = (decimal.Decimal(0), 0, 0)
+        self.compared = 0
+        self.skipped = 0      # phase cells whose amplitude prints zero
+        self.wrapped = 0      # phase cells that agree only modulo 2 pi
+
+
+def compare_cells(table_a, table_b, name_b, amplitudes=None):
+    """Compares two tables of one layout. With amplitudes (the OUT_MR.xls tables of both
+    runs) the data cells are phases."""
+    result = Result()
+    for row, (fields_a, fields_b) in enumerate(zip(table_a[1], table_b[1])):
+        number = row + 2
         for column, (a, b) in enumerate(zip(fields_a, fields_b)):
-            if (a == b"") != (b == b""):
-                raise LayoutError(f"{path_b}: line {number} cell {column}: empty in one table only")
             if a == b"":
                 continue
-            cells += 1
-            d = difference(a, b)
+            phase = amplitudes is not None and row >= 1 and column >= 1
+            if phase and any(prints_zero(t[1][row][column]) for t in amplitudes):
+                result.skipped += 1
+                continue
+            result.compared += 1
+            d = difference(a, b, periodic=phase)
             if d is None:
-                raise LayoutError(f"{path_b}: line {number} cell {column}: "
+                raise LayoutError(f"{name_b}: line {number} cell {column}: "
                                   f"{a.decode(errors='replace')!r} against {b.decode(errors='replace')!r}")
-            if d > largest[0]:
-                largest = (d, number, column)
-    return largest + (cells,)
+            if phase and d != difference(a, b):
+                result.wrapped += 1
+            if d > result.largest[0]:
+                result.largest = (d, number, column)
+    return result
+
+
+def compare_pair(folder_a, folder_b):
+    """Yields (table name, path of B, Result or LayoutError) for the three tables."""
+    tables = {}
+    for name in TABLES:
+        path_a, path_b = os.path.join(folder_a, name), os.path.join(folder_b, name)
+        try:
+            tables[name] = (read_table(path_a), read_table(path_b))
+            same_layout(*tables[name], path_a, path_b)
+        except (LayoutError, OSError) as error:
+            tables[name] = error
+    for name in TABLES:
+        path_b = os.path.join(folder_b, name)
+        entry = tables[name]
+        if isinstance(entry, Exception):
+            yield name, path_b, entry
+            continue
+        amplitudes = None
+        if name == PHASE:
+            if isinstance(tables[AMPLITUDE], Exception):
+                yield name, path_b, LayoutError(f"{path_b}: no amplitude table to compare phases by")
+                continue
+            try:
+                # The amplitude of each phase cell sits in the same cell of OUT_MR.xls.
+                same_layout(tables[AMPLITUDE][0], entry[0], os.path.join(folder_a, AMPLITUDE),
+                            os.path.join(folder_a, PHASE), compare_titles=False)
+            except LayoutError as error:
+                yield name, path_b, error
+                continue
+            amplitudes = tables[AMPLITUDE]
+        try:
+            yield name, path_b, compare_cells(*entry, path_b, amplitudes)
+        except LayoutError as error:
+            yield name, path_b, error
 
 
 def main():
@@ -97,28 +174,32 @@ def main():
     if len(args.folders) % 2:
         parser.error("folders come in pairs")
 
-    overall = decimal.Decimal(0)
+    overall = {name: decimal.Decimal(0) for name in TABLES}
+    wrapped = skipped = 0
     passed = failed = 0
-    pairs = zip(args.folders[0::2], args.folders[1::2])
-    for folder_a, folder_b in pairs:
-        for table in TABLES:
-            path_a = os.path.join(folder_a, table)
-            path_b = os.path.join(folder_b, table)
-            try:
-                d, line, column, cells = compare_table(path_a, path_b)
-            except (LayoutError, OSError) as error:
-                print(f"FAIL layout: {error}")
+    for folder_a, folder_b in zip(args.folders[0::2], args.folders[1::2]):
+        for name, path_b, result in compare_pair(folder_a, folder_b):
+            if isinstance(result, Exception):
+                print(f"FAIL layout: {result}")
                 failed += 1
                 continue
-            verdict = "ok" if d <= args.tolerance else "FAIL"
-            if d <= args.tolerance:
-                passed += 1
-            else:
-                failed += 1
+            d, line, column = result.largest
+            good = d <= args.tolerance
+            passed, failed = passed + good, failed + (not good)
             where = f" (line {line}, cell {column})" if d else ""
-            print(f"{verdict}: {path_b}: {cells} cells, largest difference {float(d):.1e}{where}")
-            overall = max(overall, d)
-    print(f"largest difference over all tables: {float(overall):.1e} (tolerance {float(args.tolerance):.1e})")
+            extra = ""
+            if name == PHASE:
+                extra = (f"; modulo 2 pi, {result.wrapped} agreeing only so; "
+                         f"{result.skipped} not compared (amplitude prints 0)")
+            print(f"{'ok' if good else 'FAIL'}: {path_b}: {result.compared} cells, "
+                  f"largest difference {float(d):.1e}{where}{extra}")
+            overall[name] = max(overall[name], d)
+            wrapped += result.wrapped
+            skipped += result.skipped
+    for name in TABLES:
+        print(f"largest difference in {name}: {float(overall[name]):.1e}")
+    print(f"phase cells agreeing only modulo 2 pi: {wrapped}; not compared: {skipped} "
+          f"(tolerance {float(args.tolerance):.1e})")
     print(f"tables: {passed} passed, {failed} failed")
     return 1 if failed else 0
 

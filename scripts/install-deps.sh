@@ -6,7 +6,7 @@ set -euo pipefail
 # --reliability: also what scripts/ci-reliability.sh needs (fuzzing, sanitizers, memcheck).
 if [ "${1:-}" = "--reliability" ]; then shift; set -- clang libclang-rt-14-dev valgrind "$@"; fi
 
-packages=(cmake g++ make libgtest-dev libbenchmark-dev libcli11-dev libpng-dev locales "$@")
+packages=(cmake g++ make libgtest-dev libbenchmark-dev libcli11-dev locales "$@")
 # The host examples and their tests: a C host built with pkg-config, a Python host.
 packages+=(pkg-config python3)
 # The aerial tool: pictures (cairo, drawn with DejaVu fonts) and JSON reports.

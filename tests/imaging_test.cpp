@@ -111,6 +111,8 @@ struct PupilCase {
     double samples;
 };
 
+void PrintTo(const PupilCase& c, std::ostream* os) { *os << "NA=" << c.na << ",samples=" << c.samples; }
+
 class PupilCount : public testing::TestWithParam<PupilCase> {};
 
 // A flat spectrum through the pupil: the centre of the image sums the passed samples.
@@ -169,4 +171,34 @@ TEST(Imaging, NonFiniteSourceShiftsPassNothingButStillCount) {
     for (int x = 0; x < 8; ++x)
         for (int y = 0; y < 8; ++y) ASSERT_EQ(II(x, y), 0.0);
     EXPECT_GT(re, 0.0);
+}
+
+// An open frame's spectrum is the zero frequency alone, so each source point images as a
+// uniform intensity of 1 when its shifted zero frequency lies inside the pupil and 0 when
+// it does not: the image is (points inside) / 13 at every sample.
+//
+// N 16, pitch 1, wavelength 2: the pupil radius is R = NA * 1 * 16 / 2 = 3.6 samples for
+// NA 0.45. With sigma 1, source index j shifts by j * NA * sigma / 2 * 16 / 2 = 1.8 j
+// samples: 2 for |j| = 1, 4 for |j| = 2 (3.6 rounded). The 13 points (j, k) with
+// j*j + k*k <= 4 therefore shift the zero frequency by
+//   (0, 0)                    radius 0            inside
+//   (+-1, 0), (0, +-1)        radius 2            inside  (4 points)
+//   (+-1, +-1)                radius 2 sqrt 2     inside  (4 points, 8 <= 12.96)
+//   (+-2, 0), (0, +-2)        radius 4            outside (4 points, 16 > 12.96)
+// so 9 of the 13 pass and the image is 9/13. The shifted zero frequency lands at indices
+// 8 +- 2 and 8 +- 4, never at an end of a line, where the transform would halve it.
+// A wider set such as j*j + k*k <= 5 adds (+-1, +-2) and (+-2, +-1), shifted by radius
+// sqrt 20, all outside: 9/21. A set without the axis points at |j| = 2 passes 9 of 9: 1.
+TEST(Imaging, ThirteenSourcePointsSomeOutsideThePupilGiveTheirShareOfAnOpenFrame) {
+    Optics o;
+    o.n = 16;
+    o.pitch = 1;
+    o.wavelength = 2;
+    o.na = 0.45;
+    o.sigma = 1;
+    setUp(o, {{1, 0, -8, 8, -8, 8}});
+    runImaging();
+    const double expected = 9.0 / 13.0;
+    for (int x = 0; x < o.n; ++x)
+        for (int y = 0; y < o.n; ++y) ASSERT_NEAR(II(x, y), expected, 1e-12) << x << "," << y;
 }

@@ -3,11 +3,13 @@
 # then moved, so nothing may depend on the prefix it was installed to. From the moved tree
 # the installed tool, a C++ host found with find_package and a C host built with pkg-config
 # each run main4 on a bundled example; all three must leave the same tables.
-# Usage: install_test.sh CMAKE BUILD_DIR SOURCE_DIR
+# Usage: install_test.sh CMAKE BUILD_DIR SOURCE_DIR VERSION   (the project's, e.g. 1.0.0)
 set -u
 cmake=$1
 build=$2
 source=$3
+version=$4
+major=${version%%.*}
 example=$source/examples/python/contact-holes
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -36,12 +38,18 @@ prefix=$work/prefix
 
 pc=$(find "$prefix" -name aerial.pc)
 libdir=$(dirname "$(dirname "$pc")")
-for file in bin/aerial include/aerial/main4.h "${libdir#"$prefix"/}/libaerial.so.1.0.0" \
+for file in bin/aerial include/aerial/main4.h "${libdir#"$prefix"/}/libaerial.so.$version" \
     "${libdir#"$prefix"/}/cmake/aerial/aerialConfig.cmake"; do
     [ -e "$prefix/$file" ] && ok "installed $file" || fail "$file not installed"
 done
 soname=$(readelf -d "$libdir/libaerial.so" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
-[ "$soname" = libaerial.so.1 ] && ok "soname $soname" || fail "soname '$soname'"
+[ "$soname" = "libaerial.so.$major" ] && ok "soname $soname" || fail "soname '$soname'"
+
+tool_version=$("$prefix/bin/aerial" --version 2>&1)
+[ "$tool_version" = "aerial $version" ] && ok "tool version $version" || fail "tool version '$tool_version'"
+config_version="$libdir/cmake/aerial/aerialConfigVersion.cmake"
+grep -q "set(PACKAGE_VERSION \"$version\")" "$config_version" && ok "CMake package version $version" ||
+    fail "CMake package version not $version"
 
 tool_case=$(case_folder tool)
 must "installed tool finds the installed library" "$prefix/bin/aerial" run "$tool_case"
@@ -53,8 +61,8 @@ cpp_case=$(case_folder cpp)
 must "find_package(aerial) host runs" "$work/cpp-build/run_main4" "$cpp_case"
 
 export PKG_CONFIG_PATH=$libdir/pkgconfig
-version=$(pkg-config --modversion aerial)
-[ "$version" = 1.0.0 ] && ok "pkg-config version $version" || fail "pkg-config version '$version'"
+pc_version=$(pkg-config --modversion aerial)
+[ "$pc_version" = "$version" ] && ok "pkg-config version $pc_version" || fail "pkg-config version '$pc_version'"
 # shellcheck disable=SC2046 # the flags are meant to split into words
 must "pkg-config host builds" cc -Wall -Wextra -Werror -o "$work/c-host" \
     "$source/examples/c-host/run_main4.c" $(pkg-config --cflags --libs aerial)

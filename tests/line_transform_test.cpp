@@ -41,6 +41,8 @@ struct WorkedCase {
     double re[4], im[4];
 };
 
+void PrintTo(const WorkedCase& c, std::ostream* os) { *os << "pass=" << c.pass; }
+
 class WorkedExample : public testing::TestWithParam<WorkedCase> {};
 
 TEST_P(WorkedExample, MatchesTheHandComputedLine) {
@@ -76,6 +78,10 @@ struct ImpulseCase {
     int n, k;
     double weight; // 1 inside, 1/2 at the two ends
 };
+
+void PrintTo(const ImpulseCase& c, std::ostream* os) {
+    *os << "n=" << c.n << ",k=" << c.k << ",weight=" << c.weight;
+}
 
 class ImpulseLine : public testing::TestWithParam<ImpulseCase> {};
 

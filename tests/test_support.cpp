@@ -111,7 +111,9 @@ InputGrid InputSpec::grid() const {
     for (const aerial::RectangleCell& cell : aerial::kRectangleCells) g.set(heading, cell.column, cell.name);
     for (std::size_t r = 0; r < rects.size(); ++r) {
         const Rect& q = rects[r];
+        AERIAL_GCC12_STRING_RESTRICT_OFF
         g.set(aerial::rectangleLine(static_cast<int>(r)), 0, "r" + std::to_string(r));
+        AERIAL_GCC12_STRING_RESTRICT_ON
         g.setRectangle(static_cast<int>(r), {number(q.transRe), number(q.transIm), number(q.xStart),
                                              number(q.xEnd), number(q.yStart), number(q.yEnd)});
     }

@@ -7,6 +7,18 @@
 
 #include "input/input_layout.h"
 
+// GCC 12 at -O2 reports an overlap (-Wrestrict) inside std::string's own inlined copy when
+// a short literal is assigned to, inserted into or prepended to a string (GCC bug 105329).
+// These bracket the statements where it does, and only for that compiler.
+#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ == 12
+#define AERIAL_GCC12_STRING_RESTRICT_OFF \
+    _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wrestrict\"")
+#define AERIAL_GCC12_STRING_RESTRICT_ON _Pragma("GCC diagnostic pop")
+#else
+#define AERIAL_GCC12_STRING_RESTRICT_OFF
+#define AERIAL_GCC12_STRING_RESTRICT_ON
+#endif
+
 namespace aerial_test {
 
 // Creates a fresh folder, makes it the working directory, and on destruction returns to

@@ -167,7 +167,10 @@ int runSweep(const SweepOptions& options) {
     if (options.printCommands) {
         for (const auto& args : commands) {
             std::string line;
-            for (const std::string& a : args) line += (line.empty() ? "" : " ") + shellQuoted(a);
+            for (const std::string& a : args) {
+                if (!line.empty()) line += ' ';
+                line += shellQuoted(a);
+            }
             std::printf("%s\n", line.c_str());
         }
         return 0;
