@@ -198,6 +198,34 @@ using L = HeatmapLayout;
 
 } // namespace
 
+TEST(Pictures, HeatmapPutsSampleZeroBottomLeftInTheScaleColours) {
+    aerial_test::ScratchFolder folder;
+    // A 4 x 4 table: the sample [0][0] holds the minimum, [3][3] the maximum, the rest
+    // the middle of the range.
+    ResultTableData t;
+    t.size = 4;
+    t.xLabels = t.yLabels = {-0.2, -0.1, 0, 0.1};
+    t.values.assign(16, 0.5);
+    t.values[0] = 0;
+    t.values[15] = 1;
+    HeatmapPicture picture;
+    picture.title = "title";
+    ASSERT_TRUE(writeHeatmap(t, picture, PictureFormat::kPng, "map.png"));
+    Png png("map.png");
+    ASSERT_TRUE(png.ok());
+    EXPECT_EQ(png.width(), L::kWidth);
+    EXPECT_EQ(png.height(), L::kHeight);
+    const int cell = L::kPlotSize / 4;
+    EXPECT_TRUE(near(png.at(L::kPlotLeft + cell / 2, L::kPlotTop + 3 * cell + cell / 2), viridis(0))) << "bottom left";
+    EXPECT_TRUE(near(png.at(L::kPlotLeft + 3 * cell + cell / 2, L::kPlotTop + cell / 2), viridis(1))) << "top right";
+    EXPECT_TRUE(near(png.at(L::kPlotLeft + cell / 2, L::kPlotTop + cell / 2), viridis(0.5))) << "top left";
+    EXPECT_EQ(png.at(4, png.height() - 4), (Rgb{255, 255, 255}));
+    // The ends of the map are viridis's own: dark violet and yellow.
+    EXPECT_EQ(viridis(0).r, 71);
+    EXPECT_GT(viridis(1).r, 240);
+    EXPECT_LT(viridis(1).b, 40);
+}
+
 TEST(Pictures, PupilCircleRadiusInPixelsFollowsTheAperture) {
     aerial_test::ScratchFolder folder;
     aerial_test::InputSpec spec; // N 128, pitch 0.01, wavelength 0.193, NA 0.75, sigma 0.5
