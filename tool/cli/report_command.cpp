@@ -90,6 +90,16 @@ std::vector<std::string> inputSummary(const fs::path& dir) {
     return out;
 }
 
+// The process window's threshold when the folder has one, so the run's page shows the
+// edges the window was measured at; else the usual 0.3.
+double defaultThreshold(const fs::path& dir) {
+    std::ifstream in(dir / "window" / "window.json", std::ios::binary);
+    const nlohmann::json window = nlohmann::json::parse(in, nullptr, false);
+    if (!window.is_discarded() && window.is_object() && window.contains("t0") && window["t0"].is_number())
+        return window["t0"].get<double>();
+    return 0.3;
+}
+
 // A page for each study the folder holds: its pictures and the start of its summaries.
 std::vector<ReportFilesPage> studyPages(const fs::path& dir, const std::string& name) {
     std::vector<ReportFilesPage> pages;
@@ -148,7 +158,7 @@ int writeReport(const ReportOptions& options) {
         return 2;
     }
     PictureOptions pictures = options.pictures;
-    if (pictures.thresholds.empty()) pictures.thresholds = {0.3};
+    if (pictures.thresholds.empty()) pictures.thresholds = {defaultThreshold(dir)};
     const PictureChoices choices = pictureChoices(pictures);
 
     ReportDocument document;
