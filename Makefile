@@ -26,3 +26,4 @@ clean:
 # Stage and whole-run benchmarks, fast and direct evaluation side by side (bench/README.md).
 bench: build
 	$(BUILD)/bin/aerial_bench
+	bench/window_bench.sh $(BUILD)/bin/aerial examples/dense-lines

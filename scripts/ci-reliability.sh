@@ -59,7 +59,8 @@ grid=${AERIAL_VALGRIND_GRID:-128}
 stage "valgrind memcheck of the example at N = $grid"
 [ -x "$build/bin/aerial" ] || { cmake -S . -B "$build" >/dev/null && cmake --build "$build" -j "$jobs"; }
 mkdir "$work/example"
-sed "s/^\(grid size\t[^\t]*\t\)128/\1$grid/" examples/two-rectangles/IN_FM.txt >"$work/example/IN_FM.txt"
+cp examples/two-rectangles/IN_FM.txt "$work/example/"
+"$build/bin/aerial" set "$work/example" grid="$grid"
 valgrind --tool=memcheck --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite \
     -q "$build/bin/aerial" run "$work/example"
 done_stage "valgrind memcheck of the example at N = $grid"

@@ -13,6 +13,8 @@ packages+=(pkg-config python3)
 packages+=(libcairo2-dev fonts-dejavu-core nlohmann-json3-dev)
 # The report test opens the PDF it writes.
 packages+=(poppler-utils)
+# Studies run through GNU parallel in the tests (aerial sweep --print-commands | parallel).
+packages+=(parallel)
 
 missing=()
 for p in "${packages[@]}"; do

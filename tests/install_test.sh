@@ -29,7 +29,7 @@ must() { # description, command...: a failed step stops the test with its output
     fi
 }
 case_folder() { # name: a fresh copy of the example
-    mkdir "$work/$1" && cp "$example/IN_FM.txt" "$work/$1/" && echo "$work/$1"
+    mkdir "$work/$1" && cp "$example/$input_file" "$work/$1/" && echo "$work/$1"
 }
 
 must "cmake --install" "$cmake" --install "$build" --prefix "$work/staging"
@@ -51,6 +51,12 @@ config_version="$libdir/cmake/aerial/aerialConfigVersion.cmake"
 grep -q "set(PACKAGE_VERSION \"$version\")" "$config_version" && ok "CMake package version $version" ||
     fail "CMake package version not $version"
 
+# The file names of a run, as the installed tool states them.
+layout=$("$prefix/bin/aerial" set --list)
+read -r _ input_file <<<"$(grep '^input ' <<<"$layout")"
+read -r _ tables <<<"$(grep '^tables ' <<<"$layout")"
+[ -n "$input_file" ] && [ -n "$tables" ] && ok "file names from the installed tool" || fail "no file names in: $layout"
+
 tool_case=$(case_folder tool)
 must "installed tool finds the installed library" "$prefix/bin/aerial" run "$tool_case"
 
@@ -69,7 +75,7 @@ must "pkg-config host builds" cc -Wall -Wextra -Werror -o "$work/c-host" \
 c_case=$(case_folder c)
 must "pkg-config host runs" env LD_LIBRARY_PATH="$libdir" "$work/c-host" "$c_case"
 
-for table in OUT_MR.xls OUT_MI.xls OUT_M.xls; do
+for table in $tables; do
     if [ ! -s "$tool_case/$table" ]; then
         fail "$table not written by the installed tool"
     elif cmp -s "$tool_case/$table" "$cpp_case/$table" && cmp -s "$tool_case/$table" "$c_case/$table"; then

@@ -1,97 +1,188 @@
-// The rules of `aerial check` on a table of broken inputs: each must give its warning,
-// and a clean file none.
+// `aerial check` on inputs as users write them: the values it shows are the values a run
+// uses, and each broken file gives its warning while a clean one gives none.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <memory>
 #include <string>
 
-#include "input/load_input.h"
 #include "analysis/input_check.h"
-#include "analysis/sweep_plan.h"
+#include "driver/run_simulation.h"
+#include "input/input_layout.h"
 #include "io/input_edit.h"
+#include "state/simulation_state.h"
 #include "test_support.h"
 
 using namespace aerial_tool;
+using aerial::ParameterId;
 using aerial_test::InputSpec;
-using enum aerial::ParameterId;
 
 namespace {
 
+// A 32-sample grid whose pupil (R = NA x pitch x N / wavelength = 4.97 samples) holds the
+// 13 source points apart, as the 128-sample example does.
 InputSpec smallClean() {
     InputSpec inputFile;
     inputFile.gridSize = "32";
+    inputFile.samplePitch = 0.04;
     inputFile.rects = {{1, 0, -4, 4, -10, 10}, {0.5, 0.1, 6, 10, -10, 10}};
     return inputFile;
 }
 
-// Reads the text with the library's reader and checks it.
 InputReport check(const std::string& text) {
-    aerial_test::ScratchFolder folder;
-    aerial_test::writeInput(text);
-    EXPECT_TRUE(aerial::loadInput());
-    return checkLoadedInput(countLines(text));
+    auto cells = std::make_unique<aerial::InputCells>();
+    aerial::scanInputText(text, *cells);
+    return checkInputCells(*cells);
 }
 
-std::string withCell(const std::string& text, int line, int column, const std::string& cell) {
+const aerial::ParameterCell& cellOf(ParameterId id) { return aerial::parameterCell(id); }
+int lineOf(ParameterId id) { return cellOf(id).line; }
+std::string lineText(int line) { return std::to_string(line); }
+const ParameterEntry& entry(const InputReport& r, ParameterId id) { return r.parameters[static_cast<int>(id)]; }
+
+std::string withCell(const std::string& text, const aerial::ParameterCell& cell, const std::string& value) {
     std::string out;
-    EXPECT_TRUE(replaceCell(text, line, column, cell, out));
+    EXPECT_TRUE(replaceCell(text, cell.line, cell.column, value, out));
+    return out;
+}
+std::string withCell(const std::string& text, ParameterId id, const std::string& value) {
+    return withCell(text, cellOf(id), value);
+}
+std::string withRectangleCell(const std::string& text, int r, int k, const std::string& value) {
+    std::string out;
+    EXPECT_TRUE(replaceCell(text, aerial::rectangleLine(r), aerial::kRectangleCells[k].column, value, out));
     return out;
 }
 
-std::string withParameter(const std::string& text, aerial::ParameterId id, const std::string& cell) {
-    const aerial::ParameterCell& p = aerial::parameterCell(id);
-    return withCell(text, p.line, p.column, cell);
-}
-
-int line(aerial::ParameterId id) { return aerial::parameterCell(id).line; }
-
-std::string allWarnings(const InputReport& r) {
+std::string listed(const std::vector<Finding>& list) {
     std::string all;
-    AERIAL_GCC12_STRING_RESTRICT_OFF
-    for (const Finding& f : r.warnings) all += "[" + std::to_string(f.line) + "] " + f.message + "\n";
-    AERIAL_GCC12_STRING_RESTRICT_ON
+    for (const Finding& f : list) {
+        all += '[';
+        all += std::to_string(f.line);
+        all += "] " + f.message + "\n";
+    }
     return all;
 }
 
-struct BrokenCase {
-    const char* what;
-    std::string text;
-    const char* warning; // a part of the warning it must give
-    int line;            // the line the warning names
-};
+bool has(const std::vector<Finding>& list, const std::string& part, int line) {
+    for (const Finding& f : list)
+        if (f.message.find(part) != std::string::npos && f.line == line) return true;
+    return false;
+}
+
+int countOfKind(const std::vector<Finding>& list, FindingKind kind) {
+    int n = 0;
+    for (const Finding& f : list) n += f.kind == kind ? 1 : 0;
+    return n;
+}
+
+// The same double, bit for bit up to the payload of a NaN: -0 is not 0.
+bool sameValue(double a, double b) {
+    if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+    return a == b && std::signbit(a) == std::signbit(b);
+}
 
 } // namespace
 
 TEST(InputCheck, CleanFilesGiveNoWarning) {
     InputReport r = check(smallClean().text());
-    EXPECT_TRUE(r.warnings.empty()) << allWarnings(r);
-    EXPECT_TRUE(r.notes.empty());
-    EXPECT_EQ(r.parameters.size(), 21u);
-    EXPECT_EQ(r.parameters[0].cell, "32");
+    EXPECT_TRUE(r.warnings.empty()) << listed(r.warnings);
+    EXPECT_EQ(r.parameters.size(), static_cast<size_t>(aerial::kParameterCount));
+    EXPECT_EQ(entry(r, ParameterId::kGridSize).text, "32");
     EXPECT_EQ(r.rectangles.size(), 2u);
 
-    // The bundled example clamps its phase bar to the grid: a note, not a warning.
+    // The bundled example clamps its phase bar to the grid and rounds its source: notes.
     InputReport example = check(aerial_test::twoRectangleExample().text());
-    EXPECT_TRUE(example.warnings.empty()) << allWarnings(example);
-    ASSERT_EQ(example.notes.size(), 2u);
-    EXPECT_NE(example.notes[0].message.find("-70 is limited to -64"), std::string::npos);
+    EXPECT_TRUE(example.warnings.empty()) << listed(example.warnings);
+    EXPECT_TRUE(has(example.notes, "-70 is limited to -64", aerial::rectangleLine(1))) << listed(example.notes);
     EXPECT_TRUE(example.rectangles[1].limited[4]);
     EXPECT_EQ(example.rectangles[1].read[4], -70);
+    EXPECT_TRUE(has(example.notes, "effective sigma 0.4021", cellOf(ParameterId::kSigma).line)) << listed(example.notes);
 }
 
-TEST(InputCheck, DerivedOpticsFollowTheRun) {
+TEST(InputCheck, DerivedOpticsAreTheImagingStagesOwn) {
     InputReport r = check(smallClean().text());
-    // R = NA * pitch * N / wavelength; shifts round j * NA * sigma / 2 * pitch * N / wavelength.
-    EXPECT_DOUBLE_EQ(r.pupilRadius, 0.75 * 0.01 * 32 / 0.193);
-    ASSERT_EQ(r.shifts.size(), 13u);
-    EXPECT_EQ(r.shifts[0].j, -2);
-    EXPECT_EQ(r.shifts[0].x, -1); // -0.62 rounds to -1
-    EXPECT_EQ(r.shifts[12].x, 1);
+    const double radius = ((0.75 * 0.04) * 32) / 0.193; // NA x pitch x N / wavelength
+    EXPECT_EQ(r.optics.pupilRadius, radius);
+    // Index 1 shifts by R x sigma / 2 = 1.24 samples, index 2 by 2.49: rounded 1 and 2.
+    EXPECT_EQ(r.optics.points[0].j, -2);
+    EXPECT_EQ(r.optics.points[0].shiftX, -2);
+    EXPECT_EQ(r.optics.points[aerial::kSourcePointCount - 1].shiftX, 2);
+    EXPECT_DOUBLE_EQ(r.optics.effectiveSigma, 2 / radius);
     EXPECT_DOUBLE_EQ(r.resolution, 0.193 / 0.75);
-    EXPECT_DOUBLE_EQ(r.depthOfFocus, 0.193 / (0.75 * 0.75));
+    EXPECT_DOUBLE_EQ(r.rayleighFocusUnit, 0.193 / (0.75 * 0.75));
+}
+
+// Each cell text in each kind of cell: check shows the value the run uses, and warns about
+// the text exactly where the run does not read it whole.
+TEST(InputCheck, ShowsTheValueTheRunUsesForEveryCellText) {
+    struct Text {
+        const char* text;
+        bool wholeAsInteger; // atoi's grammar: optional sign and decimal digits
+        bool wholeAsReal;    // strtod's: also points, exponents, hex, inf and nan
+    };
+    const Text texts[] = {
+        {"inf", false, true},   {"-inf", false, true}, {"nan", false, true},
+        {"0x1p-7", false, true}, {"1e400", false, true}, {"-0", true, true},
+        {"0,5", false, false},  {"12abc", false, false}, {"", true, true},
+    };
+    constexpr int kXEnd = 3; // a rectangle edge, limited to [-N/2, N/2] after the parse
+    enum class Where { kInteger, kReal, kRectangle };
+    for (Where where : {Where::kInteger, Where::kReal, Where::kRectangle}) {
+        for (const Text& t : texts) {
+            const std::string clean = smallClean().text();
+            std::string input;
+            switch (where) {
+            case Where::kInteger: input = withCell(clean, ParameterId::kGridSize, t.text); break;
+            case Where::kReal: input = withCell(clean, ParameterId::kSigma, t.text); break;
+            case Where::kRectangle: input = withRectangleCell(clean, 0, kXEnd, t.text); break;
+            }
+            aerial_test::ScratchFolder folder;
+            aerial_test::writeFile(aerial::kInputFileName, input);
+            aerial::runSimulation();
+            InputReport r;
+            ASSERT_TRUE(checkInputFile(folder.path() + "/" + aerial::kInputFileName, r));
+
+            const aerial::SimulationState& s = aerial::workspace;
+            double shown = 0, used = 0;
+            bool whole = true;
+            int line = 0;
+            switch (where) {
+            case Where::kInteger:
+                shown = entry(r, ParameterId::kGridSize).value;
+                used = s.gridSize;
+                whole = t.wholeAsInteger;
+                line = cellOf(ParameterId::kGridSize).line;
+                break;
+            case Where::kReal:
+                shown = entry(r, ParameterId::kSigma).value;
+                used = s.sigma;
+                whole = t.wholeAsReal;
+                line = cellOf(ParameterId::kSigma).line;
+                break;
+            case Where::kRectangle:
+                ASSERT_FALSE(r.rectangles.empty());
+                shown = r.rectangles[0].values[kXEnd];
+                used = s.rects[0].xEnd;
+                whole = t.wholeAsReal;
+                line = aerial::rectangleLine(0);
+                break;
+            }
+            const std::string what = std::string("'") + t.text + "' in the " +
+                                     (where == Where::kInteger ? "grid" : where == Where::kReal ? "sigma" : "x-end") + " cell";
+            EXPECT_TRUE(sameValue(shown, used)) << what << ": check shows " << shown << ", the run uses " << used;
+            int textWarnings = 0;
+            for (const Finding& f : r.warnings) textWarnings += f.kind == FindingKind::kCellText && f.line == line;
+            EXPECT_EQ(textWarnings, whole ? 0 : 1) << what << ":\n" << listed(r.warnings);
+        }
+    }
 }
 
 TEST(InputCheck, EachBrokenFileGivesItsWarning) {
     const std::string clean = smallClean().text();
+    const int sigmaLine = lineOf(ParameterId::kSigma);
+    const int countLine = lineOf(ParameterId::kRectCount);
     InputSpec tinyPupil = smallClean();
     tinyPupil.samplePitch = 0.001;
     InputSpec wideSource = smallClean();
@@ -102,7 +193,22 @@ TEST(InputCheck, EachBrokenFileGivesItsWarning) {
     InputSpec flatY = smallClean();
     flatY.rects[0].yStart = 5;
     flatY.rects[0].yEnd = 5;
-    std::string shortFile = withParameter(clean, kRectCount, "3");
+    // R = 1.24 samples: index 1 shifts 0.31 samples and index 2 0.62, rounded 0 and 1, so
+    // the nine points with |j|, |k| <= 1 land on the centre and 5 distinct points are left;
+    // at sigma 0.2 every point lands there.
+    InputSpec crowded = smallClean();
+    crowded.samplePitch = 0.01;
+    InputSpec coherent = crowded;
+    coherent.sigma = 0.2;
+    // R = NA x pitch x N / wavelength = 1.99 samples: sigma 1 shifts the outer points by
+    // 1.99 samples, rounded to 2, just outside the pupil.
+    InputSpec edgeOfPupil = smallClean();
+    edgeOfPupil.samplePitch = 0.02;
+    edgeOfPupil.numericalAperture = 0.6;
+    edgeOfPupil.sigma = 1;
+    std::string spaces = clean;
+    for (char& ch : spaces) ch = ch == '\t' ? ' ' : ch;
+    const std::string shortFile = withCell(clean, ParameterId::kRectCount, "3");
     std::string inserted = clean;
     AERIAL_GCC12_STRING_RESTRICT_OFF
     inserted.insert(inserted.find('\n', inserted.find('\n') + 1) + 1, "\n"); // a blank line after line 1
@@ -113,40 +219,119 @@ TEST(InputCheck, EachBrokenFileGivesItsWarning) {
         missing.erase(start, missing.find('\n', start) + 1 - start);
     }
 
+    struct BrokenCase {
+        const char* what;
+        std::string text;
+        std::string warning; // a part of the warning it must give
+        int line;            // the line the warning names
+    };
     const BrokenCase cases[] = {
-        {"zero pitch", withParameter(clean, kSamplePitch, "0"), "sample pitch is 0", line(kSamplePitch)},
-        {"negative wavelength", withParameter(clean, kWavelength, "-0.193"), "wavelength is negative", line(kWavelength)},
-        {"text aperture", withParameter(clean, kNumericalAperture, "high"), "'high' is not a number; it reads as 0", line(kNumericalAperture)},
-        {"text aperture is zero", withParameter(clean, kNumericalAperture, "high"), "numerical aperture is 0", line(kNumericalAperture)},
-        {"nan wavelength", withParameter(clean, kWavelength, "nan"), "wavelength is not a number", line(kWavelength)},
-        {"comma decimal", withParameter(clean, kSigma, "0,5"), "only '0' of '0,5' is read", line(kSigma)},
-        {"grid too large", withParameter(clean, kGridSize, "200"), "is limited to 128", line(kGridSize)},
-        {"grid not whole", withParameter(clean, kGridSize, "0.01"), "not a whole number", line(kGridSize)},
-        {"grid zero", withParameter(clean, kGridSize, "0"), "nothing is simulated", line(kGridSize)},
-        {"count too large", withParameter(clean, kRectCount, "1500"), "is limited to 1000", line(kRectCount)},
-        {"count zero", withParameter(clean, kRectCount, "0"), "dark everywhere", line(kRectCount)},
-        {"pupil below a sample", tinyPupil.text(), "below 1", line(kNumericalAperture)},
-        {"source off the grid", wideSource.text(), "off the grid", line(kSigma)},
-        {"reversed x edges", reversed.text(), "x start 10 is at or beyond x end -10", aerial::rectangleLine(1)},
-        {"empty y extent", flatY.text(), "y start 5 is at or beyond y end 5", aerial::rectangleLine(0)},
-        {"fewer rows than the count", shortFile, "the count says 3 rectangles but the file has 2", line(kRectCount)},
-        {"more rows than the count", withParameter(clean, kRectCount, "1"), "1 more rectangle row follows (from line 26)", line(kRectCount)},
-        {"text edge", withCell(clean, aerial::rectangleLine(0), aerial::kRectangleCells[2].column, "left"), "'left' is not a number", aerial::rectangleLine(0)},
-        {"blank line inserted", inserted, "the name of line 2 (grid size)", line(kSamplePitch)},
-        {"line missing", missing, "the name of line 5 (numerical aperture)", line(kWavelength)},
+        {"spaces instead of TABs", spaces, "no TAB anywhere in the file", -1},
+        {"zero pitch", withCell(clean, ParameterId::kSamplePitch, "0"), "sample-pitch is 0", lineOf(ParameterId::kSamplePitch)},
+        {"negative wavelength", withCell(clean, ParameterId::kWavelength, "-0.193"),
+         "the run gives the image for wavelength 0.193 with the opposite sign of the defocus", lineOf(ParameterId::kWavelength)},
+        {"text aperture", withCell(clean, ParameterId::kNumericalAperture, "high"), "'high' is not a number; it reads as 0", lineOf(ParameterId::kNumericalAperture)},
+        {"text aperture is zero", withCell(clean, ParameterId::kNumericalAperture, "high"), "na is 0", lineOf(ParameterId::kNumericalAperture)},
+        {"aperture above 1", withCell(clean, ParameterId::kNumericalAperture, "1.2"), "no immersion medium", lineOf(ParameterId::kNumericalAperture)},
+        {"sigma above 1", withCell(clean, ParameterId::kSigma, "1.5"), "sigma 1.5 is above 1", sigmaLine},
+        {"nan wavelength", withCell(clean, ParameterId::kWavelength, "nan"), "wavelength is not a number", lineOf(ParameterId::kWavelength)},
+        {"comma decimal", withCell(clean, ParameterId::kSigma, "0,5"), "only '0' of '0,5' is read", sigmaLine},
+        {"overflowing number", withCell(clean, ParameterId::kDefocus, "1e400"), "beyond the range of a double", lineOf(ParameterId::kDefocus)},
+        {"grid too large", withCell(clean, ParameterId::kGridSize, "200"), "200 is limited to 128", lineOf(ParameterId::kGridSize)},
+        {"grid not whole", withCell(clean, ParameterId::kGridSize, "0.01"), "looks like a sample pitch", lineOf(ParameterId::kGridSize)},
+        {"grid zero", withCell(clean, ParameterId::kGridSize, "0"), "nothing is simulated", lineOf(ParameterId::kGridSize)},
+        {"count too large", withCell(clean, ParameterId::kRectCount, "1500"), "is limited to 1000", countLine},
+        {"count zero", withCell(clean, ParameterId::kRectCount, "0"), "dark everywhere", countLine},
+        {"pupil below a sample", tinyPupil.text(), "below 1", lineOf(ParameterId::kNumericalAperture)},
+        {"source off the grid", wideSource.text(), "off the grid", sigmaLine},
+        {"source points onto one another", crowded.text(), "the source has 5 distinct points of unequal weight", sigmaLine},
+        {"source all at the centre", coherent.text(), "every source point rounds to the centre", sigmaLine},
+        {"source rounded outside the pupil", edgeOfPupil.text(), "outside the pupil (effective sigma 1.005 above 1)", sigmaLine},
+        {"reversed x edges", reversed.text(), "x start 10 is above x end -10: it acts as the rectangle from -10 to 10 with negated transmission", aerial::rectangleLine(1)},
+        {"empty y extent", flatY.text(), "y start and end are both 5: the rectangle is empty", aerial::rectangleLine(0)},
+        {"fewer rows than the count", shortFile, "the count says 3 rectangles but the file has 2", countLine},
+        {"more rows than the count", withCell(clean, ParameterId::kRectCount, "1"), "1 more rectangle row follows (from line " + lineText(aerial::rectangleLine(1)) + ")", countLine},
+        {"text edge", withRectangleCell(clean, 0, 2, "left"), "'left' is not a number", aerial::rectangleLine(0)},
+        {"blank line inserted", inserted, "the name of line " + lineText(lineOf(ParameterId::kGridSize)) + " (grid)", lineOf(ParameterId::kSamplePitch)},
+        {"line missing", missing, "the name of line " + lineText(lineOf(ParameterId::kNumericalAperture)) + " (na)", lineOf(ParameterId::kWavelength)},
     };
     for (const BrokenCase& c : cases) {
         InputReport r = check(c.text);
-        bool found = false;
-        for (const Finding& f : r.warnings)
-            found = found || (f.message.find(c.warning) != std::string::npos && f.line == c.line);
-        EXPECT_TRUE(found) << c.what << ": no warning on line " << c.line << " with '" << c.warning
-                           << "', got:\n" << allWarnings(r);
+        EXPECT_TRUE(has(r.warnings, c.warning, c.line))
+            << c.what << ": no warning on line " << c.line << " with '" << c.warning << "', got:\n" << listed(r.warnings);
     }
 }
 
-TEST(InputCheck, AUnitAfterASpaceIsNoWarning) {
-    InputReport r = check(withParameter(smallClean().text(), kSamplePitch, "0.01 um"));
-    EXPECT_TRUE(r.warnings.empty()) << allWarnings(r);
-    EXPECT_EQ(r.parameters[1].value, 0.01);
+TEST(InputCheck, WhatIsNoWarning) {
+    // A unit set off by a space is read whole.
+    InputReport unit = check(withCell(smallClean().text(), ParameterId::kSamplePitch, "0.04 um"));
+    EXPECT_TRUE(unit.warnings.empty()) << listed(unit.warnings);
+    EXPECT_EQ(entry(unit, ParameterId::kSamplePitch).value, 0.04);
+
+    // Both axes reversed: the two negations cancel, the rectangle is the one with its
+    // edges in order.
+    InputSpec bothReversed = smallClean();
+    bothReversed.rects[0] = {1, 0, 4, -4, 10, -10};
+    InputReport reversed = check(bothReversed.text());
+    EXPECT_TRUE(reversed.warnings.empty()) << listed(reversed.warnings);
+    EXPECT_TRUE(has(reversed.notes, "the signs cancel", aerial::rectangleLine(0))) << listed(reversed.notes);
+}
+
+// Exact halves round up: with R = 10 samples and sigma 0.5 index 1 shifts 2.5 samples,
+// rounded to 3, and index -1 shifts -2.5, rounded to -2.
+TEST(InputCheck, TheRoundedSourceIsANote) {
+    InputSpec halves;
+    halves.gridSize = "64";
+    halves.samplePitch = 10;
+    halves.wavelength = 32;
+    halves.numericalAperture = 0.5;
+    halves.sigma = 0.5;
+    halves.rects = {{1, 0, -8, 8, -8, 8}};
+    InputReport r = check(halves.text());
+    EXPECT_TRUE(r.warnings.empty()) << listed(r.warnings);
+    const int sigmaLine = lineOf(ParameterId::kSigma);
+    EXPECT_TRUE(has(r.notes, "by -5 -2.5 0 2.5 5, rounded to -5 -2 0 3 5", sigmaLine)) << listed(r.notes);
+    EXPECT_TRUE(has(r.notes, "not symmetric", sigmaLine)) << listed(r.notes);
+    EXPECT_EQ(countOfKind(r.warnings, FindingKind::kSource), 0);
+}
+
+TEST(InputCheck, NegativeOpticsSayWhichSignsChange) {
+    const std::string clean = smallClean().text();
+    InputReport na = check(withCell(clean, ParameterId::kNumericalAperture, "-0.75"));
+    EXPECT_TRUE(has(na.warnings, "image for na 0.75 with the opposite sign of the rho^1, rho^3, rho^5 aberration coefficients",
+                    lineOf(ParameterId::kNumericalAperture)))
+        << listed(na.warnings);
+    InputReport pitch = check(withCell(clean, ParameterId::kSamplePitch, "-0.04"));
+    EXPECT_TRUE(has(pitch.warnings, "and of the spectrum shift; the tables label their direction sines and positions",
+                    lineOf(ParameterId::kSamplePitch)))
+        << listed(pitch.warnings);
+}
+
+TEST(SetCells, ChangesOnlyTheNamedCells) {
+    const std::string crlf = [] {
+        InputSpec spec = smallClean();
+        spec.lineEnd = "\r\n";
+        return spec.text();
+    }();
+    std::vector<CellAssignment> assignments(2);
+    std::string error;
+    ASSERT_TRUE(parseAssignment("sigma=0,5", assignments[0], error)) << error;
+    ASSERT_TRUE(parseAssignment("ax3=", assignments[1], error)) << error;
+    std::string edited;
+    ASSERT_TRUE(applyAssignments(crlf, assignments, edited, error)) << error;
+    std::string expected = withCell(withCell(crlf, ParameterId::kSigma, "0,5"), ParameterId::kAberrX3, "");
+    EXPECT_EQ(edited, expected);
+    EXPECT_NE(edited.find("sigma\tunit\t0,5\r\n"), std::string::npos);
+
+    CellAssignment a{};
+    EXPECT_FALSE(parseAssignment("focus=1", a, error));
+    EXPECT_NE(error.find("grid sample-pitch wavelength na sigma"), std::string::npos) << error;
+    EXPECT_FALSE(parseAssignment("sigma", a, error));
+    EXPECT_FALSE(parseAssignment("sigma=0.5\t1", a, error));
+
+    ASSERT_TRUE(parseAssignment("defocus=0.1", a, error));
+    const std::string cut = crlf.substr(0, crlf.find("defocus"));
+    EXPECT_FALSE(applyAssignments(cut, {a}, edited, error));
+    EXPECT_NE(error.find("no cell at line " + lineText(lineOf(ParameterId::kDefocus)) + ", column " +
+                                std::to_string(cellOf(ParameterId::kDefocus).column)), std::string::npos) << error;
 }

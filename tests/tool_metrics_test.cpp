@@ -6,6 +6,7 @@
 #include <string>
 
 #include "analysis/metrics.h"
+#include "input/input_layout.h"
 #include "output/result_tables.h"
 #include "io/result_table.h"
 #include "state/simulation_state.h"
@@ -33,7 +34,11 @@ Profile trapezoid() {
 } // namespace
 
 TEST(Metrics, TrapezoidGivesExactCrossingsWidthsAndSlopes) {
-    CutMetrics m = measureProfile(trapezoid(), 0.25);
+    // 21 samples: one period of 21, so the dark run from 15 continues across the grid
+    // edge to 5 + 21 and is 11 wide, not cut at the edge.
+    const Profile p = trapezoid();
+    EXPECT_EQ(profilePeriod(p), 21);
+    CutMetrics m = measureProfile(p, 0.25);
     EXPECT_EQ(m.peak, 1);
     EXPECT_EQ(m.peakPosition, 8);
     EXPECT_EQ(m.minimum, 0);
@@ -45,36 +50,120 @@ TEST(Metrics, TrapezoidGivesExactCrossingsWidthsAndSlopes) {
     EXPECT_DOUBLE_EQ(m.crossings[1].slope, -0.25);
     EXPECT_DOUBLE_EQ(m.crossings[0].logSlope, 1.0); // |dI/dx| / T
     EXPECT_DOUBLE_EQ(m.crossings[0].nils, 10.0);    // times the bright run's width
-    ASSERT_EQ(m.runs.size(), 3u);
-    EXPECT_FALSE(m.runs[0].bright);
-    EXPECT_FALSE(m.runs[0].bounded);
-    EXPECT_TRUE(m.runs[1].bright);
-    EXPECT_TRUE(m.runs[1].bounded);
-    EXPECT_DOUBLE_EQ(m.runs[1].width(), 10);
-    EXPECT_EQ(m.runs[2].end, 20);
-    EXPECT_FALSE(m.runs[2].bounded);
-    EXPECT_EQ(runAt(m, 10), &m.runs[1]);
-    EXPECT_EQ(runAt(m, 25), nullptr);
+    ASSERT_EQ(m.runs.size(), 2u);
+    EXPECT_TRUE(m.runs[0].bright);
+    EXPECT_DOUBLE_EQ(m.runs[0].width, 10);
+    EXPECT_FALSE(m.runs[0].acrossEdge());
+    EXPECT_FALSE(m.runs[1].bright);
+    EXPECT_DOUBLE_EQ(m.runs[1].width, 11);
+    EXPECT_TRUE(m.runs[1].acrossEdge());
+    EXPECT_EQ(runIndexAt(m, p, 10), 0);
+    EXPECT_EQ(runIndexAt(m, p, 20), 1);
+    EXPECT_EQ(runIndexAt(m, p, 1), 1);
+
+    const FeatureMetrics f = measureFeature(p, m, 10);
+    EXPECT_TRUE(f.bright);
+    EXPECT_EQ(f.status, FeatureStatus::kMeasured);
+    EXPECT_DOUBLE_EQ(f.cd, 10);
+    EXPECT_DOUBLE_EQ(f.left.position, 5);
+    EXPECT_DOUBLE_EQ(f.right.slope, -0.25);
+    EXPECT_DOUBLE_EQ(f.right.nils, 10.0);
+}
+
+TEST(Metrics, ARunAcrossTheGridEdgeIsOneFeature) {
+    // The trapezoid moved by half a period: the bright run now reaches both ends of the
+    // grid, and the crossing between the last and the first sample is found too.
+    Profile p = trapezoid();
+    const int n = static_cast<int>(p.intensity.size());
+    Profile moved = p;
+    for (int i = 0; i < n; ++i) moved.intensity[i] = p.intensity[(i + 10) % n];
+    CutMetrics m = measureProfile(moved, 0.25);
+    ASSERT_EQ(m.crossings.size(), 2u);
+    const FeatureMetrics f = measureFeature(moved, m, 0);
+    ASSERT_EQ(f.status, FeatureStatus::kMeasured);
+    EXPECT_DOUBLE_EQ(f.cd, 10);
+    EXPECT_DOUBLE_EQ(f.start, 16); // 5 + 21 - 10
+    EXPECT_DOUBLE_EQ(f.end, 5);
+    // The same edge slopes and NILS at both edges, as in the unmoved profile.
+    EXPECT_DOUBLE_EQ(f.left.slope, 0.25);
+    EXPECT_DOUBLE_EQ(f.left.nils, 10);
+    EXPECT_DOUBLE_EQ(f.right.nils, 10);
 }
 
 TEST(Metrics, DarkLineOnBrightFieldNormalisesByTheLine) {
     Profile p = trapezoid();
     for (double& v : p.intensity) v = 1 - v;
-    CutMetrics m = measureProfile(p, 0.75);
+    CutMetrics m = measureProfile(p, 0.75, false);
     ASSERT_EQ(m.crossings.size(), 2u);
-    EXPECT_DOUBLE_EQ(m.runs[1].width(), 10);
-    EXPECT_FALSE(m.runs[1].bright);
+    EXPECT_DOUBLE_EQ(m.runs[0].width, 10);
+    EXPECT_FALSE(m.runs[0].bright);
     EXPECT_DOUBLE_EQ(m.crossings[0].slope, -0.25);
     EXPECT_DOUBLE_EQ(m.crossings[0].logSlope, 0.25 / 0.75);
     EXPECT_DOUBLE_EQ(m.crossings[0].nils, 10 * 0.25 / 0.75);
+    const FeatureMetrics f = measureFeature(p, m, 10);
+    EXPECT_FALSE(f.bright);
+    EXPECT_DOUBLE_EQ(f.cd, 10);
+    EXPECT_DOUBLE_EQ(f.left.nils, 10 * 0.25 / 0.75);
+}
+
+TEST(Metrics, FeatureContrastIsOverItsOwnPeriodNotTheWholeCut) {
+    // Three bright bumps (peak 1) on a floor of 0.2 between them and a dark field of 0
+    // beside them: the middle bump's period holds the bump and the two floors beside it,
+    // so its minimum is 0.2 and its contrast (1 - 0.2) / (1 + 0.2), not 1.
+    Profile p;
+    const double values[] = {0, 0, 0, 1, 0.2, 1, 0.2, 1, 0, 0, 0, 0};
+    for (int i = 0; i < 12; ++i) {
+        p.position.push_back(i - 6);
+        p.intensity.push_back(values[i]);
+    }
+    CutMetrics m = measureProfile(p, 0.5);
+    EXPECT_EQ(m.minimum, 0);
+    ASSERT_EQ(m.runs.size(), 6u);
+    const FeatureMetrics f = measureFeature(p, m, -1); // the bump at sample 5
+    ASSERT_EQ(f.status, FeatureStatus::kMeasured);
+    EXPECT_DOUBLE_EQ(f.cd, 1.25); // crossings 3/8 and 5/8 of the way from the floor up and down
+    EXPECT_EQ(f.peak, 1);
+    EXPECT_EQ(f.minimum, 0.2);
+    EXPECT_DOUBLE_EQ(f.contrast, 0.8 / 1.2);
+    EXPECT_EQ(m.contrast, 1);
+}
+
+TEST(Metrics, StatusesSayWhyThereIsNoCd) {
+    Profile flat{{0, 1, 2, 3}, {0.5, 0.5, 0.5, 0.5}};
+    struct Case {
+        double threshold;
+        bool bright;
+        FeatureStatus expected;
+    } cases[] = {
+        {0.4, true, FeatureStatus::kMerged},      // a space bright all round
+        {0.6, true, FeatureStatus::kNotPrinted},  // a space that is dark
+        {0.6, false, FeatureStatus::kMerged},     // a line dark all round
+        {0.4, false, FeatureStatus::kNotPrinted}, // a line that is bright
+    };
+    for (const Case& c : cases) {
+        const FeatureMetrics f = featureAtThreshold(flat, 1, c.bright, c.threshold);
+        EXPECT_EQ(f.status, c.expected) << c.threshold << " " << c.bright;
+        EXPECT_TRUE(std::isnan(f.cd));
+        EXPECT_TRUE(std::isnan(f.left.nils));
+        EXPECT_EQ(f.contrast, 0); // still measured, over the whole cut
+    }
+    // A space of fixed kind at a place that went dark at a higher threshold.
+    const FeatureMetrics gone = featureAtThreshold(trapezoid(), 10, true, 2.0);
+    EXPECT_EQ(gone.status, FeatureStatus::kNotPrinted);
+    EXPECT_STREQ(statusText(FeatureStatus::kNotPrinted), "not printed");
+    EXPECT_STREQ(statusText(FeatureStatus::kMerged), "merged");
+    std::string error;
+    EXPECT_FALSE(checkFeaturePosition(trapezoid(), 30, error));
+    EXPECT_EQ(error, "--feature-at 30 lies outside the cut (0 .. 20)");
 }
 
 TEST(Metrics, SampledCosineMatchesTheAnalyticCrossingsAndSlopes) {
-    // I = 0.6 + 0.4 cos(2 pi x / P), sampled finely: contrast 0.8 / 1.2, and at T = 0.5 the
-    // crossings sit at +-x0 + k P with x0 = acos(-0.25) P / (2 pi), slope 0.4 (2 pi / P) sin.
+    // I = 0.6 + 0.4 cos(2 pi x / P), two periods sampled finely: contrast 0.8 / 1.2, and at
+    // T = 0.5 the crossings sit at +-x0 + k P with x0 = acos(-0.25) P / (2 pi), slope
+    // 0.4 (2 pi / P) sin.
     const double period = 1.0, h = 1.0 / 256;
     Profile p;
-    for (int i = -256; i <= 256; ++i) {
+    for (int i = -256; i < 256; ++i) {
         p.position.push_back(i * h);
         p.intensity.push_back(0.6 + 0.4 * std::cos(2 * kPi * i * h / period));
     }
@@ -92,12 +181,13 @@ TEST(Metrics, SampledCosineMatchesTheAnalyticCrossingsAndSlopes) {
         EXPECT_NEAR(std::fabs(m.crossings[k].slope), slope, slopeBound) << k;
         EXPECT_NEAR(m.crossings[k].logSlope, slope / 0.5, slopeBound / 0.5) << k;
     }
-    EXPECT_GT(m.crossings[1].slope, 0); // rising into the bright run round x = 0
-    const aerial_tool::Run* centre = runAt(m, 0);
-    ASSERT_NE(centre, nullptr);
-    EXPECT_TRUE(centre->bright);
-    EXPECT_NEAR(centre->width(), 2 * x0, 4e-5);
-    EXPECT_NEAR(m.crossings[1].nils, m.crossings[1].logSlope * centre->width(), 1e-12);
+    // Every bright run, the one across the grid edge included, has the same width.
+    for (const aerial_tool::Run& r : m.runs) EXPECT_NEAR(r.width, r.bright ? 2 * x0 : period - 2 * x0, 4e-5);
+    const FeatureMetrics f = measureFeature(p, m, 0);
+    ASSERT_EQ(f.status, FeatureStatus::kMeasured);
+    EXPECT_GT(f.left.slope, 0); // rising into the bright run round x = 0
+    EXPECT_NEAR(f.cd, 2 * x0, 4e-5);
+    EXPECT_NEAR(f.left.nils, f.left.logSlope * f.cd, 1e-12);
 }
 
 TEST(Metrics, ThresholdEdgeCases) {
@@ -106,7 +196,8 @@ TEST(Metrics, ThresholdEdgeCases) {
     EXPECT_TRUE(never.crossings.empty());
     ASSERT_EQ(never.runs.size(), 1u);
     EXPECT_FALSE(never.runs[0].bright);
-    EXPECT_FALSE(never.runs[0].bounded);
+    EXPECT_TRUE(never.runs[0].wholePeriod);
+    EXPECT_EQ(never.runs[0].width, 3);
     // A sample exactly on the threshold counts as bright: the crossing is at that sample.
     Profile step{{0, 1, 2, 3}, {0, 0.5, 1, 0}};
     CutMetrics m = measureProfile(step, 0.5);

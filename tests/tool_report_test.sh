@@ -11,13 +11,14 @@ command -v pdfinfo >/dev/null || { echo "FAIL: pdfinfo missing (scripts/install-
 
 pages_of() { pdfinfo "$1" 2>/dev/null | sed -n 's/^Pages: *//p'; }
 
-for input in "$examples"/*/IN_FM.txt "$examples"/python/*/IN_FM.txt; do
+for input in "$examples"/*/"$input_file" "$examples"/python/*/"$input_file"; do
     source=$(dirname "$input")
     name=${source#"$examples"/}
     name=${name//\//-}
     case=$work/$name
     cp -r "$source" "$case"
-    rm -f "$case"/OUT_* "$case"/report.pdf
+    for t in $tables; do rm -f "$case/$t"; done
+    rm -f "$case/report.pdf"
     "$tool" run "$case" -q 2>/dev/null
     check "$name: run" 0 $?
     "$tool" report "$case" --threshold 0.25 -q
@@ -33,8 +34,17 @@ for input in "$examples"/*/IN_FM.txt "$examples"/python/*/IN_FM.txt; do
     [ "$pages" = "$expected" ] && pass "$name: report opens, $pages page(s)" ||
         fail "$name: report has '${pages}' pages, expected $expected"
 done
-[ "$(pages_of "$work/focus-series/report.pdf")" = 2 ] && pass "focus-series: a page for its sweep" ||
-    fail "focus-series: no sweep page"
+# The focus series holds a sweep and a window: a page each, the window's at its threshold.
+fs=$work/focus-series
+[ "$(pages_of "$fs/report.pdf")" = 3 ] && pass "focus-series: a page for its sweep and one for its window" ||
+    fail "focus-series: $(pages_of "$fs/report.pdf") pages"
+printf '{"t0": 0.27, "best_focus": 0.0125, "windows": []}\n' >"$fs/window/window.json"
+"$tool" report "$fs" -q
+text=$(pdftotext -layout "$fs/report.pdf" - 2>/dev/null)
+contains "the sweep's page" "$text" "focus-series: sweep"
+contains "the window's page" "$text" "focus-series: window"
+contains "the window's summary" "$text" '"best_focus": 0.0125'
+contains "the run's page at the window's threshold" "$text" "threshold 0.27"
 
 case=$work/dense-lines
 out=$("$tool" plot "$case" --threshold 0.2 --threshold 0.3 --axis y --at 0.1 --format svg 2>&1)
@@ -58,8 +68,7 @@ loads=$(LD_DEBUG=libs "$tool" plot "$case" -q 2>&1 | grep -c 'calling init: .*li
 [ "$loads" != 0 ] && pass "plot loads cairo" || fail "plot does not load cairo"
 
 # The input summary leads with the warnings: a sigma written with a decimal comma reads as 0.
-mkdir "$work/comma"
-awk -F'\t' 'BEGIN { OFS = "\t" } NR == 7 { $3 = "0,5" } { print }' "$example/IN_FM.txt" >"$work/comma/IN_FM.txt"
+case_of comma sigma=0,5 >/dev/null
 "$tool" run "$work/comma" -q 2>/dev/null
 "$tool" report "$work/comma" -q
 check "report on an input with a warning" 0 $?
@@ -70,8 +79,7 @@ table_at=$(printf '%s\n' "$text" | grep -n -m1 'line col' | cut -d: -f1)
 [ -n "$warnings_at" ] && [ -n "$table_at" ] && [ "$warnings_at" -lt "$table_at" ] &&
     pass "warnings come before the parameter table" || fail "warnings at '$warnings_at', table at '$table_at'"
 
-mkdir "$work/not-run"
-cp "$example/IN_FM.txt" "$work/not-run/"
+case_of not-run >/dev/null
 out=$("$tool" report "$work/not-run" 2>&1)
 check "report before any run" 2 $?
 contains "report says to run first" "$out" "aerial run"

@@ -4,35 +4,21 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <limits>
+#include <map>
+#include <utility>
 
 #include "input/cell_parse.h"
-#include "input/load_input.h"
+#include "input/parse_input.h"
+#include "io/input_folder.h"
 #include "state/simulation_state.h"
 
 namespace aerial_tool {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-std::string inputCell(int column, int line) {
-    return aerial::cellText(aerial::loadedInputCells(), column, line).text;
-}
-constexpr int kValueColumn = 2;
-constexpr int kFirstRectLine = 25;
-
-const char* const kRectColumns[6] = {"trans re", "trans im", "x start", "x end", "y start", "y end"};
-
-std::string parameterName(int line) {
-    static const char* const names[] = {"grid size", "sample pitch", "wavelength",
-                                        "numerical aperture", "sigma", "spectrum shift x",
-                                        "spectrum shift y", "defocus"};
-    if (line >= 2 && line <= 9) return names[line - 2];
-    if (line >= 10 && line <= 15) return "aberration x rho^" + std::to_string(line - 9);
-    if (line >= 16 && line <= 21) return "aberration y rho^" + std::to_string(line - 15);
-    return "rectangles";
-}
+using aerial::CellKind;
+using aerial::ParameterCell;
+using aerial::ParameterId;
 
 std::string format(const char* pattern, double value) {
     char text[64];
@@ -40,51 +26,80 @@ std::string format(const char* pattern, double value) {
     return text;
 }
 
-std::string show(double value) { return format("%.10g", value); }
-
-enum class CellKind { kEmpty, kNumber, kNumberWithText, kText };
-
-// What atof makes of a cell: the number it reads, and whether text follows that is not a
-// unit set off by white space.
-struct CellReading {
-    CellKind kind;
-    std::string number; // the leading number as written
-    bool whole;         // the number has neither a point nor an exponent
-};
-
-CellReading readCell(const std::string& text) {
-    size_t p = 0;
-    while (p < text.size() && std::isspace(static_cast<unsigned char>(text[p]))) ++p;
-    if (p == text.size()) return {CellKind::kEmpty, "", true};
-    const size_t begin = p;
-    if (text[p] == '+' || text[p] == '-') ++p;
-    size_t digits = 0;
-    bool whole = true;
-    while (p < text.size() && std::isdigit(static_cast<unsigned char>(text[p]))) { ++p; ++digits; }
-    if (p < text.size() && text[p] == '.') {
-        whole = false;
-        ++p;
-        while (p < text.size() && std::isdigit(static_cast<unsigned char>(text[p]))) { ++p; ++digits; }
-    }
-    if (digits == 0) return {CellKind::kText, "", true};
-    if (p < text.size() && (text[p] == 'e' || text[p] == 'E')) {
-        size_t q = p + 1;
-        if (q < text.size() && (text[q] == '+' || text[q] == '-')) ++q;
-        if (q < text.size() && std::isdigit(static_cast<unsigned char>(text[q]))) {
-            whole = false;
-            p = q;
-            while (p < text.size() && std::isdigit(static_cast<unsigned char>(text[p]))) ++p;
-        }
-    }
-    std::string number = text.substr(begin, p - begin);
-    if (p == text.size() || std::isspace(static_cast<unsigned char>(text[p])))
-        return {CellKind::kNumber, number, whole};
-    return {CellKind::kNumberWithText, number, whole};
+std::string cellAt(const aerial::InputCells& cells, int column, int line) {
+    return aerial::cellText(cells, column, line).text;
 }
 
-// Which parameter line a label names, judged by its words; 0 when it names none or is
-// ambiguous. Labels are free text, so this only flags files that carry the usual names.
-int lineNamedBy(const std::string& label) {
+bool isBlank(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char ch) { return std::isspace(static_cast<unsigned char>(ch)); });
+}
+
+// The findings carry their line; a cell is named with its column.
+std::string where(const char* name, int column) {
+    return std::string(name) + " (column " + std::to_string(column) + ")";
+}
+
+// The sentence about a cell the run does not read whole, or empty when it does. A number
+// followed by white space and more text (a unit, "0.5 um") counts as read whole.
+std::string cellTextProblem(const std::string& text, CellKind kind, double valueUsed) {
+    const int consumed = kind == CellKind::kInteger ? aerial::parseIntPrefix(text.c_str()).consumed
+                                                    : aerial::parseRealPrefix(text.c_str()).consumed;
+    const std::string rest = text.substr(static_cast<size_t>(consumed));
+    if (consumed == 0) {
+        if (isBlank(text)) return ""; // an empty cell reads as 0, as a user leaving it empty means
+        return "'" + text + "' is not " + (kind == CellKind::kInteger ? "a whole number" : "a number") +
+               "; it reads as 0";
+    }
+    if (isBlank(rest) || std::isspace(static_cast<unsigned char>(rest[0]))) return "";
+    std::string number = text.substr(0, static_cast<size_t>(consumed));
+    number.erase(0, number.find_first_not_of(" \t\n\v\f\r"));
+    std::string message = "only '" + number + "' of '" + text + "' is read, so the run uses " + showNumber(valueUsed);
+    if (rest[0] == ',') {
+        message += " (the decimal separator is the point)";
+    } else if (kind == CellKind::kInteger && (rest[0] == '.' || rest[0] == 'e' || rest[0] == 'E' || rest[0] == 'x')) {
+        message += " (this cell takes a whole number in decimal digits)";
+    } else {
+        message += " (set a unit off with a space)";
+    }
+    return message;
+}
+
+// A finite-looking number too large for a double: strtod gives an infinity.
+bool overflows(const std::string& text, double value) {
+    if (!std::isinf(value)) return false;
+    const size_t p = text.find_first_not_of(" \t\n\v\f\r+-");
+    return p != std::string::npos && std::isdigit(static_cast<unsigned char>(text[p]));
+}
+
+// Words that by custom name a parameter in its label cell. Labels are free text and never
+// read by a run; a label naming another line shows a line missing or inserted above.
+struct LabelWords {
+    ParameterId id;
+    const char* words[3]; // any of them, as a part of the lower-case label
+    char axis;            // 'x' or 'y' when the label must name that axis alone, else 0
+    int power;            // for aberrations: the power of rho the label must name
+};
+
+constexpr LabelWords kLabelWords[] = {
+    {ParameterId::kGridSize, {"grid"}, 0, 0},
+    {ParameterId::kSamplePitch, {"pitch"}, 0, 0},
+    {ParameterId::kWavelength, {"wavelength", "lambda"}, 0, 0},
+    {ParameterId::kNumericalAperture, {"aperture"}, 0, 0},
+    {ParameterId::kSigma, {"sigma", "coherence"}, 0, 0},
+    {ParameterId::kShiftX, {"shift"}, 'x', 0},
+    {ParameterId::kShiftY, {"shift"}, 'y', 0},
+    {ParameterId::kDefocus, {"focus"}, 0, 0},
+    {ParameterId::kAberrX1, {"rho"}, 'x', 1}, {ParameterId::kAberrX2, {"rho"}, 'x', 2},
+    {ParameterId::kAberrX3, {"rho"}, 'x', 3}, {ParameterId::kAberrX4, {"rho"}, 'x', 4},
+    {ParameterId::kAberrX5, {"rho"}, 'x', 5}, {ParameterId::kAberrX6, {"rho"}, 'x', 6},
+    {ParameterId::kAberrY1, {"rho"}, 'y', 1}, {ParameterId::kAberrY2, {"rho"}, 'y', 2},
+    {ParameterId::kAberrY3, {"rho"}, 'y', 3}, {ParameterId::kAberrY4, {"rho"}, 'y', 4},
+    {ParameterId::kAberrY5, {"rho"}, 'y', 5}, {ParameterId::kAberrY6, {"rho"}, 'y', 6},
+    {ParameterId::kRectCount, {"rectangle", "count"}, 0, 0},
+};
+
+// The parameter a label names, or nullptr when it names none or is ambiguous.
+const ParameterCell* parameterNamedBy(const std::string& label) {
     std::string text;
     for (char ch : label) text += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     std::vector<std::string> words;
@@ -97,225 +112,367 @@ int lineNamedBy(const std::string& label) {
             word.clear();
         }
     }
-    auto has = [&](const char* w) {
-        for (const std::string& x : words) if (x == w) return true;
-        return false;
-    };
-    auto contains = [&](const char* s) { return text.find(s) != std::string::npos; };
-    for (int k = 1; k <= 6; ++k) {
-        if (contains(("rho^" + std::to_string(k)).c_str()) || has(("rho" + std::to_string(k)).c_str())) {
-            if (has("x") && !has("y")) return 9 + k;
-            if (has("y") && !has("x")) return 15 + k;
-            return 0;
+    auto has = [&](const std::string& w) { return std::find(words.begin(), words.end(), w) != words.end(); };
+    if (text == "na") return &aerial::parameterCell(ParameterId::kNumericalAperture);
+    const bool rho = text.find("rho") != std::string::npos;
+    for (const LabelWords& entry : kLabelWords) {
+        bool named = false;
+        for (const char* w : entry.words) named = named || (w != nullptr && text.find(w) != std::string::npos);
+        if (!named) continue;
+        if (entry.power == 0 && rho) continue; // "rho^2" labels an aberration, whatever else it says
+        if (entry.power != 0) {
+            const std::string power = std::to_string(entry.power);
+            if (text.find("rho^" + power) == std::string::npos && !has("rho" + power)) continue;
         }
+        if (entry.axis != 0) {
+            const bool x = has("x"), y = has("y");
+            if ((entry.axis == 'x' && !(x && !y)) || (entry.axis == 'y' && !(y && !x))) continue;
+        }
+        return &aerial::parameterCell(entry.id);
     }
-    if (contains("grid")) return 2;
-    if (contains("pitch")) return 3;
-    if (contains("wavelength")) return 4;
-    if (contains("aperture") || text == "na") return 5;
-    if (contains("sigma") || contains("coherence")) return 6;
-    if (contains("shift")) {
-        if (has("x") && !has("y")) return 7;
-        if (has("y") && !has("x")) return 8;
-        return 0;
-    }
-    if (contains("defocus") || contains("focus")) return 9;
-    if (contains("rectangle") || contains("count")) return 22;
-    return 0;
+    return nullptr;
 }
+
+// What a negative pitch, wavelength or aperture does in a run. Each enters the formulas
+// as a factor, so only the signs of some terms change; with s_p, s_l, s_na their signs:
+// - the spectrum shift, shift * pitch * N / wavelength: s_p * s_l;
+// - the aberration term c_j * (N / wavelength) * rho^j, rho = u * wavelength / (N * pitch
+//   * NA): s_l * (s_l * s_p * s_na)^j, that is s_p * s_na for odd j and s_l for even j;
+// - the defocus term defocus * wavelength * u^2 / pitch^2: s_l;
+// - the pupil radius: its sign only, which the pupil test R * R >= d does not see;
+// - the source shifts: s_l * s_p * s_na, which mirrors the 13 points onto themselves;
+// - the labels: direction sines wavelength / (N * pitch) by s_l * s_p, positions by s_p.
+std::string signEffects(double pitch, double wavelength, double na) {
+    const int sp = pitch < 0 ? -1 : 1, sl = wavelength < 0 ? -1 : 1, sna = na < 0 ? -1 : 1;
+    std::vector<std::string> flipped;
+    if (sl < 0) flipped.push_back("the defocus");
+    if (sp * sna < 0) flipped.push_back("the rho^1, rho^3, rho^5 aberration coefficients");
+    if (sl < 0) flipped.push_back("the rho^2, rho^4, rho^6 aberration coefficients");
+    if (sp * sl < 0) flipped.push_back("the spectrum shift");
+    std::string positive;
+    if (sp < 0) positive += "pitch " + showNumber(-pitch);
+    if (sl < 0) positive += std::string(positive.empty() ? "" : ", ") + "wavelength " + showNumber(-wavelength);
+    if (sna < 0) positive += std::string(positive.empty() ? "" : ", ") + "na " + showNumber(-na);
+    std::string out = "the run gives the image for " + positive + " with the opposite sign of ";
+    for (size_t k = 0; k < flipped.size(); ++k)
+        out += (k == 0 ? "" : k + 1 == flipped.size() ? " and of " : ", of ") + flipped[k];
+    if (sl < 0) out += " (defocus +0.1 gives the image of defocus -0.1 at the positive wavelength)";
+    std::vector<std::string> labels;
+    if (sl * sp < 0) labels.push_back("direction sines");
+    if (sp < 0) labels.push_back("positions");
+    if (!labels.empty()) {
+        out += "; the tables label their ";
+        for (size_t k = 0; k < labels.size(); ++k) out += (k == 0 ? "" : " and ") + labels[k];
+        out += " with the opposite sign";
+    }
+    return out;
+}
+
+std::string shiftPair(int x, int y) { return "(" + std::to_string(x) + "," + std::to_string(y) + ")"; }
 
 class Checker {
 public:
-    explicit Checker(InputReport& report) : r_(report) {}
+    Checker(const aerial::InputCells& cells, const aerial::InputValues& values, InputReport& report)
+        : cells_(cells), v_(values), r_(report) {}
 
-    void warn(int line, std::string message) { r_.warnings.push_back({line, std::move(message)}); }
-    void note(int line, std::string message) { r_.notes.push_back({line, std::move(message)}); }
+    void run() {
+        r_.fileLines = cells_.lineCount;
+        r_.sawTab = cells_.sawTab;
+        r_.gridSize = v_.gridSize;
+        r_.rectCount = v_.rectCount;
+        const ParameterCell& pitch = aerial::parameterCell(ParameterId::kSamplePitch);
+        r_.lengthUnit = cellAt(cells_, pitch.column - 1, pitch.line);
+        while (!r_.lengthUnit.empty() && std::isspace(static_cast<unsigned char>(r_.lengthUnit.back())))
+            r_.lengthUnit.pop_back();
+        if (r_.lengthUnit.empty()) r_.lengthUnit = "L";
 
-    // Text where a number belongs: reads as 0, or only its leading number is read.
-    void checkValueText(int line, int column, const std::string& what, bool integer) {
-        const std::string cell = inputCell(column, line);
-        const CellReading reading = readCell(cell);
-        const std::string where = what + " (line " + std::to_string(line) + ", column " +
-                                  std::to_string(column) + ")";
-        if (reading.kind == CellKind::kText) {
-            std::string message = where + ": '" + cell + "' is not a number; it reads as 0";
-            if (line >= kFirstRectLine && line < kFirstRectLine + 3 && !r_.rectangles.empty() &&
-                column == 1)
-                message += " (a heading in a rectangle row: a line may be missing above)";
-            warn(line, message);
-        } else if (reading.kind == CellKind::kNumberWithText) {
-            warn(line, where + ": only '" + reading.number + "' of '" + cell +
-                           "' is read (the decimal separator is the point; set a unit off with a space)");
-        }
-        if (integer && reading.kind != CellKind::kText && reading.kind != CellKind::kEmpty &&
-            !reading.whole) {
-            warn(line, where + ": '" + reading.number +
-                           "' is not a whole number; only its leading digits are read" +
-                           (line == 2 ? " (it looks like a sample pitch: a line may be missing above)" : ""));
+        if (!cells_.sawTab)
+            warn(-1, FindingKind::kLayout,
+                 "no TAB anywhere in the file: cells are separated by TABs, so every value cell is empty "
+                 "and reads as 0 (were the TABs replaced by spaces?)");
+        parameters();
+        labels();
+        optics();
+        source();
+        rectangles();
+        // In the order of the file; the findings about the whole file first.
+        auto byLine = [](const Finding& a, const Finding& b) { return a.line < b.line; };
+        std::stable_sort(r_.warnings.begin(), r_.warnings.end(), byLine);
+        std::stable_sort(r_.notes.begin(), r_.notes.end(), byLine);
+    }
+
+private:
+    void warn(int line, FindingKind kind, std::string message) { r_.warnings.push_back({line, kind, std::move(message)}); }
+    void note(int line, FindingKind kind, std::string message) { r_.notes.push_back({line, kind, std::move(message)}); }
+
+    double value(ParameterId id) const { return aerial::parameterValue(v_, id); }
+
+    void parameters() {
+        for (const ParameterCell& p : aerial::kParameterCells) {
+            ParameterEntry e{&p, cellAt(cells_, p.column, p.line), value(p.id), ""};
+            const int read = aerial::parseIntPrefix(e.text.c_str()).value;
+            if (p.id == ParameterId::kGridSize && read > aerial::kMaxGrid)
+                e.limit = "limited to " + std::to_string(aerial::kMaxGrid);
+            if (p.id == ParameterId::kRectCount && read > aerial::kMaxRects)
+                e.limit = "limited to " + std::to_string(aerial::kMaxRects);
+            const std::string place = where(p.name, p.column);
+            const std::string problem = cellTextProblem(e.text, p.kind, e.value);
+            if (!problem.empty()) {
+                std::string message = place + ": " + problem;
+                if (p.id == ParameterId::kGridSize && aerial::parseRealPrefix(e.text.c_str()).value < 1 &&
+                    aerial::parseRealPrefix(e.text.c_str()).value > 0)
+                    message += "; it looks like a sample pitch: a line may be missing above";
+                warn(p.line, FindingKind::kCellText, message);
+            }
+            if (overflows(e.text, e.value))
+                warn(p.line, FindingKind::kLimit, place + ": '" + e.text + "' is beyond the range of a double and reads as " + showNumber(e.value));
+            if (!e.limit.empty()) warn(p.line, FindingKind::kLimit, place + ": " + std::to_string(read) + " is " + e.limit);
+            r_.parameters.push_back(e);
         }
     }
 
-    void checkLabels() {
-        // The first line whose label names another parameter line: every later value is
-        // probably read one line off, so one warning says it all.
-        for (int line = 2; line <= 22; ++line) {
-            const int named = lineNamedBy(inputCell(0, line));
-            if (named == 0 || named == line) continue;
-            std::string message = "line " + std::to_string(line) + " is labelled '" +
-                                  inputCell(0, line) + "', the name of line " +
-                                  std::to_string(named) + " (" + parameterName(named) +
-                                  "): its value cell seems to belong to " +
-                                  (named == line - 1 ? "the line above (a line is doubled or inserted above)"
-                                   : named == line + 1 ? "the line below (a line is missing above)"
-                                                       : "another line") +
-                                  ", so values are read from the wrong lines";
-            warn(line, message);
+    // The first line whose label names another parameter: every later value is probably
+    // read one line off, so one warning says it all.
+    void labels() {
+        for (const ParameterCell& p : aerial::kParameterCells) {
+            const std::string label = cellAt(cells_, 0, p.line);
+            const ParameterCell* named = parameterNamedBy(label);
+            if (named == nullptr || named == &p) continue;
+            warn(p.line, FindingKind::kLayout,
+                 "line " + std::to_string(p.line) + " is labelled '" + label + "', the name of line " +
+                     std::to_string(named->line) + " (" + named->name + "): its value cell seems to belong to " +
+                     (named->line == p.line - 1   ? "the line above (a line is doubled or inserted above)"
+                      : named->line == p.line + 1 ? "the line below (a line is missing above)"
+                                                  : "another line") +
+                     ", so values are read from the wrong lines");
             return;
         }
     }
 
-private:
-    InputReport& r_;
-};
+    void optics() {
+        const int n = v_.gridSize;
+        const ParameterCell& grid = aerial::parameterCell(ParameterId::kGridSize);
+        if (n <= 0) warn(grid.line, FindingKind::kOptics, "grid size " + std::to_string(n) + ": nothing is simulated and the tables are empty");
 
-bool positive(double v) { return v > 0 && std::isfinite(v); }
+        const ParameterId checked[3] = {ParameterId::kSamplePitch, ParameterId::kWavelength, ParameterId::kNumericalAperture};
+        opticsSound_ = true;
+        bool negative = false;
+        for (ParameterId id : checked) {
+            const double v = value(id);
+            const ParameterCell& p = aerial::parameterCell(id);
+            if (std::isfinite(v) && v != 0) {
+                negative = negative || v < 0;
+                continue;
+            }
+            opticsSound_ = false;
+            const char* why = std::isnan(v) ? "is not a number" : v == 0 ? "is 0" : "is infinite";
+            warn(p.line, FindingKind::kOptics, std::string(p.name) + " " + why + ": the tables would be NaN or meaningless");
+        }
+        const double pitch = v_.samplePitch, wavelength = v_.wavelength, na = v_.numericalAperture;
+        if (opticsSound_ && negative) {
+            int line = aerial::parameterCell(ParameterId::kSamplePitch).line;
+            std::string what;
+            for (ParameterId id : checked) {
+                if (value(id) >= 0) continue;
+                const ParameterCell& p = aerial::parameterCell(id);
+                if (what.empty()) line = p.line;
+                what += std::string(what.empty() ? "" : ", ") + p.name + " " + showNumber(value(id));
+            }
+            warn(line, FindingKind::kOptics, "negative " + what + ": " + signEffects(pitch, wavelength, na));
+        }
+        const ParameterCell& naCell = aerial::parameterCell(ParameterId::kNumericalAperture);
+        if (std::fabs(na) > 1 && std::isfinite(na))
+            warn(naCell.line, FindingKind::kOptics,
+                 "na " + showNumber(na) + " is above 1: the model has no immersion medium, and a direction sine "
+                 "above 1 is no wave that reaches the lens");
+        const ParameterCell& sigmaCell = aerial::parameterCell(ParameterId::kSigma);
+        const double sigma = v_.sigma;
+        if (std::fabs(sigma) > 1)
+            warn(sigmaCell.line, FindingKind::kOptics,
+                 "sigma " + showNumber(sigma) + " is above 1: the outer source points lie outside the pupil, "
+                 "so the pupil cuts their zero order (dark-field light)");
+        else if (sigma < 0)
+            note(sigmaCell.line, FindingKind::kOptics,
+                 "sigma " + showNumber(sigma) + " is negative: it mirrors the source onto itself, the same source as " +
+                     showNumber(-sigma));
 
-} // namespace
-
-int countLines(const std::string& text) {
-    int lines = 0;
-    for (char ch : text) if (ch == '\n') ++lines;
-    if (!text.empty() && text.back() != '\n') ++lines;
-    return lines;
-}
-
-InputReport checkLoadedInput(int fileLines) {
-    const aerial::SimulationState& s = aerial::workspace;
-    InputReport report;
-    Checker check(report);
-    report.fileLines = fileLines;
-    report.lengthUnit = inputCell(1, 3);
-    while (!report.lengthUnit.empty() && std::isspace(static_cast<unsigned char>(report.lengthUnit.back())))
-        report.lengthUnit.pop_back();
-    if (report.lengthUnit.empty()) report.lengthUnit = "L";
-
-    // Parameters, in line order, with the value the run uses.
-    const double values[21] = {double(s.gridSize), s.samplePitch, s.wavelength,
-                               s.numericalAperture, s.sigma, s.spectrumShiftX,
-                               s.spectrumShiftY, s.defocus, s.aberrX[1], s.aberrX[2],
-                               s.aberrX[3], s.aberrX[4], s.aberrX[5], s.aberrX[6],
-                               s.aberrY[1], s.aberrY[2], s.aberrY[3], s.aberrY[4],
-                               s.aberrY[5], s.aberrY[6], double(s.rectCount)};
-    for (int line = 2; line <= 22; ++line) {
-        ParameterEntry e{parameterName(line), line, kValueColumn, inputCell(kValueColumn, line),
-                         values[line - 2], ""};
-        if (line == 2 && s.gridSize == aerial::kMaxGrid && readCell(e.cell).kind != CellKind::kText &&
-            aerial::parseRealCell(e.cell.c_str()) > aerial::kMaxGrid)
-            e.limit = "limited to " + std::to_string(aerial::kMaxGrid);
-        if (line == 22 && s.rectCount == aerial::kMaxRects && aerial::parseRealCell(e.cell.c_str()) > aerial::kMaxRects)
-            e.limit = "limited to " + std::to_string(aerial::kMaxRects);
-        report.parameters.push_back(e);
-        check.checkValueText(line, kValueColumn, e.name, line == 2 || line == 22);
-        if (!e.limit.empty()) check.warn(line, e.name + " '" + e.cell + "' is " + e.limit);
-    }
-    check.checkLabels();
-
-    const int n = s.gridSize;
-    if (n <= 0) check.warn(2, "grid size " + std::to_string(n) + ": nothing is simulated and the tables are empty");
-
-    const char* const optics[3] = {"sample pitch", "wavelength", "numerical aperture"};
-    const double opticsValues[3] = {s.samplePitch, s.wavelength, s.numericalAperture};
-    bool opticsSound = true;
-    for (int k = 0; k < 3; ++k) {
-        const double v = opticsValues[k];
-        if (positive(v)) continue;
-        opticsSound = false;
-        std::string why = std::isnan(v) ? "is not a number" : v == 0 ? "is 0" : std::isinf(v) ? "is infinite" : "is negative";
-        check.warn(3 + k, std::string(optics[k]) + " " + why + (v < 0 ? " (" + show(v) + ")" : "") +
-                              ": the tables would be NaN or meaningless");
+        r_.optics = aerial::deriveOptics(v_);
+        r_.resolution = wavelength / na;
+        r_.rayleighFocusUnit = wavelength / (na * na);
+        if (opticsSound_ && n > 0 && std::fabs(r_.optics.pupilRadius) < 1)
+            warn(naCell.line, FindingKind::kOptics,
+                 "pupil radius " + format("%.4g", std::fabs(r_.optics.pupilRadius)) +
+                     " samples is below 1: only the zero frequency passes and the image is uniform"
+                     " (raise grid size x pitch or the aperture)");
     }
 
-    // Derived optics, with the reader's own formulas and order of operations.
-    const double N = static_cast<double>(n);
-    report.pupilRadius = ((s.numericalAperture * s.samplePitch) * N) / s.wavelength;
-    report.resolution = s.wavelength / s.numericalAperture;
-    report.depthOfFocus = s.wavelength / (s.numericalAperture * s.numericalAperture);
-    const int c = n / 2;
-    bool offGrid = false;
-    std::string offGridList;
-    for (int j = -2; j <= 2; ++j) {
-        for (int k = -2; k <= 2; ++k) {
-            if (j * j + k * k > 4) continue;
-            auto shift = [&](int index) {
-                double u = (((((index * s.numericalAperture) * s.sigma) / 2.0) * s.samplePitch) * N) / s.wavelength;
-                return std::isfinite(u) ? std::floor(u + 0.5) : kNaN;
-            };
-            SourceShift sh{j, k, shift(j), shift(k)};
-            report.shifts.push_back(sh);
-            if (opticsSound && n > 0) {
-                const double zx = c - sh.x, zy = c - sh.y;
-                if (!(zx >= 0 && zx < n && zy >= 0 && zy < n)) {
-                    offGrid = true;
-                    offGridList += " (" + std::to_string(j) + "," + std::to_string(k) + ")";
-                }
+    // The 13 source points as the imaging rounds them to whole spectral samples.
+    void source() {
+        const int n = v_.gridSize;
+        const double sigma = v_.sigma;
+        if (!opticsSound_ || n <= 0 || std::isnan(sigma)) return;
+        const ParameterCell& sigmaCell = aerial::parameterCell(ParameterId::kSigma);
+        const aerial::DerivedOptics& d = r_.optics;
+        const int c = n / 2;
+
+        std::string offGrid;
+        std::map<std::pair<int, int>, std::vector<int>> byShift;
+        for (int i = 0; i < aerial::kSourcePointCount; ++i) {
+            const aerial::SourcePoint& p = d.points[i];
+            const bool inside = p.passes && c - p.shiftX >= 0 && c - p.shiftX < n && c - p.shiftY >= 0 && c - p.shiftY < n;
+            if (!inside) offGrid += " " + shiftPair(p.j, p.k);
+            if (p.passes) byShift[{p.shiftX, p.shiftY}].push_back(i);
+        }
+        if (!offGrid.empty())
+            warn(sigmaCell.line, FindingKind::kSource,
+                 "source points" + offGrid + " shift the zero frequency off the grid: their light is lost"
+                 " (sigma x aperture x pitch x N / wavelength is too large)");
+        if (sigma == 0) return;
+
+        // The shifts depend on one source index each: list them per index j (or k).
+        std::string before, after;
+        bool symmetric = true;
+        for (int j = -2; j <= 2; ++j) {
+            const aerial::SourcePoint p = aerial::sourcePoint({j, 0}, n, v_.samplePitch, v_.wavelength, v_.numericalAperture, sigma);
+            const aerial::SourcePoint m = aerial::sourcePoint({-j, 0}, n, v_.samplePitch, v_.wavelength, v_.numericalAperture, sigma);
+            before += (j == -2 ? "" : " ") + format("%.4g", p.ux);
+            after += (j == -2 ? "" : " ") + (p.passes ? std::to_string(p.shiftX) : std::string("none"));
+            if (p.passes && m.passes && p.shiftX != -m.shiftX) symmetric = false;
+        }
+        std::string message = "the source points shift the spectrum by whole samples: for the indices -2..2 by " +
+                              before + ", rounded to " + after + "; effective sigma " + format("%.4g", d.effectiveSigma) +
+                              " (the largest rounded shift / pupil radius " + format("%.4g", std::fabs(d.pupilRadius)) +
+                              ") where " + showNumber(std::fabs(sigma)) + " is written";
+        if (!symmetric)
+            message += "; exact halves round up, so the rounded source is not symmetric about the centre";
+        note(sigmaCell.line, FindingKind::kSource, message);
+
+        if (std::fabs(sigma) <= 1 && d.effectiveSigma > 1)
+            warn(sigmaCell.line, FindingKind::kSource,
+                 "the rounding puts the outer source points outside the pupil (effective sigma " +
+                     format("%.4g", d.effectiveSigma) + " above 1): the pupil cuts their zero order");
+        if (byShift.size() == 1 && byShift.begin()->first == std::make_pair(0, 0)) {
+            warn(sigmaCell.line, FindingKind::kSource,
+                 "sigma " + showNumber(sigma) + " but every source point rounds to the centre: the image is coherent,"
+                 " as with sigma 0 (raise grid size x pitch, or sigma)");
+            return;
+        }
+        std::string shared;
+        for (const auto& [shift, points] : byShift) {
+            if (points.size() < 2) continue;
+            shared += shared.empty() ? " " : "; ";
+            for (size_t k = 0; k < points.size(); ++k) {
+                if (k > 0) shared += '+';
+                shared += shiftPair(d.points[points[k]].j, d.points[points[k]].k);
+            }
+            shared += " at " + shiftPair(shift.first, shift.second);
+        }
+        if (!shared.empty())
+            warn(sigmaCell.line, FindingKind::kSource,
+                 "source points round onto one another, so the source has " + std::to_string(byShift.size()) +
+                     " distinct points of unequal weight, not 13:" + shared + " (raise grid size x pitch)");
+    }
+
+    void rectangles() {
+        const ParameterCell& countCell = aerial::parameterCell(ParameterId::kRectCount);
+        const int count = v_.rectCount;
+        const int fileLines = cells_.lineCount;
+        if (count <= 0)
+            warn(countCell.line, FindingKind::kRectangle, "rectangle count " + std::to_string(count) + ": the mask is dark everywhere");
+        const int rowsInFile = fileLines > aerial::kFirstRectangleLine ? fileLines - aerial::kFirstRectangleLine : 0;
+        if (count > rowsInFile)
+            warn(countCell.line, FindingKind::kLayout,
+                 "the count says " + std::to_string(count) + " rectangles but the file has " + std::to_string(rowsInFile) +
+                     " rectangle rows (from line " + std::to_string(aerial::kFirstRectangleLine) +
+                     "): the missing ones read as all 0");
+        // Rows past the count are never read: a count left behind after adding rows.
+        int ignored = 0;
+        const int firstIgnored = aerial::rectangleLine(std::max(count, 0));
+        for (int line = firstIgnored; line < fileLines && line < aerial::kCellLines; ++line) {
+            bool filled = false;
+            for (const aerial::RectangleCell& cell : aerial::kRectangleCells) filled = filled || !cellAt(cells_, cell.column, line).empty();
+            if (filled) ++ignored;
+        }
+        if (ignored > 0)
+            warn(countCell.line, FindingKind::kLayout,
+                 "the count says " + std::to_string(count) + " rectangles but " + std::to_string(ignored) + " more rectangle row" +
+                     (ignored == 1 ? " follows" : "s follow") + " (from line " + std::to_string(firstIgnored) + "): they are ignored");
+
+        const double h = static_cast<double>(v_.gridSize / 2);
+        for (int r = 0; r < count; ++r) {
+            const int line = aerial::rectangleLine(r);
+            const aerial::MaskRectangle& m = v_.rects[r];
+            const double used[aerial::kRectangleCellCount] = {m.transRe, m.transIm, m.xStart, m.xEnd, m.yStart, m.yEnd};
+            RectangleEntry e{};
+            e.index = r;
+            e.line = line;
+            const std::string name = "rectangle " + std::to_string(r);
+            for (int k = 0; k < aerial::kRectangleCellCount; ++k) {
+                const aerial::RectangleCell& cell = aerial::kRectangleCells[k];
+                e.texts[k] = cellAt(cells_, cell.column, line);
+                e.values[k] = used[k];
+                e.read[k] = aerial::parseRealPrefix(e.texts[k].c_str()).value;
+                e.limited[k] = cell.isEdge && e.read[k] != used[k] && !std::isnan(e.read[k]);
+                if (e.limited[k])
+                    note(line, FindingKind::kLimit, name + " " + cell.name + " " + showNumber(e.read[k]) + " is limited to " +
+                                                        showNumber(used[k]) + " (h = N/2 = " + showNumber(h) + ")");
+                if (line >= fileLines) continue; // the missing rows are reported once above
+                const std::string problem = cellTextProblem(e.texts[k], CellKind::kReal, used[k]);
+                if (!problem.empty())
+                    warn(line, FindingKind::kCellText, name + " " + where(cell.name, cell.column) + ": " + problem);
+                if (overflows(e.texts[k], e.read[k]))
+                    warn(line, FindingKind::kLimit, name + " " + where(cell.name, cell.column) + ": '" + e.texts[k] +
+                                                        "' is beyond the range of a double and reads as " + showNumber(e.read[k]));
+            }
+            r_.rectangles.push_back(e);
+            const bool emptyX = m.xStart == m.xEnd, emptyY = m.yStart == m.yEnd;
+            const bool reversedX = m.xStart > m.xEnd, reversedY = m.yStart > m.yEnd;
+            if (emptyX || emptyY) {
+                const char* axis = emptyX ? "x" : "y";
+                warn(line, FindingKind::kRectangle, name + ": " + axis + " start and end are both " +
+                                                        showNumber(emptyX ? m.xStart : m.yStart) + ": the rectangle is empty");
+            } else if (reversedX != reversedY) {
+                const char* axis = reversedX ? "x" : "y";
+                const double a = reversedX ? m.xStart : m.yStart, b = reversedX ? m.xEnd : m.yEnd;
+                warn(line, FindingKind::kRectangle,
+                     name + ": " + axis + " start " + showNumber(a) + " is above " + axis + " end " + showNumber(b) +
+                         ": it acts as the rectangle from " + showNumber(b) + " to " + showNumber(a) +
+                         " with negated transmission");
+            } else if (reversedX && reversedY) {
+                note(line, FindingKind::kRectangle,
+                     name + ": both start edges are above their end edges: the signs cancel and it acts as the rectangle "
+                            "with its edges swapped and its own transmission");
             }
         }
     }
-    if (opticsSound && n > 0 && report.pupilRadius < 1)
-        check.warn(5, "pupil radius " + format("%.4g", report.pupilRadius) +
-                          " samples is below 1: only the zero frequency passes and the image is uniform"
-                          " (raise grid size x pitch or the aperture)");
-    if (offGrid)
-        check.warn(6, "source points" + offGridList +
-                          " shift the zero frequency off the grid: their light is lost (sigma x aperture x pitch x N / wavelength is too large)");
 
-    // Rectangles.
-    const int count = s.rectCount;
-    if (count <= 0) check.warn(22, "rectangle count " + std::to_string(count) + ": the mask is dark everywhere");
-    const double h = static_cast<double>(n / 2);
-    const int rowsInFile = fileLines > kFirstRectLine ? fileLines - kFirstRectLine : 0;
-    if (count > rowsInFile)
-        check.warn(22, "the count says " + std::to_string(count) + " rectangles but the file has " +
-                           std::to_string(rowsInFile) + " rectangle rows (from line 25): the missing ones read as all 0");
-    // Rows past the count are never read: a count left behind after adding rows.
-    int ignored = 0;
-    for (int line = kFirstRectLine + std::max(count, 0); line < fileLines && line < aerial::kCellLines; ++line) {
-        bool filled = false;
-        for (int k = 1; k <= 6; ++k) filled = filled || inputCell(k, line)[0] != '\0';
-        if (filled) ++ignored;
-    }
-    if (ignored > 0)
-        check.warn(22, "the count says " + std::to_string(count) + " rectangles but " + std::to_string(ignored) +
-                           " more rectangle row" + (ignored == 1 ? " follows" : "s follow") + " (from line " +
-                           std::to_string(kFirstRectLine + std::max(count, 0)) + "): they are ignored");
-    for (int r = 0; r < count; ++r) {
-        const int line = kFirstRectLine + r;
-        const aerial::MaskRectangle& m = s.rects[r];
-        RectangleEntry e{};
-        e.index = r;
-        e.line = line;
-        const double used[6] = {m.transRe, m.transIm, m.xStart, m.xEnd, m.yStart, m.yEnd};
-        for (int k = 0; k < 6; ++k) {
-            e.cells[k] = inputCell(k + 1, line);
-            e.values[k] = used[k];
-            e.read[k] = aerial::parseRealCell(e.cells[k].c_str());
-            e.limited[k] = k >= 2 && e.read[k] != used[k] && !std::isnan(e.read[k]);
-            if (e.limited[k])
-                check.note(line, "rectangle " + std::to_string(r) + " " + kRectColumns[k] + " " +
-                                     show(e.read[k]) + " is limited to " + show(used[k]) + " (h = " + show(h) + ")");
-        }
-        report.rectangles.push_back(e);
-        if (line >= fileLines) continue; // reported once above
-        for (int k = 0; k < 6; ++k)
-            check.checkValueText(line, k + 1, "rectangle " + std::to_string(r) + " " + kRectColumns[k], false);
-        if (!(m.xStart < m.xEnd))
-            check.warn(line, "rectangle " + std::to_string(r) + ": x start " + show(m.xStart) +
-                                 " is at or beyond x end " + show(m.xEnd) + ": the rectangle is empty or inverted");
-        if (!(m.yStart < m.yEnd))
-            check.warn(line, "rectangle " + std::to_string(r) + ": y start " + show(m.yStart) +
-                                 " is at or beyond y end " + show(m.yEnd) + ": the rectangle is empty or inverted");
-    }
+    const aerial::InputCells& cells_;
+    const aerial::InputValues& v_;
+    InputReport& r_;
+    bool opticsSound_ = true;
+};
+
+} // namespace
+
+std::string showNumber(double value) {
+    if (std::isnan(value)) return "nan";
+    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+    return format("%.10g", value);
+}
+
+InputReport checkInputCells(const aerial::InputCells& cells) {
+    auto values = std::make_unique<aerial::InputValues>();
+    aerial::parseInput(cells, *values);
+    InputReport report;
+    Checker(cells, *values, report).run();
     return report;
+}
+
+bool checkInputFile(const std::string& path, InputReport& report) {
+    std::unique_ptr<aerial::InputCells> cells = scanInput(path);
+    if (!cells) return false;
+    report = checkInputCells(*cells);
+    return true;
 }
 
 } // namespace aerial_tool

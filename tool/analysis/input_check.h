@@ -1,19 +1,35 @@
-// The rules of `aerial check`: what a run of the library will make of an input file, and
-// where that is meaningless or surprising. Pure logic over the reader's own results: call
-// aerial::loadInput() first, then checkLoadedInput() reads the workspace and the cell table
-// the reader left.
+// The rules of `aerial check`: what a run of the library makes of an input file, and where
+// that is meaningless or surprising. Built on the library's own scan, parse and derived
+// optics, so every value shown is the value a run uses.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "input/input_cells.h"
+#include "input/input_layout.h"
+#include "optics/source_points.h"
+
 namespace aerial_tool {
 
+enum class FindingKind {
+    kCellText,  // a value cell the run does not read whole
+    kLayout,    // the file's structure: TABs, lines missing or inserted, rows and count
+    kLimit,     // an input limit the reader applies
+    kOptics,    // the parameters of the optics
+    kSource,    // the source as the imaging rounds it
+    kRectangle, // the edges of a rectangle
+};
+
+struct Finding {
+    int line; // counted from 0, as in the format; -1 for the file as a whole
+    FindingKind kind;
+    std::string message;
+};
+
 struct ParameterEntry {
-    std::string name;
-    int line;
-    int column;
-    std::string cell;  // the text of the cell as the reader stored it
+    const aerial::ParameterCell* cell;
+    std::string text;  // the text of its cell as the reader stored it
     double value;      // the value the run uses, after any limit
     std::string limit; // the limit applied, or empty
 };
@@ -21,41 +37,36 @@ struct ParameterEntry {
 struct RectangleEntry {
     int index;
     int line;
-    std::string cells[6];  // transRe, transIm, xStart, xEnd, yStart, yEnd
-    double values[6];      // as the run uses them
-    bool limited[6];       // the edge was brought within [-h, +h]
-    double read[6];        // the value before the limit
-};
-
-struct SourceShift {
-    int j, k;       // the source grid indices
-    double x, y;    // the spectrum shift in samples (NaN where the optics give none)
-};
-
-struct Finding {
-    int line; // counted from 0, as in the format; -1 for the file as a whole
-    std::string message;
+    std::string texts[aerial::kRectangleCellCount]; // in kRectangleCells order
+    double values[aerial::kRectangleCellCount];     // as the run uses them
+    double read[aerial::kRectangleCellCount];       // before the edge limit
+    bool limited[aerial::kRectangleCellCount];      // the edge was brought within [-h, +h]
 };
 
 struct InputReport {
-    int fileLines = 0;
+    int fileLines = 0; // as the reader counts them
+    bool sawTab = false;
     std::string lengthUnit; // the unit cell of the sample pitch line, or "L"
-    std::vector<ParameterEntry> parameters;
+    int gridSize = 0;       // as the run uses it
+    int rectCount = 0;
+    std::vector<ParameterEntry> parameters; // in kParameterCells order
     std::vector<RectangleEntry> rectangles;
-    double pupilRadius = 0; // in spectral samples
-    std::vector<SourceShift> shifts;
-    double resolution = 0;   // wavelength / NA
-    double depthOfFocus = 0; // wavelength / NA^2
-    std::vector<Finding> notes;    // limits that change nothing a user meant
-    std::vector<Finding> warnings; // a run would be meaningless or surprising
+    aerial::DerivedOptics optics{}; // pupil radius, source points, effective sigma
+    double resolution = 0;          // wavelength / NA
+    double rayleighFocusUnit = 0;   // wavelength / NA^2: a scale, not a depth of focus
+    std::vector<Finding> notes;     // what a user should know but that changes nothing meant
+    std::vector<Finding> warnings;  // a run would be meaningless or surprising
 };
 
-// Counts the lines of a file's text the way the reader does: a line feed ends a line, a
-// last line without one still counts.
-int countLines(const std::string& text);
+// The report on a scanned input.
+InputReport checkInputCells(const aerial::InputCells& cells);
 
-// The report for the input the last aerial::loadInput() call read. fileLines is the
-// number of lines of that file (countLines).
-InputReport checkLoadedInput(int fileLines);
+// Scans the file at path (any name, any folder) and reports on it. False when it cannot be
+// read.
+bool checkInputFile(const std::string& path, InputReport& report);
+
+// A number as the report shows it: "%.10g", with "inf", "-inf" and "nan" for the values
+// that are not finite.
+std::string showNumber(double value);
 
 } // namespace aerial_tool

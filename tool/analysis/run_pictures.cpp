@@ -117,6 +117,8 @@ bool cutlineOf(const RunInput& input, const ResultTableData& image, const Pictur
     const bool alongX = choices.axis == CutAxis::kX;
     result.cutPosition = alongX ? image.yLabels[index] : image.xLabels[index];
     const Profile profile = cutProfile(image, choices.axis, index);
+    const double at = choices.featureAt.value_or(0);
+    if (!checkFeaturePosition(profile, at, error)) return false;
     const std::string& u = input.lengthUnit;
     CutlinePicture& p = result.picture;
     const std::string cutName = std::string(alongX ? "along x at y = " : "along y at x = ") +
@@ -126,24 +128,31 @@ bool cutlineOf(const RunInput& input, const ResultTableData& image, const Pictur
     p.axisX = std::string(alongX ? "x (" : "y (") + u + ")";
     p.series = {{cutName, profile}};
     p.thresholds = choices.thresholds;
-    const double feature = choices.featureAt.value_or(0);
     result.metrics.clear();
+    result.features.clear();
     if (choices.thresholds.empty()) result.metrics.push_back(measureProfile(profile, std::nullopt));
-    for (double t : choices.thresholds) result.metrics.push_back(measureProfile(profile, t));
-    p.notes.push_back("contrast " + number(result.metrics.front().contrast));
-    for (const CutMetrics& m : result.metrics) {
-        if (!m.threshold) continue;
-        const Run* run = runAt(m, feature);
-        std::string note = "T " + number(*m.threshold) + ": ";
-        if (run == nullptr) {
-            note += "no run at " + number(feature);
-        } else if (!run->bounded) {
-            note += std::string(run->bright ? "bright" : "dark") + " to the edge";
+    // As `metrics` measures: the feature's kind decides which runs normalise the NILS.
+    for (double t : choices.thresholds) {
+        CutMetrics m = measureProfile(profile, t);
+        const FeatureMetrics f = measureFeature(profile, m, at);
+        if (!f.bright) m = measureProfile(profile, t, false);
+        result.metrics.push_back(std::move(m));
+        result.features.push_back(f);
+    }
+    p.notes.push_back("cut contrast " + number(result.metrics.front().contrast));
+    for (size_t k = 0; k < result.features.size(); ++k) {
+        const FeatureMetrics& f = result.features[k];
+        const double t = choices.thresholds[k];
+        std::string note = "T " + number(t) + ": ";
+        if (f.status == FeatureStatus::kMeasured) {
+            note += (f.bright ? "space " : "line ") + number(f.cd) + " " + u;
+            // A feature across the grid edge has no one stretch to mark.
+            if (f.end > f.start) p.marks.push_back({t, f.start, f.end});
         } else {
-            note += (run->bright ? "space " : "line ") + number(run->width()) + " " + u;
-            p.marks.push_back({*m.threshold, run->start, run->end});
+            note += std::string(f.bright ? "space " : "line ") + statusText(f.status);
         }
         p.notes.push_back(note);
+        p.notes.push_back("  contrast " + number(f.contrast));
     }
     return true;
 }
@@ -160,17 +169,27 @@ MetricsText metricsText(const CutlineResult& result, const PictureChoices& choic
     std::snprintf(line, sizeof line, "peak %.6f at %g   minimum %.6f at %g", first.peak,
                   first.peakPosition, first.minimum, first.minimumPosition);
     out.runs.push_back(line);
-    std::snprintf(line, sizeof line, "contrast %.6f", first.contrast);
+    std::snprintf(line, sizeof line, "contrast %.6f (whole cut)", first.contrast);
     out.runs.push_back(line);
     out.crossings = {"", "", ""};
-    for (const CutMetrics& m : result.metrics) {
-        if (!m.threshold) continue;
-        std::snprintf(line, sizeof line, "threshold %g", *m.threshold);
+    for (size_t k = 0; k < result.features.size(); ++k) {
+        const CutMetrics& m = result.metrics[k];
+        const FeatureMetrics& f = result.features[k];
+        std::snprintf(line, sizeof line, "threshold %g: %s feature at %g, %s", *m.threshold,
+                      f.bright ? "bright" : "dark", choices.featureAt.value_or(0), statusText(f.status));
+        out.runs.push_back(line);
+        if (f.status == FeatureStatus::kMeasured) {
+            std::snprintf(line, sizeof line, "  CD %.6g  NILS %.4g / %.4g  contrast %.6f", f.cd, f.left.nils,
+                          f.right.nils, f.contrast);
+        } else {
+            std::snprintf(line, sizeof line, "  contrast %.6f", f.contrast);
+        }
         out.runs.push_back(line);
         out.runs.push_back("  kind    start       end         width");
         for (const Run& r : m.runs) {
             std::snprintf(line, sizeof line, "  %-6s  %-10.6g  %-10.6g  %.6g%s", r.bright ? "bright" : "dark",
-                          r.start, r.end, r.width(), r.bounded ? "" : " (edge)");
+                          r.start, r.end, r.width,
+                          r.wholePeriod ? " (all round)" : r.acrossEdge() ? " (across edge)" : "");
             out.runs.push_back(line);
         }
         out.crossings.resize(out.runs.size() - m.runs.size() - 1);

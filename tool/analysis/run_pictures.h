@@ -40,11 +40,12 @@ SourcePicture sourcePicture(const RunInput& input);
 // The chosen cut of the image, measured at every threshold.
 struct CutlineResult {
     CutlinePicture picture;
-    std::vector<CutMetrics> metrics; // one per threshold (one without a threshold if none)
+    std::vector<CutMetrics> metrics;     // one per threshold (one without a threshold if none)
+    std::vector<FeatureMetrics> features; // the feature at each threshold, as `metrics` measures it
     double cutPosition = 0;
 };
 
-// False with a reason when the cut lies outside the grid.
+// False with a reason when the cut or the feature's position lies outside the grid.
 bool cutlineOf(const RunInput& input, const ResultTableData& image, const PictureChoices& choices,
                CutlineResult& result, std::string& error);
 

@@ -8,6 +8,9 @@ namespace aerial_tool {
 
 namespace {
 
+constexpr int kMaxValues = 1000;
+constexpr size_t kMaxPoints = 10000;
+
 bool parseDouble(const std::string& text, double& value) {
     if (text.empty()) return false;
     char* end = nullptr;
@@ -15,9 +18,14 @@ bool parseDouble(const std::string& text, double& value) {
     return end == text.c_str() + text.size() && std::isfinite(value);
 }
 
+// Through the short text, so that 0.1 * 3 is the 0.3 a user writes.
+double shortValue(double v) { return std::strtod(valueText(v).c_str(), nullptr); }
+
+std::string number(double v) { return std::isfinite(v) ? valueText(v) : std::string(v > 0 ? "inf" : v < 0 ? "-inf" : "nan"); }
+
 } // namespace
 
-bool parseRange(const std::string& text, std::vector<double>& values, std::string& error) {
+bool parseRange(const std::string& text, std::vector<double>& values, std::string& error, bool* missedStop) {
     const size_t a = text.find(':');
     const size_t b = a == std::string::npos ? a : text.find(':', a + 1);
     double start, stop, step;
@@ -27,22 +35,58 @@ bool parseRange(const std::string& text, std::vector<double>& values, std::strin
         error = "'" + text + "' is not START:STOP:STEP";
         return false;
     }
-    if (step == 0 || (stop - start) * step < 0) {
-        error = "step " + valueText(step) + " does not lead from " + valueText(start) + " to " + valueText(stop);
+    if (!(step > 0)) {
+        error = "'" + text + "': the step must be above zero";
         return false;
     }
-    const double count = std::floor((stop - start) / step + 1e-9) + 1;
-    if (count > 1000) {
+    if (stop < start) {
+        error = "'" + text + "': STOP lies below START";
+        return false;
+    }
+    const double steps = std::floor((stop - start) / step + 1e-9);
+    if (steps + 1 > kMaxValues) {
         error = "'" + text + "' gives more than 1000 values";
         return false;
     }
     values.clear();
     // Each value from the start and its index, not by repeated addition, so rounding
-    // does not build up along the series; then through its short text, so 0.1 * 3 is 0.3.
-    for (int i = 0; i < static_cast<int>(count); ++i) {
+    // does not build up along the series.
+    for (int i = 0; i <= static_cast<int>(steps); ++i) {
         double v = start + i * step;
-        if (std::fabs(v) < std::fabs(step) * 1e-9) v = 0; // 0.3 - 3 * 0.1 is focus, not -5e-17
-        values.push_back(std::strtod(valueText(v).c_str(), nullptr));
+        if (std::fabs(v) < step * 1e-9) v = 0; // 0.3 - 3 * 0.1 is 0, not -5e-17
+        values.push_back(shortValue(v));
+    }
+    if (missedStop) *missedStop = std::fabs(start + steps * step - stop) > step * 1e-9;
+    return true;
+}
+
+bool parseValues(const std::string& text, std::vector<double>& values, std::string& error, bool* missedStop) {
+    if (text.find(':') != std::string::npos) return parseRange(text, values, error, missedStop);
+    if (missedStop) *missedStop = false;
+    values.clear();
+    size_t from = 0;
+    while (true) {
+        const size_t comma = text.find(',', from);
+        const std::string item = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        double v;
+        if (!parseDouble(item, v)) {
+            error = "'" + text + "' is neither START:STOP:STEP nor a list of numbers V1,V2,...";
+            return false;
+        }
+        v = shortValue(v);
+        for (double seen : values) {
+            if (seen == v) {
+                error = "'" + text + "' names " + valueText(v) + " twice";
+                return false;
+            }
+        }
+        values.push_back(v);
+        if (values.size() > kMaxValues) {
+            error = "'" + text + "' gives more than 1000 values";
+            return false;
+        }
+        if (comma == std::string::npos) break;
+        from = comma + 1;
     }
     return true;
 }
@@ -54,15 +98,109 @@ std::string valueText(double value) {
     return s == "-0" ? "0" : s;
 }
 
+std::string variableNames() {
+    std::string names;
+    for (const aerial::ParameterCell& cell : aerial::kParameterCells) {
+        if (cell.kind != aerial::CellKind::kReal) continue;
+        if (!names.empty()) names += ", ";
+        names += cell.name;
+    }
+    return names;
+}
 
-std::string memberFolderName(double defocus) { return "defocus_" + valueText(defocus); }
+bool parseVary(const std::string& text, SweepAxis& axis, std::string& error) {
+    const size_t eq = text.find('=');
+    if (eq == std::string::npos) {
+        error = "--vary '" + text + "' is not NAME=START:STOP:STEP or NAME=V1,V2,...";
+        return false;
+    }
+    const std::string name = text.substr(0, eq);
+    const aerial::ParameterCell* cell = aerial::findParameter(name);
+    if (cell == nullptr) {
+        error = "--vary: unknown parameter '" + name + "' (one of: " + variableNames() + ")";
+        return false;
+    }
+    if (cell->kind != aerial::CellKind::kReal) {
+        error = "--vary: '" + name + "' is a whole number of the input's layout, not an optical parameter (one of: " +
+                variableNames() + ")";
+        return false;
+    }
+    axis.cell = cell;
+    axis.valuesText = text.substr(eq + 1);
+    std::string why;
+    if (!parseValues(axis.valuesText, axis.values, why, &axis.missedStop)) {
+        error = "--vary " + name + ": " + why;
+        return false;
+    }
+    return true;
+}
 
-std::string sweepCsv(const std::vector<SweepRow>& rows) {
-    std::string csv = "defocus,threshold,cd,feature,peak,contrast\n";
-    auto number = [](double v) { return std::isfinite(v) ? valueText(v) : std::string(); };
+bool checkAxes(const std::vector<SweepAxis>& axes, std::string& error) {
+    size_t points = 1;
+    for (size_t i = 0; i < axes.size(); ++i) {
+        for (size_t k = 0; k < i; ++k) {
+            if (axes[k].cell == axes[i].cell) {
+                error = std::string("'") + axes[i].cell->name + "' is varied twice";
+                return false;
+            }
+        }
+        points *= axes[i].values.size();
+        if (points > kMaxPoints) {
+            error = "the study would have more than 10000 points";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<SweepPoint> sweepPoints(const std::vector<SweepAxis>& axes) {
+    std::vector<SweepPoint> points(1);
+    for (const SweepAxis& axis : axes) {
+        std::vector<SweepPoint> grown;
+        for (const SweepPoint& p : points) {
+            for (double v : axis.values) {
+                SweepPoint q = p;
+                q.values.push_back(v);
+                if (!q.folder.empty()) q.folder += '_';
+                q.folder.append(axis.cell->name).append("_").append(valueText(v));
+                grown.push_back(q);
+            }
+        }
+        points = grown;
+    }
+    return axes.empty() ? std::vector<SweepPoint>{} : points;
+}
+
+bool variesSourceRounding(const std::vector<SweepAxis>& axes) {
+    using aerial::ParameterId;
+    for (const SweepAxis& axis : axes) {
+        switch (axis.cell->id) {
+        case ParameterId::kSigma:
+        case ParameterId::kNumericalAperture:
+        case ParameterId::kWavelength:
+        case ParameterId::kSamplePitch: return true;
+        default: break;
+        }
+    }
+    return false;
+}
+
+std::string resultsCsv(const std::vector<SweepAxis>& axes, bool withEffectiveSigma,
+                       const std::vector<SweepRow>& rows) {
+    std::string csv;
+    for (const SweepAxis& axis : axes) csv += std::string(axis.cell->name) + ",";
+    if (withEffectiveSigma) csv += "effective_sigma,";
+    csv += "threshold,cd,status,left_slope,left_nils,right_slope,right_nils,contrast,peak,minimum\n";
     for (const SweepRow& r : rows) {
-        csv += valueText(r.defocus) + "," + valueText(r.threshold) + "," + number(r.cd) + "," +
-               r.feature + "," + number(r.peak) + "," + number(r.contrast) + "\n";
+        for (double v : r.values) csv += valueText(v) + ",";
+        if (withEffectiveSigma) csv += (r.effectiveSigma ? number(*r.effectiveSigma) : std::string("none")) + ",";
+        const FeatureMetrics& f = r.feature;
+        const bool measured = f.status == FeatureStatus::kMeasured;
+        const std::string status = statusText(f.status);
+        auto cell = [&](double v) { return measured ? number(v) : status; };
+        csv += valueText(r.threshold) + "," + cell(f.cd) + "," + status + "," + cell(f.left.slope) + "," +
+               cell(f.left.nils) + "," + cell(f.right.slope) + "," + cell(f.right.nils) + "," +
+               number(f.contrast) + "," + number(f.peak) + "," + number(f.minimum) + "\n";
     }
     return csv;
 }

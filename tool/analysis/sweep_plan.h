@@ -1,34 +1,72 @@
-// The pure parts of a focus series: the list of values, the input of each member (the
-// parent input with one cell changed), folder names and the result table.
+// The pure parts of a parameter study: the values of each varied parameter, the grid of
+// their combinations, the folder of each point, and the table of results.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "analysis/metrics.h"
+#include "input/input_layout.h"
+
 namespace aerial_tool {
 
-// "START:STOP:STEP", both ends included (STOP is reached when it lies on the step within
-// rounding). Returns false with a reason for a malformed range, a zero step, a step
-// pointing away from STOP, or more than 1000 values.
-bool parseRange(const std::string& text, std::vector<double>& values, std::string& error);
+// "START:STOP:STEP" with STEP above zero and STOP not below START, both ends included
+// (STOP is reached when it lies on the step within rounding). When the step misses STOP,
+// the last value below it ends the range and `missedStop` is set. Returns false with a
+// reason for a malformed range, a zero or negative step, STOP below START, or more than
+// 1000 values.
+bool parseRange(const std::string& text, std::vector<double>& values, std::string& error,
+                bool* missedStop = nullptr);
+
+// A range, or "V1,V2,..." (any order, no value twice).
+bool parseValues(const std::string& text, std::vector<double>& values, std::string& error,
+                 bool* missedStop = nullptr);
 
 // The shortest text that reads back as the value (up to 12 significant digits), for cells
 // and folder names.
 std::string valueText(double value);
 
-// The folder of one member of a defocus series: "defocus_<value>".
-std::string memberFolderName(double defocus);
-
-struct SweepRow {
-    double defocus;
-    double threshold;
-    double cd;           // width of the run through the grid centre; NaN if not bounded
-    std::string feature; // "bright" or "dark": the kind of that run
-    double peak;
-    double contrast;
+// One varied parameter.
+struct SweepAxis {
+    const aerial::ParameterCell* cell = nullptr;
+    std::string valuesText; // as given after the '='
+    std::vector<double> values;
+    bool missedStop = false;
 };
 
-// The focus series as CSV: a header line, then one line per row.
-std::string sweepCsv(const std::vector<SweepRow>& rows);
+// "NAME=VALUES" with a parameter name of the input layout whose cell is a real number.
+bool parseVary(const std::string& text, SweepAxis& axis, std::string& error);
+
+// The names that may be varied, for messages: "defocus, sigma, ...".
+std::string variableNames();
+
+// False with a reason when a parameter is varied twice or the grid exceeds 10000 points.
+bool checkAxes(const std::vector<SweepAxis>& axes, std::string& error);
+
+struct SweepPoint {
+    std::vector<double> values; // one per axis
+    std::string folder;         // "<name>_<value>" for each axis in order, joined by '_'
+};
+
+// Every combination, the first axis outermost.
+std::vector<SweepPoint> sweepPoints(const std::vector<SweepAxis>& axes);
+
+// True when a varied parameter changes how the source rounds to spectral samples (sigma,
+// NA, wavelength, sample pitch): the results then show the effective sigma of each point.
+bool variesSourceRounding(const std::vector<SweepAxis>& axes);
+
+struct SweepRow {
+    std::vector<double> values;
+    std::optional<double> effectiveSigma;
+    double threshold;
+    FeatureMetrics feature;
+};
+
+// The results as CSV: a column per axis, the effective sigma when `withEffectiveSigma`,
+// then threshold, cd, status, edge slopes and NILS, and the contrast, peak and minimum of
+// the period around the feature. A value the status leaves unmeasured holds the status.
+std::string resultsCsv(const std::vector<SweepAxis>& axes, bool withEffectiveSigma,
+                       const std::vector<SweepRow>& rows);
 
 } // namespace aerial_tool

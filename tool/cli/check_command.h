@@ -12,6 +12,6 @@ struct CheckOptions {
 };
 
 // Exit status: 0 no warnings, 1 warnings, 2 the file cannot be read.
-int checkInputFile(const CheckOptions& options);
+int printInputCheck(const CheckOptions& options);
 
 } // namespace aerial_tool

@@ -1,12 +1,20 @@
 // aerial: the command-line host of the aerial-image library.
 #include <CLI/CLI.hpp>
 
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <string>
+#include <vector>
+
 #include "cli/check_command.h"
 #include "cli/metrics_command.h"
 #include "cli/plot_command.h"
 #include "cli/report_command.h"
 #include "cli/run_command.h"
+#include "cli/set_command.h"
 #include "cli/sweep_command.h"
+#include "cli/window_command.h"
 
 #ifndef AERIAL_VERSION
 #define AERIAL_VERSION "unknown"
@@ -14,24 +22,89 @@
 
 namespace {
 
-void addCutOptions(CLI::App* command, aerial_tool::MetricsOptions& metrics) {
-    command->add_option("--threshold", metrics.threshold,
-                        "Intensity threshold T for widths (CD) and log slopes");
-    command->add_option("--axis", metrics.axis, "Cut along x (a table row) or y (a column)")
-        ->check(CLI::IsMember({"x", "y"}));
-    command->add_option("--at", metrics.at,
-                        "Move the cut off the grid centre by this distance (length unit)");
+// An intensity threshold: a finite number above 0, said in one line when it is not.
+const CLI::Validator kThresholdRange(
+    [](std::string& text) -> std::string {
+        double value = 0;
+        if (!CLI::detail::lexical_cast(text, value) || !(value > 0) || !std::isfinite(value))
+            return "must be a finite intensity above 0, got '" + text + "'";
+        return "";
+    },
+    "T > 0");
+
+const CLI::Validator kFiniteLength(
+    [](std::string& text) -> std::string {
+        double value = 0;
+        if (!CLI::detail::lexical_cast(text, value) || !std::isfinite(value))
+            return "must be a finite distance, got '" + text + "'";
+        return "";
+    },
+    "DISTANCE");
+
+// Option ranges stated in one short line (CLI11's own ranges print the limits of double).
+CLI::Validator wholeNumberFrom(int lo, int hi) {
+    return CLI::Validator(
+        [lo, hi](std::string& text) {
+            char* end = nullptr;
+            const long v = std::strtol(text.c_str(), &end, 10);
+            if (end == text.c_str() || *end != 0 || v < lo || v > hi)
+                return "'" + text + "' is not a whole number from " + std::to_string(lo) + " to " + std::to_string(hi);
+            return std::string();
+        },
+        "INT in " + std::to_string(lo) + ".." + std::to_string(hi));
+}
+
+CLI::Validator numberBetween(double lo, double hi, bool openLow, const std::string& name) {
+    return CLI::Validator(
+        [=](std::string& text) {
+            char* end = nullptr;
+            const double v = std::strtod(text.c_str(), &end);
+            const bool low = openLow ? v > lo : v >= lo;
+            if (end == text.c_str() || *end != 0 || !(low && v <= hi)) return "'" + text + "' is not " + name;
+            return std::string();
+        },
+        name);
+}
+
+void addStudyOptions(CLI::App* command, aerial_tool::StudyOptions& study) {
+    command->add_option("--jobs", study.jobs, "Runs at a time (default: the number of cores)")
+        ->check(wholeNumberFrom(1, 1024));
+    command->add_option("--library", study.libraryPath, "Shared library every run loads");
+    command->add_flag("--print-commands", study.printCommands,
+                      "Set up the folders and print one run command a line (absolute paths) instead of running");
+    command->add_flag("--no-run", study.noRun,
+                      "Run nothing: tabulate the runs already done (after --print-commands)");
+    command->add_flag("--clean", study.clean, "Remove folders of an earlier study that are not part of this one");
+    command->add_flag("-q,--quiet", study.quiet, "No progress line and no summary line");
+}
+
+// The cut options; returned so that `run` can make them need --metrics.
+std::vector<CLI::Option*> addCutOptions(CLI::App* command, aerial_tool::MetricsOptions& metrics) {
+    return {command->add_option("--threshold", metrics.threshold,
+                                "Intensity threshold T for widths (CD) and log slopes")
+                ->check(kThresholdRange),
+            command->add_option("--axis", metrics.axis, "Cut along x (a table row) or y (a column)")
+                ->check(CLI::IsMember({"x", "y"})),
+            command->add_option("--at", metrics.at,
+                                "Move the cut off the grid centre by this distance (length unit)")
+                ->check(kFiniteLength),
+            command->add_option("--feature-at", metrics.featureAt,
+                                "Measure the run containing this position along the cut (default: the cut's centre)")
+                ->check(kFiniteLength)};
 }
 
 void addPictureOptions(CLI::App* command, aerial_tool::PictureOptions& pictures) {
     command->add_option("--threshold", pictures.thresholds,
-                        "Threshold contour on the image and CD on the cutline; repeat for several");
+                        "Threshold contour on the image and CD on the cutline; repeat for several")
+        ->check(kThresholdRange);
     command->add_option("--axis", pictures.axis, "Cutline along x (a table row) or y (a column)")
         ->check(CLI::IsMember({"x", "y"}));
     command->add_option("--at", pictures.at,
-                        "Move the cutline off the grid centre by this distance (length unit)");
+                        "Move the cutline off the grid centre by this distance (length unit)")
+        ->check(kFiniteLength);
     command->add_option("--feature-at", pictures.featureAt,
-                        "Position along the cut of the feature whose CD is written (default: the centre)");
+                        "Measure the run containing this position along the cut (default: the cut's centre)")
+        ->check(kFiniteLength);
     command->add_flag("--linear", pictures.linear, "Spectrum amplitude on a linear scale (default: log)");
     command->add_flag("--full", pictures.full, "Spectrum pictures over the whole grid (default: the pupils)");
     command->add_flag("--no-mask", pictures.noMask, "Leave the mask's rectangles off the image");
@@ -43,6 +116,10 @@ int main(int argc, char** argv) {
     CLI::App app{"aerial: aerial image of projection exposure in optical lithography"};
     app.set_version_flag("--version", std::string("aerial ") + AERIAL_VERSION);
     app.require_subcommand(1);
+    // One line per usage error.
+    app.failure_message([](const CLI::App*, const CLI::Error& e) {
+        return std::string("aerial: ") + e.what() + " (see aerial --help)\n";
+    });
 
     aerial_tool::RunOptions run;
     aerial_tool::MetricsOptions runMetrics;
@@ -52,10 +129,19 @@ int main(int argc, char** argv) {
     runCommand->add_option("DIR", run.directory, "Folder holding IN_FM.txt (default: .)");
     runCommand->add_option("--library", run.libraryPath,
                            "Shared library to load (default: the one beside this tool)");
-    runCommand->add_flag("-q,--quiet", run.quiet, "Print nothing on success");
-    runCommand->add_flag("--metrics", withMetrics, "Print the image metrics after the run");
-    addCutOptions(runCommand, runMetrics);
-    runCommand->add_flag("--json", runMetrics.json, "With --metrics: print them as JSON");
+    runCommand->add_flag("-q,--quiet", run.quiet,
+                         "Print no summary line on success (warnings still go to stderr)");
+    runCommand->add_flag("--strict", run.strict,
+                         "Do not run when `aerial check` warns (exit status 2, nothing written)");
+    bool noCheck = false;
+    runCommand->add_flag("--no-check", noCheck,
+                         "Do not check the input first (for callers that checked it once themselves)");
+    CLI::Option* metricsFlag =
+        runCommand->add_flag("--metrics", withMetrics, "Print the image metrics after the run");
+    std::vector<CLI::Option*> metricsOnly = addCutOptions(runCommand, runMetrics);
+    metricsOnly.push_back(
+        runCommand->add_flag("--json", runMetrics.json, "With --metrics: print them as JSON"));
+    for (CLI::Option* option : metricsOnly) option->needs(metricsFlag);
 
     aerial_tool::CheckOptions check;
     CLI::App* checkCommand = app.add_subcommand(
@@ -87,21 +173,48 @@ int main(int argc, char** argv) {
     addCutOptions(metricsCommand, metrics);
     metricsCommand->add_flag("--json", metrics.json, "Print the metrics as JSON");
 
+    aerial_tool::SetOptions set;
+    CLI::App* setCommand = app.add_subcommand(
+        "set", "Change named value cells of DIR/IN_FM.txt in place: aerial set DIR sigma=0.6 defocus=-0.05");
+    setCommand->add_option("DIR", set.path, "Folder holding IN_FM.txt, or an input file");
+    setCommand->add_option("NAME=VALUE", set.assignments,
+                           "The cell of a parameter and its new text (names: aerial set --list)");
+    setCommand->add_flag("--list", set.list, "Print the parameter names, their lines and columns, and the file names");
+
     aerial_tool::SweepOptions sweep;
     CLI::App* sweepCommand = app.add_subcommand(
-        "sweep", "Focus series: one run per defocus value under DIR/sweep/, then CD through focus");
-    sweepCommand->add_option("DIR", sweep.directory, "Folder holding the IN_FM.txt to vary")->required();
-    sweepCommand->add_option("--defocus", sweep.defocus, "START:STOP:STEP, both ends included (length unit)")
-        ->required();
-    sweepCommand->add_option("--jobs", sweep.jobs, "Runs at a time (default: the number of cores)")
-        ->check(CLI::PositiveNumber);
+        "sweep", "Study of input parameters: one run per point under DIR/sweep/, then the feature's CD at each");
+    sweepCommand->add_option("DIR", sweep.directory, "Folder holding the input to vary")->required();
+    sweepCommand->add_option("--vary", sweep.vary,
+                             "NAME=START:STOP:STEP or NAME=V1,V2,...; repeat for the grid of combinations");
+    sweepCommand->add_option("--defocus", sweep.defocus, "Shorthand for --vary defocus=START:STOP:STEP");
     sweepCommand->add_option("--threshold", sweep.thresholds,
                              "Threshold for the CD; repeat for one Bossung curve each (default: 0.3)");
-    sweepCommand->add_option("--library", sweep.libraryPath, "Shared library every run loads");
-    sweepCommand->add_flag("--print-commands", sweep.printCommands,
-                           "Set up the folders and print one run command a line instead of running");
-    sweepCommand->add_flag("--no-run", sweep.noRun,
-                           "Only tabulate runs already done (after --print-commands)");
+    sweepCommand->add_option("--feature-at", sweep.featureAt,
+                             "The feature is the run containing this position along X at y = 0 (default: 0)")
+        ->check(kFiniteLength);
+    sweepCommand->add_flag("--print-csv", sweep.printCsv, "Also print the results table on stdout");
+    addStudyOptions(sweepCommand, sweep.study);
+
+    aerial_tool::WindowOptions window;
+    CLI::App* windowCommand = app.add_subcommand(
+        "window", "Focus-exposure window: CD through focus and dose, exposure latitude against depth of focus");
+    windowCommand->add_option("DIR", window.directory, "Folder holding the input")->required();
+    windowCommand->add_option("--defocus", window.defocus, "Sampled foci START:STOP:STEP")->required();
+    windowCommand->add_option("--target-cd", window.targetCd, "Target CD of the feature (length unit)")
+        ->required()
+        ->check(numberBetween(0, std::numeric_limits<double>::max(), true, "a length above 0"));
+    windowCommand->add_option("--tolerance", window.tolerance, "In spec: CD within target x (1 +- FRAC) (default 0.1)")
+        ->check(numberBetween(0, std::nextafter(1.0, 0.0), true, "a fraction above 0 and below 1"));
+    windowCommand->add_option("--threshold", window.t0, "T0: relative dose E prints at threshold T0 / E (default 0.3)")
+        ->check(numberBetween(0, std::numeric_limits<double>::max(), true, "a threshold above 0"));
+    windowCommand->add_option("--dose", window.dose,
+                              "Relative doses START:STOP:STEP of fem.csv and the pictures (default: bracketing the window)");
+    windowCommand->add_option("--feature-at", window.featureAt,
+                              "The feature is the run containing this position along X at y = 0 (default: 0)")
+        ->check(kFiniteLength);
+    windowCommand->add_flag("--json", window.json, "Print the summary as JSON");
+    addStudyOptions(windowCommand, window.study);
 
     try {
         app.parse(argc, argv);
@@ -112,15 +225,18 @@ int main(int argc, char** argv) {
     }
 
     if (runCommand->parsed()) {
+        run.check = !noCheck;
         int status = aerial_tool::runSimulation(run);
         if (status != 0 || !withMetrics) return status;
         runMetrics.directory = run.directory;
         return aerial_tool::printMetrics(runMetrics);
     }
-    if (checkCommand->parsed()) return aerial_tool::checkInputFile(check);
+    if (checkCommand->parsed()) return aerial_tool::printInputCheck(check);
     if (plotCommand->parsed()) return aerial_tool::plotTables(plot);
     if (reportCommand->parsed()) return aerial_tool::writeReport(report);
     if (metricsCommand->parsed()) return aerial_tool::printMetrics(metrics);
+    if (setCommand->parsed()) return aerial_tool::setInputCells(set);
     if (sweepCommand->parsed()) return aerial_tool::runSweep(sweep);
+    if (windowCommand->parsed()) return aerial_tool::runWindow(window);
     return 0;
 }

@@ -11,6 +11,7 @@ struct MetricsOptions {
     std::optional<double> threshold;
     std::string axis = "x"; // "x": a cut along X (a table row); "y": along Y (a column)
     double at = 0;          // offset of the cut from the grid centre, in the length unit
+    std::optional<double> featureAt; // the measured run contains it (default: the cut's centre)
     bool json = false;
 };
 

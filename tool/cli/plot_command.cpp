@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "cli/table_messages.h"
 #include "input/input_layout.h"
 #include "io/picture_loader.h"
 #include "io/result_table.h"
@@ -29,13 +30,17 @@ PictureChoices pictureChoices(const PictureOptions& o) {
 
 namespace {
 
-bool readTable(const fs::path& dir, const char* name, ResultTableData& table) {
-    std::string error;
-    if (readResultTable((dir / name).string(), table, error)) return true;
-    std::fprintf(stderr, "aerial: %s\n", error.c_str());
-    if (!fs::exists(dir / name))
-        std::fprintf(stderr, "aerial: run the simulation first: aerial run %s\n", dir.c_str());
-    return false;
+// Why a picture could not be written: the system's reason for opening the file, when it
+// has one.
+std::string whyNotWritten(const fs::path& file) {
+    std::error_code ec;
+    const bool existed = fs::exists(file, ec);
+    errno = 0;
+    std::FILE* f = std::fopen(file.c_str(), "ab");
+    if (f == nullptr) return std::strerror(errno);
+    std::fclose(f);
+    if (!existed) fs::remove(file, ec);
+    return "the drawing failed";
 }
 
 } // namespace
@@ -47,11 +52,18 @@ int plotTables(const PlotOptions& options) {
         return 2;
     }
     const fs::path dir = options.directory;
-    ResultTableData image, amplitude, phase;
-    if (!readTable(dir, aerial::kImageIntensityFileName, image) ||
-        !readTable(dir, aerial::kSpectrumAmplitudeFileName, amplitude) ||
-        !readTable(dir, aerial::kSpectrumPhaseFileName, phase))
+    if (!tablesReadable(options.directory, {aerial::kImageIntensityFileName, aerial::kSpectrumAmplitudeFileName,
+                                            aerial::kSpectrumPhaseFileName}))
         return 2;
+    ResultTableData image, amplitude, phase;
+    for (auto [name, table] : {std::pair{aerial::kImageIntensityFileName, &image},
+                               std::pair{aerial::kSpectrumAmplitudeFileName, &amplitude},
+                               std::pair{aerial::kSpectrumPhaseFileName, &phase}}) {
+        std::string error;
+        if (readResultTable((dir / name).string(), *table, error)) continue;
+        std::fprintf(stderr, "aerial: %s\n", error.c_str());
+        return 2;
+    }
     const RunInput input = readRunInput(options.directory);
     if (!input.values) {
         std::fprintf(stderr, "aerial: %s cannot be read: the pictures show no mask and no optics\n",
@@ -73,33 +85,25 @@ int plotTables(const PlotOptions& options) {
     }
     const std::string ext = pictureExtension(format);
     int status = 0;
-    auto report = [&](bool written, const std::string& name) {
-        const fs::path file = dir / (name + ext);
-        if (!written) {
-            // cairo reports a failed write without errno; the folder's own state says why.
-            std::error_code ec;
-            const char* why = !fs::is_directory(dir, ec) ? "no such folder"
-                              : errno != 0              ? std::strerror(errno)
-                                                        : "write failed";
-            std::fprintf(stderr, "aerial: %s: cannot write: %s\n", file.c_str(), why);
+    auto written = [&](bool ok, const fs::path& file) {
+        if (!ok) {
+            std::fprintf(stderr, "aerial: %s: cannot write: %s\n", file.c_str(), whyNotWritten(file).c_str());
             status = 2;
         } else if (!options.quiet) {
             std::printf("%s\n", file.c_str());
         }
-        errno = 0;
     };
-    errno = 0;
-    report(draw->heatmap(image, imagePicture(input, image, choices), format, (dir / ("OUT_M" + ext)).string()),
-           "OUT_M");
-    report(draw->heatmap(amplitude, amplitudePicture(input, amplitude, choices), format,
-                         (dir / ("OUT_MR" + ext)).string()),
-           "OUT_MR");
-    report(draw->heatmap(phase, phasePicture(input, amplitude, choices), format,
-                         (dir / ("OUT_MI" + ext)).string()),
-           "OUT_MI");
-    report(draw->cutline(cut.picture, format, (dir / ("OUT_M_cut" + ext)).string()), "OUT_M_cut");
+    auto file = [&](const char* stem) { return dir / (stem + ext); };
+    written(draw->heatmap(image, imagePicture(input, image, choices), format, file("OUT_M").string()),
+            file("OUT_M"));
+    written(draw->heatmap(amplitude, amplitudePicture(input, amplitude, choices), format,
+                          file("OUT_MR").string()),
+            file("OUT_MR"));
+    written(draw->heatmap(phase, phasePicture(input, amplitude, choices), format, file("OUT_MI").string()),
+            file("OUT_MI"));
+    written(draw->cutline(cut.picture, format, file("OUT_M_cut").string()), file("OUT_M_cut"));
     if (input.values)
-        report(draw->source(sourcePicture(input), format, (dir / ("OUT_source" + ext)).string()), "OUT_source");
+        written(draw->source(sourcePicture(input), format, file("OUT_source").string()), file("OUT_source"));
     return status;
 }
 

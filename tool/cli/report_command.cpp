@@ -1,7 +1,5 @@
 #include "cli/report_command.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,7 +11,6 @@
 
 #include "analysis/input_check.h"
 #include "input/input_layout.h"
-#include "input/load_input.h"
 #include "io/picture_loader.h"
 #include "io/result_table.h"
 #include "io/run_folder.h"
@@ -34,59 +31,54 @@ std::string format(const char* pattern, auto... values) {
 // What `aerial check` reports on the folder's input, warnings first.
 std::vector<std::string> inputSummary(const fs::path& dir) {
     const fs::path file = dir / aerial::kInputFileName;
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    std::error_code ec;
-    const fs::path previous = fs::current_path(ec);
-    const bool loaded = in && chdir(dir.c_str()) == 0 && aerial::loadInput();
-    if (!previous.empty()) fs::current_path(previous, ec);
-    if (!loaded) return {file.string() + ": cannot be read"};
-    const InputReport r = checkLoadedInput(countLines(bytes.str()));
+    InputReport r;
+    if (!checkInputFile(file.string(), r)) return {file.string() + ": cannot be read"};
 
     std::vector<std::string> out;
     out.push_back(format("input %s: %d lines (aerial check gives the whole report)", file.c_str(), r.fileLines));
     out.push_back("");
-    if (r.warnings.empty()) {
-        out.push_back("no warnings");
-    } else {
-        out.push_back("warnings");
-        for (const Finding& f : r.warnings)
+    auto findings = [&](const char* heading, const std::vector<Finding>& list) {
+        out.push_back(heading);
+        for (const Finding& f : list)
             out.push_back(f.line >= 0 ? format("  line %d: %s", f.line, f.message.c_str()) : "  " + f.message);
-    }
-    if (!r.notes.empty()) {
-        out.push_back("notes");
-        for (const Finding& f : r.notes) out.push_back(format("  line %d: %s", f.line, f.message.c_str()));
-    }
+    };
+    if (r.warnings.empty()) out.push_back("no warnings");
+    else findings("warnings", r.warnings);
+    if (!r.notes.empty()) findings("notes", r.notes);
     out.push_back("");
-    out.push_back("line col  parameter        cell           value used");
+    out.push_back("line col  name          cell             value used");
     for (const ParameterEntry& p : r.parameters) {
-        out.push_back(format("%4d %3d  %-16s %-14s %.10g%s%s", p.line, p.column, p.name.c_str(),
-                             ("'" + p.cell + "'").c_str(), p.value, p.limit.empty() ? "" : "  ",
-                             p.limit.c_str()));
+        const std::string value = showNumber(p.value) + (p.limit.empty() ? "" : "  " + p.limit);
+        out.push_back(format("%4d %3d  %-12s  %-16s %s", p.cell->line, p.cell->column, p.cell->name,
+                             ("'" + p.text + "'").c_str(), value.c_str()));
     }
     out.push_back("");
-    out.push_back(format("%zu rectangles (edges in samples from the grid centre)", r.rectangles.size()));
-    out.push_back("  row   trans re  trans im   x start     x end   y start     y end");
+    out.push_back(format("%zu rectangles (edges in samples from the grid centre; * limited)", r.rectangles.size()));
+    std::string header = "  row ";
+    for (const aerial::RectangleCell& c : aerial::kRectangleCells) header += format(" %9s", c.name);
+    out.push_back(header);
     for (const RectangleEntry& e : r.rectangles) {
         std::string line = format("  r%-3d", e.index);
-        for (int k = 0; k < 6; ++k) line += format(" %9.5g%s", e.values[k], e.limited[k] ? "*" : "");
+        for (int k = 0; k < aerial::kRectangleCellCount; ++k)
+            line += format(" %9s%s", showNumber(e.values[k]).c_str(), e.limited[k] ? "*" : "");
         out.push_back(line);
     }
+    const aerial::DerivedOptics& d = r.optics;
     out.push_back("");
     out.push_back("derived optics");
-    out.push_back(format("  pupil radius   %.6g spectral samples", r.pupilRadius));
-    std::string shifts = "  source shifts  ";
-    for (const SourceShift& s : r.shifts) {
-        const std::string one = format("(%g,%g) ", s.x, s.y);
-        if (shifts.size() + one.size() > 78) {
+    out.push_back("  pupil radius     " + showNumber(d.pupilRadius) + " spectral samples");
+    std::string shifts = "  source shifts    ";
+    for (const aerial::SourcePoint& p : d.points) {
+        const std::string one = p.passes ? format("(%d,%d) ", p.shiftX, p.shiftY) : std::string("(none) ");
+        if (shifts.size() + one.size() > 80) {
             out.push_back(shifts);
-            shifts = "                 ";
+            shifts = "                   ";
         }
         shifts += one;
     }
-    out.push_back(shifts);
-    out.push_back(format("  resolution     %.6g %s (wavelength / NA)", r.resolution, r.lengthUnit.c_str()));
+    out.push_back(shifts + "samples");
+    out.push_back("  effective sigma  " + showNumber(d.effectiveSigma) + " (largest rounded shift / pupil radius)");
+    out.push_back("  resolution       " + showNumber(r.resolution) + " " + r.lengthUnit + " (wavelength / NA)");
     return out;
 }
 

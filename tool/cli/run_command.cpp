@@ -6,11 +6,15 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
-#include "input/load_input.h"
+#include "analysis/input_check.h"
+#include "input/input_layout.h"
+#include "input/parse_input.h"
+#include "io/input_folder.h"
 #include "io/library_loader.h"
-#include "state/simulation_state.h"
+#include "io/table_files.h"
 
 namespace aerial_tool {
 
@@ -18,7 +22,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kTables[] = {"OUT_MR.xls", "OUT_MI.xls", "OUT_M.xls"};
+constexpr const char* kTables[] = {aerial::kSpectrumAmplitudeFileName, aerial::kSpectrumPhaseFileName,
+                                   aerial::kImageIntensityFileName};
 
 bool isReadableFile(const fs::path& path) {
     std::error_code ec;
@@ -34,36 +39,6 @@ bool writtenSince(const fs::path& path, fs::file_time_type since) {
     return !ec && written >= since;
 }
 
-// A finished table has n + 3 lines (n = grid size, none below zero) and ends with the
-// TAB CR LF of its last row or axis row and the CR LF of the closing empty line. A table
-// cut short (a full disk, a file size limit) fails this.
-bool isComplete(const fs::path& path, int gridSize) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
-    long long lines = 0;
-    char tail[5] = {};
-    size_t total = 0;
-    // Whole blocks and memchr: every point of a sweep pays this check.
-    static char block[1 << 16];
-    for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) {
-        for (const char* p = block; (p = static_cast<const char*>(std::memchr(p, '\n', block + got - p)));
-             ++p) {
-            ++lines;
-        }
-        if (got >= 5) {
-            std::memcpy(tail, block + got - 5, 5);
-        } else {
-            std::memmove(tail, tail + got, 5 - got);
-            std::memcpy(tail + 5 - got, block, got);
-        }
-        total += got;
-    }
-    const bool readable = !std::ferror(file);
-    std::fclose(file);
-    const long long rows = gridSize > 0 ? gridSize : 0;
-    return readable && total >= 5 && lines == rows + 3 && std::memcmp(tail, "\t\r\n\r\n", 5) == 0;
-}
-
 // Why a table is not this run's complete table, or nullptr when it is.
 const char* tableFault(const char* table, fs::file_time_type since, int gridSize) {
     std::error_code ec;
@@ -72,7 +47,7 @@ const char* tableFault(const char* table, fs::file_time_type since, int gridSize
         return access(".", W_OK) != 0 ? "table was not written: folder is not writable"
                                       : "table was not written";
     }
-    if (!isComplete(table, gridSize)) return "table is incomplete";
+    if (!isCompleteTable(table, gridSize)) return "table is incomplete";
     return nullptr;
 }
 
@@ -87,19 +62,58 @@ fs::file_time_type coarseNow() {
 
 } // namespace
 
+bool printCheckWarnings(const InputReport& report, const std::string& directory) {
+    for (const Finding& f : report.warnings) {
+        if (f.line >= 0)
+            std::fprintf(stderr, "aerial: warning: line %d: %s\n", f.line, f.message.c_str());
+        else
+            std::fprintf(stderr, "aerial: warning: %s\n", f.message.c_str());
+    }
+    if (report.warnings.empty()) return false;
+    std::fprintf(stderr, "aerial: `aerial check %s` gives the whole report\n", directory.c_str());
+    return true;
+}
+
 int runSimulation(const RunOptions& options) {
     std::error_code ec;
     fs::path dir = options.directory;
     if (!fs::is_directory(dir, ec)) {
+        if (fs::is_regular_file(dir, ec)) {
+            const fs::path parent = dir.parent_path().empty() ? fs::path(".") : dir.parent_path();
+            std::fprintf(stderr, "aerial: %s: a file; run takes the folder that holds %s (aerial run %s)\n",
+                         dir.c_str(), aerial::kInputFileName, parent.c_str());
+            return 2;
+        }
         const char* why = fs::exists(dir, ec) ? "not a folder" : "no such folder";
         std::fprintf(stderr, "aerial: %s: %s\n", dir.c_str(), why);
         return 2;
     }
-    fs::path input = dir / "IN_FM.txt";
-    if (!isReadableFile(input)) {
+    fs::path input = dir / aerial::kInputFileName;
+    std::unique_ptr<aerial::InputCells> cells;
+    if (isReadableFile(input)) cells = scanInput(input.string());
+    if (!cells) {
         std::fprintf(stderr, "aerial: %s: not a readable file\n", input.c_str());
         return 2;
     }
+    // What the run will read: the same scan and parse as main4's, so the check cannot
+    // disagree with it, and the grid size the tables must have.
+    int gridSize = 0;
+    int rectCount = 0;
+    if (options.check) {
+        const InputReport report = checkInputCells(*cells);
+        gridSize = report.gridSize;
+        rectCount = report.rectCount;
+        if (printCheckWarnings(report, options.directory) && options.strict) {
+            std::fprintf(stderr, "aerial: --strict: not run because of the warnings above\n");
+            return 2;
+        }
+    } else {
+        auto values = std::make_unique<aerial::InputValues>();
+        aerial::parseInput(*cells, *values);
+        gridSize = values->gridSize;
+        rectCount = values->rectCount;
+    }
+    cells.reset();
 
     aerial_tool::LoadedLibrary library;
     std::string error;
@@ -120,11 +134,9 @@ int runSimulation(const RunOptions& options) {
     library.main4();
     auto wallEnd = std::chrono::steady_clock::now();
 
-    // The tool reads the input again with the library's own reader to learn what ran.
-    aerial::loadInput();
     int status = 0;
     for (const char* table : kTables) {
-        if (const char* fault = tableFault(table, started, aerial::workspace.gridSize)) {
+        if (const char* fault = tableFault(table, started, gridSize)) {
             std::fprintf(stderr, "aerial: %s: %s\n", (dir / table).c_str(), fault);
             status = 1;
         }
@@ -133,10 +145,8 @@ int runSimulation(const RunOptions& options) {
 
     if (status == 0 && !options.quiet) {
         double seconds = std::chrono::duration<double>(wallEnd - wallStart).count();
-        std::printf("grid %d x %d, %d rectangles, %.3f s, tables in %s\n",
-                    aerial::workspace.gridSize, aerial::workspace.gridSize,
-                    aerial::workspace.rectCount, seconds,
-                    fs::absolute(dir, ec).lexically_normal().c_str());
+        std::printf("grid %d x %d, %d rectangles, %.3f s, tables in %s\n", gridSize, gridSize, rectCount,
+                    seconds, fs::absolute(dir, ec).lexically_normal().c_str());
     }
     return status;
 }

@@ -8,11 +8,19 @@ namespace aerial_tool {
 struct RunOptions {
     std::string directory = ".";
     std::string libraryPath; // empty: the library beside the tool
-    bool quiet = false;
+    bool quiet = false;  // no summary line; warnings still go to stderr
+    bool check = true;   // print the warnings of `aerial check` before running
+    bool strict = false; // with a warning, do not run (exit 2, nothing written)
 };
 
-// Exit status: 0 success, 1 a table was not written or is incomplete, 2 bad folder/input
-// or library.
+struct InputReport;
+
+// The warnings of `aerial check`, one line each on stderr, then a line naming the whole
+// report; true when there was any. Runs and studies (once for all their points) print them.
+bool printCheckWarnings(const InputReport& report, const std::string& directory);
+
+// Exit status: 0 success (also with check warnings, unless strict), 1 a table was not
+// written or is incomplete, 2 bad folder/input or library, or a warning under strict.
 int runSimulation(const RunOptions& options);
 
 } // namespace aerial_tool

@@ -1,22 +1,28 @@
-// `aerial sweep`: a focus series, one folder and one process per defocus value.
+// `aerial sweep`: a study over any input parameters, one folder and one process per point
+// under DIR/sweep/, then the measured feature of every point in DIR/sweep/results.csv.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "cli/study.h"
 
 namespace aerial_tool {
 
 struct SweepOptions {
     std::string directory;
-    std::string defocus;            // START:STOP:STEP
-    int jobs = 0;                   // runs at a time; 0: the number of cores
+    std::vector<std::string> vary; // NAME=START:STOP:STEP or NAME=V1,V2,...
+    std::string defocus;           // shorthand for --vary defocus=...
     std::vector<double> thresholds; // one Bossung curve each; empty: 0.3
-    std::string libraryPath;        // passed on to every run
-    bool printCommands = false;     // set up the folders and print the runs, run nothing
-    bool noRun = false;             // set up nothing new, tabulate the runs already done
+    std::optional<double> featureAt;
+    bool printCsv = false;
+    StudyOptions study;
 };
 
-// Exit status: 0 all members ran and were measured, 1 some run failed, 2 bad input.
+// Exit status: 0 every point ran and the feature was measured at every threshold, 1 a run
+// failed, points were not run (--no-run) or the feature never prints at a threshold, 2
+// usage or input errors.
 int runSweep(const SweepOptions& options);
 
 } // namespace aerial_tool

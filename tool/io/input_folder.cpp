@@ -1,27 +1,47 @@
 #include "io/input_folder.h"
 
+#include <cctype>
 #include <filesystem>
-#include <fstream>
+
+#include "input/input_layout.h"
 
 namespace aerial_tool {
 
 namespace fs = std::filesystem;
 
+std::unique_ptr<aerial::InputCells> scanInput(const std::string& path) {
+    // Not value-initialised: the scan clears the whole table itself, and a second pass
+    // over its megabyte would cost a run a measurable part of its time.
+    std::unique_ptr<aerial::InputCells> cells(new aerial::InputCells);
+    if (!aerial::scanInputFile(path.c_str(), *cells)) return nullptr;
+    return cells;
+}
+
+std::string inputPathOf(const std::string& directory) {
+    return (fs::path(directory) / aerial::kInputFileName).string();
+}
+
 std::string lengthUnitOf(const std::string& directory) {
-    // Line 3, column 1 of the input: free text that by custom names the pitch's unit.
-    std::ifstream in(fs::path(directory) / "IN_FM.txt", std::ios::binary);
-    std::string line;
-    for (int k = 0; k <= 3 && std::getline(in, line); ++k) {
-        if (k < 3) continue;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        size_t a = line.find('\t');
-        if (a == std::string::npos) break;
-        size_t b = line.find('\t', a + 1);
-        std::string unit = line.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1);
-        while (!unit.empty() && unit.back() == ' ') unit.pop_back();
-        if (!unit.empty()) return unit;
-    }
-    return "L";
+    // By custom the cell before the pitch's value names its unit; no run reads it.
+    std::error_code ec;
+    const std::string path = inputPathOf(directory);
+    if (!fs::is_regular_file(path, ec)) return "L";
+    std::unique_ptr<aerial::InputCells> cells = scanInput(path);
+    if (!cells) return "L";
+    const aerial::ParameterCell& pitch = aerial::parameterCell(aerial::ParameterId::kSamplePitch);
+    std::string unit = aerial::cellText(*cells, pitch.column - 1, pitch.line).text;
+    while (!unit.empty() && std::isspace(static_cast<unsigned char>(unit.back()))) unit.pop_back();
+    return unit.empty() ? "L" : unit;
+}
+
+TableState tableState(const std::string& directory, const char* tableName) {
+    std::error_code ec;
+    const fs::path table = fs::path(directory) / tableName;
+    const fs::file_time_type written = fs::last_write_time(table, ec);
+    if (ec) return TableState::kMissing;
+    const fs::file_time_type changed = fs::last_write_time(inputPathOf(directory), ec);
+    if (!ec && changed > written) return TableState::kOlderThanInput;
+    return TableState::kCurrent;
 }
 
 } // namespace aerial_tool

@@ -8,6 +8,8 @@ constexpr aerial_tool::PictureFunctions kFunctions = {
     .source = &aerial_tool::writeSource,
     .linePlot = &aerial_tool::writeLinePlotPng,
     .report = &aerial_tool::writeReportPdf,
+    .femBossung = &aerial_tool::writeFemBossungPng,
+    .exposureDefocus = &aerial_tool::writeExposureDefocusPng,
 };
 
 } // namespace

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "pictures/plot_drawing.h"
+#include "pictures/window_pictures.h"
 
 namespace aerial_tool {
 
@@ -16,6 +17,8 @@ struct PictureFunctions {
     decltype(&writeSource) source;
     decltype(&writeLinePlotPng) linePlot;
     decltype(&writeReportPdf) report;
+    decltype(&writeFemBossungPng) femBossung;
+    decltype(&writeExposureDefocusPng) exposureDefocus;
 };
 
 } // namespace aerial_tool

@@ -1,0 +1,218 @@
+#include "cli/study.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#include "analysis/input_check.h"
+#include "cli/run_command.h"
+#include "input/input_cells.h"
+#include "input/input_layout.h"
+#include "io/result_table.h"
+#include "io/study_points.h"
+#include "io/table_files.h"
+
+namespace aerial_tool {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A progress line that rewrites itself, only for a person watching a terminal.
+struct Progress {
+    bool shown;
+    size_t total;
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+
+    void operator()(size_t done) const {
+        if (!shown) return;
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        std::fprintf(stderr, "\r%zu / %zu points, %.1f s, %.1f points/s ", done, total, seconds,
+                     seconds > 0 ? done / seconds : 0.0);
+        if (done == total) std::fprintf(stderr, "\n");
+        std::fflush(stderr);
+    }
+};
+
+std::string shown(const std::string& folder) {
+    std::error_code ec;
+    const fs::path relative = fs::relative(folder, ec);
+    return ec || relative.empty() ? folder : relative.string();
+}
+
+} // namespace
+
+int jobCount(int jobs) {
+    if (jobs > 0) return jobs;
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    return cores > 0 ? cores : 1;
+}
+
+int planStudy(const std::string& directory, const std::string& name, std::vector<SweepAxis> axes, Study& study) {
+    const fs::path input = fs::path(directory) / aerial::kInputFileName;
+    std::error_code ec;
+    auto cells = std::make_unique<aerial::InputCells>();
+    if (!fs::is_regular_file(input, ec) || !aerial::scanInputFile(input.c_str(), *cells)) {
+        std::fprintf(stderr, "aerial: %s: not a readable file\n", input.c_str());
+        return 2;
+    }
+    FILE* file = std::fopen(input.c_str(), "rb");
+    if (file == nullptr) {
+        std::fprintf(stderr, "aerial: %s: not a readable file\n", input.c_str());
+        return 2;
+    }
+    study.input.clear();
+    char block[1 << 14];
+    for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) study.input.append(block, got);
+    std::fclose(file);
+    // Checked once here; the points' runs skip the check (--no-check), so the warnings are
+    // not repeated for every point.
+    printCheckWarnings(checkInputCells(*cells), directory);
+    study.values = std::make_unique<aerial::InputValues>();
+    aerial::parseInput(*cells, *study.values);
+    study.directory = directory;
+    study.folder = (fs::absolute(directory, ec) / name).lexically_normal().string();
+    study.axes = std::move(axes);
+    study.points = sweepPoints(study.axes);
+    // The nominal condition: the point the input itself describes, if the study has it.
+    study.nominal = 0;
+    for (size_t p = 0; p < study.points.size(); ++p) {
+        bool same = true;
+        for (size_t a = 0; a < study.axes.size(); ++a) {
+            same = same && aerial::parameterValue(*study.values, study.axes[a].cell->id) == study.points[p].values[a];
+        }
+        if (same) {
+            study.nominal = p;
+            break;
+        }
+    }
+    return 0;
+}
+
+std::string pointFolder(const Study& study, size_t point) {
+    return (fs::path(study.folder) / study.points[point].folder).string();
+}
+
+bool pointInput(const Study& study, const std::vector<double>& values, std::string& bytes, std::string& error) {
+    std::vector<CellChange> changes;
+    for (size_t a = 0; a < study.axes.size(); ++a) {
+        changes.push_back({study.axes[a].cell->line, study.axes[a].cell->column, valueText(values[a])});
+    }
+    if (!changedInput(study.input, changes, bytes, error)) {
+        error = (fs::path(study.directory) / aerial::kInputFileName).string() + " " + error;
+        return false;
+    }
+    return true;
+}
+
+int runStudy(const Study& study, const StudyOptions& options, std::vector<bool>& failed) {
+    const size_t count = study.points.size();
+    failed.assign(count, false);
+    std::vector<std::string> names;
+    for (const SweepPoint& p : study.points) names.push_back(p.folder);
+    names.insert(names.end(), study.ownFolders.begin(), study.ownFolders.end());
+    const std::vector<std::string> stale = staleFolders(study.folder, names);
+    if (!stale.empty()) {
+        std::string list;
+        for (const std::string& s : stale) {
+            if (!list.empty()) list += ", ";
+            list += s;
+        }
+        if (options.clean) {
+            std::error_code ec;
+            for (const std::string& s : stale) fs::remove_all(fs::path(study.folder) / s, ec);
+            std::fprintf(stderr, "aerial: removed %zu folder(s) of an earlier study from %s: %s\n", stale.size(),
+                         shown(study.folder).c_str(), list.c_str());
+        } else {
+            std::fprintf(stderr,
+                         "aerial: %zu folder(s) in %s are not part of this study and are left out: %s "
+                         "(--clean removes them)\n",
+                         stale.size(), shown(study.folder).c_str(), list.c_str());
+        }
+    }
+
+    if (!options.noRun) {
+        for (size_t p = 0; p < count; ++p) {
+            std::string bytes, error;
+            if (!pointInput(study, study.points[p].values, bytes, error) ||
+                !writePointInput(pointFolder(study, p), bytes, error)) {
+                std::fprintf(stderr, "aerial: %s\n", error.c_str());
+                return 2;
+            }
+        }
+    }
+    const std::string tool = toolPath();
+    std::vector<std::vector<std::string>> commands;
+    for (size_t p = 0; p < count; ++p) commands.push_back(pointRunCommand(tool, pointFolder(study, p), options.libraryPath));
+    if (options.printCommands) {
+        for (const auto& c : commands) std::printf("%s\n", commandLine(c).c_str());
+        return 0;
+    }
+
+    if (!options.noRun) {
+        const Progress progress{!options.quiet && isatty(STDERR_FILENO) == 1, count};
+        for (size_t p : runCommands(commands, jobCount(options.jobs), progress)) {
+            std::fprintf(stderr, "aerial: the run in %s failed\n", shown(pointFolder(study, p)).c_str());
+            failed[p] = true;
+        }
+        return -1;
+    }
+
+    // --no-run: every point must hold a finished run of its present input.
+    std::string refused;
+    size_t refusedCount = 0;
+    for (size_t p = 0; p < count; ++p) {
+        const std::string folder = pointFolder(study, p);
+        std::string why = tablesFault(folder, study.values->gridSize);
+        if (why.empty()) continue;
+        ++refusedCount;
+        if (refusedCount <= 20) refused += "\n  " + shown(folder) + ": " + why;
+    }
+    if (refusedCount > 0) {
+        if (refusedCount > 20) refused += "\n  ... and " + std::to_string(refusedCount - 20) + " more";
+        std::fprintf(stderr, "aerial: --no-run: %zu of %zu points have no finished run of their input, nothing tabulated "
+                     "(run their commands first):%s\n", refusedCount, count, refused.c_str());
+        return 1;
+    }
+    return -1;
+}
+
+int runExtraPoint(const Study& study, const StudyOptions& options, const std::string& folder,
+                  const std::vector<double>& values) {
+    std::string bytes, error;
+    if (!pointInput(study, values, bytes, error) || !writePointInput(folder, bytes, error)) {
+        std::fprintf(stderr, "aerial: %s\n", error.c_str());
+        return 2;
+    }
+    if (options.noRun) {
+        const std::string why = tablesFault(folder, study.values->gridSize);
+        if (why.empty()) return 0;
+        std::fprintf(stderr, "aerial: --no-run: %s: %s; run it first:\n%s\n", shown(folder).c_str(), why.c_str(),
+                     commandLine(pointRunCommand(toolPath(), folder, options.libraryPath)).c_str());
+        return 1;
+    }
+    const std::vector<size_t> failed =
+        runCommands({pointRunCommand(toolPath(), folder, options.libraryPath)}, 1, nullptr);
+    if (!failed.empty()) {
+        std::fprintf(stderr, "aerial: the run in %s failed\n", shown(folder).c_str());
+        return 1;
+    }
+    return 0;
+}
+
+bool readPointCut(const std::string& folder, Profile& profile) {
+    ResultTableData table;
+    std::string error;
+    if (!readResultTable((fs::path(folder) / aerial::kImageIntensityFileName).string(), table, error)) {
+        std::fprintf(stderr, "aerial: %s\n", error.c_str());
+        return false;
+    }
+    profile = cutProfile(table, CutAxis::kX, table.size / 2);
+    return true;
+}
+
+} // namespace aerial_tool

@@ -1,0 +1,29 @@
+// `aerial window`: the focus-exposure matrix of the measured feature in the threshold
+// model, its process windows (exposure latitude against depth of focus), best focus and
+// dose to size, under DIR/window/.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "cli/study.h"
+
+namespace aerial_tool {
+
+struct WindowOptions {
+    std::string directory;
+    std::string defocus; // START:STOP:STEP
+    double targetCd = 0;
+    double tolerance = 0.10;
+    double t0 = 0.3;
+    std::string dose; // START:STOP:STEP for fem.csv and the pictures; empty: bracketing
+    std::optional<double> featureAt;
+    bool json = false;
+    StudyOptions study;
+};
+
+// Exit status: 0 the window was found, 1 a run failed or was not done (--no-run), or the
+// target CD is in spec at no focus; 2 usage or input errors.
+int runWindow(const WindowOptions& options);
+
+} // namespace aerial_tool

@@ -1,0 +1,192 @@
+#include "io/study_points.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <system_error>
+
+#include "input/input_layout.h"
+#include "io/input_edit.h"
+
+namespace aerial_tool {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The text of a cell, read the way replaceCell finds it.
+std::string cellAt(const std::string& bytes, int line, int column) {
+    size_t start = 0;
+    for (int k = 0; k < line; ++k) {
+        start = bytes.find('\n', start);
+        if (start == std::string::npos) return "";
+        ++start;
+    }
+    size_t end = bytes.find('\n', start);
+    std::string text = bytes.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    for (int k = 0; k < column; ++k) {
+        const size_t tab = text.find('\t');
+        if (tab == std::string::npos) return "";
+        text.erase(0, tab + 1);
+    }
+    return text.substr(0, text.find_first_of("\t\r"));
+}
+
+// What follows the leading number of a cell when white space sets it off ("0 um").
+std::string unitAfterNumber(const std::string& cell) {
+    size_t p = cell.find_first_not_of(" \t");
+    if (p == std::string::npos) return "";
+    p = cell.find_first_of(" \t", p);
+    return p == std::string::npos ? "" : cell.substr(p);
+}
+
+pid_t start(const std::vector<std::string>& args) {
+    pid_t pid = fork();
+    if (pid != 0) return pid;
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+}
+
+} // namespace
+
+bool changedInput(const std::string& bytes, const std::vector<CellChange>& changes, std::string& result,
+                  std::string& error) {
+    result = bytes;
+    for (const CellChange& c : changes) {
+        std::string next;
+        const std::string text = c.text + unitAfterNumber(cellAt(result, c.line, c.column));
+        if (!replaceCell(result, c.line, c.column, text, next)) {
+            error = "has no cell at line " + std::to_string(c.line) + ", column " + std::to_string(c.column);
+            return false;
+        }
+        result = next;
+    }
+    return true;
+}
+
+bool writePointInput(const std::string& folder, const std::string& bytes, std::string& error) {
+    const fs::path path = fs::path(folder) / aerial::kInputFileName;
+    {
+        std::ifstream old(path, std::ios::binary);
+        if (old) {
+            std::ostringstream text;
+            text << old.rdbuf();
+            if (text.str() == bytes) return true;
+        }
+    }
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) {
+        error = folder + ": cannot create: " + ec.message();
+        return false;
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    out.close();
+    if (!out) {
+        error = path.string() + ": cannot write: " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> staleFolders(const std::string& studyDir, const std::vector<std::string>& current) {
+    std::vector<std::string> stale;
+    std::error_code ec;
+    for (fs::directory_iterator it(studyDir, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!it->is_directory(ec)) continue;
+        const std::string name = it->path().filename().string();
+        if (!fs::exists(it->path() / aerial::kInputFileName, ec)) continue;
+        if (std::find(current.begin(), current.end(), name) == current.end()) stale.push_back(name);
+    }
+    std::sort(stale.begin(), stale.end());
+    return stale;
+}
+
+std::string toolPath() {
+    std::error_code ec;
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string("aerial") : self.string();
+}
+
+std::vector<std::string> pointRunCommand(const std::string& tool, const std::string& folder,
+                                         const std::string& library) {
+    std::error_code ec;
+    std::vector<std::string> args = {tool, "run", "-q", "--no-check",
+                                     fs::absolute(folder, ec).lexically_normal().string()};
+    if (!library.empty()) {
+        args.push_back("--library");
+        args.push_back(fs::absolute(library, ec).lexically_normal().string());
+    }
+    return args;
+}
+
+std::string commandLine(const std::vector<std::string>& arguments) {
+    std::string line;
+    for (const std::string& s : arguments) {
+        bool plain = !s.empty();
+        for (char ch : s) plain = plain && (std::isalnum(static_cast<unsigned char>(ch)) || std::strchr("/._-+=:,", ch));
+        if (!line.empty()) line += ' ';
+        if (plain) {
+            line += s;
+            continue;
+        }
+        line += '\'';
+        for (char ch : s) {
+            if (ch == '\'') {
+                line.append("'\\''");
+            } else {
+                line += ch;
+            }
+        }
+        line += '\'';
+    }
+    return line;
+}
+
+std::vector<size_t> runCommands(const std::vector<std::vector<std::string>>& commands, int jobs,
+                                const std::function<void(size_t done)>& progress) {
+    std::map<pid_t, size_t> running;
+    std::vector<size_t> failed;
+    size_t next = 0, done = 0;
+    if (jobs < 1) jobs = 1;
+    while (next < commands.size() || !running.empty()) {
+        while (next < commands.size() && static_cast<int>(running.size()) < jobs) {
+            const pid_t pid = start(commands[next]);
+            if (pid < 0) {
+                failed.push_back(next);
+                if (progress) progress(++done);
+            } else {
+                running[pid] = next;
+            }
+            ++next;
+        }
+        if (running.empty()) continue;
+        int status = 0;
+        const pid_t ended = waitpid(-1, &status, 0);
+        if (ended < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        auto it = running.find(ended);
+        if (it == running.end()) continue;
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) failed.push_back(it->second);
+        running.erase(it);
+        if (progress) progress(++done);
+    }
+    std::sort(failed.begin(), failed.end());
+    return failed;
+}
+
+} // namespace aerial_tool

@@ -1,0 +1,57 @@
+#include "io/table_files.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "input/input_layout.h"
+
+namespace aerial_tool {
+
+namespace fs = std::filesystem;
+
+bool isCompleteTable(const std::string& path, int gridSize) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    long long lines = 0;
+    char tail[5] = {};
+    size_t total = 0;
+    // Whole blocks and memchr: every point of a study pays this check.
+    static char block[1 << 16];
+    for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) {
+        for (const char* p = block; (p = static_cast<const char*>(std::memchr(p, '\n', block + got - p)));
+             ++p) {
+            ++lines;
+        }
+        if (got >= 5) {
+            std::memcpy(tail, block + got - 5, 5);
+        } else {
+            std::memmove(tail, tail + got, 5 - got);
+            std::memcpy(tail + 5 - got, block, got);
+        }
+        total += got;
+    }
+    const bool readable = !std::ferror(file);
+    std::fclose(file);
+    const long long rows = gridSize > 0 ? gridSize : 0;
+    return readable && total >= 5 && lines == rows + 3 && std::memcmp(tail, "\t\r\n\r\n", 5) == 0;
+}
+
+std::string tablesFault(const std::string& folder, int gridSize) {
+    const fs::path dir = folder;
+    std::error_code ec;
+    const fs::file_time_type input = fs::last_write_time(dir / aerial::kInputFileName, ec);
+    if (ec) return std::string(aerial::kInputFileName) + " is missing";
+    for (const char* name : {aerial::kSpectrumAmplitudeFileName, aerial::kSpectrumPhaseFileName,
+                             aerial::kImageIntensityFileName}) {
+        const fs::path table = dir / name;
+        const fs::file_time_type written = fs::last_write_time(table, ec);
+        if (ec) return std::string(name) + " is missing";
+        if (!isCompleteTable(table.string(), gridSize)) return std::string(name) + " is cut short";
+        if (written < input) return std::string(name) + " is older than " + aerial::kInputFileName;
+    }
+    return "";
+}
+
+} // namespace aerial_tool

@@ -1,0 +1,36 @@
+// Pictures of a focus-exposure window: the CD through focus at each dose with the band of
+// CDs in spec shaded, and the exposure latitude against the depth of focus.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace aerial_tool {
+
+struct DoseCurve {
+    double dose;
+    std::vector<double> focus;
+    std::vector<double> cd; // NaN where the feature has no CD (merged or not printed)
+};
+
+struct FemPictureText {
+    std::string title;
+    std::string focusAxis; // e.g. "defocus (um)"
+    std::string cdAxis;
+};
+
+// One curve per dose, coloured from low to high dose, over the band [bandLow, bandHigh]
+// of CDs in spec. Returns false when the file cannot be written.
+bool writeFemBossungPng(const std::vector<DoseCurve>& curves, double bandLow, double bandHigh,
+                        const FemPictureText& text, const std::string& path);
+
+struct LatitudePoint {
+    double dof;
+    double el; // a fraction; drawn in per cent
+};
+
+// The exposure latitude against the depth of focus, a point per window.
+bool writeExposureDefocusPng(const std::vector<LatitudePoint>& points, const std::string& title,
+                             const std::string& dofAxis, const std::string& path);
+
+} // namespace aerial_tool
