@@ -152,7 +152,7 @@ bool cutlineOf(const RunInput& input, const ResultTableData& image, const Pictur
             note += std::string(f.bright ? "space " : "line ") + statusText(f.status);
         }
         p.notes.push_back(note);
-        p.notes.push_back("  contrast " + number(f.contrast));
+        p.notes.push_back("  feature contrast " + number(f.contrast));
     }
     return true;
 }
