@@ -189,7 +189,7 @@ MetricsText metricsText(const CutlineResult& result, const PictureChoices& choic
         for (const Run& r : m.runs) {
             std::snprintf(line, sizeof line, "  %-6s  %-10.6g  %-10.6g  %.6g%s", r.bright ? "bright" : "dark",
                           r.start, r.end, r.width,
-                          r.wholePeriod ? " (all round)" : r.acrossEdge() ? " (across edge)" : "");
+                          r.wholePeriod ? " (all round)" : r.acrossEdge() ? " (wraps)" : "");
             out.runs.push_back(line);
         }
         out.crossings.resize(out.runs.size() - m.runs.size() - 1);

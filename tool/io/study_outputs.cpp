@@ -24,7 +24,11 @@ std::vector<StudyOutputs> findStudyOutputs(const std::string& directory) {
         }
         if (s.pictures.empty()) continue;
         std::sort(s.pictures.begin(), s.pictures.end());
-        std::sort(s.summaries.begin(), s.summaries.end());
+        // The summaries (JSON) before the tables (CSV) they come from.
+        std::sort(s.summaries.begin(), s.summaries.end(), [](const std::string& a, const std::string& b) {
+            const bool ja = fs::path(a).extension() == ".json", jb = fs::path(b).extension() == ".json";
+            return ja != jb ? ja : a < b;
+        });
         out.push_back(std::move(s));
     }
     std::sort(out.begin(), out.end(),

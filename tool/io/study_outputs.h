@@ -10,7 +10,7 @@ namespace aerial_tool {
 struct StudyOutputs {
     std::string folder;                 // e.g. "sweep", "window"
     std::vector<std::string> pictures;  // its PNG files, by name
-    std::vector<std::string> summaries; // its JSON and CSV files, by name
+    std::vector<std::string> summaries; // its JSON files, then its CSV files, by name
 };
 
 // Every immediate subfolder of the directory that holds PNG pictures at its own level (a

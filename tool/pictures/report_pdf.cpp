@@ -33,10 +33,33 @@ void place(cairo_t* cr, double x, double y, double w, double h, double width, do
     cairo_restore(cr);
 }
 
-// Monospaced lines from the top of a box; what does not fit is counted on its last line.
-// With shrink, the lines get smaller (to a floor) before any is left out.
-void lines(cairo_t* cr, double x, double y, double h, const std::vector<std::string>& content,
+// Lines longer than the width break at spaces, the rest indented under their start.
+std::vector<std::string> wrapped(const std::vector<std::string>& content, size_t columns) {
+    std::vector<std::string> out;
+    for (const std::string& line : content) {
+        std::string rest = line;
+        const size_t indent = std::min<size_t>(rest.find_first_not_of(' ') + 4, columns / 2);
+        bool first = true;
+        while (rest.size() > columns) {
+            size_t cut = rest.rfind(' ', columns);
+            if (cut == std::string::npos || cut <= indent) cut = columns;
+            out.push_back(rest.substr(0, cut));
+            rest = std::string(indent, ' ') + rest.substr(rest[cut] == ' ' ? cut + 1 : cut);
+            first = false;
+        }
+        (void)first;
+        out.push_back(rest);
+    }
+    return out;
+}
+
+// Monospaced lines from the top of a box, wrapped to its width; what does not fit is
+// counted on its last line. With shrink, the lines get smaller (to a floor) before any is
+// left out.
+void lines(cairo_t* cr, double x, double y, double w, double h, const std::vector<std::string>& source,
            bool shrink = false) {
+    // DejaVu Sans Mono advances 0.602 of the font size a character.
+    const std::vector<std::string> content = wrapped(source, std::max<size_t>(20, size_t(w / (0.602 * kMonoSize))));
     double step = kMonoLine;
     if (shrink && !content.empty()) step = std::clamp(h / content.size(), 5.6, kMonoLine);
     const double size = kMonoSize * step / kMonoLine;
@@ -63,7 +86,7 @@ void heading(cairo_t* cr, const std::string& words) {
 void runPage(cairo_t* cr, const ReportRunPage& page) {
     heading(cr, page.heading);
     const double top = 52, bottom = kPageHeight - kMargin;
-    lines(cr, kMargin, top + 4, bottom - top - 4, page.summary);
+    lines(cr, kMargin, top + 4, kTextColumn, bottom - top - 4, page.summary);
     const double left = kMargin + kTextColumn + 16;
     const double cell = (kPageWidth - kMargin - left - 12) / 2;
     const double rowTop[2] = {top, top + 342};
@@ -80,8 +103,8 @@ void runPage(cairo_t* cr, const ReportRunPage& page) {
     std::vector<std::string> runs = page.metrics, crossings = page.crossings;
     runs.resize(rows);
     crossings.resize(rows);
-    lines(cr, left + 4, below, bottom - below, runs, true);
-    lines(cr, left + 4 + cell * 0.55, below, bottom - below, crossings, true);
+    lines(cr, left + 4, below, cell * 0.55, bottom - below, runs, true);
+    lines(cr, left + 4 + cell * 0.55, below, cell * 0.45, bottom - below, crossings, true);
     if (page.source) {
         place(cr, left + cell + 12, rowTop[1], cell, bottom - rowTop[1], SourceLayout::kWidth,
               SourceLayout::kHeight, [&](cairo_t* c) { drawSource(c, *page.source); });
@@ -91,7 +114,7 @@ void runPage(cairo_t* cr, const ReportRunPage& page) {
 void filesPage(cairo_t* cr, const ReportFilesPage& page) {
     heading(cr, page.heading);
     const double top = 52, bottom = kPageHeight - kMargin;
-    lines(cr, kMargin, top + 4, bottom - top - 4, page.text);
+    lines(cr, kMargin, top + 4, kTextColumn, bottom - top - 4, page.text);
     const double left = kMargin + kTextColumn + 16;
     const size_t count = std::min<size_t>(page.pictures.size(), 4);
     const size_t columns = count == 1 ? 1 : 2, rows = count <= 2 ? 1 : 2;
