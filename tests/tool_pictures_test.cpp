@@ -7,6 +7,7 @@
 #include <cairo.h>
 
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "analysis/picture_geometry.h"
 #include "analysis/run_pictures.h"
 #include "io/run_folder.h"
+#include "io/study_outputs.h"
 #include "pictures/plot_drawing.h"
 #include "test_support.h"
 
@@ -393,4 +395,25 @@ TEST(Pictures, EveryPictureInEveryFormat) {
     PictureFormat f;
     EXPECT_TRUE(parsePictureFormat("svg", f) && f == PictureFormat::kSvg);
     EXPECT_FALSE(parsePictureFormat("jpeg", f));
+}
+
+TEST(ReportFiles, StudiesAreSubfoldersWithPicturesAtTheirOwnLevel) {
+    aerial_test::ScratchFolder folder;
+    std::filesystem::create_directories("run/sweep/sigma_0.5");
+    std::filesystem::create_directories("run/window");
+    std::filesystem::create_directories("run/notes");
+    for (const char* f : {"run/sweep/bossung.png", "run/sweep/results.csv", "run/sweep/sigma_0.5/OUT_M.png",
+                          "run/window/fem_bossung.png", "run/window/ed_window.png", "run/window/fem.csv",
+                          "run/window/window.json", "run/notes/readme.csv"})
+        aerial_test::writeFile(f, "x\n");
+    const std::vector<StudyOutputs> studies = findStudyOutputs("run");
+    ASSERT_EQ(studies.size(), 2u); // notes/ holds no picture; a sweep point is not a study
+    EXPECT_EQ(studies[0].folder, "sweep");
+    EXPECT_EQ(studies[0].pictures, (std::vector<std::string>{"run/sweep/bossung.png"}));
+    EXPECT_EQ(studies[1].folder, "window");
+    EXPECT_EQ(studies[1].pictures.size(), 2u);
+    // The window's summary comes before the table it summarises.
+    EXPECT_EQ(studies[1].summaries, (std::vector<std::string>{"run/window/window.json", "run/window/fem.csv"}));
+    EXPECT_EQ(alignedColumns({"focus,cd", "-0.125,0.1", "... 3 more lines"}),
+              (std::vector<std::string>{"focus   cd", "-0.125  0.1", "... 3 more lines"}));
 }

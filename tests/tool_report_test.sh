@@ -56,6 +56,13 @@ contains "plot lists what it wrote" "$out" "OUT_source.svg"
 "$tool" plot "$case" --format pdf -q --linear --full --no-mask
 check "plot --format pdf" 0 $?
 [ "$(pages_of "$case/OUT_M.pdf")" = 1 ] && pass "OUT_M.pdf opens" || fail "OUT_M.pdf"
+# The cutline writes the CD of the feature that metrics measures at the same place.
+cd_of=$("$tool" metrics "$case" --threshold 0.2 --feature-at 0.24 --json |
+        python3 -c 'import json, sys; print("%.4g" % json.load(sys.stdin)["feature"]["cd"])')
+"$tool" plot "$case" --threshold 0.2 --feature-at 0.24 --format pdf -q
+contains "the cutline's CD is the CD metrics gives ($cd_of)" "$(pdftotext "$case/OUT_M_cut.pdf" - 2>/dev/null)" "space $cd_of"
+"$tool" plot "$case" --feature-at 9 -q >/dev/null 2>&1
+check "plot: a feature position off the cut" 2 $?
 "$tool" plot "$case" --format gif -q >/dev/null 2>&1
 check "plot: unknown format" 2 $?
 "$tool" plot "$case" --at 5 -q >/dev/null 2>&1
