@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "driver/run_simulation.h"
 #include "optics/optics.h"
@@ -136,6 +137,28 @@ TEST(FastEvaluationCases, RepeatedEdgePairsOnALayoutGrid) {
     expectSameResults(text);
 }
 
+// More distinct edge pairs than the factor cache holds, each seen several times and in
+// shuffled order: entries are evicted and rebuilt, and every hit must give the bits of a
+// fresh build. Rectangle counts 1 and 3 leave a group unfilled.
+TEST(FastEvaluationCases, FactorCacheAndGroupBoundaries) {
+    InputSpec inputFile = twoRectangleExample();
+    inputFile.gridSize = "48";
+    Lcg random{12};
+    for (int r = 0; r < 999; ++r) {
+        const int a = static_cast<int>(random.uniform(0, 40)), b = static_cast<int>(random.uniform(0, 40));
+        const double x0 = -24 + 0.5 * a, y0 = -24 + 0.25 * b;
+        inputFile.rects.push_back({random.uniform(-1, 1), random.uniform(-1, 1), x0,
+                                   x0 + 0.5 * (a % 7 + 1), y0, y0 + 0.25 * (b % 5 + 1)});
+    }
+    expectSameResults(inputFile.text());
+
+    for (std::size_t count : {1, 3}) {
+        InputSpec few = randomInput({"few", 17, 0.8, 0.5, 0.05, true, true, 0, 13});
+        few.rects.assign(inputFile.rects.begin(), inputFile.rects.begin() + static_cast<long>(count));
+        expectSameResults(few.text());
+    }
+}
+
 TEST(FastEvaluationCases, NonFiniteInputsGiveTheDirectNaNs) {
     InputSpec zeroWavelength = twoRectangleExample();
     zeroWavelength.gridSize = "8";
@@ -157,6 +180,38 @@ TEST(FastEvaluationCases, NonFiniteInputsGiveTheDirectNaNs) {
     hugeMask.gridSize = "8";
     hugeMask.rects[0].transRe = 1e300;
     expectSameResults(hugeMask.text());
+}
+
+// Where two NaNs meet in one operation, the processor returns one of them, chosen by
+// operand order; NaNs of both signs in the edges and the transmissions, and NaNs made
+// inside the sums (an infinite transmission times a zero-width factor), must come out with
+// the same signs on every path.
+TEST(FastEvaluationCases, NaNsOfBothSignsGiveTheDirectBytes) {
+    const double inf = INFINITY;
+    struct NaNCase {
+        const char* name;
+        const char* grid;
+        std::vector<Rect> rects;
+    };
+    const NaNCase cases[] = {
+        {"nan_edges_of_both_signs", "2", {{1, 0, -NAN, 1, NAN, 1}}},
+        {"nan_edges_odd_grid", "3", {{1, 0, NAN, 1, -NAN, 1}, {1, 0, -NAN, 1, NAN, 1}}},
+        {"infinite_transmission_zero_width", "4", {{inf, -inf, 1, 1, -1, 1}, {-inf, inf, -1, 1, 0, 0}}},
+        {"nan_transmissions", "5", {{NAN, -NAN, -1, 2, -2, 1}, {-NAN, NAN, 0, 1, -1, 1}}},
+        {"finite_rectangles_around_nan_ones",
+         "6",
+         {{1, 0.5, -2, 2, -1, 1}, {0.3, -1, -NAN, 1, 0, 2}, {-1, 0, -3, 0, -2, 2},
+          {inf, 0, 2, 2, -1, 1}, {0.5, 0.5, -1, 3, -3, 3}, {1, 0, 1, 2, NAN, 1},
+          {-0.7, 0.2, -3, 3, -3, 3}, {NAN, 1, -1, 1, -1, 1}, {0.25, 0, 0, 1, 0, 1},
+          {1, -NAN, -2, 2, -2, 2}, {-1, 1, -1, 0, -1, 0}}},
+    };
+    for (const NaNCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        InputSpec inputFile = twoRectangleExample();
+        inputFile.gridSize = c.grid;
+        inputFile.rects = c.rects;
+        expectSameResults(inputFile.text());
+    }
 }
 
 } // namespace
