@@ -1,15 +1,58 @@
 #include "optics/phase_table.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "optics/line_phase.h"
 
 namespace aerial {
 
+namespace {
+
+// Sines and cosines already computed for this table, by the angle's bits. Many samples
+// share an angle (without aberrations the angle depends on the product of sample and
+// output offsets only), and the library's sine and cosine give the same bits for the same
+// argument, so each distinct angle is evaluated once. Direct-mapped: a collision only
+// costs a recomputation.
+struct AngleMemo {
+    static constexpr int kSlots = 1 << 14;
+    std::uint64_t bits[kSlots];
+    double sine[kSlots];
+    double cosine[kSlots];
+    bool used[kSlots];
+};
+
+AngleMemo memo;
+
+int slotOf(std::uint64_t bits) {
+    std::uint64_t h = (bits ^ (bits >> 29)) * 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 32;
+    return static_cast<int>(h % AngleMemo::kSlots);
+}
+
+void sineAndCosine(double theta, double& s, double& c) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &theta, sizeof bits);
+    const int slot = slotOf(bits);
+    if (!memo.used[slot] || memo.bits[slot] != bits) {
+        memo.used[slot] = true;
+        memo.bits[slot] = bits;
+        memo.cosine[slot] = std::cos(theta);
+        memo.sine[slot] = std::sin(theta);
+    }
+    s = memo.sine[slot];
+    c = memo.cosine[slot];
+}
+
+} // namespace
+
 void buildPhaseTable(PhaseTable& table, int n, AxisPass pass) {
     table.n = n;
     table.finite = true;
     if (n <= 0 || n > kMaxGrid) return;
+    // Fresh for every table: nothing computed under another run's conditions is reused.
+    std::memset(memo.used, 0, sizeof memo.used);
     const LinePhase lp = linePhase(n, pass);
     const double half = lp.dn / 2.0;
     for (int k = 0; k < n; ++k) {
@@ -19,8 +62,8 @@ void buildPhaseTable(PhaseTable& table, int n, AxisPass pass) {
         for (int p = 0; p < n; ++p) {
             const double x = static_cast<double>(p) - half;
             const double theta = phaseAngle(lp, u, x);
-            const double c = std::cos(theta);
-            const double s = std::sin(theta);
+            double c, s;
+            sineAndCosine(theta, s, c);
             table.cosine[k][p] = c;
             table.sine[k][p] = s;
             if (!std::isfinite(c) || !std::isfinite(s)) table.finite = false;
