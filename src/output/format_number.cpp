@@ -9,19 +9,24 @@ namespace aerial {
 
 namespace {
 
-std::size_t formatWithToChars(double value, char (&out)[kNumberTextCapacity]) {
+std::size_t formatWithToChars(double value, char* out) {
     std::to_chars_result result =
         std::to_chars(out, out + kNumberTextCapacity, value, std::chars_format::fixed, 6);
     return static_cast<std::size_t>(result.ptr - out);
 }
 
 #if defined(__SIZEOF_INT128__)
+constexpr char kDigitPairs[201] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // The common case, the magnitudes of every table cell and label below 1.8e13, by exact
 // integer arithmetic: a double is m * 2^e, so value * 10^6 = (m * 10^6) * 2^e is rounded
 // to an integer q, to nearest with ties to even, from its exact binary expansion; q then
 // prints as q / 10^6, a point and q % 10^6 in six digits. Returns 0 when the value is
 // outside that range.
-std::size_t formatExactly(double value, char (&out)[kNumberTextCapacity]) {
+std::size_t formatExactly(double value, char* out) {
     std::uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     const bool negative = (bits >> 63) != 0;
@@ -55,28 +60,34 @@ std::size_t formatExactly(double value, char (&out)[kNumberTextCapacity]) {
     }
 
     std::uint64_t whole = q / 1000000;
-    std::uint32_t decimals = static_cast<std::uint32_t>(q % 1000000);
-    char digits[24];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + whole % 10);
-        whole /= 10;
-    } while (whole != 0);
+    const std::uint32_t decimals = static_cast<std::uint32_t>(q % 1000000);
     std::size_t length = 0;
     if (negative) out[length++] = '-'; // %f keeps the sign of values that print as zero
-    while (count > 0) out[length++] = digits[--count];
-    out[length++] = '.';
-    for (int i = 5; i >= 0; --i) {
-        out[length + static_cast<std::size_t>(i)] = static_cast<char>('0' + decimals % 10);
-        decimals /= 10;
+    if (whole < 10) {
+        out[length++] = static_cast<char>('0' + whole);
+    } else {
+        char digits[24];
+        int count = 0;
+        do {
+            digits[count++] = static_cast<char>('0' + whole % 10);
+            whole /= 10;
+        } while (whole != 0);
+        while (count > 0) out[length++] = digits[--count];
     }
-    return length + 6;
+    out[length++] = '.';
+    // Six decimals as three pairs of digits.
+    const std::uint32_t pairs[3] = {decimals / 10000, decimals / 100 % 100, decimals % 100};
+    for (std::uint32_t pair : pairs) {
+        std::memcpy(out + length, kDigitPairs + 2 * pair, 2);
+        length += 2;
+    }
+    return length;
 }
 #endif
 
 } // namespace
 
-std::size_t formatFixed6(double value, char (&out)[kNumberTextCapacity]) {
+std::size_t formatFixed6At(double value, char* out) {
 #if defined(__SIZEOF_INT128__)
     if (std::size_t length = formatExactly(value, out)) return length;
 #endif
@@ -88,6 +99,10 @@ std::size_t formatFixed6(double value, char (&out)[kNumberTextCapacity]) {
         return length;
     }
     return formatWithToChars(value, out);
+}
+
+std::size_t formatFixed6(double value, char (&out)[kNumberTextCapacity]) {
+    return formatFixed6At(value, out);
 }
 
 std::size_t formatFixed6Reference(double value, char (&out)[kNumberTextCapacity]) {

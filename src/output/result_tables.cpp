@@ -1,7 +1,9 @@
 #include "output/result_tables.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "output/format_number.h"
 #include "state/simulation_state.h"
@@ -49,14 +51,63 @@ double axisLabel(bool spectrumAxis, int k) {
     return offset * s.samplePitch;
 }
 
-double cellValue(ResultTable table, int x, int y) {
+// The cells of the table being written, [x][y] like the planes, computed in one pass
+// before any is formatted.
+FieldPlane cells;
+
+// atan(im / re) of the phase cells, by the bits of the quotient: a spectrum of a symmetric
+// mask repeats its quotients, and atan gives the same bits for the same argument.
+// Direct-mapped; a collision only costs a recomputation.
+struct ArctangentMemo {
+    static constexpr int kSlots = 1 << 14;
+    std::uint64_t bits[kSlots];
+    double value[kSlots];
+    bool used[kSlots];
+};
+
+ArctangentMemo arctangents;
+
+double arctangent(double z) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &z, sizeof bits);
+    std::uint64_t h = (bits ^ (bits >> 29)) * 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 32;
+    const int slot = static_cast<int>(h % ArctangentMemo::kSlots);
+    if (!arctangents.used[slot] || arctangents.bits[slot] != bits) {
+        arctangents.used[slot] = true;
+        arctangents.bits[slot] = bits;
+        arctangents.value[slot] = std::atan(z);
+    }
+    return arctangents.value[slot];
+}
+
+// The phase rule of spectrumPhase with the arctangent taken from the memo.
+double phaseOf(double re, double im, double pi) {
+    if (re > 0) return arctangent(im / re);
+    if (re == 0) return 0.0;
+    if (im > 0) return arctangent(im / re) + pi;
+    return arctangent(im / re) - pi;
+}
+
+// The plane whose [x][y] is the cell in column x, row y.
+const FieldPlane& computeCells(ResultTable table, int n) {
     const SimulationState& s = workspace;
+    const double pi = s.pi;
     switch (table) {
-    case kSpectrumAmplitude: return spectrumAmplitude(s.fieldRe[x][y], s.fieldIm[x][y]);
-    case kSpectrumPhase: return spectrumPhase(s.fieldRe[x][y], s.fieldIm[x][y]);
+    case kSpectrumAmplitude:
+        for (int x = 0; x < n; ++x) {
+            for (int y = 0; y < n; ++y) cells[x][y] = spectrumAmplitude(s.fieldRe[x][y], s.fieldIm[x][y]);
+        }
+        return cells;
+    case kSpectrumPhase:
+        std::memset(arctangents.used, 0, sizeof arctangents.used);
+        for (int x = 0; x < n; ++x) {
+            for (int y = 0; y < n; ++y) cells[x][y] = phaseOf(s.fieldRe[x][y], s.fieldIm[x][y], pi);
+        }
+        return cells;
     case kImageIntensity: break;
     }
-    return s.II[x][y];
+    return s.II;
 }
 
 // One table at a time is open, and only this thread writes it: the stream's lock is
@@ -71,12 +122,32 @@ void writeBytes(std::FILE* file, const void* bytes, std::size_t length) {
 #endif
 }
 
-void writeValue(std::FILE* file, double value) {
-    char text[kNumberTextCapacity];
-    std::size_t length = formatFixed6(value, text); // at most 317 characters: room for the TAB
-    text[length] = '\t';
-    writeBytes(file, text, length + 1);
-}
+// The table's text is built here and written in blocks of up to its size; the stream
+// itself is unbuffered, so each block goes to the file in one system call.
+struct TableText {
+    std::FILE* file;
+    std::size_t used;
+    char bytes[1 << 16];
+
+    void flush() {
+        writeBytes(file, bytes, used);
+        used = 0;
+    }
+    void put(const void* data, std::size_t length) {
+        if (used + length > sizeof bytes) flush();
+        std::memcpy(bytes + used, data, length);
+        used += length;
+    }
+    // A number and its TAB: at most kNumberTextCapacity bytes.
+    void putValue(double value) {
+        if (used + kNumberTextCapacity > sizeof bytes) flush();
+        const std::size_t length = formatFixed6At(value, bytes + used);
+        bytes[used + length] = '\t';
+        used += length + 1;
+    }
+};
+
+TableText text;
 
 } // namespace
 
@@ -98,22 +169,24 @@ void writeResultTables(ResultTable table) {
     // Binary mode with explicit CR LF: every platform writes the same bytes.
     std::FILE* file = std::fopen(kind.fileName, "wb");
     if (file == nullptr) return;
+    std::setvbuf(file, nullptr, _IONBF, 0);
 
-    int n = workspace.gridSize;
-    // A table is about 150 KB: a large stream buffer writes it in a few system calls.
-    static char streamBuffer[1 << 16];
-    std::setvbuf(file, streamBuffer, _IOFBF, sizeof streamBuffer);
-    writeBytes(file, kind.title, 24);
-    writeBytes(file, kLineEnd, 2);
-    writeBytes(file, "\t", 1);
-    for (int x = 0; x < n; ++x) writeValue(file, axisLabel(kind.spectrumAxis, x));
-    writeBytes(file, kLineEnd, 2);
+    const int n = workspace.gridSize;
+    const FieldPlane& values = computeCells(table, n);
+    text.file = file;
+    text.used = 0;
+    text.put(kind.title, 24);
+    text.put(kLineEnd, 2);
+    text.put("\t", 1);
+    for (int x = 0; x < n; ++x) text.putValue(axisLabel(kind.spectrumAxis, x));
+    text.put(kLineEnd, 2);
     for (int y = 0; y < n; ++y) {
-        writeValue(file, axisLabel(kind.spectrumAxis, y));
-        for (int x = 0; x < n; ++x) writeValue(file, cellValue(table, x, y));
-        writeBytes(file, kLineEnd, 2);
+        text.putValue(axisLabel(kind.spectrumAxis, y));
+        for (int x = 0; x < n; ++x) text.putValue(values[x][y]);
+        text.put(kLineEnd, 2);
     }
-    writeBytes(file, kLineEnd, 2);
+    text.put(kLineEnd, 2);
+    text.flush();
     std::fclose(file);
 }
 
