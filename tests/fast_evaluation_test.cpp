@@ -182,6 +182,27 @@ TEST(FastEvaluationCases, NonFiniteInputsGiveTheDirectNaNs) {
     expectSameResults(hugeMask.text());
 }
 
+// The fast transform doubles its sums where every value is of moderate size and keeps
+// plain sums elsewhere: transmissions on both sides of the bounds (2^-900 and 2^900 for
+// samples), down to subnormal and up to overflowing fields, and a mask whose rectangles
+// differ by 10^500, so that lines of one run take different paths.
+TEST(FastEvaluationCases, TinyAndHugeTransmissions) {
+    for (double scale : {1e-309, 1e-306, 1e-300, 1e-250, 1e250, 1e275, 1e306, 1e307}) {
+        SCOPED_TRACE(scale);
+        InputSpec inputFile = randomInput({"scaled", 17, 0.8, 0.5, 0.05, true, true, 6, 14});
+        for (Rect& r : inputFile.rects) {
+            r.transRe *= scale;
+            r.transIm *= scale;
+        }
+        expectSameResults(inputFile.text());
+    }
+    InputSpec mixed = randomInput({"mixed", 24, 0.9, 0.6, 0.08, true, true, 4, 15});
+    mixed.rects[0].transRe *= 1e-250;
+    mixed.rects[1].transIm *= 1e250;
+    mixed.rects.push_back({1e-290, 0, -3, -2, 5, 6});
+    expectSameResults(mixed.text());
+}
+
 // Where two NaNs meet in one operation, the processor returns one of them, chosen by
 // operand order; NaNs of both signs in the edges and the transmissions, and NaNs made
 // inside the sums (an infinite transmission times a zero-width factor), must come out with

@@ -50,23 +50,30 @@ void sineAndCosine(double theta, double& s, double& c) {
 void buildPhaseTable(PhaseTable& table, int n, AxisPass pass) {
     table.n = n;
     table.finite = true;
+    table.moderate = true;
     if (n <= 0 || n > kMaxGrid) return;
     // Fresh for every table: nothing computed under another run's conditions is reused.
     std::memset(memo.used, 0, sizeof memo.used);
     const LinePhase lp = linePhase(n, pass);
     const double half = lp.dn / 2.0;
+    double angles[kMaxGrid];
     for (int k = 0; k < n; ++k) {
         // The direct evaluation reaches sample k as u0 of interval k and as u1 = u0 + 1.0 of
         // interval k - 1; both are exactly k - n/2.0, so one angle serves both.
-        const double u = static_cast<double>(k) - half;
+        const SamplePhase sp = samplePhase(lp, static_cast<double>(k) - half);
+        for (int p = 0; p < n; ++p) angles[p] = phaseAngleAt(lp, sp, static_cast<double>(p) - half);
         for (int p = 0; p < n; ++p) {
-            const double x = static_cast<double>(p) - half;
-            const double theta = phaseAngle(lp, u, x);
             double c, s;
-            sineAndCosine(theta, s, c);
-            table.cosine[k][p] = c;
-            table.sine[k][p] = s;
+            sineAndCosine(angles[p], s, c);
+            const int row = pass == kPassY ? k : p;
+            const int column = pass == kPassY ? p : k;
+            table.cosine[row][column] = c;
+            table.sine[row][column] = s;
             if (!std::isfinite(c) || !std::isfinite(s)) table.finite = false;
+            // Sines and cosines never exceed 1.
+            if ((c != 0.0 && std::fabs(c) < 0x1p-100) || (s != 0.0 && std::fabs(s) < 0x1p-100)) {
+                table.moderate = false;
+            }
         }
     }
 }

@@ -12,7 +12,10 @@ namespace aerial {
 struct PhaseTable {
     int n;
     bool finite;                   // every factor finite: zero samples contribute only zeros
-    double cosine[kMaxGrid][kMaxGrid]; // [k][p]: contiguous over the output index p
+    bool moderate;                 // every factor zero or at least 2^-100 in magnitude
+    // Along Y [k][p], contiguous over the output index p; along X [p][k], contiguous over
+    // the sample index k: each the order in which its pass reads them.
+    double cosine[kMaxGrid][kMaxGrid];
     double sine[kMaxGrid][kMaxGrid];
 };
 
