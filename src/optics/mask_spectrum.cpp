@@ -66,16 +66,18 @@ struct FactorCache {
     static constexpr int kEntries = 256;
     static constexpr int kProbes = 4;
     struct Entry {
-        bool used;
         bool tame;
         double start, end;
         double re[kMaxGrid];
         double im[kMaxGrid];
     } entries[kEntries];
+    // Apart from the entries, so that clearing touches one small array and a run with few
+    // rectangles only the memory of the entries it uses.
+    bool used[kEntries];
     int nextVictim; // round robin over the probed slots when all are taken
 
     void clear() {
-        for (Entry& e : entries) e.used = false;
+        for (bool& u : used) u = false;
         nextVictim = 0;
     }
 };
@@ -104,22 +106,23 @@ int slotOf(double start, double end) {
 const FactorCache::Entry& axisFactor(FactorCache& cache, int n, int c, double shift,
                                      double start, double end) {
     const int home = slotOf(start, end);
-    FactorCache::Entry* free = nullptr;
+    int slot = -1;
     for (int probe = 0; probe < FactorCache::kProbes; ++probe) {
-        FactorCache::Entry& e = cache.entries[(home + probe) % FactorCache::kEntries];
-        if (!e.used) {
-            free = &e;
+        const int candidate = (home + probe) % FactorCache::kEntries;
+        if (!cache.used[candidate]) {
+            slot = candidate;
             break; // entries are never removed within a run: the pair is not further on
         }
+        const FactorCache::Entry& e = cache.entries[candidate];
         if (sameBits(e.start, start) && sameBits(e.end, end)) return e;
     }
-    if (free == nullptr) {
-        free = &cache.entries[(home + cache.nextVictim) % FactorCache::kEntries];
+    if (slot < 0) {
+        slot = (home + cache.nextVictim) % FactorCache::kEntries;
         cache.nextVictim = (cache.nextVictim + 1) % FactorCache::kProbes;
     }
-    FactorCache::Entry& e = *free;
+    FactorCache::Entry& e = cache.entries[slot];
     buildAxisFactor(e.re, e.im, n, c, shift, start, end);
-    e.used = true;
+    cache.used[slot] = true;
     e.tame = tameFactor(e.re, e.im, n);
     e.start = start;
     e.end = end;

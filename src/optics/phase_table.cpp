@@ -16,10 +16,12 @@ namespace {
 // argument, so each distinct angle is evaluated once. Direct-mapped: a collision only
 // costs a recomputation.
 struct AngleMemo {
-    static constexpr int kSlots = 1 << 14;
-    std::uint64_t bits[kSlots];
-    double sine[kSlots];
-    double cosine[kSlots];
+    static constexpr int kSlots = 1 << 12;
+    struct Slot {
+        std::uint64_t bits;
+        double sine;
+        double cosine;
+    } slots[kSlots];
     bool used[kSlots];
 };
 
@@ -34,15 +36,16 @@ int slotOf(std::uint64_t bits) {
 void sineAndCosine(double theta, double& s, double& c) {
     std::uint64_t bits;
     std::memcpy(&bits, &theta, sizeof bits);
-    const int slot = slotOf(bits);
-    if (!memo.used[slot] || memo.bits[slot] != bits) {
-        memo.used[slot] = true;
-        memo.bits[slot] = bits;
-        memo.cosine[slot] = std::cos(theta);
-        memo.sine[slot] = std::sin(theta);
+    const int index = slotOf(bits);
+    AngleMemo::Slot& slot = memo.slots[index];
+    if (!memo.used[index] || slot.bits != bits) {
+        memo.used[index] = true;
+        slot.bits = bits;
+        slot.cosine = std::cos(theta);
+        slot.sine = std::sin(theta);
     }
-    s = memo.sine[slot];
-    c = memo.cosine[slot];
+    s = slot.sine;
+    c = slot.cosine;
 }
 
 } // namespace

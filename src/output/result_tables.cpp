@@ -51,17 +51,18 @@ double axisLabel(bool spectrumAxis, int k) {
     return offset * s.samplePitch;
 }
 
-// The cells of the table being written, [x][y] like the planes, computed in one pass
-// before any is formatted.
-FieldPlane cells;
+// The cells of the table row being written, by column.
+double rowCells[kMaxGrid];
 
 // atan(im / re) of the phase cells, by the bits of the quotient: a spectrum of a symmetric
 // mask repeats its quotients, and atan gives the same bits for the same argument.
 // Direct-mapped; a collision only costs a recomputation.
 struct ArctangentMemo {
-    static constexpr int kSlots = 1 << 14;
-    std::uint64_t bits[kSlots];
-    double value[kSlots];
+    static constexpr int kSlots = 1 << 12;
+    struct Slot {
+        std::uint64_t bits;
+        double value;
+    } slots[kSlots];
     bool used[kSlots];
 };
 
@@ -73,12 +74,13 @@ double arctangent(double z) {
     std::uint64_t h = (bits ^ (bits >> 29)) * 0xBF58476D1CE4E5B9ull;
     h ^= h >> 32;
     const int slot = static_cast<int>(h % ArctangentMemo::kSlots);
-    if (!arctangents.used[slot] || arctangents.bits[slot] != bits) {
+    ArctangentMemo::Slot& entry = arctangents.slots[slot];
+    if (!arctangents.used[slot] || entry.bits != bits) {
         arctangents.used[slot] = true;
-        arctangents.bits[slot] = bits;
-        arctangents.value[slot] = std::atan(z);
+        entry.bits = bits;
+        entry.value = std::atan(z);
     }
-    return arctangents.value[slot];
+    return entry.value;
 }
 
 // The phase rule of spectrumPhase with the arctangent taken from the memo.
@@ -89,25 +91,22 @@ double phaseOf(double re, double im, double pi) {
     return arctangent(im / re) - pi;
 }
 
-// The plane whose [x][y] is the cell in column x, row y.
-const FieldPlane& computeCells(ResultTable table, int n) {
+// Row y of the table: the cells of every column x, computed in one pass before any is
+// formatted.
+const double* computeRow(ResultTable table, int n, int y) {
     const SimulationState& s = workspace;
     const double pi = s.pi;
     switch (table) {
     case kSpectrumAmplitude:
-        for (int x = 0; x < n; ++x) {
-            for (int y = 0; y < n; ++y) cells[x][y] = spectrumAmplitude(s.fieldRe[x][y], s.fieldIm[x][y]);
-        }
-        return cells;
+        for (int x = 0; x < n; ++x) rowCells[x] = spectrumAmplitude(s.fieldRe[x][y], s.fieldIm[x][y]);
+        return rowCells;
     case kSpectrumPhase:
-        std::memset(arctangents.used, 0, sizeof arctangents.used);
-        for (int x = 0; x < n; ++x) {
-            for (int y = 0; y < n; ++y) cells[x][y] = phaseOf(s.fieldRe[x][y], s.fieldIm[x][y], pi);
-        }
-        return cells;
+        for (int x = 0; x < n; ++x) rowCells[x] = phaseOf(s.fieldRe[x][y], s.fieldIm[x][y], pi);
+        return rowCells;
     case kImageIntensity: break;
     }
-    return s.II;
+    for (int x = 0; x < n; ++x) rowCells[x] = s.II[x][y];
+    return rowCells;
 }
 
 // One table at a time is open, and only this thread writes it: the stream's lock is
@@ -172,7 +171,7 @@ void writeResultTables(ResultTable table) {
     std::setvbuf(file, nullptr, _IONBF, 0);
 
     const int n = workspace.gridSize;
-    const FieldPlane& values = computeCells(table, n);
+    if (table == kSpectrumPhase) std::memset(arctangents.used, 0, sizeof arctangents.used);
     text.file = file;
     text.used = 0;
     text.put(kind.title, 24);
@@ -182,7 +181,8 @@ void writeResultTables(ResultTable table) {
     text.put(kLineEnd, 2);
     for (int y = 0; y < n; ++y) {
         text.putValue(axisLabel(kind.spectrumAxis, y));
-        for (int x = 0; x < n; ++x) text.putValue(values[x][y]);
+        const double* cells = computeRow(table, n, y);
+        for (int x = 0; x < n; ++x) text.putValue(cells[x]);
         text.put(kLineEnd, 2);
     }
     text.put(kLineEnd, 2);
