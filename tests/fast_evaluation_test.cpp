@@ -5,12 +5,15 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "driver/run_simulation.h"
 #include "optics/optics.h"
+#include "optics/phase_table.h"
 #include "optics/vector_paths.h"
 #include "state/simulation_state.h"
 #include "test_support.h"
@@ -232,6 +235,42 @@ TEST(FastEvaluationCases, NaNsOfBothSignsGiveTheDirectBytes) {
         inputFile.gridSize = c.grid;
         inputFile.rects = c.rects;
         expectSameResults(inputFile.text());
+    }
+}
+
+// The phase tables hold factors only for the samples a pupil cut can leave data on; data
+// beyond them (which a run never produces) must still transform to the direct bits.
+TEST(FastEvaluationCases, DataBeyondTheTabledSamples) {
+    aerial::SimulationState& s = aerial::workspace;
+    s.gridSize = 32;
+    s.samplePitch = 0.01;
+    s.wavelength = 0.193;
+    s.numericalAperture = 0.9; // pupil radius 1.5 samples: factors for samples 13..19
+    s.defocus = 0.1;
+    s.pi = aerial::kPi;
+    static aerial::PhaseTable alongY, alongX;
+    aerial::buildPhaseTable(alongY, 32, aerial::kPassY);
+    aerial::buildPhaseTable(alongX, 32, aerial::kPassX);
+    ASSERT_EQ(alongY.first, 13);
+    ASSERT_EQ(alongY.last, 19);
+    for (int spread : {3, 6}) { // data inside the tabled samples, then beyond them
+        Lcg random{static_cast<std::uint64_t>(spread)};
+        for (int x = 0; x < 32; ++x) {
+            for (int y = 0; y < 32; ++y) {
+                const bool inside = std::abs(x - 16) <= spread && std::abs(y - 16) <= spread;
+                s.fieldRe[x][y] = inside ? random.uniform(-1, 1) : 0.0;
+                s.fieldIm[x][y] = inside ? random.uniform(-1, 1) : 0.0;
+            }
+        }
+        static aerial::FieldPlane re, im;
+        std::memcpy(re, s.fieldRe, sizeof re);
+        std::memcpy(im, s.fieldIm, sizeof im);
+        aerial::pupilTransform2D();
+        std::swap_ranges(&re[0][0], &re[0][0] + 32 * aerial::kMaxGrid, &s.fieldRe[0][0]);
+        std::swap_ranges(&im[0][0], &im[0][0] + 32 * aerial::kMaxGrid, &s.fieldIm[0][0]);
+        aerial::pupilTransform2DFast(alongY, alongX);
+        EXPECT_EQ(std::memcmp(re, s.fieldRe, sizeof re), 0) << spread;
+        EXPECT_EQ(std::memcmp(im, s.fieldIm, sizeof im), 0) << spread;
     }
 }
 

@@ -88,8 +88,8 @@ AERIAL_INLINE_BODY void transformYBlock(const double* re, const double* im, Samp
     const Lanes r0 = broadcastLanes(re[k0]);
     const Lanes i0 = broadcastLanes(im[k0]);
     for (int v = 0; v < kBlockVectors; ++v) {
-        const Lanes c0 = loadLanes(t.cosine[k0] + p + v * kLaneCount);
-        const Lanes s0 = loadLanes(t.sine[k0] + p + v * kLaneCount);
+        const Lanes c0 = loadLanes(t.cosine + k0 * kMaxGrid + p + v * kLaneCount);
+        const Lanes s0 = loadLanes(t.sine + k0 * kMaxGrid + p + v * kLaneCount);
         accRe[v] = broadcastLanes(0.0);
         accIm[v] = broadcastLanes(0.0);
         prevRe[v] = r0 * c0 - i0 * s0;
@@ -99,8 +99,8 @@ AERIAL_INLINE_BODY void transformYBlock(const double* re, const double* im, Samp
         const Lanes r1 = broadcastLanes(re[k + 1]);
         const Lanes i1 = broadcastLanes(im[k + 1]);
         for (int v = 0; v < kBlockVectors; ++v) {
-            const Lanes c1 = loadLanes(t.cosine[k + 1] + p + v * kLaneCount);
-            const Lanes s1 = loadLanes(t.sine[k + 1] + p + v * kLaneCount);
+            const Lanes c1 = loadLanes(t.cosine + (k + 1) * kMaxGrid + p + v * kLaneCount);
+            const Lanes s1 = loadLanes(t.sine + (k + 1) * kMaxGrid + p + v * kLaneCount);
             const Lanes a1 = r1 * c1 - i1 * s1;
             const Lanes b1 = i1 * c1 + r1 * s1;
             accRe[v] = Doubled ? accRe[v] + (prevRe[v] + a1) : accRe[v] + (prevRe[v] + a1) * half;
@@ -120,11 +120,13 @@ AERIAL_INLINE_BODY void transformYSingle(const double* re, const double* im, Sam
                                          const PhaseTable& t, int p, double* outRe, double* outIm) {
     const int k0 = intervals.first;
     double accRe = 0.0, accIm = 0.0;
-    double prevRe = re[k0] * t.cosine[k0][p] - im[k0] * t.sine[k0][p];
-    double prevIm = im[k0] * t.cosine[k0][p] + re[k0] * t.sine[k0][p];
+    const double c0 = t.cosine[k0 * kMaxGrid + p];
+    const double s0 = t.sine[k0 * kMaxGrid + p];
+    double prevRe = re[k0] * c0 - im[k0] * s0;
+    double prevIm = im[k0] * c0 + re[k0] * s0;
     for (int k = k0; k <= intervals.last; ++k) {
-        const double c1 = t.cosine[k + 1][p];
-        const double s1 = t.sine[k + 1][p];
+        const double c1 = t.cosine[(k + 1) * kMaxGrid + p];
+        const double s1 = t.sine[(k + 1) * kMaxGrid + p];
         const double a1 = re[k + 1] * c1 - im[k + 1] * s1;
         const double b1 = im[k + 1] * c1 + re[k + 1] * s1;
         accRe = Doubled ? accRe + (prevRe + a1) : accRe + (prevRe + a1) / 2.0;
@@ -189,12 +191,14 @@ template <bool Doubled>
 AERIAL_INLINE_BODY void transformXBlock(SampleRange intervals, const PhaseTable& t, int p, int y) {
     SimulationState& s = workspace;
     const Lanes half = broadcastLanes(0.5);
-    const double* c = t.cosine[p];
-    const double* sn = t.sine[p];
+    // Factors of output p, indexed by k - kf.
+    const int kf = t.first;
+    const double* c = t.cosine + p * t.span();
+    const double* sn = t.sine + p * t.span();
     const int k0 = intervals.first;
     Lanes accRe[kBlockVectors], accIm[kBlockVectors], prevRe[kBlockVectors], prevIm[kBlockVectors];
-    const Lanes c0 = broadcastLanes(c[k0]);
-    const Lanes s0 = broadcastLanes(sn[k0]);
+    const Lanes c0 = broadcastLanes(c[k0 - kf]);
+    const Lanes s0 = broadcastLanes(sn[k0 - kf]);
     for (int v = 0; v < kBlockVectors; ++v) {
         const Lanes r0 = loadLanes(columns.re[k0] + v * kLaneCount);
         const Lanes i0 = loadLanes(columns.im[k0] + v * kLaneCount);
@@ -204,8 +208,8 @@ AERIAL_INLINE_BODY void transformXBlock(SampleRange intervals, const PhaseTable&
         prevIm[v] = i0 * c0 + r0 * s0;
     }
     for (int k = k0; k <= intervals.last; ++k) {
-        const Lanes c1 = broadcastLanes(c[k + 1]);
-        const Lanes s1 = broadcastLanes(sn[k + 1]);
+        const Lanes c1 = broadcastLanes(c[k + 1 - kf]);
+        const Lanes s1 = broadcastLanes(sn[k + 1 - kf]);
         for (int v = 0; v < kBlockVectors; ++v) {
             const Lanes r1 = loadLanes(columns.re[k + 1] + v * kLaneCount);
             const Lanes i1 = loadLanes(columns.im[k + 1] + v * kLaneCount);
@@ -226,17 +230,19 @@ AERIAL_INLINE_BODY void transformXBlock(SampleRange intervals, const PhaseTable&
 template <bool Doubled>
 AERIAL_INLINE_BODY void transformXSingle(SampleRange intervals, const PhaseTable& t, int p, int y, int l) {
     SimulationState& s = workspace;
-    const double* c = t.cosine[p];
-    const double* sn = t.sine[p];
+    // Factors of output p, indexed by k - kf.
+    const int kf = t.first;
+    const double* c = t.cosine + p * t.span();
+    const double* sn = t.sine + p * t.span();
     const int k0 = intervals.first;
     double accRe = 0.0, accIm = 0.0;
-    double prevRe = columns.re[k0][l] * c[k0] - columns.im[k0][l] * sn[k0];
-    double prevIm = columns.im[k0][l] * c[k0] + columns.re[k0][l] * sn[k0];
+    double prevRe = columns.re[k0][l] * c[k0 - kf] - columns.im[k0][l] * sn[k0 - kf];
+    double prevIm = columns.im[k0][l] * c[k0 - kf] + columns.re[k0][l] * sn[k0 - kf];
     for (int k = k0; k <= intervals.last; ++k) {
         const double r1 = columns.re[k + 1][l];
         const double i1 = columns.im[k + 1][l];
-        const double a1 = r1 * c[k + 1] - i1 * sn[k + 1];
-        const double b1 = i1 * c[k + 1] + r1 * sn[k + 1];
+        const double a1 = r1 * c[k + 1 - kf] - i1 * sn[k + 1 - kf];
+        const double b1 = i1 * c[k + 1 - kf] + r1 * sn[k + 1 - kf];
         accRe = Doubled ? accRe + (prevRe + a1) : accRe + (prevRe + a1) / 2.0;
         accIm = Doubled ? accIm + (prevIm + b1) : accIm + (prevIm + b1) / 2.0;
         prevRe = a1;
@@ -320,17 +326,29 @@ void pupilTransform2DFast(const PhaseTable& alongY, const PhaseTable& alongX) {
     SimulationState& s = workspace;
     const int n = s.gridSize;
     if (n <= 0) return;
-    const LineKernels kernels = chooseKernels();
     // Rows of the field with data before the Y pass are the only rows with data after it.
+    static SampleRange lines[kMaxGrid];
     SampleRange rows{n, -1};
+    bool covered = true; // every sample an interval reads has factors
     for (int x = 0; x < n; ++x) {
-        const SampleRange line = nonZeroSamples(s.fieldRe[x], s.fieldIm[x], n);
-        if (line.first <= line.last) {
+        lines[x] = nonZeroSamples(s.fieldRe[x], s.fieldIm[x], n);
+        if (lines[x].first <= lines[x].last) {
             rows.first = std::min(rows.first, x);
             rows.last = std::max(rows.last, x);
+            const SampleRange k = intervalsWithData(lines[x], n);
+            covered = covered && k.first >= alongY.first && k.last + 1 <= alongY.last;
         }
-        kernels.alongY(s.fieldRe[x], s.fieldIm[x], n, line, alongY);
     }
+    if (rows.first <= rows.last) {
+        const SampleRange k = intervalsWithData(rows, n);
+        covered = covered && k.first >= alongX.first && k.last + 1 <= alongX.last;
+    }
+    if (!covered) {
+        pupilTransform2D();
+        return;
+    }
+    const LineKernels kernels = chooseKernels();
+    for (int x = 0; x < n; ++x) kernels.alongY(s.fieldRe[x], s.fieldIm[x], n, lines[x], alongY);
     kernels.alongX(rows, n, alongX);
 }
 

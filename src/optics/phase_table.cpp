@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "optics/line_phase.h"
+#include "state/simulation_state.h"
 
 namespace aerial {
 
@@ -48,19 +49,39 @@ void sineAndCosine(double theta, double& s, double& c) {
     c = slot.cosine;
 }
 
+// The samples a pupil of radius r about the centre c can reach: |k - c| <= r, widened by
+// one for the rounding of r * r in the cut and by one for the neighbouring interval.
+void sampleRange(int n, int& first, int& last) {
+    const SimulationState& s = workspace;
+    const double r = ((s.numericalAperture * s.samplePitch) * static_cast<double>(n)) / s.wavelength;
+    const double reach = std::floor(std::fabs(r)) + 2.0;
+    first = 0;
+    last = n - 1;
+    if (reach < static_cast<double>(n)) { // false for NaN: every sample
+        const int c = n / 2;
+        const int k = static_cast<int>(reach);
+        first = c - k > 0 ? c - k : 0;
+        last = c + k < n - 1 ? c + k : n - 1;
+    }
+}
+
 } // namespace
 
 void buildPhaseTable(PhaseTable& table, int n, AxisPass pass) {
     table.n = n;
     table.finite = true;
     table.moderate = true;
+    table.first = 0;
+    table.last = -1;
     if (n <= 0 || n > kMaxGrid) return;
+    sampleRange(n, table.first, table.last);
     // Fresh for every table: nothing computed under another run's conditions is reused.
     std::memset(memo.used, 0, sizeof memo.used);
     const LinePhase lp = linePhase(n, pass);
     const double half = lp.dn / 2.0;
+    const int span = table.span();
     double angles[kMaxGrid];
-    for (int k = 0; k < n; ++k) {
+    for (int k = table.first; k <= table.last; ++k) {
         // The direct evaluation reaches sample k as u0 of interval k and as u1 = u0 + 1.0 of
         // interval k - 1; both are exactly k - n/2.0, so one angle serves both.
         const SamplePhase sp = samplePhase(lp, static_cast<double>(k) - half);
@@ -68,10 +89,9 @@ void buildPhaseTable(PhaseTable& table, int n, AxisPass pass) {
         for (int p = 0; p < n; ++p) {
             double c, s;
             sineAndCosine(angles[p], s, c);
-            const int row = pass == kPassY ? k : p;
-            const int column = pass == kPassY ? p : k;
-            table.cosine[row][column] = c;
-            table.sine[row][column] = s;
+            const int at = pass == kPassY ? k * kMaxGrid + p : p * span + (k - table.first);
+            table.cosine[at] = c;
+            table.sine[at] = s;
             if (!std::isfinite(c) || !std::isfinite(s)) table.finite = false;
             // Sines and cosines never exceed 1.
             if ((c != 0.0 && std::fabs(c) < 0x1p-100) || (s != 0.0 && std::fabs(s) < 0x1p-100)) {
