@@ -55,14 +55,16 @@ std::size_t formatExactly(double value, char* out) {
             q = static_cast<std::uint64_t>(quotient);
             const unsigned __int128 remainder = scaled - (quotient << shift);
             const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
-            if (remainder > half || (remainder == half && (q & 1) != 0)) ++q;
+            // Without branches: the rounding direction of table cells is unpredictable.
+            q += static_cast<std::uint64_t>((remainder > half) | ((remainder == half) & ((q & 1) != 0)));
         }
     }
 
     std::uint64_t whole = q / 1000000;
     const std::uint32_t decimals = static_cast<std::uint32_t>(q % 1000000);
-    std::size_t length = 0;
-    if (negative) out[length++] = '-'; // %f keeps the sign of values that print as zero
+    // %f keeps the sign of values that print as zero. Written always, kept when negative.
+    out[0] = '-';
+    std::size_t length = negative ? 1 : 0;
     if (whole < 10) {
         out[length++] = static_cast<char>('0' + whole);
     } else {
@@ -76,12 +78,10 @@ std::size_t formatExactly(double value, char* out) {
     }
     out[length++] = '.';
     // Six decimals as three pairs of digits.
-    const std::uint32_t pairs[3] = {decimals / 10000, decimals / 100 % 100, decimals % 100};
-    for (std::uint32_t pair : pairs) {
-        std::memcpy(out + length, kDigitPairs + 2 * pair, 2);
-        length += 2;
-    }
-    return length;
+    std::memcpy(out + length, kDigitPairs + 2 * (decimals / 10000), 2);
+    std::memcpy(out + length + 2, kDigitPairs + 2 * (decimals / 100 % 100), 2);
+    std::memcpy(out + length + 4, kDigitPairs + 2 * (decimals % 100), 2);
+    return length + 6;
 }
 #endif
 
