@@ -3,8 +3,8 @@
 // Every output sample is the same trapezoid sum as in the direct evaluation, term by term
 // in increasing interval order, each term ((A0 + A1) / 2.0) formed from the same products
 // of the same samples with the same factors. Only the loop nesting differs: the interval
-// loop runs outside the loop over outputs, so each product is formed once instead of twice
-// and the inner loop runs over contiguous, independent sums.
+// loop runs inside the loop over blocks of outputs, with the block's sums in vector
+// registers, so each product is formed once instead of twice.
 //
 // Zero samples: with finite factors, the product of a zero sample is a zero, and an
 // interval whose two ends are zero adds a signed zero. A sum that starts at +0.0 can never
@@ -12,14 +12,15 @@
 // before the first and after the last non-zero sample of a line are therefore skipped, and
 // a line without data transforms to +0.0 throughout.
 //
-// Doubled sums: where every sample and factor is zero or of moderate size (see
-// kModerateSample), each sum runs twice as large, S = S + (A0 + A1), and is halved once at
-// the end, which saves a multiplication per term and gives the same bits. Then every
-// product is zero or at least 2^-1000 in magnitude, so every product, term and sum is a
-// multiple of 2^-1073, (A0 + A1) / 2.0 is exact, and rounding commutes with doubling:
-// fl(2s + t) = 2 fl(s + t/2) for normal results, and sums in the subnormal range are exact
-// anyway. Nothing comes near overflow (|values| below 2^920). Lines with smaller or larger
-// values take the plain sums.
+// Doubled sums: where every sample is zero or between kSmallestModerate (2^-900) and
+// kLargestModerate (2^900) in magnitude, and every factor zero or at least 2^-100, each
+// sum runs twice as large, S = S + (A0 + A1), and is halved once at the end, which saves a
+// multiplication per term and gives the same bits. Every product is then zero or at least
+// 2^-1000, so products, terms and sums are all multiples of 2^-1073, (A0 + A1) / 2.0 is
+// exact, and rounding commutes with doubling: fl(2s + t) = 2 fl(s + t/2) for normal
+// results, while sums in the subnormal range are exact anyway. No value comes near
+// overflow (at most 127 terms below 2^902 each). Lines with other values take the plain
+// sums.
 #include <algorithm>
 #include <cmath>
 
