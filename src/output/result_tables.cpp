@@ -83,12 +83,14 @@ double arctangent(double z) {
     return entry.value;
 }
 
-// The phase rule of spectrumPhase with the arctangent taken from the memo.
-double phaseOf(double re, double im, double pi) {
-    if (re > 0) return arctangent(im / re);
+// The phase of a spectrum cell, with the arctangent given: the library's for
+// spectrumPhase, the memo's for the table.
+template <class Arctangent>
+double phaseRule(double re, double im, double pi, Arctangent arctangentOf) {
+    if (re > 0) return arctangentOf(im / re);
     if (re == 0) return 0.0;
-    if (im > 0) return arctangent(im / re) + pi;
-    return arctangent(im / re) - pi;
+    if (im > 0) return arctangentOf(im / re) + pi;
+    return arctangentOf(im / re) - pi;
 }
 
 // Row y of the table: the cells of every column x, computed in one pass before any is
@@ -101,7 +103,7 @@ const double* computeRow(ResultTable table, int n, int y) {
         for (int x = 0; x < n; ++x) rowCells[x] = spectrumAmplitude(s.fieldRe[x][y], s.fieldIm[x][y]);
         return rowCells;
     case kSpectrumPhase:
-        for (int x = 0; x < n; ++x) rowCells[x] = phaseOf(s.fieldRe[x][y], s.fieldIm[x][y], pi);
+        for (int x = 0; x < n; ++x) rowCells[x] = phaseRule(s.fieldRe[x][y], s.fieldIm[x][y], pi, arctangent);
         return rowCells;
     case kImageIntensity: break;
     }
@@ -156,11 +158,7 @@ double spectrumAmplitude(double re, double im) {
 }
 
 double spectrumPhase(double re, double im) {
-    double pi = workspace.pi;
-    if (re > 0) return std::atan(im / re);
-    if (re == 0) return 0.0;
-    if (im > 0) return std::atan(im / re) + pi;
-    return std::atan(im / re) - pi;
+    return phaseRule(re, im, workspace.pi, [](double z) { return std::atan(z); });
 }
 
 void writeResultTables(ResultTable table) {
