@@ -5,11 +5,15 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "driver/run_simulation.h"
 #include "optics/optics.h"
+#include "optics/phase_table.h"
 #include "optics/vector_paths.h"
 #include "state/simulation_state.h"
 #include "test_support.h"
@@ -143,6 +147,28 @@ TEST(FastEvaluationCases, RepeatedEdgePairsOnALayoutGrid) {
     expectSameResults(text);
 }
 
+// More distinct edge pairs than the factor cache holds, each seen several times and in
+// shuffled order: entries are evicted and rebuilt, and every hit must give the bits of a
+// fresh build. Rectangle counts 1 and 3 leave a group unfilled.
+TEST(FastEvaluationCases, FactorCacheAndGroupBoundaries) {
+    InputSpec inputFile = twoRectangleExample();
+    inputFile.gridSize = "48";
+    Lcg random{12};
+    for (int r = 0; r < 999; ++r) {
+        const int a = static_cast<int>(random.uniform(0, 40)), b = static_cast<int>(random.uniform(0, 40));
+        const double x0 = -24 + 0.5 * a, y0 = -24 + 0.25 * b;
+        inputFile.rects.push_back({random.uniform(-1, 1), random.uniform(-1, 1), x0,
+                                   x0 + 0.5 * (a % 7 + 1), y0, y0 + 0.25 * (b % 5 + 1)});
+    }
+    expectSameResults(inputFile.text());
+
+    for (std::size_t count : {1, 3}) {
+        InputSpec few = randomInput({"few", 17, 0.8, 0.5, 0.05, true, true, 0, 13});
+        few.rects.assign(inputFile.rects.begin(), inputFile.rects.begin() + static_cast<long>(count));
+        expectSameResults(few.text());
+    }
+}
+
 AERIAL_GCC12_STRING_RESTRICT_OFF // the grid size assignments below
 TEST(FastEvaluationCases, NonFiniteInputsGiveTheDirectNaNs) {
     InputSpec zeroWavelength = twoRectangleExample();
@@ -167,5 +193,94 @@ TEST(FastEvaluationCases, NonFiniteInputsGiveTheDirectNaNs) {
     expectSameResults(hugeMask.text());
 }
 AERIAL_GCC12_STRING_RESTRICT_ON
+
+// The fast transform doubles its sums where every value is of moderate size and keeps
+// plain sums elsewhere: transmissions on both sides of the bounds (2^-900 and 2^900 for
+// samples), down to subnormal and up to overflowing fields, and a mask whose rectangles
+// differ by 10^500, so that lines of one run take different paths.
+TEST(FastEvaluationCases, TinyAndHugeTransmissions) {
+    for (double scale : {1e-309, 1e-306, 1e-300, 1e-250, 1e250, 1e275, 1e306, 1e307}) {
+        SCOPED_TRACE(scale);
+        InputSpec inputFile = randomInput({"scaled", 17, 0.8, 0.5, 0.05, true, true, 6, 14});
+        for (Rect& r : inputFile.rects) {
+            r.transRe *= scale;
+            r.transIm *= scale;
+        }
+        expectSameResults(inputFile.text());
+    }
+    InputSpec mixed = randomInput({"mixed", 24, 0.9, 0.6, 0.08, true, true, 4, 15});
+    mixed.rects[0].transRe *= 1e-250;
+    mixed.rects[1].transIm *= 1e250;
+    mixed.rects.push_back({1e-290, 0, -3, -2, 5, 6});
+    expectSameResults(mixed.text());
+}
+
+// Where two NaNs meet in one operation, the processor returns one of them, chosen by
+// operand order; NaNs of both signs in the edges and the transmissions, and NaNs made
+// inside the sums (an infinite transmission times a zero-width factor), must come out with
+// the same signs on every path.
+TEST(FastEvaluationCases, NaNsOfBothSignsGiveTheDirectBytes) {
+    const double inf = INFINITY;
+    struct NaNCase {
+        const char* name;
+        const char* grid;
+        std::vector<Rect> rects;
+    };
+    const NaNCase cases[] = {
+        {"nan_edges_of_both_signs", "2", {{1, 0, -NAN, 1, NAN, 1}}},
+        {"nan_edges_odd_grid", "3", {{1, 0, NAN, 1, -NAN, 1}, {1, 0, -NAN, 1, NAN, 1}}},
+        {"infinite_transmission_zero_width", "4", {{inf, -inf, 1, 1, -1, 1}, {-inf, inf, -1, 1, 0, 0}}},
+        {"nan_transmissions", "5", {{NAN, -NAN, -1, 2, -2, 1}, {-NAN, NAN, 0, 1, -1, 1}}},
+        {"finite_rectangles_around_nan_ones",
+         "6",
+         {{1, 0.5, -2, 2, -1, 1}, {0.3, -1, -NAN, 1, 0, 2}, {-1, 0, -3, 0, -2, 2},
+          {inf, 0, 2, 2, -1, 1}, {0.5, 0.5, -1, 3, -3, 3}, {1, 0, 1, 2, NAN, 1},
+          {-0.7, 0.2, -3, 3, -3, 3}, {NAN, 1, -1, 1, -1, 1}, {0.25, 0, 0, 1, 0, 1},
+          {1, -NAN, -2, 2, -2, 2}, {-1, 1, -1, 0, -1, 0}}},
+    };
+    for (const NaNCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        InputSpec inputFile = twoRectangleExample();
+        inputFile.gridSize = c.grid;
+        inputFile.rects = c.rects;
+        expectSameResults(inputFile.text());
+    }
+}
+
+// The phase tables hold factors only for the samples a pupil cut can leave data on; data
+// beyond them (which a run never produces) must still transform to the direct bits.
+TEST(FastEvaluationCases, DataBeyondTheTabledSamples) {
+    aerial::SimulationState& s = aerial::workspace;
+    s.gridSize = 32;
+    s.samplePitch = 0.01;
+    s.wavelength = 0.193;
+    s.numericalAperture = 0.9; // pupil radius 1.5 samples: factors for samples 13..19
+    s.defocus = 0.1;
+    s.pi = aerial::kPi;
+    static aerial::PhaseTable alongY, alongX;
+    aerial::buildPhaseTable(alongY, 32, aerial::kPassY);
+    aerial::buildPhaseTable(alongX, 32, aerial::kPassX);
+    ASSERT_EQ(alongY.first, 13);
+    ASSERT_EQ(alongY.last, 19);
+    for (int spread : {3, 6}) { // data inside the tabled samples, then beyond them
+        Lcg random{static_cast<std::uint64_t>(spread)};
+        for (int x = 0; x < 32; ++x) {
+            for (int y = 0; y < 32; ++y) {
+                const bool inside = std::abs(x - 16) <= spread && std::abs(y - 16) <= spread;
+                s.fieldRe[x][y] = inside ? random.uniform(-1, 1) : 0.0;
+                s.fieldIm[x][y] = inside ? random.uniform(-1, 1) : 0.0;
+            }
+        }
+        static aerial::FieldPlane re, im;
+        std::memcpy(re, s.fieldRe, sizeof re);
+        std::memcpy(im, s.fieldIm, sizeof im);
+        aerial::pupilTransform2D();
+        std::swap_ranges(&re[0][0], &re[0][0] + 32 * aerial::kMaxGrid, &s.fieldRe[0][0]);
+        std::swap_ranges(&im[0][0], &im[0][0] + 32 * aerial::kMaxGrid, &s.fieldIm[0][0]);
+        aerial::pupilTransform2DFast(alongY, alongX);
+        EXPECT_EQ(std::memcmp(re, s.fieldRe, sizeof re), 0) << spread;
+        EXPECT_EQ(std::memcmp(im, s.fieldIm, sizeof im), 0) << spread;
+    }
+}
 
 } // namespace

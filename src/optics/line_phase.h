@@ -32,9 +32,15 @@ inline LinePhase linePhase(int n, AxisPass pass) {
     return lp;
 }
 
-// The angle of the sample at spectral coordinate u for output position x. The order is
-// fixed: defocus, then the wavefront terms of degree 3, 4, 1, 2 and the sum of 5 and 6.
-inline double phaseAngle(const LinePhase& lp, double u, double x) {
+// The parts of the angle that depend on the sample alone: its coordinate u, the defocus
+// term and the wavefront terms.
+struct SamplePhase {
+    double u;
+    double defocus;
+    double t3, t4, t1, t2, t56;
+};
+
+inline SamplePhase samplePhase(const LinePhase& lp, double u) {
     const double rho = lp.a * u;
     double t[7];
     for (int j = 1; j <= 6; ++j) {
@@ -42,16 +48,32 @@ inline double phaseAngle(const LinePhase& lp, double u, double x) {
         for (int m = 0; m < j; ++m) term = term * rho;
         t[j] = term;
     }
-    const double t56 = t[5] + t[6];
-    const double d = ((lp.defocusNumer * u) * u) / lp.defocusDenom;
-    double phi = u * x - d;
-    phi = phi + t[3];
-    phi = phi + t[4];
-    phi = phi + t[1];
-    phi = phi + t[2];
-    phi = phi + t56;
+    SamplePhase sp;
+    sp.u = u;
+    sp.defocus = ((lp.defocusNumer * u) * u) / lp.defocusDenom;
+    sp.t3 = t[3];
+    sp.t4 = t[4];
+    sp.t1 = t[1];
+    sp.t2 = t[2];
+    sp.t56 = t[5] + t[6];
+    return sp;
+}
+
+// The angle of the sample for output position x. The order is fixed: defocus, then the
+// wavefront terms of degree 3, 4, 1, 2 and the sum of 5 and 6.
+inline double phaseAngleAt(const LinePhase& lp, const SamplePhase& sp, double x) {
+    double phi = sp.u * x - sp.defocus;
+    phi = phi + sp.t3;
+    phi = phi + sp.t4;
+    phi = phi + sp.t1;
+    phi = phi + sp.t2;
+    phi = phi + sp.t56;
     return (lp.twoPi * phi) / lp.dn;
 }
 
+// The angle of the sample at spectral coordinate u for output position x.
+inline double phaseAngle(const LinePhase& lp, double u, double x) {
+    return phaseAngleAt(lp, samplePhase(lp, u), x);
+}
 
 } // namespace aerial

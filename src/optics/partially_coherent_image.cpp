@@ -40,6 +40,7 @@ void cutShiftedPupil(double r, bool shifted, int shiftX, int shiftY) {
     }
     if (!shifted) return;
     for (int x = 0; x < n; ++x) {
+        if (r * r < static_cast<double>((x - c) * (x - c))) continue; // no sample of this row passes
         for (int y = 0; y < n; ++y) {
             const int d = (x - c) * (x - c) + (y - c) * (y - c);
             if (r * r >= static_cast<double>(d) && onGrid(x, shiftX, n) && onGrid(y, shiftY, n)) {

@@ -9,19 +9,32 @@
 
 namespace aerial {
 
+// Only the samples that can carry data after the pupil cut, and their neighbours, get
+// factors: samples first..last. A small pupil needs a few rows of a table, and a run then
+// evaluates and touches only those.
 struct PhaseTable {
     int n;
+    int first, last;               // the samples with factors
     bool finite;                   // every factor finite: zero samples contribute only zeros
-    double cosine[kMaxGrid][kMaxGrid]; // [k][p]: contiguous over the output index p
-    double sine[kMaxGrid][kMaxGrid];
+    bool moderate;                 // every factor zero or at least 2^-100 in magnitude
+    // Each in the order its pass reads them. Along Y by sample: factor (k, p) at
+    // k * kMaxGrid + p, contiguous over the outputs p. Along X by output: at
+    // p * span + (k - first), contiguous over the samples k, span = last - first + 1.
+    double cosine[kMaxGrid * kMaxGrid];
+    double sine[kMaxGrid * kMaxGrid];
+
+    int span() const { return last - first + 1; }
 };
 
-// Fills table for lines of n samples (n <= kMaxGrid) along the axis of pass.
+// Fills table for lines of n samples (n <= kMaxGrid) along the axis of pass, for the
+// samples inside the run's pupil (radius ((NA * pitch) * n) / wavelength about the
+// centre) and one more on each side.
 void buildPhaseTable(PhaseTable& table, int n, AxisPass pass);
 
 // fieldRe/fieldIm from the pupil plane to the image plane, the Y lines first and then the
 // X lines, with the same bits as pupilTransform2D. Requires finite factors in both tables
-// and a finite field.
+// and a finite field. Data at samples without factors (which the pupil cut never leaves)
+// would be sent to pupilTransform2D.
 void pupilTransform2DFast(const PhaseTable& alongY, const PhaseTable& alongX);
 
 } // namespace aerial

@@ -2,6 +2,8 @@
 
 #if AERIAL_HAS_AVX2_PATH
 #include <cpuid.h>
+
+#include <atomic>
 #endif
 
 namespace aerial {
@@ -30,9 +32,23 @@ bool processorHasAvx2() {
 
 } // namespace
 
+#if AERIAL_HAS_AVX2_PATH
+// What the processor answered: 0 not asked yet, 1 no AVX2, 2 AVX2. Not a function-local
+// static, whose guard would tie the library to the C++ runtime for this one flag; two
+// threads asking at once both store the same answer.
+namespace {
+std::atomic<int> avx2State{0};
+} // namespace
+#endif
+
 bool useAvx2Path() {
 #if AERIAL_HAS_AVX2_PATH
-    static const bool avx2 = processorHasAvx2();
+    int state = avx2State.load(std::memory_order_relaxed);
+    if (state == 0) {
+        state = processorHasAvx2() ? 2 : 1;
+        avx2State.store(state, std::memory_order_relaxed);
+    }
+    const bool avx2 = state == 2;
     return avx2 && wideVectorsAllowed;
 #else
     return false;

@@ -11,11 +11,16 @@
 #define AERIAL_HAS_AVX2_PATH 1
 #define AERIAL_INLINE_BODY inline __attribute__((always_inline))
 #define AERIAL_AVX2 __attribute__((target("avx2")))
+#define AERIAL_ONE_COPY __attribute__((noinline))
 #else
 #define AERIAL_HAS_AVX2_PATH 0
 #define AERIAL_INLINE_BODY inline
 #define AERIAL_AVX2
+#define AERIAL_ONE_COPY
 #endif
+
+// AERIAL_ONE_COPY keeps a function out of line, so that every caller runs the same machine
+// code: two inlined copies could order the operands of an operation differently.
 
 namespace aerial {
 

@@ -15,8 +15,7 @@ constexpr std::size_t kNumberTextCapacity = 512;
 // Infinities print as "inf"/"-inf", NaNs as "nan"/"-nan", as glibc's "%f" does.
 std::size_t formatFixed6(double value, char (&out)[kNumberTextCapacity]);
 
-// The same text by the standard library's general conversion alone; the tests check the
-// fast exact path of formatFixed6 against it and against the C library.
-std::size_t formatFixed6Reference(double value, char (&out)[kNumberTextCapacity]);
+// The same into a buffer with at least kNumberTextCapacity bytes of room at out.
+std::size_t formatFixed6At(double value, char* out);
 
 } // namespace aerial

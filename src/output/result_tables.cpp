@@ -1,7 +1,9 @@
 #include "output/result_tables.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "input/input_layout.h"
 #include "output/format_number.h"
@@ -50,14 +52,64 @@ double axisLabel(bool spectrumAxis, int k) {
     return offset * s.samplePitch;
 }
 
-double cellValue(ResultTable table, int x, int y) {
+// The cells of the table row being written, by column.
+double rowCells[kMaxGrid];
+
+// atan(im / re) of the phase cells, by the bits of the quotient: a spectrum of a symmetric
+// mask repeats its quotients, and atan gives the same bits for the same argument.
+// Direct-mapped; a collision only costs a recomputation.
+struct ArctangentMemo {
+    static constexpr int kSlots = 1 << 12;
+    struct Slot {
+        std::uint64_t bits;
+        double value;
+    } slots[kSlots];
+    bool used[kSlots];
+};
+
+ArctangentMemo arctangents;
+
+double arctangent(double z) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &z, sizeof bits);
+    std::uint64_t h = (bits ^ (bits >> 29)) * 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 32;
+    const int slot = static_cast<int>(h % ArctangentMemo::kSlots);
+    ArctangentMemo::Slot& entry = arctangents.slots[slot];
+    if (!arctangents.used[slot] || entry.bits != bits) {
+        arctangents.used[slot] = true;
+        entry.bits = bits;
+        entry.value = std::atan(z);
+    }
+    return entry.value;
+}
+
+// The phase of a spectrum cell, with the arctangent given: the library's for
+// spectrumPhase, the memo's for the table.
+template <class Arctangent>
+double phaseRule(double re, double im, double pi, Arctangent arctangentOf) {
+    if (re > 0) return arctangentOf(im / re);
+    if (re == 0) return 0.0;
+    if (im > 0) return arctangentOf(im / re) + pi;
+    return arctangentOf(im / re) - pi;
+}
+
+// Row y of the table: the cells of every column x, computed in one pass before any is
+// formatted.
+const double* computeRow(ResultTable table, int n, int y) {
     const SimulationState& s = workspace;
+    const double pi = s.pi;
     switch (table) {
-    case kSpectrumAmplitude: return spectrumAmplitude(s.fieldRe[x][y], s.fieldIm[x][y]);
-    case kSpectrumPhase: return spectrumPhase(s.fieldRe[x][y], s.fieldIm[x][y]);
+    case kSpectrumAmplitude:
+        for (int x = 0; x < n; ++x) rowCells[x] = spectrumAmplitude(s.fieldRe[x][y], s.fieldIm[x][y]);
+        return rowCells;
+    case kSpectrumPhase:
+        for (int x = 0; x < n; ++x) rowCells[x] = phaseRule(s.fieldRe[x][y], s.fieldIm[x][y], pi, arctangent);
+        return rowCells;
     case kImageIntensity: break;
     }
-    return s.II[x][y];
+    for (int x = 0; x < n; ++x) rowCells[x] = s.II[x][y];
+    return rowCells;
 }
 
 // One table at a time is open, and only this thread writes it: the stream's lock is
@@ -72,12 +124,32 @@ void writeBytes(std::FILE* file, const void* bytes, std::size_t length) {
 #endif
 }
 
-void writeValue(std::FILE* file, double value) {
-    char text[kNumberTextCapacity];
-    std::size_t length = formatFixed6(value, text); // at most 317 characters: room for the TAB
-    text[length] = '\t';
-    writeBytes(file, text, length + 1);
-}
+// The table's text is built here and written in blocks of up to its size; the stream
+// itself is unbuffered, so each block goes to the file in one system call.
+struct TableText {
+    std::FILE* file;
+    std::size_t used;
+    char bytes[1 << 16];
+
+    void flush() {
+        writeBytes(file, bytes, used);
+        used = 0;
+    }
+    void put(const void* data, std::size_t length) {
+        if (used + length > sizeof bytes) flush();
+        std::memcpy(bytes + used, data, length);
+        used += length;
+    }
+    // A number and its TAB: at most kNumberTextCapacity bytes.
+    void putValue(double value) {
+        if (used + kNumberTextCapacity > sizeof bytes) flush();
+        const std::size_t length = formatFixed6At(value, bytes + used);
+        bytes[used + length] = '\t';
+        used += length + 1;
+    }
+};
+
+TableText text;
 
 } // namespace
 
@@ -87,11 +159,7 @@ double spectrumAmplitude(double re, double im) {
 }
 
 double spectrumPhase(double re, double im) {
-    double pi = workspace.pi;
-    if (re > 0) return std::atan(im / re);
-    if (re == 0) return 0.0;
-    if (im > 0) return std::atan(im / re) + pi;
-    return std::atan(im / re) - pi;
+    return phaseRule(re, im, workspace.pi, [](double z) { return std::atan(z); });
 }
 
 void writeResultTables(ResultTable table) {
@@ -99,22 +167,25 @@ void writeResultTables(ResultTable table) {
     // Binary mode with explicit CR LF: every platform writes the same bytes.
     std::FILE* file = std::fopen(kind.fileName, "wb");
     if (file == nullptr) return;
+    std::setvbuf(file, nullptr, _IONBF, 0);
 
-    int n = workspace.gridSize;
-    // A table is about 150 KB: a large stream buffer writes it in a few system calls.
-    static char streamBuffer[1 << 16];
-    std::setvbuf(file, streamBuffer, _IOFBF, sizeof streamBuffer);
-    writeBytes(file, kind.title, 24);
-    writeBytes(file, kLineEnd, 2);
-    writeBytes(file, "\t", 1);
-    for (int x = 0; x < n; ++x) writeValue(file, axisLabel(kind.spectrumAxis, x));
-    writeBytes(file, kLineEnd, 2);
+    const int n = workspace.gridSize;
+    if (table == kSpectrumPhase) std::memset(arctangents.used, 0, sizeof arctangents.used);
+    text.file = file;
+    text.used = 0;
+    text.put(kind.title, 24);
+    text.put(kLineEnd, 2);
+    text.put("\t", 1);
+    for (int x = 0; x < n; ++x) text.putValue(axisLabel(kind.spectrumAxis, x));
+    text.put(kLineEnd, 2);
     for (int y = 0; y < n; ++y) {
-        writeValue(file, axisLabel(kind.spectrumAxis, y));
-        for (int x = 0; x < n; ++x) writeValue(file, cellValue(table, x, y));
-        writeBytes(file, kLineEnd, 2);
+        text.putValue(axisLabel(kind.spectrumAxis, y));
+        const double* cells = computeRow(table, n, y);
+        for (int x = 0; x < n; ++x) text.putValue(cells[x]);
+        text.put(kLineEnd, 2);
     }
-    writeBytes(file, kLineEnd, 2);
+    text.put(kLineEnd, 2);
+    text.flush();
     std::fclose(file);
 }
 

@@ -12,6 +12,7 @@
 #include "cli/mask_command.h"
 #include "cli/metrics_command.h"
 #include "cli/plot_command.h"
+#include "cli/report_command.h"
 #include "cli/run_command.h"
 #include "cli/set_command.h"
 #include "cli/sweep_command.h"
@@ -94,6 +95,23 @@ std::vector<CLI::Option*> addCutOptions(CLI::App* command, aerial_tool::MetricsO
                 ->check(kFiniteLength)};
 }
 
+void addPictureOptions(CLI::App* command, aerial_tool::PictureOptions& pictures) {
+    command->add_option("--threshold", pictures.thresholds,
+                        "Threshold contour on the image and CD on the cutline; repeat for several")
+        ->check(kThresholdRange);
+    command->add_option("--axis", pictures.axis, "Cutline along x (a table row) or y (a column)")
+        ->check(CLI::IsMember({"x", "y"}));
+    command->add_option("--at", pictures.at,
+                        "Move the cutline off the grid centre by this distance (length unit)")
+        ->check(kFiniteLength);
+    command->add_option("--feature-at", pictures.featureAt,
+                        "Measure the run containing this position along the cut (default: the cut's centre)")
+        ->check(kFiniteLength);
+    command->add_flag("--linear", pictures.linear, "Spectrum amplitude on a linear scale (default: log)");
+    command->add_flag("--full", pictures.full, "Spectrum pictures over the whole grid (default: the pupils)");
+    command->add_flag("--no-mask", pictures.noMask, "Leave the mask's rectangles off the image");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -135,11 +153,20 @@ int main(int argc, char** argv) {
 
     aerial_tool::PlotOptions plot;
     CLI::App* plotCommand = app.add_subcommand(
-        "plot", "Draw the three tables and the centre cutlines as PNG files beside them");
+        "plot", "Draw the three tables, a cutline and the source as pictures beside the tables");
     plotCommand->add_option("DIR", plot.directory, "Folder holding the tables (default: .)");
-    plotCommand->add_option("--threshold", plot.threshold, "Threshold line on the cutline picture")
-        ->check(kThresholdRange);
+    addPictureOptions(plotCommand, plot.pictures);
+    plotCommand->add_option("--format", plot.format, "png, svg or pdf (default: png)")
+        ->check(CLI::IsMember({"png", "svg", "pdf"}));
     plotCommand->add_flag("-q,--quiet", plot.quiet, "Do not list the pictures written");
+
+    aerial_tool::ReportOptions report;
+    CLI::App* reportCommand = app.add_subcommand(
+        "report", "One PDF of a run: input summary, image, cutline, spectrum, source, and its studies");
+    reportCommand->add_option("DIR", report.directory, "Folder of the run (default: .)");
+    addPictureOptions(reportCommand, report.pictures);
+    reportCommand->add_option("-o,--output", report.output, "The PDF to write (default: DIR/report.pdf)");
+    reportCommand->add_flag("-q,--quiet", report.quiet, "Print nothing on success");
 
     aerial_tool::MetricsOptions metrics;
     CLI::App* metricsCommand = app.add_subcommand(
@@ -214,6 +241,7 @@ int main(int argc, char** argv) {
     }
     if (checkCommand->parsed()) return aerial_tool::printInputCheck(check);
     if (plotCommand->parsed()) return aerial_tool::plotTables(plot);
+    if (reportCommand->parsed()) return aerial_tool::writeReport(report);
     if (metricsCommand->parsed()) return aerial_tool::printMetrics(metrics);
     if (setCommand->parsed()) return aerial_tool::setInputCells(set);
     if (sweepCommand->parsed()) return aerial_tool::runSweep(sweep);

@@ -4,121 +4,106 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-
-#include <unistd.h>
 
 #include "cli/table_messages.h"
 #include "input/input_layout.h"
-#include "input/load_input.h"
-#include "analysis/metrics.h"
-#include "state/simulation_state.h"
-#include "io/input_folder.h"
 #include "io/picture_loader.h"
 #include "io/result_table.h"
+#include "io/run_folder.h"
+#include "pictures/picture_format.h"
 
 namespace aerial_tool {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// The aperture of the input beside the tables, read with the library's reader, for the
-// pupil circle on the spectrum pictures; none when the folder has no readable input.
-std::optional<double> apertureOf(const fs::path& dir) {
-    std::error_code ec;
-    const fs::path previous = fs::current_path(ec);
-    if (ec || chdir(dir.c_str()) != 0) return std::nullopt;
-    const bool loaded = aerial::loadInput();
-    fs::current_path(previous, ec);
-    if (!loaded || !(aerial::workspace.numericalAperture > 0)) return std::nullopt;
-    return aerial::workspace.numericalAperture;
+PictureChoices pictureChoices(const PictureOptions& o) {
+    PictureChoices c;
+    c.thresholds = o.thresholds;
+    c.axis = o.axis == "y" ? CutAxis::kY : CutAxis::kX;
+    c.at = o.at;
+    c.featureAt = o.featureAt;
+    c.logarithmic = !o.linear;
+    c.zoom = !o.full;
+    c.mask = !o.noMask;
+    return c;
 }
+
+namespace {
 
 // Why a picture could not be written: the system's reason for opening the file, when it
 // has one.
-std::string whyNotWritten(const fs::path& png) {
+std::string whyNotWritten(const fs::path& file) {
     std::error_code ec;
-    const bool existed = fs::exists(png, ec);
+    const bool existed = fs::exists(file, ec);
     errno = 0;
-    std::FILE* file = std::fopen(png.c_str(), "ab");
-    if (file == nullptr) return std::strerror(errno);
-    std::fclose(file);
-    if (!existed) fs::remove(png, ec);
+    std::FILE* f = std::fopen(file.c_str(), "ab");
+    if (f == nullptr) return std::strerror(errno);
+    std::fclose(f);
+    if (!existed) fs::remove(file, ec);
     return "the drawing failed";
 }
 
 } // namespace
 
 int plotTables(const PlotOptions& options) {
+    PictureFormat format = PictureFormat::kPng;
+    if (!parsePictureFormat(options.format, format)) {
+        std::fprintf(stderr, "aerial: --format must be png, svg or pdf\n");
+        return 2;
+    }
     const fs::path dir = options.directory;
     if (!tablesReadable(options.directory, {aerial::kImageIntensityFileName, aerial::kSpectrumAmplitudeFileName,
                                             aerial::kSpectrumPhaseFileName}))
         return 2;
-    const std::string unit = lengthUnitOf(options.directory);
-    const std::optional<double> aperture = apertureOf(dir);
-    struct Picture {
-        const char* table;
-        const char* png;
-        const char* title;
-        bool spectrum;
-        const char* valueName;
-    };
-    const Picture pictures[] = {
-        {"OUT_M.xls", "OUT_M.png", "aerial image intensity", false, "intensity"},
-        {"OUT_MR.xls", "OUT_MR.png", "mask spectrum amplitude", true, "|spectrum|"},
-        {"OUT_MI.xls", "OUT_MI.png", "mask spectrum phase", true, "phase (rad)"},
-    };
+    ResultTableData image, amplitude, phase;
+    for (auto [name, table] : {std::pair{aerial::kImageIntensityFileName, &image},
+                               std::pair{aerial::kSpectrumAmplitudeFileName, &amplitude},
+                               std::pair{aerial::kSpectrumPhaseFileName, &phase}}) {
+        std::string error;
+        if (readResultTable((dir / name).string(), *table, error)) continue;
+        std::fprintf(stderr, "aerial: %s\n", error.c_str());
+        return 2;
+    }
+    const RunInput input = readRunInput(options.directory);
+    if (!input.values) {
+        std::fprintf(stderr, "aerial: %s cannot be read: the pictures show no mask and no optics\n",
+                     (dir / aerial::kInputFileName).c_str());
+    }
+    const PictureChoices choices = pictureChoices(options.pictures);
+    CutlineResult cut;
+    std::string error;
+    if (!cutlineOf(input, image, choices, cut, error)) {
+        std::fprintf(stderr, "aerial: %s\n", error.c_str());
+        return 2;
+    }
+
     std::string moduleError;
     const PictureFunctions* draw = loadPictureFunctions(moduleError);
     if (draw == nullptr) {
         std::fprintf(stderr, "aerial: %s\n", moduleError.c_str());
         return 2;
     }
+    const std::string ext = pictureExtension(format);
     int status = 0;
-    ResultTableData image;
-    for (const Picture& p : pictures) {
-        ResultTableData table;
-        std::string error;
-        if (!readResultTable((dir / p.table).string(), table, error)) {
-            std::fprintf(stderr, "aerial: %s\n", error.c_str());
-            status = 2;
-            continue;
-        }
-        HeatmapText text{.title = p.title,
-                         .axisX = p.spectrum ? "direction sine x" : "x (" + unit + ")",
-                         .axisY = p.spectrum ? "direction sine y" : "y (" + unit + ")",
-                         .valueName = p.valueName};
-        if (p.spectrum && aperture) {
-            text.circleRadius = aperture;
-            char label[32];
-            std::snprintf(label, sizeof label, "pupil NA %g", *aperture);
-            text.circleLabel = label;
-        }
-        const fs::path png = dir / p.png;
-        if (!draw->heatmap(table, text, png.string())) {
-            std::fprintf(stderr, "aerial: %s: cannot write: %s\n", png.c_str(), whyNotWritten(png).c_str());
-            status = 2;
-            continue;
-        }
-        if (!options.quiet) std::printf("%s\n", png.c_str());
-        if (!p.spectrum) image = std::move(table);
-    }
-    if (image.size > 0) {
-        const int c = image.size / 2;
-        std::vector<CutlineSeries> series = {
-            {"along x at y = 0", cutProfile(image, CutAxis::kX, c)},
-            {"along y at x = 0", cutProfile(image, CutAxis::kY, c)},
-        };
-        const fs::path png = dir / "OUT_M_cut.png";
-        if (!draw->cutline(series, options.threshold, "intensity through the grid centre",
-                             "position (" + unit + ")", png.string())) {
-            std::fprintf(stderr, "aerial: %s: cannot write: %s\n", png.c_str(), whyNotWritten(png).c_str());
+    auto written = [&](bool ok, const fs::path& file) {
+        if (!ok) {
+            std::fprintf(stderr, "aerial: %s: cannot write: %s\n", file.c_str(), whyNotWritten(file).c_str());
             status = 2;
         } else if (!options.quiet) {
-            std::printf("%s\n", png.c_str());
+            std::printf("%s\n", file.c_str());
         }
-    }
+    };
+    auto file = [&](const char* stem) { return dir / (stem + ext); };
+    written(draw->heatmap(image, imagePicture(input, image, choices), format, file("OUT_M").string()),
+            file("OUT_M"));
+    written(draw->heatmap(amplitude, amplitudePicture(input, amplitude, choices), format,
+                          file("OUT_MR").string()),
+            file("OUT_MR"));
+    written(draw->heatmap(phase, phasePicture(input, amplitude, choices), format, file("OUT_MI").string()),
+            file("OUT_MI"));
+    written(draw->cutline(cut.picture, format, file("OUT_M_cut").string()), file("OUT_M_cut"));
+    if (input.values)
+        written(draw->source(sourcePicture(input), format, file("OUT_source").string()), file("OUT_source"));
     return status;
 }
 

@@ -3,9 +3,11 @@
 namespace {
 
 constexpr aerial_tool::PictureFunctions kFunctions = {
-    .heatmap = &aerial_tool::writeHeatmapPng,
-    .cutline = &aerial_tool::writeCutlinePng,
+    .heatmap = &aerial_tool::writeHeatmap,
+    .cutline = &aerial_tool::writeCutline,
+    .source = &aerial_tool::writeSource,
     .linePlot = &aerial_tool::writeLinePlotPng,
+    .report = &aerial_tool::writeReportPdf,
     .femBossung = &aerial_tool::writeFemBossungPng,
     .exposureDefocus = &aerial_tool::writeExposureDefocusPng,
 };

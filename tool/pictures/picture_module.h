@@ -12,9 +12,11 @@
 namespace aerial_tool {
 
 struct PictureFunctions {
-    decltype(&writeHeatmapPng) heatmap;
-    decltype(&writeCutlinePng) cutline;
+    decltype(&writeHeatmap) heatmap;
+    decltype(&writeCutline) cutline;
+    decltype(&writeSource) source;
     decltype(&writeLinePlotPng) linePlot;
+    decltype(&writeReportPdf) report;
     decltype(&writeFemBossungPng) femBossung;
     decltype(&writeExposureDefocusPng) exposureDefocus;
 };

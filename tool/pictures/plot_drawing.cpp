@@ -1,136 +1,16 @@
 #include "pictures/plot_drawing.h"
 
-#include <cairo.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <limits>
+#include <cstdint>
+
+#include "pictures/canvas.h"
+#include "pictures/drawing_parts.h"
 
 namespace aerial_tool {
 
-namespace {
-
-constexpr const char* kFont = "DejaVu Sans";
-
-struct Range {
-    double lo, hi;
-};
-
-// Ticks at 1, 2 or 5 times a power of ten, about `count` of them inside the range.
-std::vector<double> niceTicks(Range r, int count) {
-    std::vector<double> ticks;
-    const double span = r.hi - r.lo;
-    if (!(span > 0) || !std::isfinite(span)) return {r.lo};
-    const double raw = span / count;
-    const double power = std::pow(10.0, std::floor(std::log10(raw)));
-    double step = power;
-    for (double m : {1.0, 2.0, 5.0, 10.0}) {
-        step = m * power;
-        if (step >= raw) break;
-    }
-    for (double t = std::ceil(r.lo / step - 1e-9) * step; t <= r.hi + step * 1e-9; t += step)
-        ticks.push_back(std::fabs(t) < step * 1e-9 ? 0.0 : t);
-    return ticks;
-}
-
-std::string tickText(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.4g", v);
-    return text;
-}
-
-Range finiteRange(const std::vector<double>& values) {
-    Range r{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
-    for (double v : values) {
-        if (!std::isfinite(v)) continue;
-        r.lo = std::min(r.lo, v);
-        r.hi = std::max(r.hi, v);
-    }
-    if (!(r.lo <= r.hi)) return {0, 1};
-    return r;
-}
-
-// A flat table still needs a scale: the value sits mid-bar.
-Range widened(Range r) {
-    if (r.hi > r.lo) return r;
-    const double pad = r.lo == 0 ? 0.5 : std::fabs(r.lo) * 0.05;
-    return {r.lo - pad, r.hi + pad};
-}
-
-enum class Align { kLeft, kCentre, kRight };
-
-void text(cairo_t* cr, double x, double y, const std::string& s, double size, Align align,
-          bool bold = false, bool vertical = false) {
-    cairo_save(cr);
-    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL,
-                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, size);
-    cairo_text_extents_t e;
-    cairo_text_extents(cr, s.c_str(), &e);
-    cairo_translate(cr, x, y);
-    if (vertical) cairo_rotate(cr, -M_PI / 2);
-    double dx = align == Align::kLeft ? 0 : align == Align::kCentre ? -e.x_advance / 2 : -e.x_advance;
-    cairo_move_to(cr, dx, size * 0.35);
-    cairo_show_text(cr, s.c_str());
-    cairo_restore(cr);
-}
-
-void setRgb(cairo_t* cr, Rgb c) { cairo_set_source_rgb(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0); }
-
-bool finish(cairo_surface_t* surface, cairo_t* cr, const std::string& path) {
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    const bool ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
-    cairo_surface_destroy(surface);
-    return ok;
-}
-
-cairo_t* whiteCanvas(cairo_surface_t* surface) {
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_paint(cr);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    return cr;
-}
-
-// Axes, ticks and grid of a line plot in the box (left, top, width, height).
-struct PlotBox {
-    double left, top, width, height;
-    Range x, y;
-    double px(double v) const { return left + (v - x.lo) / (x.hi - x.lo) * width; }
-    double py(double v) const { return top + height - (v - y.lo) / (y.hi - y.lo) * height; }
-};
-
-void drawAxes(cairo_t* cr, const PlotBox& b, const std::string& axisX, const std::string& axisY) {
-    cairo_set_line_width(cr, 1);
-    for (double t : niceTicks(b.x, 6)) {
-        cairo_set_source_rgb(cr, 0.88, 0.88, 0.88);
-        cairo_move_to(cr, b.px(t), b.top);
-        cairo_line_to(cr, b.px(t), b.top + b.height);
-        cairo_stroke(cr);
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        text(cr, b.px(t), b.top + b.height + 14, tickText(t), 12, Align::kCentre);
-    }
-    for (double t : niceTicks(b.y, 5)) {
-        cairo_set_source_rgb(cr, 0.88, 0.88, 0.88);
-        cairo_move_to(cr, b.left, b.py(t));
-        cairo_line_to(cr, b.left + b.width, b.py(t));
-        cairo_stroke(cr);
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        text(cr, b.left - 6, b.py(t), tickText(t), 12, Align::kRight);
-    }
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_rectangle(cr, b.left, b.top, b.width, b.height);
-    cairo_stroke(cr);
-    text(cr, b.left + b.width / 2, b.top + b.height + 36, axisX, 13, Align::kCentre);
-    text(cr, b.left - 58, b.top + b.height / 2, axisY, 13, Align::kCentre, false, true);
-}
-
-const Rgb kSeriesColours[] = {{31, 119, 180}, {214, 39, 40}, {44, 160, 44}, {148, 103, 189},
-                              {255, 127, 14}, {140, 86, 75}};
-
-} // namespace
+// ---- colour maps
 
 Rgb viridis(double t) {
     // A degree-6 polynomial fit of the viridis table, accurate to about 1/255.
@@ -153,47 +33,259 @@ Rgb viridis(double t) {
     return {byte(rgb[0]), byte(rgb[1]), byte(rgb[2])};
 }
 
-bool writeHeatmapPng(const ResultTableData& table, const HeatmapText& labels, const std::string& path) {
+namespace {
+
+// Oklab to sRGB bytes (Bjorn Ottosson's matrices), clamped to the gamut.
+Rgb fromOklab(double L, double a, double b) {
+    const double l_ = L + 0.3963377774 * a + 0.2158037573 * b;
+    const double m_ = L - 0.1055613458 * a - 0.0638541728 * b;
+    const double s_ = L - 0.0894841775 * a - 1.2914855480 * b;
+    const double l = l_ * l_ * l_, m = m_ * m_ * m_, s = s_ * s_ * s_;
+    const double linear[3] = {4.0767416621 * l - 3.3077115913 * m + 0.2309699292 * s,
+                              -1.2684380046 * l + 2.6097574011 * m - 0.3413193965 * s,
+                              -0.0041960863 * l - 0.7034186147 * m + 1.7076147010 * s};
+    unsigned char out[3];
+    for (int k = 0; k < 3; ++k) {
+        const double v = std::clamp(linear[k], 0.0, 1.0);
+        const double g = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
+        out[k] = static_cast<unsigned char>(std::lround(std::clamp(g, 0.0, 1.0) * 255));
+    }
+    return {out[0], out[1], out[2]};
+}
+
+} // namespace
+
+Rgb cyclicColour(double phase) {
+    // Lightness and the two opponent axes are periodic in the phase itself, so the loop
+    // closes by construction: cos and sin of -pi and +pi are equal.
+    const double c = std::cos(phase), s = std::sin(phase);
+    return fromOklab(0.62 + 0.27 * c, 0.11 * s, 0.075 * s - 0.02 * c);
+}
+
+namespace {
+
+// ---- heatmaps
+
+struct ColourMapping {
+    ColourScale scale;
+    Range range;  // of the value (linear), of log10 of the value (logarithmic), -pi..pi
+    Rgb colour(double v) const {
+        if (!std::isfinite(v)) return kHiddenGrey;
+        switch (scale) {
+        case ColourScale::kCyclic: return cyclicColour(v);
+        case ColourScale::kLogarithmic: {
+            const double l = v > 0 ? std::log10(v) : range.lo;
+            return viridis((std::max(l, range.lo) - range.lo) / (range.hi - range.lo));
+        }
+        case ColourScale::kLinear: break;
+        }
+        return viridis((v - range.lo) / (range.hi - range.lo));
+    }
+    // The colour at a fraction of the bar, 0 at its foot.
+    Rgb barColour(double t) const {
+        if (scale == ColourScale::kCyclic) return cyclicColour(-M_PI + t * 2 * M_PI);
+        return viridis(t);
+    }
+};
+
+ColourMapping mappingFor(const ResultTableData& table, const HeatmapPicture& p) {
+    if (p.scale == ColourScale::kCyclic) return {ColourScale::kCyclic, {-M_PI, M_PI}};
+    const Range r = finiteRange(table.values);
+    if (p.scale == ColourScale::kLogarithmic && r.hi > 0 && p.logFloor > 0 && p.logFloor < 1) {
+        const double top = std::log10(r.hi);
+        return {ColourScale::kLogarithmic, {top + std::log10(p.logFloor), top}};
+    }
+    return {ColourScale::kLinear, widened(r)};
+}
+
+std::string decadeText(int power) {
+    if (power == 0) return "1";
+    char s[16];
+    std::snprintf(s, sizeof s, "1e%d", power);
+    return s;
+}
+
+void drawColourBar(cairo_t* cr, const ColourMapping& map, const HeatmapPicture& p) {
+    using L = HeatmapLayout;
+    const double top = L::kPlotTop, height = L::kPlotSize;
+    const int steps = 220;
+    for (int k = 0; k < steps; ++k) {
+        setRgb(cr, map.barColour(1.0 - (k + 0.5) / steps));
+        cairo_rectangle(cr, L::kBarLeft, top + k * height / steps, L::kBarWidth, height / steps + 0.5);
+        cairo_fill(cr);
+    }
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_line_width(cr, 1);
+    cairo_rectangle(cr, L::kBarLeft, top, L::kBarWidth, height);
+    cairo_stroke(cr);
+    PlotBox bar{double(L::kBarLeft), top, double(L::kBarWidth), height, {0, 1}, map.range};
+    auto tick = [&](double at, const std::string& label) {
+        cairo_move_to(cr, L::kBarLeft + L::kBarWidth, bar.py(at));
+        cairo_line_to(cr, L::kBarLeft + L::kBarWidth + 4, bar.py(at));
+        cairo_stroke(cr);
+        text(cr, L::kBarLeft + L::kBarWidth + 7, bar.py(at), label, 11, Align::kLeft);
+    };
+    char note[96] = "";
+    switch (map.scale) {
+    case ColourScale::kCyclic: {
+        const char* names[] = {"-\u03c0", "-\u03c0/2", "0", "\u03c0/2", "\u03c0"};
+        for (int k = 0; k < 5; ++k) tick(-M_PI + k * M_PI / 2, names[k]);
+        std::snprintf(note, sizeof note, "ends meet at \u00b1\u03c0");
+        break;
+    }
+    case ColourScale::kLogarithmic: {
+        for (int d = int(std::ceil(map.range.lo - 1e-9)); d <= int(std::floor(map.range.hi + 1e-9)); ++d)
+            tick(d, decadeText(d));
+        std::snprintf(note, sizeof note, "peak %.4g, log scale", std::pow(10.0, map.range.hi));
+        break;
+    }
+    case ColourScale::kLinear:
+        for (double t : niceTicks(map.range, 6)) tick(t, tickText(t));
+        std::snprintf(note, sizeof note, "min %.4g  max %.4g", map.range.lo, map.range.hi);
+        break;
+    }
+    text(cr, L::kBarLeft + L::kBarWidth / 2.0, top + height + 34, note, 11, Align::kCentre);
+    text(cr, L::kBarLeft + L::kBarWidth / 2.0, top - 12, p.valueName, 12, Align::kCentre);
+}
+
+// The legend under the plot: a short line of each overlay's colour and its words.
+struct LegendEntry {
+    Rgb colour;
+    bool dashed;
+    bool swatch; // a filled square instead of a line
+    std::string words;
+};
+
+void drawLegend(cairo_t* cr, double x, double y, const std::vector<LegendEntry>& entries) {
+    for (const LegendEntry& e : entries) {
+        cairo_save(cr);
+        if (e.swatch) {
+            setRgb(cr, e.colour);
+            cairo_rectangle(cr, x, y - 5, 18, 10);
+            cairo_fill(cr);
+        } else {
+            // A dark ground under the line, so a white or yellow line shows on paper.
+            cairo_set_source_rgb(cr, 0.27, 0.0, 0.33);
+            cairo_rectangle(cr, x - 2, y - 5, 22, 10);
+            cairo_fill(cr);
+            setRgb(cr, e.colour);
+            cairo_set_line_width(cr, 2);
+            if (e.dashed) {
+                const double dash[] = {4, 3};
+                cairo_set_dash(cr, dash, 2, 0);
+            }
+            cairo_move_to(cr, x, y);
+            cairo_line_to(cr, x + 18, y);
+            cairo_stroke(cr);
+        }
+        cairo_restore(cr);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        text(cr, x + 24, y, e.words, 11, Align::kLeft);
+        x += 24 + textWidth(cr, e.words, 11) + 18;
+    }
+}
+
+} // namespace
+
+void drawHeatmap(cairo_t* cr, const ResultTableData& table, const HeatmapPicture& p) {
     using L = HeatmapLayout;
     const int n = table.size;
-    if (n <= 0) return false;
-    const Range range = widened(finiteRange(table.values));
+    const ColourMapping map = mappingFor(table, p);
+    const bool gated = p.shown.size() == table.values.size();
 
     // One pixel per sample, painted up with the nearest-sample filter: each sample shows
     // as a crisp square, as the grid it is.
     cairo_surface_t* samples = cairo_image_surface_create(CAIRO_FORMAT_RGB24, n, n);
+    cairo_surface_flush(samples);
     unsigned char* data = cairo_image_surface_get_data(samples);
     const int stride = cairo_image_surface_get_stride(samples);
-    cairo_surface_flush(samples);
     for (int y = 0; y < n; ++y) {
         uint32_t* row = reinterpret_cast<uint32_t*>(data + (n - 1 - y) * stride);
         for (int x = 0; x < n; ++x) {
-            const double v = table.at(x, y);
-            Rgb c = std::isfinite(v) ? viridis((v - range.lo) / (range.hi - range.lo)) : Rgb{160, 160, 160};
+            const bool show = !gated || p.shown[size_t(y) * n + x];
+            const Rgb c = show ? map.colour(table.at(x, y)) : kHiddenGrey;
             row[x] = (uint32_t(c.r) << 16) | (uint32_t(c.g) << 8) | c.b;
         }
     }
     cairo_surface_mark_dirty(samples);
 
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, L::kWidth, L::kHeight);
-    cairo_t* cr = whiteCanvas(surface);
-    cairo_save(cr);
-    cairo_translate(cr, L::kPlotLeft, L::kPlotTop);
-    cairo_scale(cr, double(L::kPlotSize) / n, double(L::kPlotSize) / n);
-    cairo_set_source_surface(cr, samples, 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-    cairo_rectangle(cr, 0, 0, n, n);
-    cairo_fill(cr);
-    cairo_restore(cr);
-    cairo_surface_destroy(samples);
+    // The table's extent: sample k's square is centred on its label.
+    const double hx = table.xStep() / 2, hy = table.yStep() / 2;
+    ViewWindow full{table.xLabels.front() - hx, table.xLabels.back() + hx,
+                    table.yLabels.front() - hy, table.yLabels.back() + hy};
+    ViewWindow v = p.view.value_or(full);
+    v = {std::max(v.xLow, full.xLow), std::min(v.xHigh, full.xHigh), std::max(v.yLow, full.yLow),
+         std::min(v.yHigh, full.yHigh)};
+    if (!(v.xHigh > v.xLow) || !(v.yHigh > v.yLow)) v = full;
+    if (!(v.xHigh > v.xLow)) v.xLow = -0.5, v.xHigh = 0.5;
+    if (!(v.yHigh > v.yLow)) v.yLow = -0.5, v.yHigh = 0.5;
+    const PlotBox box{double(L::kPlotLeft), double(L::kPlotTop), double(L::kPlotSize),
+                      double(L::kPlotSize), {v.xLow, v.xHigh}, {v.yLow, v.yHigh}};
 
-    // Axes in the table's own labels: sample k's square is centred on its label.
-    const double halfX = table.xStep() / 2, halfY = table.yStep() / 2;
-    PlotBox box{double(L::kPlotLeft), double(L::kPlotTop), double(L::kPlotSize), double(L::kPlotSize),
-                {table.xLabels.front() - halfX, table.xLabels.back() + halfX},
-                {table.yLabels.front() - halfY, table.yLabels.back() + halfY}};
-    if (!(box.x.hi > box.x.lo)) box.x = {-0.5, 0.5};
-    if (!(box.y.hi > box.y.lo)) box.y = {-0.5, 0.5};
+    cairo_save(cr);
+    cairo_rectangle(cr, box.left, box.top, box.width, box.height);
+    cairo_clip(cr);
+    if (n > 0 && full.xHigh > full.xLow && full.yHigh > full.yLow) {
+        cairo_save(cr);
+        cairo_translate(cr, box.px(full.xLow), box.py(full.yHigh));
+        cairo_scale(cr, (box.px(full.xHigh) - box.px(full.xLow)) / n,
+                    (box.py(full.yLow) - box.py(full.yHigh)) / n);
+        cairo_set_source_surface(cr, samples, 0, 0);
+        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+        cairo_rectangle(cr, 0, 0, n, n);
+        cairo_fill(cr);
+        cairo_restore(cr);
+    }
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+
+    // Overlays, the mask below the contours: where the edge prints is read against it.
+    cairo_set_line_width(cr, 2);
+    setRgb(cr, kMaskColour);
+    for (const AxisRectangle& r : p.rectangles) {
+        cairo_rectangle(cr, box.px(r.x0), box.py(r.y1), box.px(r.x1) - box.px(r.x0),
+                        box.py(r.y0) - box.py(r.y1));
+    }
+    cairo_stroke(cr);
+    for (size_t k = 0; k < p.contours.size(); ++k) {
+        setRgb(cr, kContourColours[k % 4]);
+        for (const ContourSegment& s : p.contours[k].segments) {
+            cairo_move_to(cr, box.px(s.a.x), box.py(s.a.y));
+            cairo_line_to(cr, box.px(s.b.x), box.py(s.b.y));
+        }
+        cairo_stroke(cr);
+    }
+    setRgb(cr, kShiftedPupilColour);
+    cairo_set_line_width(cr, 2);
+    {
+        const double dash[] = {5, 3};
+        cairo_set_dash(cr, dash, 2, 0);
+        for (const auto& line : p.outlines) {
+            for (size_t i = 0; i < line.size(); ++i) {
+                if (i == 0) cairo_move_to(cr, box.px(line[i].x), box.py(line[i].y));
+                else cairo_line_to(cr, box.px(line[i].x), box.py(line[i].y));
+            }
+        }
+        cairo_stroke(cr);
+        cairo_set_dash(cr, nullptr, 0, 0);
+    }
+    setRgb(cr, kPupilColour);
+    cairo_set_line_width(cr, 2);
+    for (const LabelledCircle& c : p.circles) {
+        const double rx = std::fabs(box.px(c.circle.r) - box.px(0));
+        const double ry = std::fabs(box.py(c.circle.r) - box.py(0));
+        if (!(rx > 0) || !(ry > 0)) continue;
+        cairo_save(cr);
+        cairo_translate(cr, box.px(c.circle.x), box.py(c.circle.y));
+        cairo_scale(cr, rx, ry);
+        cairo_new_sub_path(cr);
+        cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+        cairo_restore(cr);
+        cairo_stroke(cr);
+    }
+    cairo_restore(cr);
+
+    // Axes in the table's own labels.
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_set_line_width(cr, 1);
     for (double t : niceTicks(box.x, 6)) {
@@ -210,165 +302,182 @@ bool writeHeatmapPng(const ResultTableData& table, const HeatmapText& labels, co
     }
     cairo_rectangle(cr, box.left, box.top, box.width, box.height);
     cairo_stroke(cr);
-    if (labels.circleRadius && *labels.circleRadius > 0) {
-        const double r = *labels.circleRadius;
-        cairo_save(cr);
-        cairo_rectangle(cr, box.left, box.top, box.width, box.height);
-        cairo_clip(cr);
-        cairo_set_source_rgb(cr, 1, 1, 1);
-        cairo_set_line_width(cr, 1.2);
-        const double dash[] = {4, 3};
-        cairo_set_dash(cr, dash, 2, 0);
-        const double rx = std::fabs(box.px(r) - box.px(0)), ry = std::fabs(box.py(r) - box.py(0));
-        cairo_translate(cr, box.px(0), box.py(0));
-        cairo_scale(cr, rx, ry);
-        cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
-        cairo_restore(cr);
-        cairo_save(cr);
-        cairo_set_source_rgb(cr, 1, 1, 1);
-        cairo_set_line_width(cr, 1.2);
-        cairo_set_dash(cr, dash, 2, 0);
-        cairo_stroke(cr);
-        cairo_restore(cr);
-        cairo_set_source_rgb(cr, 1, 1, 1);
-        text(cr, box.px(0) + rx * 0.75 + 4, box.py(0) - ry * 0.75 - 8, labels.circleLabel, 11, Align::kLeft);
-        cairo_set_source_rgb(cr, 0, 0, 0);
-    }
-    text(cr, box.left + box.width / 2, box.top + box.height + 40, labels.axisX, 13, Align::kCentre);
-    text(cr, box.left - 66, box.top + box.height / 2, labels.axisY, 13, Align::kCentre, false, true);
-    text(cr, L::kWidth / 2.0, 24, labels.title, 16, Align::kCentre, true);
+    text(cr, box.left + box.width / 2, box.top + box.height + 38, p.axisX, 13, Align::kCentre);
+    text(cr, box.left - 66, box.top + box.height / 2, p.axisY, 13, Align::kCentre, false, true);
+    drawTitle(cr, L::kWidth / 2.0, p.title, p.conditions);
+    drawColourBar(cr, map, p);
 
-    // Colour bar with its value range.
-    const double barTop = L::kPlotTop, barHeight = L::kPlotSize;
-    for (int k = 0; k < int(barHeight); ++k) {
-        setRgb(cr, viridis(1.0 - (k + 0.5) / barHeight));
-        cairo_rectangle(cr, L::kBarLeft, barTop + k, L::kBarWidth, 1);
-        cairo_fill(cr);
+    std::vector<LegendEntry> legend;
+    for (size_t k = 0; k < p.contours.size(); ++k) {
+        legend.push_back({kContourColours[k % 4], false, false, "I = " + tickText(p.contours[k].level)});
     }
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_rectangle(cr, L::kBarLeft, barTop, L::kBarWidth, barHeight);
-    cairo_stroke(cr);
-    PlotBox bar{double(L::kBarLeft), barTop, double(L::kBarWidth), barHeight, {0, 1}, range};
-    for (double t : niceTicks(range, 6)) {
-        cairo_move_to(cr, L::kBarLeft + L::kBarWidth, bar.py(t));
-        cairo_line_to(cr, L::kBarLeft + L::kBarWidth + 4, bar.py(t));
-        cairo_stroke(cr);
-        text(cr, L::kBarLeft + L::kBarWidth + 7, bar.py(t), tickText(t), 11, Align::kLeft);
-    }
-    char rangeText[96];
-    std::snprintf(rangeText, sizeof rangeText, "min %.4g   max %.4g", range.lo, range.hi);
-    text(cr, L::kBarLeft + L::kBarWidth / 2.0, barTop + barHeight + 40, rangeText, 11, Align::kCentre);
-    text(cr, L::kBarLeft + L::kBarWidth / 2.0, barTop - 14, labels.valueName, 12, Align::kCentre);
-    return finish(surface, cr, path);
+    if (!p.rectangles.empty()) legend.push_back({kMaskColour, false, false, "mask"});
+    for (const LabelledCircle& c : p.circles) legend.push_back({kPupilColour, false, false, c.label});
+    if (!p.outlines.empty()) legend.push_back({kShiftedPupilColour, true, false, p.outlinesLabel});
+    if (gated) legend.push_back({kHiddenGrey, false, true, p.hiddenLabel});
+    drawLegend(cr, box.left, L::kHeight - 16, legend);
+    cairo_surface_destroy(samples);
 }
+
+bool writeHeatmap(const ResultTableData& table, const HeatmapPicture& picture, PictureFormat format,
+                  const std::string& path) {
+    if (table.size <= 0) return false;
+    Canvas canvas = openCanvas(format, HeatmapLayout::kWidth, HeatmapLayout::kHeight, path);
+    drawHeatmap(canvas.cr, table, picture);
+    return closeCanvas(canvas);
+}
+
+// ---- line plots
 
 namespace {
 
-bool drawSeries(const std::vector<std::vector<double>>& xs, const std::vector<std::vector<double>>& ys,
-                const std::vector<std::string>& names, std::optional<double> threshold, bool markers,
-                const std::string& title, const std::string& axisX, const std::string& axisY,
-                const std::string& path) {
+const Rgb kSeriesColours[] = {{31, 119, 180}, {214, 39, 40}, {44, 160, 44}, {148, 103, 189},
+                              {255, 127, 14}, {140, 86, 75}};
+const Rgb kThresholdGrey{77, 77, 77};
+
+void strokeSeries(cairo_t* cr, const PlotBox& box, const std::vector<double>& xs,
+                  const std::vector<double>& ys, bool markers) {
+    bool pen = false;
+    for (size_t i = 0; i < xs.size() && i < ys.size(); ++i) {
+        if (!std::isfinite(ys[i])) { pen = false; continue; }
+        if (pen) cairo_line_to(cr, box.px(xs[i]), box.py(ys[i]));
+        else cairo_move_to(cr, box.px(xs[i]), box.py(ys[i]));
+        pen = true;
+    }
+    cairo_stroke(cr);
+    if (!markers) return;
+    for (size_t i = 0; i < xs.size() && i < ys.size(); ++i) {
+        if (!std::isfinite(ys[i])) continue;
+        cairo_arc(cr, box.px(xs[i]), box.py(ys[i]), 3.5, 0, 2 * M_PI);
+        cairo_fill(cr);
+    }
+}
+
+void legendLine(cairo_t* cr, double x, double y, Rgb colour, bool dashed, const std::string& words) {
+    cairo_save(cr);
+    setRgb(cr, colour);
+    cairo_set_line_width(cr, dashed ? 1.5 : 2);
+    if (dashed) {
+        const double dash[] = {6, 4};
+        cairo_set_dash(cr, dash, 2, 0);
+    }
+    cairo_move_to(cr, x, y);
+    cairo_line_to(cr, x + 24, y);
+    cairo_stroke(cr);
+    cairo_restore(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    text(cr, x + 30, y, words, 12, Align::kLeft);
+}
+
+} // namespace
+
+Range cutlineIntensityRange(const CutlinePicture& p) {
+    double top = 0;
+    for (const CutlineSeries& s : p.series)
+        for (double v : s.profile.intensity)
+            if (std::isfinite(v)) top = std::max(top, v);
+    for (double t : p.thresholds)
+        if (std::isfinite(t)) top = std::max(top, t);
+    return {0, top > 0 ? top * 1.08 : 1};
+}
+
+void drawCutline(cairo_t* cr, const CutlinePicture& p) {
+    using L = CutlineLayout;
+    std::vector<double> allX;
+    for (const CutlineSeries& s : p.series)
+        allX.insert(allX.end(), s.profile.position.begin(), s.profile.position.end());
+    const PlotBox box{double(L::kPlotLeft), double(L::kPlotTop), double(L::kPlotWidth),
+                      double(L::kPlotHeight), widened(finiteRange(allX)), cutlineIntensityRange(p)};
+    drawAxes(cr, box, p.axisX, "intensity");
+    drawTitle(cr, L::kWidth / 2.0, p.title, p.conditions);
+    cairo_save(cr);
+    cairo_rectangle(cr, box.left, box.top, box.width, box.height);
+    cairo_clip(cr);
+    for (double t : p.thresholds) {
+        const double dash[] = {6, 4};
+        cairo_set_dash(cr, dash, 2, 0);
+        setRgb(cr, kThresholdGrey);
+        cairo_set_line_width(cr, 1.5);
+        cairo_move_to(cr, box.left, box.py(t));
+        cairo_line_to(cr, box.left + box.width, box.py(t));
+        cairo_stroke(cr);
+        cairo_set_dash(cr, nullptr, 0, 0);
+    }
+    for (size_t s = 0; s < p.series.size(); ++s) {
+        setRgb(cr, kSeriesColours[s % 6]);
+        cairo_set_line_width(cr, 2);
+        strokeSeries(cr, box, p.series[s].profile.position, p.series[s].profile.intensity, false);
+    }
+    // Each CD as a double arrow on its threshold, its width written above.
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_line_width(cr, 1.2);
+    for (const CdMark& m : p.marks) {
+        const double y = box.py(m.threshold), x0 = box.px(m.start), x1 = box.px(m.end);
+        cairo_move_to(cr, x0, y);
+        cairo_line_to(cr, x1, y);
+        for (double x : {x0, x1}) {
+            const double d = x == x0 ? 6 : -6;
+            cairo_move_to(cr, x + d, y - 3.5);
+            cairo_line_to(cr, x, y);
+            cairo_line_to(cr, x + d, y + 3.5);
+        }
+        cairo_stroke(cr);
+        text(cr, (x0 + x1) / 2, y - 10, tickText(m.end - m.start), 11, Align::kCentre);
+    }
+    cairo_restore(cr);
+
+    const double lx = box.left + box.width + 14;
+    double ly = box.top + 10;
+    for (size_t s = 0; s < p.series.size(); ++s, ly += 20)
+        legendLine(cr, lx, ly, kSeriesColours[s % 6], false, p.series[s].label);
+    for (double t : p.thresholds) {
+        legendLine(cr, lx, ly, kThresholdGrey, true, "threshold " + tickText(t));
+        ly += 20;
+    }
+    ly += 8;
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    for (const std::string& note : p.notes) {
+        text(cr, lx, ly, note, 12, Align::kLeft);
+        ly += 18;
+    }
+}
+
+bool writeCutline(const CutlinePicture& picture, PictureFormat format, const std::string& path) {
+    Canvas canvas = openCanvas(format, CutlineLayout::kWidth, CutlineLayout::kHeight, path);
+    drawCutline(canvas.cr, picture);
+    return closeCanvas(canvas);
+}
+
+bool writeLinePlotPng(const std::vector<BossungSeries>& series, const std::string& title,
+                      const std::string& axisX, const std::string& axisY, const std::string& path) {
     constexpr int kWidth = 720, kHeight = 460;
     std::vector<double> allX, allY;
-    for (const auto& v : xs) allX.insert(allX.end(), v.begin(), v.end());
-    for (const auto& v : ys) allY.insert(allY.end(), v.begin(), v.end());
-    if (threshold) allY.push_back(*threshold);
-    Range rx = widened(finiteRange(allX));
+    for (const BossungSeries& s : series) {
+        allX.insert(allX.end(), s.defocus.begin(), s.defocus.end());
+        allY.insert(allY.end(), s.cd.begin(), s.cd.end());
+    }
+    const Range rx = widened(finiteRange(allX));
     Range ry = widened(finiteRange(allY));
     const double pad = (ry.hi - ry.lo) * 0.06;
     ry = {ry.lo - pad, ry.hi + pad};
-
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight);
-    cairo_t* cr = whiteCanvas(surface);
-    PlotBox box{84, 50, kWidth - 84 - 170, kHeight - 50 - 62, rx, ry};
+    Canvas canvas = openCanvas(PictureFormat::kPng, kWidth, kHeight, path);
+    cairo_t* cr = canvas.cr;
+    const PlotBox box{84, 50, kWidth - 84 - 170, kHeight - 50 - 62, rx, ry};
     drawAxes(cr, box, axisX, axisY);
     text(cr, kWidth / 2.0, 24, title, 16, Align::kCentre, true);
     cairo_save(cr);
     cairo_rectangle(cr, box.left, box.top, box.width, box.height);
     cairo_clip(cr);
-    if (threshold) {
-        const double dash[] = {6, 4};
-        cairo_set_dash(cr, dash, 2, 0);
-        cairo_set_source_rgb(cr, 0.3, 0.3, 0.3);
-        cairo_set_line_width(cr, 1.5);
-        cairo_move_to(cr, box.left, box.py(*threshold));
-        cairo_line_to(cr, box.left + box.width, box.py(*threshold));
-        cairo_stroke(cr);
-        cairo_set_dash(cr, nullptr, 0, 0);
-    }
-    for (size_t s = 0; s < xs.size(); ++s) {
+    for (size_t s = 0; s < series.size(); ++s) {
         setRgb(cr, kSeriesColours[s % 6]);
         cairo_set_line_width(cr, 2);
-        bool pen = false;
-        for (size_t i = 0; i < xs[s].size(); ++i) {
-            const double x = xs[s][i], y = ys[s][i];
-            if (!std::isfinite(y)) { pen = false; continue; }
-            if (pen) cairo_line_to(cr, box.px(x), box.py(y));
-            else cairo_move_to(cr, box.px(x), box.py(y));
-            pen = true;
-        }
-        cairo_stroke(cr);
-        if (markers) {
-            for (size_t i = 0; i < xs[s].size(); ++i) {
-                if (!std::isfinite(ys[s][i])) continue;
-                cairo_arc(cr, box.px(xs[s][i]), box.py(ys[s][i]), 3.5, 0, 2 * M_PI);
-                cairo_fill(cr);
-            }
-        }
+        strokeSeries(cr, box, series[s].defocus, series[s].cd, true);
     }
     cairo_restore(cr);
-    // Legend beside the plot.
     double ly = box.top + 10;
-    for (size_t s = 0; s < names.size(); ++s, ly += 20) {
-        setRgb(cr, kSeriesColours[s % 6]);
-        cairo_set_line_width(cr, 2);
-        cairo_move_to(cr, box.left + box.width + 14, ly);
-        cairo_line_to(cr, box.left + box.width + 38, ly);
-        cairo_stroke(cr);
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        text(cr, box.left + box.width + 44, ly, names[s], 12, Align::kLeft);
-    }
-    if (threshold) {
-        char t[48];
-        std::snprintf(t, sizeof t, "threshold %.4g", *threshold);
-        const double dash[] = {6, 4};
-        cairo_set_dash(cr, dash, 2, 0);
-        cairo_set_source_rgb(cr, 0.3, 0.3, 0.3);
-        cairo_set_line_width(cr, 1.5);
-        cairo_move_to(cr, box.left + box.width + 14, ly);
-        cairo_line_to(cr, box.left + box.width + 38, ly);
-        cairo_stroke(cr);
-        cairo_set_dash(cr, nullptr, 0, 0);
-        cairo_set_source_rgb(cr, 0, 0, 0);
-        text(cr, box.left + box.width + 44, ly, t, 12, Align::kLeft);
-    }
-    return finish(surface, cr, path);
-}
-
-} // namespace
-
-bool writeCutlinePng(const std::vector<CutlineSeries>& series, std::optional<double> threshold,
-                     const std::string& title, const std::string& axisX, const std::string& path) {
-    std::vector<std::vector<double>> xs, ys;
-    std::vector<std::string> names;
-    for (const CutlineSeries& s : series) {
-        xs.push_back(s.profile.position);
-        ys.push_back(s.profile.intensity);
-        names.push_back(s.label);
-    }
-    return drawSeries(xs, ys, names, threshold, false, title, axisX, "intensity", path);
-}
-
-bool writeLinePlotPng(const std::vector<BossungSeries>& series, const std::string& title,
-                      const std::string& axisX, const std::string& axisY, const std::string& path) {
-    std::vector<std::vector<double>> xs, ys;
-    std::vector<std::string> names;
-    for (const BossungSeries& s : series) {
-        xs.push_back(s.defocus);
-        ys.push_back(s.cd);
-        names.push_back(s.label);
-    }
-    return drawSeries(xs, ys, names, std::nullopt, true, title, axisX, axisY, path);
+    for (size_t s = 0; s < series.size(); ++s, ly += 20)
+        legendLine(cr, box.left + box.width + 14, ly, kSeriesColours[s % 6], false, series[s].label);
+    return closeCanvas(canvas);
 }
 
 } // namespace aerial_tool

@@ -1,0 +1,210 @@
+#include "analysis/run_pictures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "analysis/picture_geometry.h"
+
+namespace aerial_tool {
+
+namespace {
+
+std::string number(double v) {
+    char s[32];
+    std::snprintf(s, sizeof s, "%.4g", v);
+    return s;
+}
+
+std::string thresholdsText(const std::vector<double>& thresholds) {
+    std::string out;
+    for (double t : thresholds) out += (out.empty() ? "" : ", ") + number(t);
+    return out;
+}
+
+// The spectrum's view and pupils, when the input gives the optics.
+void addPupils(const RunInput& input, const ResultTableData& spectrum, const PictureChoices& choices,
+               HeatmapPicture& p) {
+    if (!input.values || spectrum.size < 2) return;
+    const PupilOutlines pupils = pupilOutlines(input.optics, spectrum.xStep());
+    if (!(pupils.pupil.r > 0) || !std::isfinite(pupils.pupil.r)) return;
+    p.circles.push_back({pupils.pupil, "pupil NA " + number(input.values->numericalAperture)});
+    if (!pupils.shifted.empty()) {
+        p.outlines = circleUnionOutline(pupils.shifted, 360);
+        p.outlinesLabel = "pupil seen from the 13 source points";
+    }
+    if (choices.zoom) {
+        const double h = spectrumHalfWidth(pupils);
+        p.view = ViewWindow{-h, h, -h, h};
+    }
+}
+
+} // namespace
+
+std::string conditionsLine(const RunInput& input, const std::vector<double>& thresholds) {
+    std::string out;
+    if (input.values) {
+        const aerial::InputValues& v = *input.values;
+        const std::string& u = input.lengthUnit;
+        out = "\u03bb " + number(v.wavelength) + " " + u + "   NA " + number(v.numericalAperture) +
+              "   \u03c3 " + number(v.sigma) + " (effective " + number(input.optics.effectiveSigma) +
+              ")   defocus " + number(v.defocus) + " " + u;
+    }
+    if (!thresholds.empty()) {
+        out += (out.empty() ? "" : "   ") + std::string(thresholds.size() > 1 ? "thresholds " : "threshold ") +
+               thresholdsText(thresholds);
+    }
+    return out;
+}
+
+HeatmapPicture imagePicture(const RunInput& input, const ResultTableData& image,
+                            const PictureChoices& choices) {
+    HeatmapPicture p;
+    p.title = input.folderName + ": aerial image";
+    p.conditions = conditionsLine(input, choices.thresholds);
+    p.axisX = "x (" + input.lengthUnit + ")";
+    p.axisY = "y (" + input.lengthUnit + ")";
+    p.valueName = "intensity";
+    for (double t : choices.thresholds) p.contours.push_back({t, contourInAxisUnits(image, t)});
+    if (choices.mask && input.values) p.rectangles = maskOutlines(*input.values);
+    return p;
+}
+
+HeatmapPicture amplitudePicture(const RunInput& input, const ResultTableData& amplitude,
+                                const PictureChoices& choices) {
+    HeatmapPicture p;
+    p.title = input.folderName + ": mask spectrum amplitude";
+    p.conditions = conditionsLine(input, {});
+    p.axisX = "direction sine x";
+    p.axisY = "direction sine y";
+    p.valueName = "|spectrum|";
+    p.scale = choices.logarithmic ? ColourScale::kLogarithmic : ColourScale::kLinear;
+    p.logFloor = 1e-6;
+    addPupils(input, amplitude, choices, p);
+    return p;
+}
+
+HeatmapPicture phasePicture(const RunInput& input, const ResultTableData& amplitude,
+                            const PictureChoices& choices) {
+    HeatmapPicture p;
+    p.title = input.folderName + ": mask spectrum phase";
+    p.conditions = conditionsLine(input, {});
+    p.axisX = "direction sine x";
+    p.axisY = "direction sine y";
+    p.valueName = "phase (rad)";
+    p.scale = ColourScale::kCyclic;
+    p.shown = aboveFractionOfPeak(amplitude, 1e-3);
+    p.hiddenLabel = "amplitude below 1e-3 of the peak";
+    addPupils(input, amplitude, choices, p);
+    return p;
+}
+
+SourcePicture sourcePicture(const RunInput& input) {
+    SourcePicture p;
+    p.title = input.folderName + ": illumination source";
+    if (!input.values) return p;
+    p.optics = input.optics;
+    p.sigma = input.values->sigma;
+    p.conditions = "13 points, shifts rounded to whole spectral samples   \u03c3 " + number(p.sigma) +
+                   " \u2192 effective " + number(p.optics.effectiveSigma);
+    return p;
+}
+
+bool cutlineOf(const RunInput& input, const ResultTableData& image, const PictureChoices& choices,
+               CutlineResult& result, std::string& error) {
+    int index = 0;
+    if (!selectCut(image, choices.axis, choices.at, index, error)) return false;
+    const bool alongX = choices.axis == CutAxis::kX;
+    result.cutPosition = alongX ? image.yLabels[index] : image.xLabels[index];
+    const Profile profile = cutProfile(image, choices.axis, index);
+    const double at = choices.featureAt.value_or(0);
+    if (!checkFeaturePosition(profile, at, error)) return false;
+    const std::string& u = input.lengthUnit;
+    CutlinePicture& p = result.picture;
+    const std::string cutName = std::string(alongX ? "along x at y = " : "along y at x = ") +
+                                number(result.cutPosition);
+    p.title = input.folderName + ": intensity " + cutName;
+    p.conditions = conditionsLine(input, choices.thresholds);
+    p.axisX = std::string(alongX ? "x (" : "y (") + u + ")";
+    p.series = {{cutName, profile}};
+    p.thresholds = choices.thresholds;
+    result.metrics.clear();
+    result.features.clear();
+    if (choices.thresholds.empty()) result.metrics.push_back(measureProfile(profile, std::nullopt));
+    // As `metrics` measures: the feature's kind decides which runs normalise the NILS.
+    for (double t : choices.thresholds) {
+        CutMetrics m = measureProfile(profile, t);
+        const FeatureMetrics f = measureFeature(profile, m, at);
+        if (!f.bright) m = measureProfile(profile, t, false);
+        result.metrics.push_back(std::move(m));
+        result.features.push_back(f);
+    }
+    p.notes.push_back("cut contrast " + number(result.metrics.front().contrast));
+    for (size_t k = 0; k < result.features.size(); ++k) {
+        const FeatureMetrics& f = result.features[k];
+        const double t = choices.thresholds[k];
+        std::string note = "T " + number(t) + ": ";
+        if (f.status == FeatureStatus::kMeasured) {
+            note += (f.bright ? "space " : "line ") + number(f.cd) + " " + u;
+            // A feature across the grid edge has no one stretch to mark.
+            if (f.end > f.start) p.marks.push_back({t, f.start, f.end});
+        } else {
+            note += std::string(f.bright ? "space " : "line ") + statusText(f.status);
+        }
+        p.notes.push_back(note);
+        p.notes.push_back("  feature contrast " + number(f.contrast));
+    }
+    return true;
+}
+
+MetricsText metricsText(const CutlineResult& result, const PictureChoices& choices,
+                        const std::string& unit) {
+    MetricsText out;
+    char line[160];
+    const CutMetrics& first = result.metrics.front();
+    std::snprintf(line, sizeof line, "cut along %s at %s = %g (lengths in %s)",
+                  choices.axis == CutAxis::kX ? "X" : "Y", choices.axis == CutAxis::kX ? "y" : "x",
+                  result.cutPosition, unit.c_str());
+    out.runs.push_back(line);
+    std::snprintf(line, sizeof line, "peak %.6f at %g   minimum %.6f at %g", first.peak,
+                  first.peakPosition, first.minimum, first.minimumPosition);
+    out.runs.push_back(line);
+    std::snprintf(line, sizeof line, "contrast %.6f (whole cut)", first.contrast);
+    out.runs.push_back(line);
+    out.crossings = {"", "", ""};
+    for (size_t k = 0; k < result.features.size(); ++k) {
+        const CutMetrics& m = result.metrics[k];
+        const FeatureMetrics& f = result.features[k];
+        std::snprintf(line, sizeof line, "threshold %g: %s feature at %g, %s", *m.threshold,
+                      f.bright ? "bright" : "dark", choices.featureAt.value_or(0), statusText(f.status));
+        out.runs.push_back(line);
+        if (f.status == FeatureStatus::kMeasured) {
+            std::snprintf(line, sizeof line, "  CD %.6g  NILS %.4g / %.4g  contrast %.6f", f.cd, f.left.nils,
+                          f.right.nils, f.contrast);
+        } else {
+            std::snprintf(line, sizeof line, "  contrast %.6f", f.contrast);
+        }
+        out.runs.push_back(line);
+        out.runs.push_back("  kind    start       end         width");
+        for (const Run& r : m.runs) {
+            std::snprintf(line, sizeof line, "  %-6s  %-10.6g  %-10.6g  %.6g%s", r.bright ? "bright" : "dark",
+                          r.start, r.end, r.width,
+                          r.wholePeriod ? " (all round)" : r.acrossEdge() ? " (wraps)" : "");
+            out.runs.push_back(line);
+        }
+        out.crossings.resize(out.runs.size() - m.runs.size() - 1);
+        out.crossings.push_back("  crossing    slope      ILS        NILS");
+        for (const Crossing& c : m.crossings) {
+            std::snprintf(line, sizeof line, "  %-10.6g  %-9.5g  %-9.5g  %.4g", c.position, c.slope,
+                          c.logSlope, c.nils);
+            out.crossings.push_back(line);
+        }
+        // The next threshold starts below the longer of the two columns.
+        const size_t rows = std::max(out.runs.size(), out.crossings.size());
+        out.runs.resize(rows);
+        out.crossings.resize(rows);
+    }
+    return out;
+}
+
+} // namespace aerial_tool

@@ -1,0 +1,62 @@
+// What the pictures of a run show, as data for the picture module: titles with the
+// folder's name and the conditions, the overlays, the zoom, the cutline's metrics. Shared
+// by `plot` and `report`, so a report page shows exactly the pictures `plot` writes.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/metrics.h"
+#include "io/result_table.h"
+#include "io/run_folder.h"
+#include "pictures/plot_drawing.h"
+
+namespace aerial_tool {
+
+struct PictureChoices {
+    std::vector<double> thresholds;    // contours on the image, CDs on the cutline
+    CutAxis axis = CutAxis::kX;
+    double at = 0;                     // the cut's offset from the grid centre
+    std::optional<double> featureAt;   // the feature whose CD is written; default the cut's centre
+    bool logarithmic = true;           // the spectrum amplitude
+    bool zoom = true;                  // the spectrum pictures to the pupils
+    bool mask = true;                  // the mask's rectangles on the image
+};
+
+// "wavelength 0.193 um   NA 0.75   sigma 0.5 (effective 0.403)   defocus 0 um", and the
+// thresholds when there are any; empty when the input cannot be read.
+std::string conditionsLine(const RunInput& input, const std::vector<double>& thresholds);
+
+HeatmapPicture imagePicture(const RunInput& input, const ResultTableData& image,
+                            const PictureChoices& choices);
+HeatmapPicture amplitudePicture(const RunInput& input, const ResultTableData& amplitude,
+                                const PictureChoices& choices);
+// The phase, shown only where the amplitude is above 1e-3 of its peak.
+HeatmapPicture phasePicture(const RunInput& input, const ResultTableData& amplitude,
+                            const PictureChoices& choices);
+SourcePicture sourcePicture(const RunInput& input);
+
+// The chosen cut of the image, measured at every threshold.
+struct CutlineResult {
+    CutlinePicture picture;
+    std::vector<CutMetrics> metrics;     // one per threshold (one without a threshold if none)
+    std::vector<FeatureMetrics> features; // the feature at each threshold, as `metrics` measures it
+    double cutPosition = 0;
+};
+
+// False with a reason when the cut or the feature's position lies outside the grid.
+bool cutlineOf(const RunInput& input, const ResultTableData& image, const PictureChoices& choices,
+               CutlineResult& result, std::string& error);
+
+// The cutline's metrics as small monospaced tables, for the report: the figures and the
+// runs of each threshold, and beside them the crossings.
+struct MetricsText {
+    std::vector<std::string> runs;
+    std::vector<std::string> crossings;
+};
+
+MetricsText metricsText(const CutlineResult& result, const PictureChoices& choices,
+                        const std::string& unit);
+
+} // namespace aerial_tool

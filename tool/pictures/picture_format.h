@@ -1,0 +1,29 @@
+// The file formats every picture can be written in: cairo's own image, SVG and PDF surfaces.
+#pragma once
+
+#include <string_view>
+
+namespace aerial_tool {
+
+enum class PictureFormat { kPng, kSvg, kPdf };
+
+// The file name extension with its dot: ".png", ".svg", ".pdf".
+constexpr const char* pictureExtension(PictureFormat format) {
+    switch (format) {
+    case PictureFormat::kSvg: return ".svg";
+    case PictureFormat::kPdf: return ".pdf";
+    case PictureFormat::kPng: break;
+    }
+    return ".png";
+}
+
+// "png", "svg" or "pdf"; false for anything else.
+constexpr bool parsePictureFormat(std::string_view name, PictureFormat& format) {
+    if (name == "png") format = PictureFormat::kPng;
+    else if (name == "svg") format = PictureFormat::kSvg;
+    else if (name == "pdf") format = PictureFormat::kPdf;
+    else return false;
+    return true;
+}
+
+} // namespace aerial_tool
