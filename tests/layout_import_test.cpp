@@ -303,7 +303,7 @@ std::vector<HostileCase> hostileCases() {
              b.beginStructure("ROW").array("DOT", 30000, 30000, 2, 2).endStructure();
              b.beginStructure("TOP").array("ROW", 30000, 30000, 2, 2).endStructure();
          }),
-         top, "more than the 200000 shapes"},
+         top, "more than the 100000 shapes"},
         {"a clip of more than 1000 rectangles",
          library([](GdsBytes& b) {
              // 40 x 40 squares of 16 nm every 32 nm across the window: none can merge.

@@ -31,9 +31,12 @@ struct PlacedShape {
     bool roundCap = false;
 };
 
+// Counted over the cell's whole hierarchy, before the window is looked at, so they bound
+// the memory of the flattening and the union (about 100 MB at the limits) whatever the
+// file holds; a clip of a large layout is taken from a cell that holds the region.
 struct FlattenLimits {
-    double maxShapes = 200000;    // placed boundaries and path segments
-    double maxVertices = 4000000; // their vertices
+    double maxShapes = 100000;    // placed boundaries and path segments
+    double maxVertices = 1000000; // their vertices
 };
 
 struct Box {
