@@ -17,6 +17,7 @@
 #include "io/run_folder.h"
 #include "io/study_outputs.h"
 #include "pictures/plot_drawing.h"
+#include "pictures/window_pictures.h"
 #include "test_support.h"
 
 using namespace aerial_tool;
@@ -381,16 +382,43 @@ TEST(Pictures, EveryPictureInEveryFormat) {
     RunInput noInput;
     CutlinePicture cut;
     cut.series = {{"x", {{-1, 0, 1}, {0.1, 0.9, 0.1}}}};
+    const std::vector<BossungSeries> bossung = {{"T 0.3", {-0.1, 0, 0.1}, {0.1, NAN, 0.12}}};
+    const std::vector<DoseCurve> doses = {{0.9, {-0.1, 0, 0.1}, {0.09, 0.1, 0.09}},
+                                          {1.0, {-0.1, 0, 0.1}, {0.1, NAN, 0.1}}};
+    const std::vector<LatitudePoint> latitude = {{0.2, 0}, {0.1, 0.04}};
+    // The run's pictures (plot, report) and the studies' (sweep, window, mask study).
+    using Writer = std::function<bool(PictureFormat, const std::string&)>;
+    const std::pair<const char*, Writer> pictures[] = {
+        {"map", [&](PictureFormat f, const std::string& p) { return writeHeatmap(t, imagePicture(noInput, t, {}), f, p); }},
+        {"cut", [&](PictureFormat f, const std::string& p) { return writeCutline(cut, f, p); }},
+        {"source", [&](PictureFormat f, const std::string& p) { return writeSource(sourcePicture(noInput), f, p); }},
+        {"bossung", [&](PictureFormat f, const std::string& p) { return writeLinePlot(bossung, "B", "x", "CD", f, p); }},
+        {"fem", [&](PictureFormat f, const std::string& p) {
+             return writeFemBossung(doses, 0.095, 0.105, {"FEM", "defocus", "CD"}, f, p);
+         }},
+        {"ed", [&](PictureFormat f, const std::string& p) { return writeExposureDefocus(latitude, "ED", "DOF", f, p); }},
+    };
+    // The PNG signature; an SVG document (after its XML declaration); a PDF header.
     const std::pair<PictureFormat, std::string> formats[] = {
-        {PictureFormat::kPng, "\x89PNG"}, {PictureFormat::kSvg, "<?xml"}, {PictureFormat::kPdf, "%PDF-"}};
+        {PictureFormat::kPng, "\x89PNG\r\n\x1a\n"}, {PictureFormat::kSvg, "<svg"}, {PictureFormat::kPdf, "%PDF-"}};
     for (const auto& [format, magic] : formats) {
         const std::string ext = pictureExtension(format);
-        ASSERT_TRUE(writeHeatmap(t, imagePicture(noInput, t, {}), format, "map" + ext));
-        ASSERT_TRUE(writeCutline(cut, format, "cut" + ext));
-        ASSERT_TRUE(writeSource(sourcePicture(noInput), format, "source" + ext));
-        for (const char* name : {"map", "cut", "source"})
-            EXPECT_EQ(aerial_test::readFile(name + ext).substr(0, magic.size()), magic) << name << ext;
-        EXPECT_FALSE(writeCutline(cut, format, "no/such/folder/cut" + ext)) << ext;
+        for (const auto& [name, write] : pictures) {
+            const std::string file = name + ext;
+            ASSERT_TRUE(write(format, file)) << file;
+            const std::string bytes = aerial_test::readFile(file);
+            if (format == PictureFormat::kSvg) {
+                EXPECT_EQ(bytes.substr(0, 5), "<?xml") << file;
+                EXPECT_NE(bytes.find(magic), std::string::npos) << file;
+                EXPECT_NE(bytes.find("</svg>"), std::string::npos) << file << " is cut short";
+            } else {
+                EXPECT_EQ(bytes.substr(0, magic.size()), magic) << file;
+            }
+            if (format == PictureFormat::kPdf) {
+                EXPECT_NE(bytes.find("%%EOF"), std::string::npos) << file << " is cut short";
+            }
+            EXPECT_FALSE(write(format, "no/such/folder/" + file)) << file;
+        }
     }
     PictureFormat f;
     EXPECT_TRUE(parsePictureFormat("svg", f) && f == PictureFormat::kSvg);
@@ -402,18 +430,34 @@ TEST(ReportFiles, StudiesAreSubfoldersWithPicturesAtTheirOwnLevel) {
     std::filesystem::create_directories("run/sweep/sigma_0.5");
     std::filesystem::create_directories("run/window");
     std::filesystem::create_directories("run/notes");
-    for (const char* f : {"run/sweep/bossung.png", "run/sweep/results.csv", "run/sweep/sigma_0.5/OUT_M.png",
-                          "run/window/fem_bossung.png", "run/window/ed_window.png", "run/window/fem.csv",
-                          "run/window/window.json", "run/notes/readme.csv"})
+    std::filesystem::create_directories("run/pitch");
+    for (const char* f : {"run/sweep/bossung.png", "run/sweep/bossung.svg", "run/sweep/results.csv",
+                          "run/sweep/sigma_0.5/OUT_M.png", "run/window/fem_bossung.png", "run/window/ed_window.png",
+                          "run/window/fem.csv", "run/window/window.json", "run/notes/readme.csv",
+                          "run/notes/report.pdf", "run/pitch/nils_through_pitch.svg",
+                          "run/pitch/cd_through_pitch.pdf"})
         aerial_test::writeFile(f, "x\n");
     const std::vector<StudyOutputs> studies = findStudyOutputs("run");
-    ASSERT_EQ(studies.size(), 2u); // notes/ holds no picture; a sweep point is not a study
-    EXPECT_EQ(studies[0].folder, "sweep");
-    EXPECT_EQ(studies[0].pictures, (std::vector<std::string>{"run/sweep/bossung.png"}));
-    EXPECT_EQ(studies[1].folder, "window");
-    EXPECT_EQ(studies[1].pictures.size(), 2u);
+    // notes/ holds no picture (a report is none); a sweep point is not a study.
+    ASSERT_EQ(studies.size(), 3u);
+    // A study drawn as SVG or PDF only is a study whose pictures cannot be embedded.
+    EXPECT_EQ(studies[0].folder, "pitch");
+    EXPECT_TRUE(studies[0].pictures.empty());
+    EXPECT_EQ(studies[0].vectorOnly,
+              (std::vector<std::string>{"run/pitch/cd_through_pitch.pdf", "run/pitch/nils_through_pitch.svg"}));
+    EXPECT_EQ(studies[1].folder, "sweep");
+    EXPECT_EQ(studies[1].pictures, (std::vector<std::string>{"run/sweep/bossung.png"}));
+    EXPECT_TRUE(studies[1].vectorOnly.empty()); // its PNG is shown
+    EXPECT_EQ(studies[2].folder, "window");
+    EXPECT_EQ(studies[2].pictures.size(), 2u);
     // The window's summary comes before the table it summarises.
-    EXPECT_EQ(studies[1].summaries, (std::vector<std::string>{"run/window/window.json", "run/window/fem.csv"}));
+    EXPECT_EQ(studies[2].summaries, (std::vector<std::string>{"run/window/window.json", "run/window/fem.csv"}));
     EXPECT_EQ(alignedColumns({"focus,cd", "-0.125,0.1", "... 3 more lines"}),
               (std::vector<std::string>{"focus   cd", "-0.125  0.1", "... 3 more lines"}));
+
+    // A study's pictures of every format go; its tables stay.
+    removePictures("run/sweep", "bossung");
+    EXPECT_FALSE(std::filesystem::exists("run/sweep/bossung.png"));
+    EXPECT_FALSE(std::filesystem::exists("run/sweep/bossung.svg"));
+    EXPECT_TRUE(std::filesystem::exists("run/sweep/results.csv"));
 }

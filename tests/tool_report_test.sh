@@ -45,6 +45,16 @@ contains "the sweep's page" "$text" "focus-series: sweep"
 contains "the window's page" "$text" "focus-series: window"
 contains "the window's summary" "$text" '"best_focus": 0.0125'
 contains "the run's page at the window's threshold" "$text" "threshold 0.27"
+# A window drawn as SVG only keeps its page, which names the pictures it cannot embed.
+rm "$fs/window/"*.png
+printf '<svg xmlns="http://www.w3.org/2000/svg" width="10" height="10"/>\n' >"$fs/window/fem_bossung.svg"
+out=$("$tool" report "$fs" -q 2>&1)
+check "report of a window drawn as SVG" 0 $?
+contains "report notes the SVG on stderr" "$out" "fem_bossung.svg not in the report"
+[ "$(pages_of "$fs/report.pdf")" = 3 ] && pass "the window keeps its page" || fail "$(pages_of "$fs/report.pdf") pages"
+text=$(pdftotext -layout "$fs/report.pdf" - 2>/dev/null)
+contains "the page names the SVG" "$text" "fem_bossung.svg"
+contains "the page says how to have it shown" "$text" "--format png"
 
 case=$work/dense-lines
 out=$("$tool" plot "$case" --threshold 0.2 --threshold 0.3 --axis y --at 0.1 --format svg 2>&1)

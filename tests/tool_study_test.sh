@@ -68,6 +68,18 @@ if command -v script >/dev/null; then
     case "$out" in *points/s*) fail "progress line with -q" ;; *) pass "-q: no progress line" ;; esac
 fi
 
+# --format: the Bossung picture as SVG, tabulated again from the runs above, and the PNG
+# of the earlier study gone with it; an unknown format refused as plot refuses it.
+out=$("$tool" sweep "$work/grating" --defocus 0:0.1:0.05 --no-run --format svg 2>&1)
+check "sweep --format svg" 0 $?
+grep -q "<svg" "$work/grating/sweep/bossung.svg" && pass "sweep drew bossung.svg" || fail "no bossung.svg"
+[ ! -e "$work/grating/sweep/bossung.png" ] && pass "sweep: no PNG of an earlier study left" || fail "stale bossung.png"
+contains "sweep names its picture" "$out" "picture $work/grating/sweep/bossung.svg"
+out=$("$tool" sweep "$work/grating" --defocus 0:0.1:0.05 --no-run --format gif 2>&1)
+check "sweep: unknown format" 2 $?
+[ "$out" = "$("$tool" plot "$work/grating" --format gif 2>&1)" ] && pass "sweep refuses a format as plot does" ||
+    fail "sweep --format gif: $out"
+
 # The commands through GNU parallel from another working folder, then --no-run: the same
 # table as a run by the tool itself.
 if command -v parallel >/dev/null; then
@@ -126,6 +138,15 @@ done
 for tol in 015 01 005; do
     eval "a=\$dof_05_$tol b=\$dof_08_$tol"
     lt "$a" "$b" && pass "tolerance $tol: DOF grows from sigma 0.5 to 0.8 ($a < $b)" || fail "tolerance $tol: $a, $b"
+done
+
+# The window's pictures as PDF from the runs of the last window of sigma 0.8, in place of
+# its PNGs.
+"$tool" window "$work/sigma-0.8" --defocus -0.6:0.6:0.05 --target-cd 0.1 --tolerance 0.05 --no-run -q --format pdf >/dev/null
+check "window --format pdf" 0 $?
+for p in fem_bossung ed_window; do
+    [ "$(head -c 5 "$work/sigma-0.8/window/$p.pdf")" = "%PDF-" ] && pass "window drew $p.pdf" || fail "no $p.pdf"
+    [ ! -e "$work/sigma-0.8/window/$p.png" ] && pass "window: no $p.png left" || fail "stale $p.png"
 done
 
 # The CD at best focus and the dose to size, measured by metrics at T0 / E: the target.

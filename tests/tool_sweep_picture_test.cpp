@@ -171,22 +171,23 @@ Pixel pixelAt(cairo_surface_t* s, int x, int y) {
 
 TEST(Pictures, BossungPictureIsAValidPng) {
     aerial_test::ScratchFolder folder;
-    ASSERT_TRUE(writeLinePlotPng({{"T 0.3", {-0.1, 0, 0.1}, {0.1, NAN, 0.12}}}, "Bossung", "defocus",
-                                 "CD", "bossung.png"));
+    ASSERT_TRUE(writeLinePlot({{"T 0.3", {-0.1, 0, 0.1}, {0.1, NAN, 0.12}}}, "Bossung", "defocus", "CD",
+                              PictureFormat::kPng, "bossung.png"));
     cairo_surface_t* s = cairo_image_surface_create_from_png("bossung.png");
     ASSERT_EQ(cairo_surface_status(s), CAIRO_STATUS_SUCCESS);
     EXPECT_EQ(cairo_image_surface_get_width(s), 720);
     EXPECT_EQ(cairo_image_surface_get_height(s), 460);
     cairo_surface_destroy(s);
-    EXPECT_FALSE(writeLinePlotPng({}, "Bossung", "defocus", "CD", "no/such/folder/b.png"));
+    EXPECT_FALSE(writeLinePlot({}, "Bossung", "defocus", "CD", PictureFormat::kPng, "no/such/folder/b.png"));
 }
 
 TEST(Pictures, WindowPicturesAreValidPngsWithTheBandShaded) {
     aerial_test::ScratchFolder folder;
     const std::vector<DoseCurve> curves = {{0.9, {-0.1, 0, 0.1}, {0.09, 0.1, 0.09}},
                                            {1.0, {-0.1, 0, 0.1}, {0.1, NAN, 0.1}}};
-    ASSERT_TRUE(writeFemBossungPng(curves, 0.095, 0.105, {"FEM", "defocus (um)", "CD (um)"}, "fem.png"));
-    ASSERT_TRUE(writeExposureDefocusPng({{0.2, 0}, {0.1, 0.04}}, "ED", "DOF (um)", "ed.png"));
+    ASSERT_TRUE(writeFemBossung(curves, 0.095, 0.105, {"FEM", "defocus (um)", "CD (um)"}, PictureFormat::kPng,
+                                "fem.png"));
+    ASSERT_TRUE(writeExposureDefocus({{0.2, 0}, {0.1, 0.04}}, "ED", "DOF (um)", PictureFormat::kPng, "ed.png"));
     for (const char* f : {"fem.png", "ed.png"}) {
         int w = 0, h = 0;
         cairo_surface_t* s = nullptr;
@@ -202,5 +203,5 @@ TEST(Pictures, WindowPicturesAreValidPngsWithTheBandShaded) {
         }
         cairo_surface_destroy(s);
     }
-    EXPECT_FALSE(writeExposureDefocusPng({{0.2, 0}}, "ED", "DOF", "no/such/folder/ed.png"));
+    EXPECT_FALSE(writeExposureDefocus({{0.2, 0}}, "ED", "DOF", PictureFormat::kPng, "no/such/folder/ed.png"));
 }

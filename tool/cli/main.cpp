@@ -112,6 +112,12 @@ void addPictureOptions(CLI::App* command, aerial_tool::PictureOptions& pictures)
     command->add_flag("--no-mask", pictures.noMask, "Leave the mask's rectangles off the image");
 }
 
+// The same choice and words for every command that draws.
+void addFormatOption(CLI::App* command, std::string& format) {
+    command->add_option("--format", format, "Pictures as png, svg or pdf (default: png)")
+        ->check(CLI::IsMember({"png", "svg", "pdf"}));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -156,8 +162,7 @@ int main(int argc, char** argv) {
         "plot", "Draw the three tables, a cutline and the source as pictures beside the tables");
     plotCommand->add_option("DIR", plot.directory, "Folder holding the tables (default: .)");
     addPictureOptions(plotCommand, plot.pictures);
-    plotCommand->add_option("--format", plot.format, "png, svg or pdf (default: png)")
-        ->check(CLI::IsMember({"png", "svg", "pdf"}));
+    addFormatOption(plotCommand, plot.format);
     plotCommand->add_flag("-q,--quiet", plot.quiet, "Do not list the pictures written");
 
     aerial_tool::ReportOptions report;
@@ -197,6 +202,7 @@ int main(int argc, char** argv) {
                              "The feature is the run containing this position along X at y = 0 (default: 0)")
         ->check(kFiniteLength);
     sweepCommand->add_flag("--print-csv", sweep.printCsv, "Also print the results table on stdout");
+    addFormatOption(sweepCommand, sweep.format);
     addStudyOptions(sweepCommand, sweep.study);
 
     aerial_tool::WindowOptions window;
@@ -217,6 +223,7 @@ int main(int argc, char** argv) {
                               "The feature is the run containing this position along X at y = 0 (default: 0)")
         ->check(kFiniteLength);
     windowCommand->add_flag("--json", window.json, "Print the summary as JSON");
+    addFormatOption(windowCommand, window.format);
     addStudyOptions(windowCommand, window.study);
 
     aerial_tool::MaskOptions mask;

@@ -9,6 +9,7 @@
 
 #include "analysis/mask_error.h"
 #include "io/picture_loader.h"
+#include "io/study_outputs.h"
 
 namespace aerial_tool {
 
@@ -90,7 +91,7 @@ bool checkMaskPoints(const Study& study) {
 }
 
 int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool manyThresholds,
-                    const std::string& unit, bool bright, double featureAt, bool quiet) {
+                    const std::string& unit, bool bright, double featureAt, PictureFormat format, bool quiet) {
     const std::string feature = std::string(bright ? "space" : "line") + " at " + valueText(featureAt);
     const fs::path folder = study.folder;
     int status = 0;
@@ -104,10 +105,11 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
         return 2;
     }
     auto plot = [&](std::vector<BossungSeries> series, const std::string& title, const std::string& x,
-                    const std::string& y, const char* file) {
+                    const std::string& y, const std::string& stem) {
         sortByX(series);
-        const fs::path path = folder / file;
-        if (!draw->linePlot(series, title, x, y, path.string())) {
+        const fs::path path = folder / (stem + pictureExtension(format));
+        removePictures(folder.string(), stem);
+        if (!draw->linePlot(series, title, x, y, format, path.string())) {
             std::fprintf(stderr, "aerial: %s: cannot write\n", path.c_str());
             return false;
         }
@@ -127,9 +129,9 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
             n.cd.push_back(measured(r) ? (r.feature.left.nils + r.feature.right.nils) / 2 : NAN);
         }
         const std::string x = "pitch (" + unit + ")";
-        if (!plot(cd, "CD of the " + feature + " through pitch", x, "CD (" + unit + ")", "cd_through_pitch.png") ||
+        if (!plot(cd, "CD of the " + feature + " through pitch", x, "CD (" + unit + ")", "cd_through_pitch") ||
             !plot(nils, "NILS of the " + feature + " through pitch (mean of its two edges)", x, "NILS",
-                  "nils_through_pitch.png"))
+                  "nils_through_pitch"))
             return 2;
     }
 
@@ -178,7 +180,7 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
         }
         if (!series.empty() &&
             !plot(series, "Printed CD of the " + feature + " against the mask CD (MEEF: the slope)",
-                  "mask CD (" + unit + ")", "wafer CD (" + unit + ")", "meef.png"))
+                  "mask CD (" + unit + ")", "wafer CD (" + unit + ")", "meef"))
             return 2;
     }
     return status;

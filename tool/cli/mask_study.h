@@ -7,6 +7,7 @@
 
 #include "analysis/sweep_plan.h"
 #include "cli/study.h"
+#include "pictures/picture_format.h"
 
 namespace aerial_tool {
 
@@ -14,11 +15,11 @@ namespace aerial_tool {
 // notes on stderr for points whose grid does not hold whole periods.
 bool checkMaskPoints(const Study& study);
 
-// With mask.pitch varied: DIR/sweep/cd_through_pitch.png and nils_through_pitch.png. With
-// mask.bias or mask.cd varied: the mask error factor printed, DIR/sweep/meef.csv and
-// meef.png. Exit status 0, 1 when the factor cannot be measured, 2 when a file cannot be
-// written.
+// With mask.pitch varied: DIR/sweep/cd_through_pitch and nils_through_pitch pictures. With
+// mask.bias or mask.cd varied: the mask error factor printed, DIR/sweep/meef.csv and the
+// meef picture. The pictures in that format. Exit status 0, 1 when the factor cannot be
+// measured, 2 when a file cannot be written.
 int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool manyThresholds,
-                    const std::string& unit, bool bright, double featureAt, bool quiet);
+                    const std::string& unit, bool bright, double featureAt, PictureFormat format, bool quiet);
 
 } // namespace aerial_tool

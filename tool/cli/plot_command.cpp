@@ -5,12 +5,12 @@
 #include <cstring>
 #include <filesystem>
 
+#include "cli/format_option.h"
 #include "cli/table_messages.h"
 #include "input/input_layout.h"
 #include "io/picture_loader.h"
 #include "io/result_table.h"
 #include "io/run_folder.h"
-#include "pictures/picture_format.h"
 
 namespace aerial_tool {
 
@@ -47,10 +47,7 @@ std::string whyNotWritten(const fs::path& file) {
 
 int plotTables(const PlotOptions& options) {
     PictureFormat format = PictureFormat::kPng;
-    if (!parsePictureFormat(options.format, format)) {
-        std::fprintf(stderr, "aerial: --format must be png, svg or pdf\n");
-        return 2;
-    }
+    if (!pictureFormatOption(options.format, format)) return 2;
     const fs::path dir = options.directory;
     if (!tablesReadable(options.directory, {aerial::kImageIntensityFileName, aerial::kSpectrumAmplitudeFileName,
                                             aerial::kSpectrumPhaseFileName}))

@@ -99,6 +99,20 @@ std::vector<ReportFilesPage> studyPages(const fs::path& dir, const std::string& 
         ReportFilesPage page;
         page.heading = name + ": " + study.folder;
         page.pictures = study.pictures;
+        // The page embeds PNG files only: a study drawn as SVG or PDF is named, not shown.
+        if (!study.vectorOnly.empty()) {
+            std::string names;
+            for (const std::string& file : study.vectorOnly)
+                names += std::string(names.empty() ? "" : ", ") + fs::path(file).filename().string();
+            std::fprintf(stderr, "aerial: note: %s: %s not in the report: it embeds PNG pictures only "
+                                 "(the study's command again with --no-run --format png draws them)\n",
+                         (dir / study.folder).c_str(), names.c_str());
+            page.text.push_back("not shown (the report embeds PNG pictures only; the study's");
+            page.text.push_back("command again with --no-run --format png draws them):");
+            for (const std::string& file : study.vectorOnly)
+                page.text.push_back("  " + fs::path(file).filename().string());
+            page.text.push_back("");
+        }
         for (const std::string& file : study.summaries) {
             page.text.push_back(fs::path(file).filename().string());
             std::vector<std::string> lines = headLines(file, 60);

@@ -10,10 +10,12 @@
 
 #include "analysis/metrics.h"
 #include "analysis/sweep_plan.h"
+#include "cli/format_option.h"
 #include "cli/mask_study.h"
 #include "input/input_layout.h"
 #include "io/input_folder.h"
 #include "io/picture_loader.h"
+#include "io/study_outputs.h"
 #include "input/input_cells.h"
 #include "input/parse_input.h"
 #include "optics/source_points.h"
@@ -57,6 +59,8 @@ std::vector<BossungSeries> bossungCurves(const Study& study, const std::vector<S
 } // namespace
 
 int runSweep(const SweepOptions& options) {
+    PictureFormat format = PictureFormat::kPng;
+    if (!pictureFormatOption(options.format, format)) return 2;
     std::vector<SweepAxis> axes;
     std::vector<std::string> varied = options.vary;
     if (!options.defocus.empty()) varied.push_back("defocus=" + options.defocus);
@@ -176,10 +180,9 @@ int runSweep(const SweepOptions& options) {
             status = 1;
         }
     }
-    const fs::path picture = folder / "bossung.png";
-    std::error_code ec;
+    const fs::path picture = folder / (std::string("bossung") + pictureExtension(format));
+    removePictures(folder.string(), "bossung"); // a picture of an earlier study would mislead
     if (!anyPrinted) {
-        fs::remove(picture, ec); // a picture of an earlier study would mislead
         std::fprintf(stderr, "aerial: no Bossung picture: nothing to draw\n");
     } else {
         const PictureFunctions* draw = loadPictureFunctions(error);
@@ -196,7 +199,7 @@ int runSweep(const SweepOptions& options) {
         if (!draw->linePlot(curves, std::string(focus ? "Bossung: " : "") + "CD of the " + std::string(bright ? "space" : "line") + " at " + valueText(featureAt) +
                                 (thresholds.size() > 1 ? "" : ", threshold " + valueText(thresholds[0])),
                             xName,
-                            "CD (" + unit + ")", picture.string())) {
+                            "CD (" + unit + ")", format, picture.string())) {
             std::fprintf(stderr, "aerial: %s: cannot write\n", picture.c_str());
             return 2;
         }
@@ -207,7 +210,7 @@ int runSweep(const SweepOptions& options) {
     }
     if (study.recipe) {
         const int masks = reportMaskStudy(study, rows, thresholds.size() > 1, lengthUnitOf(options.directory), bright,
-                                          featureAt, options.study.quiet);
+                                          featureAt, format, options.study.quiet);
         if (masks != 0) status = status == 0 ? masks : status;
     }
     return status;

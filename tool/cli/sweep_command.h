@@ -17,6 +17,7 @@ struct SweepOptions {
     std::vector<double> thresholds; // one Bossung curve each; empty: 0.3
     std::optional<double> featureAt;
     bool printCsv = false;
+    std::string format = "png"; // of the pictures
     StudyOptions study;
 };
 

@@ -11,8 +11,10 @@
 
 #include "analysis/process_window.h"
 #include "analysis/sweep_plan.h"
+#include "cli/format_option.h"
 #include "io/input_folder.h"
 #include "io/picture_loader.h"
+#include "io/study_outputs.h"
 
 namespace aerial_tool {
 
@@ -43,14 +45,18 @@ std::string percent(double fraction) {
     return text;
 }
 
-void removePictures(const fs::path& folder) {
+// What a window leaves, so that none of an earlier window outlives this one.
+void removeWindowFiles(const fs::path& folder) {
     std::error_code ec;
-    for (const char* name : {"fem_bossung.png", "ed_window.png", "window.json", "fem.csv"}) fs::remove(folder / name, ec);
+    for (const char* name : {"window.json", "fem.csv"}) fs::remove(folder / name, ec);
+    for (const char* stem : {"fem_bossung", "ed_window"}) removePictures(folder.string(), stem);
 }
 
 } // namespace
 
 int runWindow(const WindowOptions& options) {
+    PictureFormat format = PictureFormat::kPng;
+    if (!pictureFormatOption(options.format, format)) return 2;
     if (!(options.targetCd > 0) || !std::isfinite(options.targetCd)) {
         std::fprintf(stderr, "aerial: --target-cd must be a length above 0\n");
         return 2;
@@ -115,7 +121,7 @@ int runWindow(const WindowOptions& options) {
     const char* kind = model.bright ? "bright" : "dark";
     const std::optional<WindowSummary> summary = summariseWindow(foci);
     if (!summary) {
-        removePictures(folder);
+        removeWindowFiles(folder);
         std::fprintf(stderr,
                      "aerial: the %s feature at %g reaches the target CD %s %s (tolerance %s) at no focus "
                      "and no dose (threshold model, T0 %s): no window\n",
@@ -198,11 +204,13 @@ int runWindow(const WindowOptions& options) {
                                  focusName, "CD (" + unit + ")"};
     std::vector<LatitudePoint> latitude;
     for (const ProcessWindow& w : summary->windows) latitude.push_back({w.dof, w.el});
-    const fs::path fem = folder / "fem_bossung.png", ed = folder / "ed_window.png";
+    const std::string ext = pictureExtension(format);
+    const fs::path fem = folder / ("fem_bossung" + ext), ed = folder / ("ed_window" + ext);
+    for (const char* stem : {"fem_bossung", "ed_window"}) removePictures(folder.string(), stem);
     if (!draw->femBossung(curves, model.targetCd * (1 - model.tolerance), model.targetCd * (1 + model.tolerance),
-                          femText, fem.string()) ||
+                          femText, format, fem.string()) ||
         !draw->exposureDefocus(latitude, "Exposure latitude against depth of focus", "depth of focus (" + unit + ")",
-                               ed.string())) {
+                               format, ed.string())) {
         std::fprintf(stderr, "aerial: %s: cannot write the pictures\n", folder.c_str());
         return 2;
     }

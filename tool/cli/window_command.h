@@ -19,6 +19,7 @@ struct WindowOptions {
     std::string dose; // START:STOP:STEP for fem.csv and the pictures; empty: bracketing
     std::optional<double> featureAt;
     bool json = false;
+    std::string format = "png"; // of the pictures
     StudyOptions study;
 };
 

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "pictures/picture_format.h"
+
 namespace aerial_tool {
 
 namespace fs = std::filesystem;
@@ -15,15 +17,24 @@ std::vector<StudyOutputs> findStudyOutputs(const std::string& directory) {
         if (!sub.is_directory(ec)) continue;
         StudyOutputs s;
         s.folder = sub.path().filename().string();
+        std::vector<fs::path> vector;
         for (const fs::directory_entry& f : fs::directory_iterator(sub.path(), ec)) {
             if (!f.is_regular_file(ec)) continue;
             const std::string ext = f.path().extension().string();
             const std::string name = (sub.path() / f.path().filename()).string();
             if (ext == ".png") s.pictures.push_back(name);
+            else if ((ext == ".svg" || ext == ".pdf") && f.path().filename() != "report.pdf") vector.push_back(name);
             else if (ext == ".json" || ext == ".csv") s.summaries.push_back(name);
         }
-        if (s.pictures.empty()) continue;
+        for (const fs::path& v : vector) {
+            fs::path png = v;
+            png.replace_extension(".png");
+            if (std::find(s.pictures.begin(), s.pictures.end(), png.string()) == s.pictures.end())
+                s.vectorOnly.push_back(v.string());
+        }
+        if (s.pictures.empty() && s.vectorOnly.empty()) continue;
         std::sort(s.pictures.begin(), s.pictures.end());
+        std::sort(s.vectorOnly.begin(), s.vectorOnly.end());
         // The summaries (JSON) before the tables (CSV) they come from.
         std::sort(s.summaries.begin(), s.summaries.end(), [](const std::string& a, const std::string& b) {
             const bool ja = fs::path(a).extension() == ".json", jb = fs::path(b).extension() == ".json";
@@ -34,6 +45,12 @@ std::vector<StudyOutputs> findStudyOutputs(const std::string& directory) {
     std::sort(out.begin(), out.end(),
               [](const StudyOutputs& a, const StudyOutputs& b) { return a.folder < b.folder; });
     return out;
+}
+
+void removePictures(const std::string& folder, const std::string& stem) {
+    std::error_code ec;
+    for (PictureFormat f : {PictureFormat::kPng, PictureFormat::kSvg, PictureFormat::kPdf})
+        fs::remove(fs::path(folder) / (stem + pictureExtension(f)), ec);
 }
 
 std::vector<std::string> headLines(const std::string& path, size_t maxLines) {

@@ -6,10 +6,10 @@ constexpr aerial_tool::PictureFunctions kFunctions = {
     .heatmap = &aerial_tool::writeHeatmap,
     .cutline = &aerial_tool::writeCutline,
     .source = &aerial_tool::writeSource,
-    .linePlot = &aerial_tool::writeLinePlotPng,
+    .linePlot = &aerial_tool::writeLinePlot,
     .report = &aerial_tool::writeReportPdf,
-    .femBossung = &aerial_tool::writeFemBossungPng,
-    .exposureDefocus = &aerial_tool::writeExposureDefocusPng,
+    .femBossung = &aerial_tool::writeFemBossung,
+    .exposureDefocus = &aerial_tool::writeExposureDefocus,
 };
 
 } // namespace

@@ -15,10 +15,10 @@ struct PictureFunctions {
     decltype(&writeHeatmap) heatmap;
     decltype(&writeCutline) cutline;
     decltype(&writeSource) source;
-    decltype(&writeLinePlotPng) linePlot;
+    decltype(&writeLinePlot) linePlot;
     decltype(&writeReportPdf) report;
-    decltype(&writeFemBossungPng) femBossung;
-    decltype(&writeExposureDefocusPng) exposureDefocus;
+    decltype(&writeFemBossung) femBossung;
+    decltype(&writeExposureDefocus) exposureDefocus;
 };
 
 } // namespace aerial_tool

@@ -448,8 +448,8 @@ bool writeCutline(const CutlinePicture& picture, PictureFormat format, const std
     return closeCanvas(canvas);
 }
 
-bool writeLinePlotPng(const std::vector<BossungSeries>& series, const std::string& title,
-                      const std::string& axisX, const std::string& axisY, const std::string& path) {
+bool writeLinePlot(const std::vector<BossungSeries>& series, const std::string& title, const std::string& axisX,
+                   const std::string& axisY, PictureFormat format, const std::string& path) {
     constexpr int kWidth = 720, kHeight = 460;
     std::vector<double> allX, allY;
     for (const BossungSeries& s : series) {
@@ -460,7 +460,7 @@ bool writeLinePlotPng(const std::vector<BossungSeries>& series, const std::strin
     Range ry = widened(finiteRange(allY));
     const double pad = (ry.hi - ry.lo) * 0.06;
     ry = {ry.lo - pad, ry.hi + pad};
-    Canvas canvas = openCanvas(PictureFormat::kPng, kWidth, kHeight, path);
+    Canvas canvas = openCanvas(format, kWidth, kHeight, path);
     cairo_t* cr = canvas.cr;
     const PlotBox box{84, 50, kWidth - 84 - 170, kHeight - 50 - 62, rx, ry};
     drawAxes(cr, box, axisX, axisY);

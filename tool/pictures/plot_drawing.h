@@ -162,8 +162,8 @@ struct BossungSeries {
     std::vector<double> cd; // NaN where there is no CD
 };
 
-bool writeLinePlotPng(const std::vector<BossungSeries>& series, const std::string& title,
-                      const std::string& axisX, const std::string& axisY, const std::string& path);
+bool writeLinePlot(const std::vector<BossungSeries>& series, const std::string& title, const std::string& axisX,
+                   const std::string& axisY, PictureFormat format, const std::string& path);
 
 // One page of a report for a run: the input summary, the image with its contours and
 // mask, the cutline with its metrics, the spectrum and the source.

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "pictures/picture_format.h"
+
 namespace aerial_tool {
 
 struct DoseCurve {
@@ -21,8 +23,8 @@ struct FemPictureText {
 
 // One curve per dose, coloured from low to high dose, over the band [bandLow, bandHigh]
 // of CDs in spec. Returns false when the file cannot be written.
-bool writeFemBossungPng(const std::vector<DoseCurve>& curves, double bandLow, double bandHigh,
-                        const FemPictureText& text, const std::string& path);
+bool writeFemBossung(const std::vector<DoseCurve>& curves, double bandLow, double bandHigh,
+                     const FemPictureText& text, PictureFormat format, const std::string& path);
 
 struct LatitudePoint {
     double dof;
@@ -30,7 +32,7 @@ struct LatitudePoint {
 };
 
 // The exposure latitude against the depth of focus, a point per window.
-bool writeExposureDefocusPng(const std::vector<LatitudePoint>& points, const std::string& title,
-                             const std::string& dofAxis, const std::string& path);
+bool writeExposureDefocus(const std::vector<LatitudePoint>& points, const std::string& title,
+                          const std::string& dofAxis, PictureFormat format, const std::string& path);
 
 } // namespace aerial_tool
