@@ -23,6 +23,14 @@ constexpr bool kMirroredSines = false;
 
 enum class AngleEvaluation { kEvery, kMirrored };
 
+// One argument, taken by value: the compiler then makes the two calls one sincos call,
+// which gives the bits of sin and cos (a store between the two through a pointer that may
+// alias the argument would keep them apart).
+inline void sineAndCosine(double angle, double& sine, double& cosine) {
+    sine = std::sin(angle);
+    cosine = std::cos(angle);
+}
+
 // The sines and cosines of n angles. Mirrored: where angle[j] is exactly the negation of
 // a finite angle[m] already evaluated (m = 2c - j: without a shift, the frequencies of j
 // and m are opposite, and so are their angles), its sine and cosine are those of m, the
@@ -30,16 +38,10 @@ enum class AngleEvaluation { kEvery, kMirrored };
 void sinesAndCosines(const double* angle, int n, int c, AngleEvaluation how, double* sine,
                      double* cosine) {
     if (how == AngleEvaluation::kEvery || !kMirroredSines) {
-        for (int j = 0; j < n; ++j) {
-            sine[j] = std::sin(angle[j]);
-            cosine[j] = std::cos(angle[j]);
-        }
+        for (int j = 0; j < n; ++j) sineAndCosine(angle[j], sine[j], cosine[j]);
         return;
     }
-    for (int j = c; j < n; ++j) {
-        sine[j] = std::sin(angle[j]);
-        cosine[j] = std::cos(angle[j]);
-    }
+    for (int j = c; j < n; ++j) sineAndCosine(angle[j], sine[j], cosine[j]);
     for (int j = 0; j < c; ++j) {
         const int m = 2 * c - j;
         if (m < n && std::isfinite(angle[m]) &&
@@ -47,8 +49,7 @@ void sinesAndCosines(const double* angle, int n, int c, AngleEvaluation how, dou
             sine[j] = -sine[m];
             cosine[j] = cosine[m];
         } else {
-            sine[j] = std::sin(angle[j]);
-            cosine[j] = std::cos(angle[j]);
+            sineAndCosine(angle[j], sine[j], cosine[j]);
         }
     }
 }
