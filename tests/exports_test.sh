@@ -1,5 +1,6 @@
 #!/bin/sh
-# The shared library exports main4 and nothing else, and runs no code when loaded.
+# The shared library exports main4 and nothing else, runs no code when loaded, and needs
+# nothing of the C++ runtime (a host written in C need not load it).
 set -eu
 nm=$1
 lib=$2
@@ -14,4 +15,9 @@ if "$nm" "$lib" | grep -q -e '_GLOBAL__sub_I' -e '__cpu_indicator_init'; then
     "$nm" "$lib" | grep -e '_GLOBAL__sub_I' -e '__cpu_indicator_init'
     exit 1
 fi
-echo "ok: only main4 exported, no load-time constructor"
+if "$nm" -D --undefined-only "$lib" | grep -q -e '@GLIBCXX' -e '@CXXABI'; then
+    echo "the library needs the C++ runtime for:"
+    "$nm" -D --undefined-only "$lib" | grep -e '@GLIBCXX' -e '@CXXABI'
+    exit 1
+fi
+echo "ok: only main4 exported, no load-time constructor, no C++ runtime"

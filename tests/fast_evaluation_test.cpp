@@ -7,6 +7,7 @@
 #include <cstring>
 #include <cstdlib>
 #include <algorithm>
+#include <bit>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -124,7 +125,9 @@ INSTANTIATE_TEST_SUITE_P(
         RandomCase{"tiny_odd_grid", 5, 0.9, 0.5, 0.3, true, true, 2, 8},
         RandomCase{"single_sample", 1, 0.9, 0.5, 0.3, true, true, 2, 9},
         RandomCase{"source_beyond_grid", 20, 0.9, 1.0, 0.5, true, true, 6, 10},
-        RandomCase{"full_grid_pupil", 128, 0.9, 0.7, 0.1, true, true, 40, 11}),
+        RandomCase{"full_grid_pupil", 128, 0.9, 0.7, 0.1, true, true, 40, 11},
+        RandomCase{"full_grid_pupil_unshifted", 128, 0.9, 0.7, 0.1, true, false, 40, 16},
+        RandomCase{"unshifted_odd_grid", 45, 0.85, 0.6, 0.06, true, false, 15, 17}),
     [](const testing::TestParamInfo<RandomCase>& info) { return info.param.name; });
 
 TEST(FastEvaluationCases, BundledExample) {
@@ -244,6 +247,61 @@ TEST(FastEvaluationCases, NaNsOfBothSignsGiveTheDirectBytes) {
         inputFile.gridSize = c.grid;
         inputFile.rects = c.rects;
         expectSameResults(inputFile.text());
+    }
+}
+
+// Without a shift the spectrum's angles at opposite frequencies are exact negations, and
+// the fast evaluation takes their sines and cosines from the mirrored index where the C
+// library's sine is odd and its cosine even. Both properties, to the bit, on arguments of
+// every size, the spectrum's range (up to 2 pi * 64 * 64 / 128) above all.
+TEST(FastEvaluationCases, LibrarySineIsOddAndCosineEven) {
+#if !defined(__GLIBC__)
+    GTEST_SKIP() << "the fast evaluation mirrors angles only with glibc";
+#endif
+    Lcg random{18};
+    auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+    volatile double argument; // keeps the compiler from applying the symmetry itself
+    int asymmetric = 0;
+    for (int k = 0; k < 400000; ++k) {
+        double x = 0;
+        switch (k % 4) {
+        case 0: x = random.uniform(0, 420); break;
+        case 1: x = random.uniform(0, 2); break;
+        case 2: x = std::ldexp(random.uniform(0.5, 1), static_cast<int>(random.uniform(-1074, 1024))); break;
+        case 3: x = k == 3 ? 0.0 : random.uniform(0, 1e9); break;
+        }
+        argument = x;
+        const double plus = argument;
+        argument = -x;
+        const double minus = argument;
+        if (bits(std::sin(minus)) != bits(-std::sin(plus)) || bits(std::cos(minus)) != bits(std::cos(plus))) {
+            ++asymmetric;
+        }
+    }
+    EXPECT_EQ(asymmetric, 0);
+}
+
+// The mirrored angles next to the cases where they must not be used: edges at zero of
+// either sign and at the grid's rim, and shifts of half and of one whole sample, which
+// move the zero frequency off the centre so that no angle has an exact opposite.
+TEST(FastEvaluationCases, MirroredAnglesAndShiftedGrids) {
+    for (double sx : {0.0, 0.5, -1.0}) {
+        for (const char* grid : {"64", "33"}) {
+            SCOPED_TRACE(testing::Message() << "shift " << sx << ", N " << grid);
+            InputSpec inputFile = randomInput({"mirrored", 1, 0.9, 0.5, 0.05, true, false, 12, 19});
+            inputFile.gridSize = grid;
+            const double n = std::atof(grid);
+            inputFile.samplePitch = 1.0 / n; // pitch * N / wavelength = 1: the shift in samples
+            inputFile.wavelength = 1.0;
+            inputFile.numericalAperture = 0.3;
+            inputFile.shiftX = sx;
+            inputFile.shiftY = -sx;
+            const double h = std::floor(n / 2);
+            inputFile.rects.push_back({1, 0.5, 0.0, 3, -0.0, h});
+            inputFile.rects.push_back({-0.5, 1, -h, 0.0, -3.25, -0.0});
+            inputFile.rects.push_back({0.25, -1, -h, h, 1e-300, 1e-3});
+            expectSameResults(inputFile.text());
+        }
     }
 }
 

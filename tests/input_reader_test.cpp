@@ -4,8 +4,10 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <string>
 
 #include "input/cell_parse.h"
@@ -377,6 +379,38 @@ TEST(InputReader, ScansAFileOfAnyNameInAnyFolder) {
 
     EXPECT_FALSE(aerial::scanInputFile((folder.path() + "/none.txt").c_str(), scanned));
     EXPECT_FALSE(aerial::scanInputFile((folder.path() + "/some folder").c_str(), scanned));
+}
+
+// The scan clears nothing, so a table of any earlier content (an earlier, longer file; a
+// table never initialised) must read exactly as the new file says.
+TEST(InputReader, NothingOfAnEarlierTableSurvivesAScan) {
+    const std::string shortFile = "title\n\tone\ttwo\nlast\tcell";
+    auto expectShortFile = [&](const aerial::InputCells& cells) {
+        EXPECT_EQ(std::string(aerial::cellText(cells, 0, 0).text), "title");
+        EXPECT_EQ(std::string(aerial::cellText(cells, 1, 0).text), "");
+        EXPECT_EQ(std::string(aerial::cellText(cells, 2, 1).text), "two");
+        EXPECT_EQ(std::string(aerial::cellText(cells, 3, 1).text), "");
+        EXPECT_EQ(std::string(aerial::cellText(cells, 1, 2).text), "cell");
+        EXPECT_EQ(std::string(aerial::cellText(cells, 0, 3).text), "");
+        EXPECT_EQ(std::string(aerial::cellText(cells, 2, aerial::kCellLines - 1).text), "");
+    };
+
+    // Every byte of the table, its line and cell records included, set to garbage first.
+    auto garbage = std::make_unique<aerial::InputCells>();
+    std::memset(garbage.get(), 0x5A, sizeof *garbage);
+    aerial::scanInputText(shortFile, *garbage);
+    expectShortFile(*garbage);
+    aerial::parseInput(*garbage, parsed);
+    EXPECT_EQ(parsed.gridSize, 0); // its cell was not written
+    EXPECT_EQ(parsed.rectCount, 0);
+
+    // main4's own table after the example, whose values sit in the cells now unwritten.
+    ASSERT_TRUE(loadText(twoRectangleExample().text()));
+    ASSERT_TRUE(loadText(shortFile));
+    expectShortFile(aerial::loadedInputCells());
+    EXPECT_EQ(workspace.gridSize, 0);
+    EXPECT_EQ(workspace.sigma, 0.0);
+    EXPECT_EQ(workspace.rectCount, 0);
 }
 
 TEST(InputReader, MissingFileChangesNothing) {

@@ -1,5 +1,6 @@
 #include "input/cell_parse.h"
 
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 
@@ -37,15 +38,44 @@ ParsedInt parseIntPrefix(const char* text) {
     return {value > INT_MAX ? INT_MAX : static_cast<int>(value), consumed};
 }
 
+namespace {
+
+// The C locale object, made at the first parse and kept for the process. Not a
+// function-local static, whose guard would tie the library to the C++ runtime for this
+// one object, and not made at load time, when the library runs no code.
+#if defined(_WIN32)
+using LocaleHandle = _locale_t;
+LocaleHandle makeCLocale() { return _create_locale(LC_NUMERIC, "C"); }
+void dropLocale(LocaleHandle locale) { _free_locale(locale); }
+#else
+using LocaleHandle = locale_t;
+// glibc hands out its built-in C locale object here; nothing is allocated.
+LocaleHandle makeCLocale() { return newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0)); }
+void dropLocale(LocaleHandle locale) { freelocale(locale); }
+#endif
+
+std::atomic<LocaleHandle> cLocale{nullptr};
+
+LocaleHandle theCLocale() {
+    LocaleHandle locale = cLocale.load(std::memory_order_acquire);
+    if (locale != nullptr) return locale;
+    LocaleHandle made = makeCLocale();
+    // Two threads parsing for the first time at once: one object is kept, the other freed.
+    if (!cLocale.compare_exchange_strong(locale, made, std::memory_order_acq_rel)) {
+        dropLocale(made);
+        return locale;
+    }
+    return made;
+}
+
+} // namespace
+
 ParsedReal parseRealPrefix(const char* text) {
     char* end = nullptr;
 #if defined(_WIN32)
-    static _locale_t cLocale = _create_locale(LC_NUMERIC, "C");
-    const double value = _strtod_l(text, &end, cLocale);
+    const double value = _strtod_l(text, &end, theCLocale());
 #else
-    // glibc hands out its built-in C locale object here; nothing is allocated.
-    static locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    const double value = strtod_l(text, &end, cLocale);
+    const double value = strtod_l(text, &end, theCLocale());
 #endif
     return {value, static_cast<int>(end - text)};
 }

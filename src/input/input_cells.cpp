@@ -15,17 +15,19 @@ constexpr int kLinePastTable = kCellLines; // bytes on this line or later are no
 // The three counters of the scan and what it records about the file on the way.
 class CellScanner {
 public:
-    explicit CellScanner(InputCells& cells) : cells_(cells) {
-        std::memset(cells_.bytes, 0, sizeof cells_.bytes);
-        cells_.sawTab = false;
-    }
+    explicit CellScanner(InputCells& cells) : cells_(cells) { cells_.sawTab = false; }
 
     void take(int ch) {
         if (column_ > kLastColumn) column_ = kLastColumn;
         if (position_ > kLastPosition) position_ = kLastPosition;
         const bool stored = line_ < kLinePastTable;
         if (ch == '\n') {
-            if (stored) cells_.bytes[column_][line_][position_] = '\0';
+            if (stored) {
+                cells_.bytes[column_][line_][position_] = '\0';
+                // Columns only grow along a line (the later cells of a long one fold into
+                // the last), so the cell ended here is the line's last.
+                cells_.cellsOnLine[line_] = static_cast<unsigned char>(column_ + 1);
+            }
             column_ = 0;
             if (line_ < kLinePastTable) ++line_; // saturates, so no file length can overflow it
             position_ = 0;
@@ -50,8 +52,11 @@ public:
     // No zero byte is stored for the cell open at the end: it keeps exactly the bytes the
     // file put there, and its length says where they end.
     void finish() {
+        const int openColumn = column_ > kLastColumn ? kLastColumn : column_;
+        if (line_ < kLinePastTable) cells_.cellsOnLine[line_] = static_cast<unsigned char>(openColumn + 1);
+        cells_.storedLines = line_ < kLinePastTable ? line_ + 1 : kCellLines;
         cells_.lineCount = lineCount_ + (lineOpen_ && lineCount_ < INT_MAX ? 1 : 0);
-        cells_.openColumn = column_ > kLastColumn ? kLastColumn : column_;
+        cells_.openColumn = openColumn;
         cells_.openLine = line_ < kLinePastTable ? line_ : -1;
         cells_.openLength = position_;
     }
@@ -73,7 +78,13 @@ bool scanInputFile(const char* path, InputCells& cells) {
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr) return false;
     CellScanner scanner(cells);
-    for (int ch = std::fgetc(file); ch != EOF; ch = std::fgetc(file)) scanner.take(ch);
+    // In blocks rather than a byte per call: the stream's lock is taken once a block.
+    unsigned char block[4096];
+    for (;;) {
+        const std::size_t got = std::fread(block, 1, sizeof block, file);
+        for (std::size_t k = 0; k < got; ++k) scanner.take(block[k]);
+        if (got < sizeof block) break;
+    }
     scanner.finish();
     // A directory opened as a file, an I/O fault.
     const bool readable = !std::ferror(file);
@@ -89,7 +100,7 @@ void scanInputText(std::string_view text, InputCells& cells) {
 
 CellText cellText(const InputCells& cells, int column, int line) {
     CellText out{};
-    if (column < 0 || column >= kCellColumns || line < 0 || line >= kCellLines) return out;
+    if (!cellWritten(cells, column, line)) return out;
     const char* stored = cells.bytes[column][line];
     int length = 0;
     if (column == cells.openColumn && line == cells.openLine) {

@@ -14,8 +14,14 @@
 namespace aerial {
 
 struct InputCells {
-    // [column][line][byte]; a cell the file never wrote is all zero, so it reads as empty.
+    // [column][line][byte]. The scan clears nothing: the cells it wrote hold its bytes,
+    // and every other cell reads as empty (cellWritten), so a run touches only the memory
+    // of the cells its file has, not the whole megabyte.
     char bytes[kCellColumns][kCellLines][kCellBytes];
+    // Lines 0 .. storedLines-1 are the stored lines of the file; line l holds the cells
+    // 0 .. cellsOnLine[l]-1. Entries at and after storedLines belong to no scan.
+    int storedLines;
+    unsigned char cellsOnLine[kCellLines];
     // Lines of the file as the reader counts them: each line feed ends one, and a last line
     // without one counts when it holds anything but carriage returns.
     int lineCount;
@@ -30,11 +36,18 @@ struct InputCells {
 };
 
 // Scans the file at path (opened in binary mode; no working folder is involved). Returns
-// false when it cannot be opened or a read fails; the cells are then not meaningful.
+// false when it cannot be opened or a read fails; the cells are then not meaningful. The
+// table needs no clearing or initialisation before: a table of any content works.
 bool scanInputFile(const char* path, InputCells& cells);
 
 // The same scan over bytes in memory, as if they were a file's content.
 void scanInputText(std::string_view text, InputCells& cells);
+
+// Whether the last scan wrote the cell; a cell it did not write reads as empty, whatever
+// the table held before.
+inline bool cellWritten(const InputCells& cells, int column, int line) {
+    return line >= 0 && line < cells.storedLines && column >= 0 && column < cells.cellsOnLine[line];
+}
 
 // A cell's text with room for its terminator: exactly the bytes stored in the cell, up to
 // its terminating zero or, for the cell open at end of file, its openLength bytes.

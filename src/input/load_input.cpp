@@ -7,8 +7,9 @@ namespace aerial {
 
 namespace {
 
-// About 1 MB: more than a small host thread stack holds. Every scan clears it first, so
-// nothing of an earlier file survives.
+// About 1 MB: more than a small host thread stack holds. No scan clears it: a cell the
+// last scan did not write reads as empty, so nothing of an earlier file survives, and a
+// run touches only the pages of the cells its file has.
 InputCells loadedCells;
 InputValues loadedValues;
 

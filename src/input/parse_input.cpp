@@ -9,8 +9,10 @@ namespace aerial {
 namespace {
 
 // A pointer to the cell's zero-ended text where the table holds one; the cell open at end
-// of file has no zero stored after it and is read through a copy.
+// of file has no zero stored after it and is read through a copy, and a cell the scan did
+// not write is empty.
 const char* cellAt(const InputCells& cells, int column, int line, CellText& copy) {
+    if (!cellWritten(cells, column, line)) return "";
     if (column == cells.openColumn && line == cells.openLine) {
         copy = cellText(cells, column, line);
         return copy.text;

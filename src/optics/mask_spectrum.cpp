@@ -1,3 +1,4 @@
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -10,28 +11,81 @@ namespace aerial {
 
 namespace {
 
+// Whether the C library's sine is odd and its cosine even to the bit: sin(-x) == -sin(x)
+// and cos(-x) == cos(x) for every finite x. glibc's are by construction (each branch
+// reduces |x| and restores the sign at the end), and a test checks it on many arguments;
+// elsewhere the fast evaluation evaluates every angle.
+#if defined(__GLIBC__)
+constexpr bool kMirroredSines = true;
+#else
+constexpr bool kMirroredSines = false;
+#endif
+
+enum class AngleEvaluation { kEvery, kMirrored };
+
+// One argument, taken by value: the compiler then makes the two calls one sincos call,
+// which gives the bits of sin and cos (a store between the two through a pointer that may
+// alias the argument would keep them apart).
+inline void sineAndCosine(double angle, double& sine, double& cosine) {
+    sine = std::sin(angle);
+    cosine = std::cos(angle);
+}
+
+// The sines and cosines of n angles. Mirrored: where angle[j] is exactly the negation of
+// a finite angle[m] already evaluated (m = 2c - j: without a shift, the frequencies of j
+// and m are opposite, and so are their angles), its sine and cosine are those of m, the
+// sine negated.
+void sinesAndCosines(const double* angle, int n, int c, AngleEvaluation how, double* sine,
+                     double* cosine) {
+    if (how == AngleEvaluation::kEvery || !kMirroredSines) {
+        for (int j = 0; j < n; ++j) sineAndCosine(angle[j], sine[j], cosine[j]);
+        return;
+    }
+    for (int j = c; j < n; ++j) sineAndCosine(angle[j], sine[j], cosine[j]);
+    for (int j = 0; j < c; ++j) {
+        const int m = 2 * c - j;
+        if (m < n && std::isfinite(angle[m]) &&
+            std::bit_cast<std::uint64_t>(-angle[m]) == std::bit_cast<std::uint64_t>(angle[j])) {
+            sine[j] = -sine[m];
+            cosine[j] = cosine[m];
+        } else {
+            sineAndCosine(angle[j], sine[j], cosine[j]);
+        }
+    }
+}
+
 // One axis factor of one rectangle: (1/N) * integral of exp(-i*2*pi*f*u/N) du over
 // [start, end], at f = (j - c) + shift for every spectral index j. The angles, the sines
 // and cosines, and the quotients are three loops, so that the first and the last run in
 // vectors around the library's sine and cosine.
 void buildAxisFactor(double* factorRe, double* factorIm, int n, int c, double shift,
-                     double start, double end) {
+                     double start, double end, AngleEvaluation how) {
+    if (n <= 0) return;
     const double pi = workspace.pi;
     const double dn = static_cast<double>(n);
+    // x / N by a multiplication where 1/N is exact (N a power of two): both are the
+    // rounding of the same exact value.
+    const bool exactReciprocal = how == AngleEvaluation::kMirrored && (n & (n - 1)) == 0;
+    const double reciprocal = 1.0 / dn;
     double w[kMaxGrid], angleEnd[kMaxGrid], angleStart[kMaxGrid];
     double sinEnd[kMaxGrid], sinStart[kMaxGrid], cosEnd[kMaxGrid], cosStart[kMaxGrid];
     for (int j = 0; j < n; ++j) {
         const double f = static_cast<double>(j - c) + shift;
         w[j] = (2.0 * pi) * f;
-        angleEnd[j] = (w[j] * end) / dn;
-        angleStart[j] = (w[j] * start) / dn;
     }
-    for (int j = 0; j < n; ++j) {
-        sinEnd[j] = std::sin(angleEnd[j]);
-        cosEnd[j] = std::cos(angleEnd[j]);
-        sinStart[j] = std::sin(angleStart[j]);
-        cosStart[j] = std::cos(angleStart[j]);
+    if (exactReciprocal) {
+        for (int j = 0; j < n; ++j) {
+            angleEnd[j] = (w[j] * end) * reciprocal;
+            angleStart[j] = (w[j] * start) * reciprocal;
+        }
+    } else {
+        for (int j = 0; j < n; ++j) {
+            angleEnd[j] = (w[j] * end) / dn;
+            angleStart[j] = (w[j] * start) / dn;
+        }
     }
+    sinesAndCosines(angleEnd, n, c, how, sinEnd, cosEnd);
+    sinesAndCosines(angleStart, n, c, how, sinStart, cosStart);
     const double width = (end - start) / dn;
     for (int j = 0; j < n; ++j) {
         const double re = (sinEnd[j] - sinStart[j]) / w[j];
@@ -121,7 +175,7 @@ const FactorCache::Entry& axisFactor(FactorCache& cache, int n, int c, double sh
         cache.nextVictim = (cache.nextVictim + 1) % FactorCache::kProbes;
     }
     FactorCache::Entry& e = cache.entries[slot];
-    buildAxisFactor(e.re, e.im, n, c, shift, start, end);
+    buildAxisFactor(e.re, e.im, n, c, shift, start, end, AngleEvaluation::kMirrored);
     cache.used[slot] = true;
     e.tame = tameFactor(e.re, e.im, n);
     e.start = start;
@@ -271,8 +325,8 @@ void computeMaskSpectrum() {
         double xr[kMaxGrid], xi[kMaxGrid], yr[kMaxGrid], yi[kMaxGrid];
         for (int r = 0; r < s.rectCount; ++r) {
             const MaskRectangle& rect = s.rects[r];
-            buildAxisFactor(xr, xi, n, c, sx, rect.xStart, rect.xEnd);
-            buildAxisFactor(yr, yi, n, c, sy, rect.yStart, rect.yEnd);
+            buildAxisFactor(xr, xi, n, c, sx, rect.xStart, rect.xEnd, AngleEvaluation::kEvery);
+            buildAxisFactor(yr, yi, n, c, sy, rect.yStart, rect.yEnd, AngleEvaluation::kEvery);
             accumulateOne(n, rect.transRe, rect.transIm, xr, xi, yr, yi);
         }
         return;
