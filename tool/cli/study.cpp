@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "io/input_folder.h"
 #include "analysis/input_check.h"
 #include "cli/run_command.h"
 #include "input/input_cells.h"
@@ -55,7 +56,7 @@ int jobCount(int jobs) {
 int planStudy(const std::string& directory, const std::string& name, std::vector<SweepAxis> axes, Study& study) {
     const fs::path input = fs::path(directory) / aerial::kInputFileName;
     std::error_code ec;
-    auto cells = std::make_unique<aerial::InputCells>();
+    auto cells = newInputCells();
     if (!fs::is_regular_file(input, ec) || !aerial::scanInputFile(input.c_str(), *cells)) {
         std::fprintf(stderr, "aerial: %s: not a readable file\n", input.c_str());
         return 2;

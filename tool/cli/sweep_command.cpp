@@ -132,7 +132,7 @@ int runSweep(const SweepOptions& options) {
     const bool bright = brightFeatureAt(profiles[nominal], featureAt);
 
     std::vector<SweepRow> rows;
-    auto cells = std::make_unique<aerial::InputCells>();
+    auto cells = newInputCells();
     auto values = std::make_unique<aerial::InputValues>();
     std::vector<bool> printedAt(thresholds.size(), false);
     for (size_t p = 0; p < study.points.size(); ++p) {

@@ -9,6 +9,10 @@
 
 namespace aerial_tool {
 
+// Storage for a scan (about 1 MB), left as the allocator gives it: a scan needs no
+// clearing before it.
+std::unique_ptr<aerial::InputCells> newInputCells();
+
 // The cells of a file scanned by the library's own scanner, into storage of their own (the
 // table is about 1 MB), or nullptr when the file cannot be read.
 std::unique_ptr<aerial::InputCells> scanInput(const std::string& path);

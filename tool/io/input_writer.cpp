@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 
+#include "io/input_folder.h"
 #include "input/input_cells.h"
 #include "input/parse_input.h"
 #include "io/input_edit.h"
@@ -71,7 +72,7 @@ InputParameters bundledExampleParameters() {
 
 bool readInputParameters(const std::string& path, InputParameters& parameters, std::string& error) {
     // About a megabyte of cells and the values: not for the stack.
-    auto cells = std::make_unique<aerial::InputCells>();
+    auto cells = newInputCells();
     if (!aerial::scanInputFile(path.c_str(), *cells)) {
         error = "cannot read the input file " + path;
         return false;

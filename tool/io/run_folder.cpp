@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "io/input_folder.h"
 #include "input/input_cells.h"
 #include "input/input_layout.h"
 
@@ -21,7 +22,7 @@ RunInput readRunInput(const std::string& directory) {
     RunInput in;
     in.folderName = folderNameOf(directory);
     // A megabyte of cells: on the heap, not the stack.
-    auto cells = std::make_unique<aerial::InputCells>();
+    auto cells = newInputCells();
     const fs::path file = fs::path(directory) / aerial::kInputFileName;
     if (!aerial::scanInputFile(file.c_str(), *cells)) return in;
     // The free text beside the pitch names the length unit by custom.

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "io/input_folder.h"
 #include "input/input_cells.h"
 #include "input/parse_input.h"
 #include "io/input_writer.h"
@@ -139,7 +140,7 @@ bool regenerateInput(const std::string& parentInput, const MaskRecipe& recipe,
             return false;
         }
     }
-    auto cells = std::make_unique<aerial::InputCells>();
+    auto cells = newInputCells();
     aerial::scanInputText(parentInput, *cells);
     auto parsed = std::make_unique<aerial::InputValues>();
     aerial::parseInput(*cells, *parsed);
