@@ -10,21 +10,34 @@
 
 namespace aerial_tool {
 
+namespace {
+
+cairo_status_t writeToFile(void* file, const unsigned char* data, unsigned int length) {
+    return std::fwrite(data, 1, length, static_cast<std::FILE*>(file)) == length
+               ? CAIRO_STATUS_SUCCESS
+               : CAIRO_STATUS_WRITE_ERROR;
+}
+
+} // namespace
+
 Canvas openCanvas(PictureFormat format, double width, double height, const std::string& path) {
     Canvas c;
     c.format = format;
     c.path = path;
-    switch (format) {
-    case PictureFormat::kSvg:
-        c.surface = cairo_svg_surface_create(path.c_str(), width, height);
-        break;
-    case PictureFormat::kPdf:
-        c.surface = cairo_pdf_surface_create(path.c_str(), width, height);
-        break;
-    case PictureFormat::kPng:
+    if (format != PictureFormat::kPng) {
+        c.file = std::fopen(path.c_str(), "wb");
+        c.unwritable = c.file == nullptr;
+    }
+    if (c.unwritable) {
+        // Drawing goes on into a scratch surface; closing reports the failure.
+        c.surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
+    } else if (format == PictureFormat::kSvg) {
+        c.surface = cairo_svg_surface_create_for_stream(writeToFile, c.file, width, height);
+    } else if (format == PictureFormat::kPdf) {
+        c.surface = cairo_pdf_surface_create_for_stream(writeToFile, c.file, width, height);
+    } else {
         c.surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(std::ceil(width)),
                                                int(std::ceil(height)));
-        break;
     }
     c.cr = cairo_create(c.surface);
     cairo_set_source_rgb(c.cr, 1, 1, 1);
@@ -34,10 +47,12 @@ Canvas openCanvas(PictureFormat format, double width, double height, const std::
 }
 
 bool closeCanvas(Canvas& c) {
-    bool ok = cairo_status(c.cr) == CAIRO_STATUS_SUCCESS;
+    bool ok = !c.unwritable && cairo_status(c.cr) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(c.cr);
     cairo_surface_flush(c.surface);
-    if (c.format == PictureFormat::kPng) {
+    if (c.unwritable) {
+        // nothing was written
+    } else if (c.format == PictureFormat::kPng) {
         ok = ok && cairo_surface_write_to_png(c.surface, c.path.c_str()) == CAIRO_STATUS_SUCCESS;
     } else {
         // The vector surfaces write as they go and report a failed write here.
@@ -45,8 +60,10 @@ bool closeCanvas(Canvas& c) {
         ok = ok && cairo_surface_status(c.surface) == CAIRO_STATUS_SUCCESS;
     }
     cairo_surface_destroy(c.surface);
+    if (c.file != nullptr) ok = std::fclose(c.file) == 0 && ok;
     c.cr = nullptr;
     c.surface = nullptr;
+    c.file = nullptr;
     return ok;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cairo.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,11 @@ struct Canvas {
     std::string path;
     cairo_surface_t* surface = nullptr;
     cairo_t* cr = nullptr;
+    // SVG and PDF stream into this file as they are drawn. It is opened before the surface
+    // is made, so an unwritable path never reaches cairo's own file handling (whose error
+    // path keeps an allocation of its own) and fails here instead.
+    std::FILE* file = nullptr;
+    bool unwritable = false;
 };
 
 Canvas openCanvas(PictureFormat format, double width, double height, const std::string& path);
