@@ -18,6 +18,8 @@ cairo_status_t writeToFile(void* file, const unsigned char* data, unsigned int l
                : CAIRO_STATUS_WRITE_ERROR;
 }
 
+cairo_status_t discard(void*, const unsigned char*, unsigned int) { return CAIRO_STATUS_SUCCESS; }
+
 } // namespace
 
 Canvas openCanvas(PictureFormat format, double width, double height, const std::string& path) {
@@ -28,13 +30,13 @@ Canvas openCanvas(PictureFormat format, double width, double height, const std::
         c.file = std::fopen(path.c_str(), "wb");
         c.unwritable = c.file == nullptr;
     }
-    if (c.unwritable) {
-        // Drawing goes on into a scratch surface; closing reports the failure.
-        c.surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
-    } else if (format == PictureFormat::kSvg) {
-        c.surface = cairo_svg_surface_create_for_stream(writeToFile, c.file, width, height);
+    // Where the file cannot be written, the drawing goes on into a surface of the same kind
+    // that discards its output, and closing reports the failure.
+    cairo_write_func_t write = c.unwritable ? discard : writeToFile;
+    if (format == PictureFormat::kSvg) {
+        c.surface = cairo_svg_surface_create_for_stream(write, c.file, width, height);
     } else if (format == PictureFormat::kPdf) {
-        c.surface = cairo_pdf_surface_create_for_stream(writeToFile, c.file, width, height);
+        c.surface = cairo_pdf_surface_create_for_stream(write, c.file, width, height);
     } else {
         c.surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(std::ceil(width)),
                                                int(std::ceil(height)));
@@ -50,9 +52,7 @@ bool closeCanvas(Canvas& c) {
     bool ok = !c.unwritable && cairo_status(c.cr) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(c.cr);
     cairo_surface_flush(c.surface);
-    if (c.unwritable) {
-        // nothing was written
-    } else if (c.format == PictureFormat::kPng) {
+    if (c.format == PictureFormat::kPng) {
         ok = ok && cairo_surface_write_to_png(c.surface, c.path.c_str()) == CAIRO_STATUS_SUCCESS;
     } else {
         // The vector surfaces write as they go and report a failed write here.
