@@ -2,7 +2,7 @@
 // timing the direct evaluation the way a minimal host times main4 (process start, one
 // run, exit), e.g. with /usr/bin/time.
 //
-//   run_evaluation fast|direct [FOLDER]     (FOLDER holds IN_FM.txt; default: here)
+//   run_evaluation fast|direct [FOLDER]     (FOLDER holds the input file; default: here)
 #include <unistd.h>
 
 #include <cstdio>

@@ -51,11 +51,11 @@ TEST(ThresholdModel, DoseToSizeAndInSpecDosesOfASpaceAndOfALine) {
         const FocusSolution s = solveFocus(trapezoid(!bright), model(bright));
         ASSERT_TRUE(s.doseToSize) << bright;
         EXPECT_NEAR(*s.doseToSize, 1.0, 1e-12);
-        ASSERT_TRUE(s.inSpec);
-        EXPECT_NEAR(s.inSpec->low, 5.0 / 6, 1e-12);
-        EXPECT_NEAR(s.inSpec->high, 1.25, 1e-12);
+        ASSERT_TRUE(s.inTolerance);
+        EXPECT_NEAR(s.inTolerance->low, 5.0 / 6, 1e-12);
+        EXPECT_NEAR(s.inTolerance->high, 1.25, 1e-12);
         // (1.25 - 5/6) / ((1.25 + 5/6) / 2) = (5/12) / (25/24) = 0.4
-        EXPECT_NEAR(exposureLatitude(*s.inSpec), 0.4, 1e-12);
+        EXPECT_NEAR(exposureLatitude(*s.inTolerance), 0.4, 1e-12);
         const FeatureMetrics atSize = featureAtDose(trapezoid(!bright), model(bright), *s.doseToSize);
         EXPECT_NEAR(atSize.cd, 8, 1e-12);
     }
@@ -64,7 +64,7 @@ TEST(ThresholdModel, DoseToSizeAndInSpecDosesOfASpaceAndOfALine) {
 TEST(ThresholdModel, NoDoseSizesAFeatureThatMergesBeforeReachingTheTarget) {
     // Three bumps of 1 over floors of 0.2: the middle one is at most 2 wide (its floors)
     // while the threshold stays above 0.2, and merges with both neighbours (7 wide) below
-    // it. A target of 3 lies in the jump: no dose gives it, and +-10 % is never in spec.
+    // it. A target of 3 lies in the jump: no dose gives it, and +-10 % is never in tolerance.
     Profile p;
     const double values[] = {0, 0, 0, 1, 0.2, 1, 0.2, 1, 0, 0, 0, 0};
     for (int i = 0; i < 12; ++i) {
@@ -76,7 +76,7 @@ TEST(ThresholdModel, NoDoseSizesAFeatureThatMergesBeforeReachingTheTarget) {
     m.targetCd = 3;
     const FocusSolution s = solveFocus(p, m);
     EXPECT_FALSE(s.doseToSize);
-    EXPECT_FALSE(s.inSpec);
+    EXPECT_FALSE(s.inTolerance);
     // A target it can reach: 1.25 at threshold 0.5 (see the metrics tests), dose 1.
     m.targetCd = 1.25;
     const FocusSolution reached = solveFocus(p, m);
@@ -85,7 +85,7 @@ TEST(ThresholdModel, NoDoseSizesAFeatureThatMergesBeforeReachingTheTarget) {
 }
 
 TEST(ProcessWindow, ARectangleThatFitsOverThreeFociAndOpenAtTheFirst) {
-    // In-spec doses per focus; the focus 0.2 is never in spec.
+    // In-tolerance doses per focus; the focus 0.2 is never in tolerance.
     //   -0.1: [0.95, 1.10]  EL 0.15 / 1.025 = 0.1463
     //    0  : [0.90, 1.08]  EL 0.18 / 0.99  = 0.1818
     //    0.1: [0.96, 1.12]  EL 0.16 / 1.04  = 0.1538
@@ -130,7 +130,7 @@ TEST(ProcessWindow, ARectangleThatFitsOverThreeFociAndOpenAtTheFirst) {
 }
 
 TEST(ProcessWindow, ARectangleThatDoesNotFitAlthoughEveryFocusIsInSpec) {
-    // Every focus is in spec over a wide interval, but the intervals drift with focus:
+    // Every focus is in tolerance over a wide interval, but the intervals drift with focus:
     //   -0.1: [0.80, 0.95]   0: [0.90, 1.05]   0.1: [1.00, 1.15]
     // No dose serves all three (0.95 < 1.00). The pairs share [0.90, 0.95] (EL 0.05 /
     // 0.925 = 0.0541) and [1.00, 1.05] (0.05 / 1.025 = 0.0488): both DOF 0.1, the first
@@ -168,7 +168,7 @@ TEST(ProcessWindow, AWindowInsideTheSampledFociIsClosedAndGapsSplitIt) {
     EXPECT_DOUBLE_EQ(w->dof, 0.1);
     EXPECT_EQ(w->focusMin, -0.1);
     EXPECT_FALSE(w->openEnd);
-    // Nothing in spec anywhere: no window, no summary, no doses to bracket.
+    // Nothing in tolerance anywhere: no window, no summary, no doses to bracket.
     const auto none = table({{0, std::nullopt}, {0.1, std::nullopt}});
     EXPECT_FALSE(summariseWindow(none));
     EXPECT_TRUE(bracketingDoses(none, 11).empty());

@@ -84,14 +84,14 @@ FocusSolution solveFocus(const Profile& profile, const ThresholdModel& model) {
     const double highCd = model.targetCd * (1 + model.tolerance);
 
     // Thresholds [tLow, tHigh] with lowCd <= CD <= highCd; by monotony every threshold
-    // between two in spec is in spec.
+    // between two in tolerance is in tolerance.
     auto atLeastLow = [&](double t) { return cd(t) >= lowCd; };
     auto atMostHigh = [&](double t) { return cd(t) <= highCd; };
     const std::optional<double> tLow = falls ? boundary(atMostHigh, range->low, range->high, false)
                                              : boundary(atLeastLow, range->low, range->high, false);
     const std::optional<double> tHigh = falls ? boundary(atLeastLow, range->low, range->high, true)
                                               : boundary(atMostHigh, range->low, range->high, true);
-    if (tLow && tHigh && *tLow <= *tHigh) s.inSpec = DoseInterval{model.t0 / *tHigh, model.t0 / *tLow};
+    if (tLow && tHigh && *tLow <= *tHigh) s.inTolerance = DoseInterval{model.t0 / *tHigh, model.t0 / *tLow};
 
     // The threshold where the CD meets the target: the last one at which it is not yet
     // below (bright) or above (dark) it. A jump across the target means no dose sizes it.
@@ -108,9 +108,9 @@ std::optional<ProcessWindow> widestWindow(const std::vector<FocusDoses>& foci, d
     const size_t m = foci.size();
     for (size_t i = 0; i < m; ++i) {
         DoseInterval common{-kInfinity, kInfinity};
-        for (size_t j = i; j < m && foci[j].inSpec; ++j) {
-            common.low = std::max(common.low, foci[j].inSpec->low);
-            common.high = std::min(common.high, foci[j].inSpec->high);
+        for (size_t j = i; j < m && foci[j].inTolerance; ++j) {
+            common.low = std::max(common.low, foci[j].inTolerance->low);
+            common.high = std::min(common.high, foci[j].inTolerance->high);
             // The common interval only shrinks as the range grows, and with it the latitude.
             if (common.low > common.high) break;
             const double latitude = exposureLatitude(common);
@@ -127,7 +127,7 @@ std::optional<ProcessWindow> widestWindow(const std::vector<FocusDoses>& foci, d
 std::optional<double> maxFocusLatitude(const std::vector<FocusDoses>& foci) {
     std::optional<double> best;
     for (const FocusDoses& f : foci) {
-        if (f.inSpec && (!best || exposureLatitude(*f.inSpec) > *best)) best = exposureLatitude(*f.inSpec);
+        if (f.inTolerance && (!best || exposureLatitude(*f.inTolerance) > *best)) best = exposureLatitude(*f.inTolerance);
     }
     return best;
 }
@@ -149,9 +149,9 @@ std::optional<WindowSummary> summariseWindow(const std::vector<FocusDoses>& foci
 std::vector<double> bracketingDoses(const std::vector<FocusDoses>& foci, int count) {
     double lo = kInfinity, hi = -kInfinity;
     for (const FocusDoses& f : foci) {
-        if (!f.inSpec) continue;
-        lo = std::min(lo, f.inSpec->low);
-        hi = std::max(hi, f.inSpec->high);
+        if (!f.inTolerance) continue;
+        lo = std::min(lo, f.inTolerance->low);
+        hi = std::max(hi, f.inTolerance->high);
     }
     std::vector<double> doses;
     if (!(lo <= hi) || count < 2) return doses;

@@ -1,7 +1,7 @@
 // The focus-exposure window in the threshold model of exposure: a relative dose E prints
 // the edge where E x I = T0, so dose E measures the image at threshold T0 / E. A focus is
-// in spec over the doses whose CD lies within target x (1 +- tolerance); the window is the
-// range of sampled foci over which one dose interval keeps every focus in spec. Pure
+// in tolerance over the doses whose CD lies within target x (1 +- tolerance); the window is the
+// range of sampled foci over which one dose interval keeps every focus in tolerance. Pure
 // arithmetic over profiles and per-focus dose intervals; no files, no processes.
 #pragma once
 
@@ -15,7 +15,7 @@ namespace aerial_tool {
 struct ThresholdModel {
     double t0 = 0.3;         // the threshold at relative dose 1
     double targetCd = 0;
-    double tolerance = 0.10; // in spec: CD within targetCd x (1 +- tolerance)
+    double tolerance = 0.10; // in tolerance: CD within targetCd x (1 +- tolerance)
     double featureAt = 0;    // the place of the measured feature along the cut
     bool bright = true;      // its kind, fixed at the nominal condition
 };
@@ -34,22 +34,22 @@ FeatureMetrics featureAtDose(const Profile& profile, const ThresholdModel& model
 // What one focus's image gives, solved directly on it (the CD is piecewise linear and
 // monotone in the threshold; bisection of the threshold to the last bit). No dose to size
 // when no dose gives the target exactly (the feature merges with a neighbour or vanishes
-// on the way); no interval when no dose keeps the CD in spec.
+// on the way); no interval when no dose keeps the CD in tolerance.
 struct FocusSolution {
     std::optional<double> doseToSize;
-    std::optional<DoseInterval> inSpec;
+    std::optional<DoseInterval> inTolerance;
 };
 
 FocusSolution solveFocus(const Profile& profile, const ThresholdModel& model);
 
-// One sampled focus and its in-spec doses.
+// One sampled focus and its in-tolerance doses.
 struct FocusDoses {
     double focus;
-    std::optional<DoseInterval> inSpec;
+    std::optional<DoseInterval> inTolerance;
 };
 
-// A range of sampled foci [focusMin, focusMax] and the doses that keep all of them in spec:
-// the intersection of their in-spec intervals, whose exposure latitude is at least `el`.
+// A range of sampled foci [focusMin, focusMax] and the doses that keep all of them in tolerance:
+// the intersection of their in-tolerance intervals, whose exposure latitude is at least `el`.
 struct ProcessWindow {
     double el;  // the latitude asked for
     double dof; // focusMax - focusMin (no interpolation between sampled foci)
@@ -64,7 +64,7 @@ struct ProcessWindow {
 // when no single focus reaches that latitude.
 std::optional<ProcessWindow> widestWindow(const std::vector<FocusDoses>& foci, double el);
 
-// The largest latitude of any single focus; none when no focus is in spec at any dose.
+// The largest latitude of any single focus; none when no focus is in tolerance at any dose.
 std::optional<double> maxFocusLatitude(const std::vector<FocusDoses>& foci);
 
 inline constexpr double kLatitudeStep = 0.02;
@@ -75,11 +75,11 @@ struct WindowSummary {
     std::vector<ProcessWindow> windows; // EL = 0, 0.02, 0.04, ... up to maxEl
 };
 
-// None when no focus is in spec at any dose.
+// None when no focus is in tolerance at any dose.
 std::optional<WindowSummary> summariseWindow(const std::vector<FocusDoses>& foci);
 
-// About `count` doses at a round step, spanning the in-spec intervals of all foci and a
-// tenth of their span beyond each end; empty when no focus is in spec.
+// About `count` doses at a round step, spanning the in-tolerance intervals of all foci and a
+// tenth of their span beyond each end; empty when no focus is in tolerance.
 std::vector<double> bracketingDoses(const std::vector<FocusDoses>& foci, int count);
 
 } // namespace aerial_tool

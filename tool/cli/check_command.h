@@ -1,4 +1,4 @@
-// `aerial check`: what a run would read from IN_FM.txt, and warnings where it would be
+// `aerial check`: what a run would read from the input file, and warnings where it would be
 // meaningless or surprising.
 #pragma once
 
@@ -7,7 +7,7 @@
 namespace aerial_tool {
 
 struct CheckOptions {
-    std::string path = "."; // a folder holding IN_FM.txt, or an input file of any name
+    std::string path = "."; // a folder holding the input file, or an input file of any name
     bool json = false;
 };
 

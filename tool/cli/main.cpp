@@ -17,12 +17,23 @@
 #include "cli/set_command.h"
 #include "cli/sweep_command.h"
 #include "cli/window_command.h"
+#include "input/input_layout.h"
 
 #ifndef AERIAL_VERSION
 #define AERIAL_VERSION "unknown"
 #endif
 
 namespace {
+
+// Help texts name the files by the layout's own names.
+std::string words(std::initializer_list<std::string_view> parts) {
+    std::string out;
+    for (std::string_view part : parts) out.append(part);
+    return out;
+}
+
+constexpr std::string_view kInput = aerial::kInputFileName;
+constexpr std::string_view kImage = aerial::kImageIntensityFileName;
 
 // An intensity threshold: a finite number above 0, said in one line when it is not.
 const CLI::Validator kThresholdRange(
@@ -133,8 +144,9 @@ int main(int argc, char** argv) {
     aerial_tool::MetricsOptions runMetrics;
     bool withMetrics = false;
     CLI::App* runCommand = app.add_subcommand(
-        "run", "Run main4 in DIR: read DIR/IN_FM.txt, write OUT_MR.xls, OUT_MI.xls, OUT_M.xls");
-    runCommand->add_option("DIR", run.directory, "Folder holding IN_FM.txt (default: .)");
+        "run", words({"Run main4 in DIR: read DIR/", kInput, ", write ", aerial::kSpectrumAmplitudeFileName, ", ",
+               aerial::kSpectrumPhaseFileName, ", ", kImage}));
+    runCommand->add_option("DIR", run.directory, words({"Folder holding ", kInput, " (default: .)"}));
     runCommand->add_option("--library", run.libraryPath,
                            "Shared library to load (default: the one beside this tool)");
     runCommand->add_flag("-q,--quiet", run.quiet,
@@ -153,8 +165,8 @@ int main(int argc, char** argv) {
 
     aerial_tool::CheckOptions check;
     CLI::App* checkCommand = app.add_subcommand(
-        "check", "Show what a run reads from IN_FM.txt and warn where it would be meaningless");
-    checkCommand->add_option("PATH", check.path, "Folder holding IN_FM.txt, or an input file (default: .)");
+        "check", words({"Show what a run reads from ", kInput, " and warn where it would be meaningless"}));
+    checkCommand->add_option("PATH", check.path, words({"Folder holding ", kInput, ", or an input file (default: .)"}));
     checkCommand->add_flag("--json", check.json, "Print the report as JSON");
 
     aerial_tool::PlotOptions plot;
@@ -175,15 +187,15 @@ int main(int argc, char** argv) {
 
     aerial_tool::MetricsOptions metrics;
     CLI::App* metricsCommand = app.add_subcommand(
-        "metrics", "Peak, minimum, contrast, CD and NILS along a cutline of DIR/OUT_M.xls");
-    metricsCommand->add_option("DIR", metrics.directory, "Folder holding OUT_M.xls (default: .)");
+        "metrics", words({"Peak, minimum, contrast, CD and NILS along a cutline of DIR/", kImage}));
+    metricsCommand->add_option("DIR", metrics.directory, words({"Folder holding ", kImage, " (default: .)"}));
     addCutOptions(metricsCommand, metrics);
     metricsCommand->add_flag("--json", metrics.json, "Print the metrics as JSON");
 
     aerial_tool::SetOptions set;
     CLI::App* setCommand = app.add_subcommand(
-        "set", "Change named value cells of DIR/IN_FM.txt in place: aerial set DIR sigma=0.6 defocus=-0.05");
-    setCommand->add_option("DIR", set.path, "Folder holding IN_FM.txt, or an input file");
+        "set", words({"Change named value cells of DIR/", kInput, " in place: aerial set DIR sigma=0.6 defocus=-0.05"}));
+    setCommand->add_option("DIR", set.path, words({"Folder holding ", kInput, ", or an input file"}));
     setCommand->add_option("NAME=VALUE", set.assignments,
                            "The cell of a parameter and its new text (names: aerial set --list)");
     setCommand->add_flag("--list", set.list, "Print the parameter names, their lines and columns, and the file names");
@@ -213,7 +225,7 @@ int main(int argc, char** argv) {
     windowCommand->add_option("--target-cd", window.targetCd, "Target CD of the feature (length unit)")
         ->required()
         ->check(numberBetween(0, std::numeric_limits<double>::max(), true, "a length above 0"));
-    windowCommand->add_option("--tolerance", window.tolerance, "In spec: CD within target x (1 +- FRAC) (default 0.1)")
+    windowCommand->add_option("--tolerance", window.tolerance, "In tolerance: CD within target x (1 +- FRAC) (default 0.1)")
         ->check(numberBetween(0, std::nextafter(1.0, 0.0), true, "a fraction above 0 and below 1"));
     windowCommand->add_option("--threshold", window.t0, "T0: relative dose E prints at threshold T0 / E (default 0.3)")
         ->check(numberBetween(0, std::numeric_limits<double>::max(), true, "a threshold above 0"));

@@ -1,4 +1,4 @@
-// `aerial metrics`: the numbers lithographers judge an image by, from DIR/OUT_M.xls.
+// `aerial metrics`: the numbers lithographers judge an image by, from the image table of DIR.
 #pragma once
 
 #include <optional>

@@ -1,4 +1,4 @@
-// `aerial run`: one simulation in a folder holding IN_FM.txt.
+// `aerial run`: one simulation in a folder holding the input file.
 #pragma once
 
 #include <string>

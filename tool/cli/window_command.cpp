@@ -114,7 +114,7 @@ int runWindow(const WindowOptions& options) {
     std::vector<FocusSolution> solutions;
     for (size_t p = 0; p < count; ++p) {
         solutions.push_back(solveFocus(profiles[p], model));
-        foci.push_back({study.points[p].values[0], solutions.back().inSpec});
+        foci.push_back({study.points[p].values[0], solutions.back().inTolerance});
     }
     const fs::path folder = study.folder;
     const std::string unit = lengthUnitOf(options.directory);
@@ -183,11 +183,11 @@ int runWindow(const WindowOptions& options) {
     for (size_t p = 0; p < count; ++p) {
         const FocusSolution& s = solutions[p];
         perFocus.push_back({{"focus", foci[p].focus},
-                            {"status", s.inSpec ? "in spec" : "in spec at no dose"},
+                            {"status", s.inTolerance ? "in tolerance" : "in tolerance at no dose"},
                             {"dose_to_size", s.doseToSize ? json(*s.doseToSize) : json(nullptr)},
-                            {"dose_min", s.inSpec ? number(s.inSpec->low) : json(nullptr)},
-                            {"dose_max", s.inSpec ? number(s.inSpec->high) : json(nullptr)},
-                            {"el", s.inSpec ? number(exposureLatitude(*s.inSpec)) : json(nullptr)}});
+                            {"dose_min", s.inTolerance ? number(s.inTolerance->low) : json(nullptr)},
+                            {"dose_max", s.inTolerance ? number(s.inTolerance->high) : json(nullptr)},
+                            {"el", s.inTolerance ? number(exposureLatitude(*s.inTolerance)) : json(nullptr)}});
     }
     out["foci"] = perFocus;
     const std::string summaryText = out.dump(2) + "\n";
@@ -221,14 +221,14 @@ int runWindow(const WindowOptions& options) {
         std::printf("window of the %s feature at %g along X at y = 0: target CD %s %s, tolerance %s, T0 %s\n", kind,
                     model.featureAt, valueText(model.targetCd).c_str(), unit.c_str(),
                     valueText(model.tolerance).c_str(), valueText(model.t0).c_str());
-        std::printf("focus        dose to size  in-spec doses           EL\n");
+        std::printf("focus        dose to size  in-tolerance doses      EL\n");
         for (size_t p = 0; p < count; ++p) {
             const FocusSolution& s = solutions[p];
             char dts[32] = "none", range[64] = "none", el[32] = "";
             if (s.doseToSize) std::snprintf(dts, sizeof dts, "%.6g", *s.doseToSize);
-            if (s.inSpec) {
-                std::snprintf(range, sizeof range, "%.6g .. %.6g", s.inSpec->low, s.inSpec->high);
-                std::snprintf(el, sizeof el, "%s", percent(exposureLatitude(*s.inSpec)).c_str());
+            if (s.inTolerance) {
+                std::snprintf(range, sizeof range, "%.6g .. %.6g", s.inTolerance->low, s.inTolerance->high);
+                std::snprintf(el, sizeof el, "%s", percent(exposureLatitude(*s.inTolerance)).c_str());
             }
             std::printf("%-11s  %-12s  %-22s  %s\n", valueText(foci[p].focus).c_str(), dts, range, el);
         }

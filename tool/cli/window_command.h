@@ -24,7 +24,7 @@ struct WindowOptions {
 };
 
 // Exit status: 0 the window was found, 1 a run failed or was not done (--no-run), or the
-// target CD is in spec at no focus; 2 usage or input errors.
+// target CD is in tolerance at no focus; 2 usage or input errors.
 int runWindow(const WindowOptions& options);
 
 } // namespace aerial_tool

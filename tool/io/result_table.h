@@ -1,4 +1,4 @@
-// Reading the tab-separated tables a run leaves ("OUT_MR.xls", "OUT_MI.xls", "OUT_M.xls")
+// Reading the three tab-separated tables a run leaves (their names in input/input_layout.h)
 // back into numbers.
 //
 // Layout: a title line, a row of X labels after one empty cell, then one row per Y value,

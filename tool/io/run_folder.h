@@ -18,7 +18,7 @@ struct RunInput {
     std::string folderName; // the folder's own name, for titles
 };
 
-// Reads DIR/IN_FM.txt with the core's scan and parse. Without a readable input the values
+// Reads the input file of DIR with the core's scan and parse. Without a readable input the values
 // stay null: the tables can still be drawn, without the mask and the optics.
 RunInput readRunInput(const std::string& directory);
 

@@ -130,7 +130,7 @@ bool writeFemBossung(const std::vector<DoseCurve>& curves, double bandLow, doubl
     cairo_set_source_rgba(cr, 0.2, 0.7, 0.3, 0.35);
     cairo_rectangle(cr, legendX, bandY - 6, 22, 12);
     cairo_fill(cr);
-    label(cr, legendX + 28, bandY, "in spec", 11, Align::kLeft);
+    label(cr, legendX + 28, bandY, "in tolerance", 11, Align::kLeft);
     return closeCanvas(canvas);
 }
 

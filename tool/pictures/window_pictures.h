@@ -1,5 +1,5 @@
 // Pictures of a focus-exposure window: the CD through focus at each dose with the band of
-// CDs in spec shaded, and the exposure latitude against the depth of focus.
+// CDs in tolerance shaded, and the exposure latitude against the depth of focus.
 #pragma once
 
 #include <string>
@@ -22,7 +22,7 @@ struct FemPictureText {
 };
 
 // One curve per dose, coloured from low to high dose, over the band [bandLow, bandHigh]
-// of CDs in spec. Returns false when the file cannot be written.
+// of CDs in tolerance. Returns false when the file cannot be written.
 bool writeFemBossung(const std::vector<DoseCurve>& curves, double bandLow, double bandHigh,
                      const FemPictureText& text, PictureFormat format, const std::string& path);
 
