@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "analysis/image_samples.h"
 #include "analysis/metrics.h"
 #include "input/input_layout.h"
 #include "output/result_tables.h"
@@ -49,7 +50,6 @@ TEST(Metrics, TrapezoidGivesExactCrossingsWidthsAndSlopes) {
     EXPECT_DOUBLE_EQ(m.crossings[0].slope, 0.25);
     EXPECT_DOUBLE_EQ(m.crossings[1].slope, -0.25);
     EXPECT_DOUBLE_EQ(m.crossings[0].logSlope, 1.0); // |dI/dx| / T
-    EXPECT_DOUBLE_EQ(m.crossings[0].nils, 10.0);    // times the bright run's width
     ASSERT_EQ(m.runs.size(), 2u);
     EXPECT_TRUE(m.runs[0].bright);
     EXPECT_DOUBLE_EQ(m.runs[0].width, 10);
@@ -93,13 +93,12 @@ TEST(Metrics, ARunAcrossTheGridEdgeIsOneFeature) {
 TEST(Metrics, DarkLineOnBrightFieldNormalisesByTheLine) {
     Profile p = trapezoid();
     for (double& v : p.intensity) v = 1 - v;
-    CutMetrics m = measureProfile(p, 0.75, false);
+    CutMetrics m = measureProfile(p, 0.75);
     ASSERT_EQ(m.crossings.size(), 2u);
     EXPECT_DOUBLE_EQ(m.runs[0].width, 10);
     EXPECT_FALSE(m.runs[0].bright);
     EXPECT_DOUBLE_EQ(m.crossings[0].slope, -0.25);
     EXPECT_DOUBLE_EQ(m.crossings[0].logSlope, 0.25 / 0.75);
-    EXPECT_DOUBLE_EQ(m.crossings[0].nils, 10 * 0.25 / 0.75);
     const FeatureMetrics f = measureFeature(p, m, 10);
     EXPECT_FALSE(f.bright);
     EXPECT_DOUBLE_EQ(f.cd, 10);
@@ -129,7 +128,7 @@ TEST(Metrics, FeatureContrastIsOverItsOwnPeriodNotTheWholeCut) {
 }
 
 TEST(Metrics, StatusesSayWhyThereIsNoCd) {
-    Profile flat{{0, 1, 2, 3}, {0.5, 0.5, 0.5, 0.5}};
+    const Profile flat = sampledProfile({0, 1, 2, 3}, {0.5, 0.5, 0.5, 0.5});
     struct Case {
         double threshold;
         bool bright;
@@ -191,7 +190,7 @@ TEST(Metrics, SampledCosineMatchesTheAnalyticCrossingsAndSlopes) {
 }
 
 TEST(Metrics, ThresholdEdgeCases) {
-    Profile flat{{0, 1, 2}, {0.5, 0.5, 0.5}};
+    const Profile flat = sampledProfile({0, 1, 2}, {0.5, 0.5, 0.5});
     CutMetrics never = measureProfile(flat, 0.8);
     EXPECT_TRUE(never.crossings.empty());
     ASSERT_EQ(never.runs.size(), 1u);
@@ -199,7 +198,7 @@ TEST(Metrics, ThresholdEdgeCases) {
     EXPECT_TRUE(never.runs[0].wholePeriod);
     EXPECT_EQ(never.runs[0].width, 3);
     // A sample exactly on the threshold counts as bright: the crossing is at that sample.
-    Profile step{{0, 1, 2, 3}, {0, 0.5, 1, 0}};
+    const Profile step = sampledProfile({0, 1, 2, 3}, {0, 0.5, 1, 0});
     CutMetrics m = measureProfile(step, 0.5);
     ASSERT_EQ(m.crossings.size(), 2u);
     EXPECT_EQ(m.crossings[0].position, 1);
@@ -229,17 +228,24 @@ TEST(ResultTableReader, ReadsWhatTheLibraryWritesInPlaneOrientation) {
     EXPECT_EQ(t.yLabels[0], -0.5);
     EXPECT_DOUBLE_EQ(t.xStep(), 0.25);
 
-    // Cuts: along X at the centre row, along Y at the centre column, and moved by --at.
-    int index = -1;
-    ASSERT_TRUE(selectCut(t, CutAxis::kX, 0, index, error));
-    EXPECT_EQ(index, 2);
-    Profile row = cutProfile(t, CutAxis::kX, index);
+    // Cuts of the samples (no pupil: the continuous image is not known): along X at the
+    // centre row, along Y at the nearest column, positions from the pitch.
+    ImageSamples image;
+    image.size = t.size;
+    image.samplePitch = 0.25;
+    image.values = t.values;
+    Profile row;
+    double at = 0;
+    ASSERT_TRUE(imageCut(image, CutAxis::kX, 0, row, at, error)) << error;
+    EXPECT_TRUE(row.sampled());
+    EXPECT_EQ(at, 0);
     EXPECT_EQ(row.intensity[3], s.II[3][2]);
     EXPECT_EQ(row.position[0], -0.5);
-    ASSERT_TRUE(selectCut(t, CutAxis::kY, 0.26, index, error));
-    EXPECT_EQ(index, 3);
-    EXPECT_EQ(cutProfile(t, CutAxis::kY, index).intensity[1], s.II[3][1]);
-    EXPECT_FALSE(selectCut(t, CutAxis::kX, 0.6, index, error));
+    Profile column;
+    ASSERT_TRUE(imageCut(image, CutAxis::kY, 0.26, column, at, error));
+    EXPECT_EQ(at, 0.25);
+    EXPECT_EQ(column.intensity[1], s.II[3][1]);
+    EXPECT_FALSE(imageCut(image, CutAxis::kX, 0.6, row, at, error));
     EXPECT_NE(error.find("outside the grid"), std::string::npos);
 }
 

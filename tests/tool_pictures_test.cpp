@@ -274,7 +274,12 @@ TEST(Pictures, ContourPassesWhereTheTableCrossesTheThreshold) {
     Png png("image.png");
     ASSERT_TRUE(png.ok());
     // The crossings the metrics find on the centre row, placed on the plot's scale.
-    const CutMetrics m = measureProfile(cutProfile(image, CutAxis::kX, 32), 0.3);
+    Profile centreRow;
+    for (int x = 0; x < image.size; ++x) {
+        centreRow.position.push_back(image.xLabels[x]);
+        centreRow.intensity.push_back(image.at(x, 32));
+    }
+    const CutMetrics m = measureProfile(centreRow, 0.3);
     ASSERT_EQ(m.crossings.size(), 4u);
     const double low = -0.325, span = 0.64; // the table's extent: half a sample beyond the end labels
     const int row = L::kPlotTop + int((0.325 - 0.0) / span * L::kPlotSize); // y = 0
@@ -381,7 +386,7 @@ TEST(Pictures, EveryPictureInEveryFormat) {
     const ResultTableData t = table(8, 0.1, [](double x, double y) { return x * x + y; });
     RunInput noInput;
     CutlinePicture cut;
-    cut.series = {{"x", {{-1, 0, 1}, {0.1, 0.9, 0.1}}}};
+    cut.series = {{"x", sampledProfile({-1, 0, 1}, {0.1, 0.9, 0.1})}};
     const std::vector<BossungSeries> bossung = {{"T 0.3", {-0.1, 0, 0.1}, {0.1, NAN, 0.12}}};
     const std::vector<DoseCurve> doses = {{0.9, {-0.1, 0, 0.1}, {0.09, 0.1, 0.09}},
                                           {1.0, {-0.1, 0, 0.1}, {0.1, NAN, 0.1}}};
@@ -396,7 +401,7 @@ TEST(Pictures, EveryPictureInEveryFormat) {
         {"fem", [&](PictureFormat f, const std::string& p) {
              return writeFemBossung(doses, 0.095, 0.105, {"FEM", "defocus", "CD"}, f, p);
          }},
-        {"ed", [&](PictureFormat f, const std::string& p) { return writeExposureDefocus(latitude, "ED", "DOF", f, p); }},
+        {"ed", [&](PictureFormat f, const std::string& p) { return writeExposureDefocus(latitude, "ED", "DOF", false, f, p); }},
     };
     // The PNG signature; an SVG document (after its XML declaration); a PDF header.
     const std::pair<PictureFormat, std::string> formats[] = {

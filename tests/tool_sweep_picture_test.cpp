@@ -138,12 +138,27 @@ TEST(SweepPlan, ResultsHoldAStatusWhereNothingWasMeasured) {
     FeatureMetrics merged = measured;
     merged.status = FeatureStatus::kMerged;
     merged.cd = NAN;
-    const std::vector<SweepRow> rows = {{{0.5}, 0.4, 0.3, measured}, {{0.8}, 0.8, 0.3, merged}};
-    EXPECT_EQ(resultsCsv(axes, true, rows),
+    merged.sampled = true;
+    FeatureMetrics off = measured;
+    off.status = FeatureStatus::kNotPeriodic;
+    off.area = AreaFigure{FeatureStatus::kNotPeriodic, NAN};
+    measured.area = AreaFigure{FeatureStatus::kMeasured, 0.0125};
+    merged.area = AreaFigure{FeatureStatus::kMerged, NAN};
+    const std::vector<SweepRow> rows = {
+        {{0.5}, 0.4, 0.3, measured}, {{0.8}, 0.8, 0.3, merged}, {{0.9}, 0.8, 0.3, off}};
+    EXPECT_EQ(resultsCsv(axes, true, Measure::kCd, rows),
               "sigma,effective_sigma,threshold,cd,status,left_slope,left_nils,right_slope,right_nils,contrast,peak,"
-              "minimum\n"
-              "0.5,0.4,0.3,0.12,measured,2.5,0.96,-2.5,0.96,0.5,0.6,0.2\n"
-              "0.8,0.8,0.3,merged,merged,merged,merged,merged,merged,0.5,0.6,0.2\n");
+              "minimum,image\n"
+              "0.5,0.4,0.3,0.12,measured,2.5,0.96,-2.5,0.96,0.5,0.6,0.2,continuous\n"
+              "0.8,0.8,0.3,merged,merged,merged,merged,merged,merged,0.5,0.6,0.2,sampled\n"
+              "0.9,0.8,0.3,not periodic on this grid,not periodic on this grid,not periodic on this grid,not periodic "
+              "on this grid,not periodic on this grid,not periodic on this grid,not periodic on this grid,not periodic "
+              "on this grid,not periodic on this grid,not periodic on this grid\n");
+    // The area as the figure: its value and status after the CD's columns.
+    const std::string areas = resultsCsv(axes, false, Measure::kArea, {rows[0], rows[1]});
+    EXPECT_NE(areas.find("minimum,area,area_status,image\n"), std::string::npos) << areas;
+    EXPECT_NE(areas.find(",0.2,0.0125,measured,continuous\n"), std::string::npos) << areas;
+    EXPECT_NE(areas.find(",0.2,merged,merged,sampled\n"), std::string::npos) << areas;
 }
 
 namespace {
@@ -187,7 +202,7 @@ TEST(Pictures, WindowPicturesAreValidPngsWithTheBandShaded) {
                                            {1.0, {-0.1, 0, 0.1}, {0.1, NAN, 0.1}}};
     ASSERT_TRUE(writeFemBossung(curves, 0.095, 0.105, {"FEM", "defocus (um)", "CD (um)"}, PictureFormat::kPng,
                                 "fem.png"));
-    ASSERT_TRUE(writeExposureDefocus({{0.2, 0}, {0.1, 0.04}}, "ED", "DOF (um)", PictureFormat::kPng, "ed.png"));
+    ASSERT_TRUE(writeExposureDefocus({{0.2, 0}, {0.1, 0.04}}, "ED", "DOF (um)", false, PictureFormat::kPng, "ed.png"));
     for (const char* f : {"fem.png", "ed.png"}) {
         int w = 0, h = 0;
         cairo_surface_t* s = nullptr;
@@ -203,5 +218,5 @@ TEST(Pictures, WindowPicturesAreValidPngsWithTheBandShaded) {
         }
         cairo_surface_destroy(s);
     }
-    EXPECT_FALSE(writeExposureDefocus({{0.2, 0}}, "ED", "DOF", PictureFormat::kPng, "no/such/folder/ed.png"));
+    EXPECT_FALSE(writeExposureDefocus({{0.2, 0}}, "ED", "DOF", false, PictureFormat::kPng, "no/such/folder/ed.png"));
 }

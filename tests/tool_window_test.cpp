@@ -29,10 +29,12 @@ ThresholdModel model(bool bright) {
     m.t0 = 0.5;
     m.targetCd = 8;
     m.tolerance = 0.1;
-    m.featureAt = 10;
     m.bright = bright;
     return m;
 }
+
+// The CD of the feature at x = 10 (or at `place`) of a profile of samples.
+FeatureGauge gauge(Profile p, double place = 10) { return profileGauge(std::move(p), place); }
 
 std::vector<FocusDoses> table(std::initializer_list<std::pair<double, std::optional<DoseInterval>>> rows) {
     std::vector<FocusDoses> out;
@@ -48,7 +50,7 @@ TEST(ThresholdModel, DoseToSizeAndInSpecDosesOfASpaceAndOfALine) {
     // Line (the inverted profile, dark run round x = 10): CD = 4 + 8 t, the same doses
     // with the ends swapped.
     for (bool bright : {true, false}) {
-        const FocusSolution s = solveFocus(trapezoid(!bright), model(bright));
+        const FocusSolution s = solveFocus(gauge(trapezoid(!bright)), model(bright));
         ASSERT_TRUE(s.doseToSize) << bright;
         EXPECT_NEAR(*s.doseToSize, 1.0, 1e-12);
         ASSERT_TRUE(s.inTolerance);
@@ -56,7 +58,7 @@ TEST(ThresholdModel, DoseToSizeAndInSpecDosesOfASpaceAndOfALine) {
         EXPECT_NEAR(s.inTolerance->high, 1.25, 1e-12);
         // (1.25 - 5/6) / ((1.25 + 5/6) / 2) = (5/12) / (25/24) = 0.4
         EXPECT_NEAR(exposureLatitude(*s.inTolerance), 0.4, 1e-12);
-        const FeatureMetrics atSize = featureAtDose(trapezoid(!bright), model(bright), *s.doseToSize);
+        const FeatureMetrics atSize = featureAtDose(gauge(trapezoid(!bright)), model(bright), *s.doseToSize);
         EXPECT_NEAR(atSize.cd, 8, 1e-12);
     }
 }
@@ -72,14 +74,13 @@ TEST(ThresholdModel, NoDoseSizesAFeatureThatMergesBeforeReachingTheTarget) {
         p.intensity.push_back(values[i]);
     }
     ThresholdModel m = model(true);
-    m.featureAt = 5;
     m.targetCd = 3;
-    const FocusSolution s = solveFocus(p, m);
+    const FocusSolution s = solveFocus(gauge(p, 5), m);
     EXPECT_FALSE(s.doseToSize);
     EXPECT_FALSE(s.inTolerance);
     // A target it can reach: 1.25 at threshold 0.5 (see the metrics tests), dose 1.
     m.targetCd = 1.25;
-    const FocusSolution reached = solveFocus(p, m);
+    const FocusSolution reached = solveFocus(gauge(p, 5), m);
     ASSERT_TRUE(reached.doseToSize);
     EXPECT_NEAR(*reached.doseToSize, 1, 1e-12);
 }

@@ -21,23 +21,80 @@ struct Extremes {
     double peak, peakPosition, minimum, minimumPosition;
 };
 
-// Extremes of the samples lying within `width` after `start` round the loop.
+void include(Extremes& e, double x, double v) {
+    if (v > e.peak) { e.peak = v; e.peakPosition = x; }
+    if (v < e.minimum) { e.minimum = v; e.minimumPosition = x; }
+}
+
+// Extremes over the stretch of `width` after `start` round the loop: of the continuous
+// image (its extrema inside the stretch and its values at the ends), or of the samples
+// lying in it.
 Extremes extremesOver(const Profile& profile, double start, double width, double period) {
-    Extremes e{-std::numeric_limits<double>::infinity(), kNaN,
-               std::numeric_limits<double>::infinity(), kNaN};
+    Extremes e{-std::numeric_limits<double>::infinity(), kNaN, std::numeric_limits<double>::infinity(), kNaN};
+    const bool whole = !(width < period);
+    if (profile.continuous) {
+        for (const Extremum& x : profile.continuous->extrema) {
+            if (whole || forwardOffset(start, x.position, period) <= width) include(e, x.position, x.value);
+        }
+        if (!whole) {
+            include(e, start, trigValue(*profile.continuous, start));
+            include(e, start + width, trigValue(*profile.continuous, start + width));
+        }
+        return e;
+    }
     for (size_t i = 0; i < profile.intensity.size(); ++i) {
         const double x = profile.position[i];
-        if (width < period && forwardOffset(start, x, period) > width) continue;
-        const double v = profile.intensity[i];
-        if (v > e.peak) { e.peak = v; e.peakPosition = x; }
-        if (v < e.minimum) { e.minimum = v; e.minimumPosition = x; }
+        if (whole || forwardOffset(start, x, period) <= width) include(e, x, profile.intensity[i]);
     }
     return e;
+}
+
+// A position taken round the loop into [first sample, first sample + period).
+double onLoop(const Profile& profile, double x) {
+    const double first = profile.position.front();
+    return first + forwardOffset(first, x, profilePeriod(profile));
+}
+
+std::vector<Crossing> sampledCrossings(const Profile& profile, double t) {
+    std::vector<Crossing> out;
+    const std::vector<double>& x = profile.position;
+    const std::vector<double>& v = profile.intensity;
+    const size_t n = v.size();
+    // Segment i joins sample i to the next one round the loop; the last segment ends one
+    // step past the last sample, where the first sample repeats.
+    for (size_t i = 0; i < n && n > 1; ++i) {
+        const size_t j = i + 1 < n ? i + 1 : 0;
+        if ((v[i] >= t) == (v[j] >= t)) continue;
+        const double dx = j != 0 ? x[j] - x[i] : profileStep(profile);
+        const double dv = v[j] - v[i];
+        const double at = x[i] + (t - v[i]) / dv * dx;
+        const double slope = dv / dx;
+        out.push_back({at, slope, std::fabs(slope) / t, v[j] >= t});
+    }
+    return out;
+}
+
+std::vector<Crossing> continuousCrossings(const TrigCut& cut, double t) {
+    std::vector<Crossing> out;
+    for (const TrigCrossing& c : trigCrossings(cut, t)) {
+        const double slope = trigSlope(cut, c.position);
+        out.push_back({c.position, slope, std::fabs(slope) / t, c.rising});
+    }
+    return out;
 }
 
 Edge edgeOf(const Crossing& c, double cd) { return {c.position, c.slope, c.logSlope, c.logSlope * cd}; }
 
 } // namespace
+
+Profile sampledProfile(std::vector<double> positions, std::vector<double> intensities) {
+    Profile p;
+    p.position = std::move(positions);
+    p.intensity = std::move(intensities);
+    return p;
+}
+
+const char* imageKindText(const Profile& profile) { return profile.continuous ? "continuous" : "sampled"; }
 
 double profileStep(const Profile& profile) {
     const size_t n = profile.position.size();
@@ -48,61 +105,53 @@ double profilePeriod(const Profile& profile) {
     return profileStep(profile) * static_cast<double>(profile.position.size());
 }
 
+double profileValueAt(const Profile& profile, double position) {
+    if (profile.continuous) return trigValue(*profile.continuous, position);
+    const std::vector<double>& x = profile.position;
+    size_t nearest = 0;
+    for (size_t i = 1; i < x.size(); ++i) {
+        if (std::fabs(x[i] - position) < std::fabs(x[nearest] - position)) nearest = i;
+    }
+    return x.empty() ? kNaN : profile.intensity[nearest];
+}
+
 const char* statusText(FeatureStatus status) {
     switch (status) {
     case FeatureStatus::kMeasured: return "measured";
     case FeatureStatus::kMerged: return "merged";
     case FeatureStatus::kNotPrinted: return "not printed";
+    case FeatureStatus::kNotPeriodic: return "not periodic on this grid";
     }
     return "not printed";
 }
 
-CutMetrics measureProfile(const Profile& profile, std::optional<double> threshold, bool brightFeature) {
+CutMetrics measureProfile(const Profile& profile, std::optional<double> threshold) {
     CutMetrics m;
-    const std::vector<double>& x = profile.position;
-    const std::vector<double>& v = profile.intensity;
-    const size_t n = v.size();
+    const size_t n = profile.intensity.size();
     if (n == 0) return m;
-    m.peak = m.minimum = v[0];
-    m.peakPosition = m.minimumPosition = x[0];
-    for (size_t i = 1; i < n; ++i) {
-        if (v[i] > m.peak) { m.peak = v[i]; m.peakPosition = x[i]; }
-        if (v[i] < m.minimum) { m.minimum = v[i]; m.minimumPosition = x[i]; }
-    }
+    const double period = profilePeriod(profile);
+    const Extremes whole = extremesOver(profile, profile.position.front(), period, period);
+    m.peak = whole.peak;
+    m.peakPosition = whole.peakPosition;
+    m.minimum = whole.minimum;
+    m.minimumPosition = whole.minimumPosition;
     m.contrast = (m.peak - m.minimum) / (m.peak + m.minimum);
     m.threshold = threshold;
     if (!threshold) return m;
     const double t = *threshold;
-    const double period = profilePeriod(profile);
-
-    // Segment i joins sample i to the next one round the loop; the last segment ends one
-    // step past the last sample, where the first sample repeats.
-    for (size_t i = 0; i < n && n > 1; ++i) {
-        const size_t j = i + 1 < n ? i + 1 : 0;
-        if ((v[i] >= t) == (v[j] >= t)) continue;
-        const double dx = j != 0 ? x[j] - x[i] : profileStep(profile);
-        const double dv = v[j] - v[i];
-        const double at = x[i] + (t - v[i]) / dv * dx;
-        const double slope = dv / dx;
-        m.crossings.push_back({at, slope, std::fabs(slope) / t, kNaN});
-    }
+    m.crossings = profile.continuous ? continuousCrossings(*profile.continuous, t) : sampledCrossings(profile, t);
     const size_t count = m.crossings.size();
     if (count == 0) {
-        m.runs.push_back({v[0] >= t, x[0], x[0] + period, period, true});
+        const double x0 = profile.position.front();
+        const bool bright = profile.continuous ? profile.continuous->extrema.front().value >= t : profile.intensity[0] >= t;
+        m.runs.push_back({bright, x0, x0 + period, period, true});
         return m;
     }
     for (size_t k = 0; k < count; ++k) {
         const Crossing& from = m.crossings[k];
         const Crossing& to = m.crossings[(k + 1) % count];
         const double width = k + 1 < count ? to.position - from.position : to.position + period - from.position;
-        m.runs.push_back({from.slope > 0, from.position, to.position, width, false});
-    }
-    // Crossing k ends run k - 1 and starts run k.
-    for (size_t k = 0; k < count; ++k) {
-        const Run& before = m.runs[(k + count - 1) % count];
-        const Run& after = m.runs[k];
-        const Run& feature = before.bright == brightFeature ? before : after;
-        m.crossings[k].nils = m.crossings[k].logSlope * feature.width;
+        m.runs.push_back({from.rising, from.position, to.position, width, false});
     }
     return m;
 }
@@ -119,6 +168,7 @@ int runIndexAt(const CutMetrics& metrics, const Profile& profile, double positio
 FeatureMetrics measureFeature(const Profile& profile, const CutMetrics& metrics, double position,
                               std::optional<bool> bright) {
     FeatureMetrics f;
+    f.sampled = profile.sampled();
     const double period = profilePeriod(profile);
     const int index = runIndexAt(metrics, profile, position);
     f.cd = f.start = f.end = kNaN;
@@ -143,11 +193,15 @@ FeatureMetrics measureFeature(const Profile& profile, const CutMetrics& metrics,
         f.left = edgeOf(metrics.crossings[index], f.cd);
         f.right = edgeOf(metrics.crossings[(index + 1) % count], f.cd);
     }
-    // The period around the place: from the start of the run before to the end of the run
-    // after (with two runs, those are one run and the span is the whole loop).
+    // The period round the place: one period of a periodic mask, whatever the threshold;
+    // else from the start of the run before to the end of the run after (with two runs,
+    // those are one run and the span is the whole loop).
     double spanStart = profile.position.empty() ? 0 : profile.position[0];
     double spanWidth = period;
-    if (count >= 3) {
+    if (profile.patternPeriod && *profile.patternPeriod > 0 && *profile.patternPeriod < period) {
+        spanWidth = *profile.patternPeriod;
+        spanStart = onLoop(profile, position - spanWidth / 2);
+    } else if (!profile.patternPeriod && count >= 3) {
         const Run& before = metrics.runs[(index + count - 1) % count];
         const Run& after = metrics.runs[(index + 1) % count];
         spanStart = before.start;
@@ -170,17 +224,13 @@ FeatureMetrics measureFeature(const Profile& profile, const CutMetrics& metrics,
 }
 
 FeatureMetrics featureAtThreshold(const Profile& profile, double position, bool bright, double t) {
-    return measureFeature(profile, measureProfile(profile, t, bright), position, bright);
+    return measureFeature(profile, measureProfile(profile, t), position, bright);
 }
 
 bool brightFeatureAt(const Profile& profile, double position) {
+    if (profile.position.empty()) return true;
     const CutMetrics m = measureProfile(profile, std::nullopt);
-    const std::vector<double>& x = profile.position;
-    size_t nearest = 0;
-    for (size_t i = 1; i < x.size(); ++i) {
-        if (std::fabs(x[i] - position) < std::fabs(x[nearest] - position)) nearest = i;
-    }
-    return x.empty() || profile.intensity[nearest] >= (m.peak + m.minimum) / 2;
+    return profileValueAt(profile, position) >= (m.peak + m.minimum) / 2;
 }
 
 bool checkFeaturePosition(const Profile& profile, double position, std::string& error) {
@@ -198,39 +248,6 @@ bool checkFeaturePosition(const Profile& profile, double position, std::string& 
         return false;
     }
     return true;
-}
-
-bool selectCut(const ResultTableData& table, CutAxis axis, double offset, int& index,
-               std::string& error) {
-    const std::vector<double>& labels = axis == CutAxis::kX ? table.yLabels : table.xLabels;
-    const double step = axis == CutAxis::kX ? table.yStep() : table.xStep();
-    if (labels.empty()) {
-        error = "empty table";
-        return false;
-    }
-    int best = 0;
-    for (int k = 1; k < static_cast<int>(labels.size()); ++k) {
-        if (std::fabs(labels[k] - offset) < std::fabs(labels[best] - offset)) best = k;
-    }
-    if (std::fabs(labels[best] - offset) > std::fabs(step) / 2 + 1e-9) {
-        error = "offset " + std::to_string(offset) + " lies outside the grid (" +
-                std::to_string(labels.front()) + " .. " + std::to_string(labels.back()) + ")";
-        return false;
-    }
-    index = best;
-    return true;
-}
-
-Profile cutProfile(const ResultTableData& table, CutAxis axis, int index) {
-    Profile p;
-    const int n = table.size;
-    const int c = n / 2;
-    const double step = axis == CutAxis::kX ? table.xStep() : table.yStep();
-    for (int k = 0; k < n; ++k) {
-        p.position.push_back((k - c) * step);
-        p.intensity.push_back(axis == CutAxis::kX ? table.at(k, index) : table.at(index, k));
-    }
-    return p;
 }
 
 } // namespace aerial_tool

@@ -1,7 +1,8 @@
-// Image metrics along a cutline of the intensity table: at a threshold, the bright and
-// dark runs and the crossings between them, and the measured feature (the run at a chosen
-// place): its CD, its edges' slopes and log slopes, and the contrast of the period around
-// it. Pure computations, no files.
+// Image metrics along a cutline of the image: at a threshold, the bright and dark runs and
+// the crossings between them, and the measured feature (the run at a chosen place): its CD,
+// its edges' slopes and log slopes, and the contrast of the period around it. Pure
+// computations over a profile, no files: a profile comes from a table
+// (analysis/image_samples.h) or from any doubles.
 //
 // The image is periodic with period N x pitch (the spectrum is sampled), so a cut is a
 // closed loop: a run that reaches one end of the grid continues at the other, and the
@@ -12,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "io/result_table.h"
+#include "analysis/continuous_cut.h"
 
 namespace aerial_tool {
 
@@ -21,19 +22,39 @@ namespace aerial_tool {
 struct Profile {
     std::vector<double> position;
     std::vector<double> intensity;
+    // The image between the samples when they determine it (analysis/continuous_cut.h):
+    // crossings are its roots, slopes its derivative, peaks and minima its extrema. Without
+    // it the cut is measured on its samples: crossings by linear interpolation between two
+    // samples, slopes of that segment, extremes of the samples (`sampled`).
+    std::optional<TrigCut> continuous;
+    // The period of a periodic mask along the cut, when the grid holds whole periods of it:
+    // the feature's peak, minimum and contrast are then those of one period, whatever the
+    // threshold.
+    std::optional<double> patternPeriod;
+
+    bool sampled() const { return !continuous; }
 };
+
+// A profile of samples alone, measured as `sampled`.
+Profile sampledProfile(std::vector<double> positions, std::vector<double> intensities);
+
+// "continuous" or "sampled": what the measurement stands on, as text, CSV and JSON say it.
+const char* imageKindText(const Profile& profile);
 
 // The sample spacing and the period (samples x spacing); 0 for fewer than two samples.
 double profileStep(const Profile& profile);
 double profilePeriod(const Profile& profile);
 
-// Where the linearly interpolated profile reaches the threshold. The crossing between the
-// last and the first sample lies past the last sample's position.
+// The intensity at a position: the continuous image's, or the nearest sample's.
+double profileValueAt(const Profile& profile, double position);
+
+// Where the profile reaches the threshold. The crossing between the last and the first
+// sample lies past the last sample's position.
 struct Crossing {
     double position;
-    double slope;    // dI/dx of the segment crossed, signed: positive on a rising edge
+    double slope;    // dI/dx at the crossing, signed: positive on a rising edge
     double logSlope; // |dI/dx| / T, the image log slope (1/length)
-    double nils;     // logSlope times the width of the run of the feature's kind beside it
+    bool rising;     // the run after it is bright
 };
 
 // A stretch of the loop above (bright: I >= T) or below (dark) the threshold, from one
@@ -59,13 +80,11 @@ struct CutMetrics {
     std::vector<Run> runs;           // runs[k] starts at crossings[k]; consecutive runs alternate
 };
 
-// Samples at or above the threshold count as bright. A crossing lies between two samples
-// of opposite kind (the last and the first sample are neighbours), at the linear
-// interpolation of the threshold. Each crossing's NILS is normalised by the width of the
-// run of kind `brightFeature` beside it: spaces when the feature is a space, lines when it
-// is a line.
-CutMetrics measureProfile(const Profile& profile, std::optional<double> threshold,
-                          bool brightFeature = true);
+// Points at or above the threshold count as bright. On the continuous image a crossing is a
+// root of I - T between two extrema on opposite sides; on samples it lies between two
+// samples of opposite kind (the last and the first sample are neighbours), at the linear
+// interpolation of the threshold.
+CutMetrics measureProfile(const Profile& profile, std::optional<double> threshold);
 
 // The index of the run containing the position (taken round the period), or -1 when there
 // is no threshold.
@@ -73,9 +92,11 @@ int runIndexAt(const CutMetrics& metrics, const Profile& profile, double positio
 
 // Why a feature has no CD. For a bright feature (a space or a hole) a cut bright all round
 // the period is merged, and one that is dark at the feature's place did not print; for a
-// dark feature (a line) the reverse.
-enum class FeatureStatus { kMeasured, kMerged, kNotPrinted };
-const char* statusText(FeatureStatus status); // "measured", "merged", "not printed"
+// dark feature (a line) the reverse. A point of a study over mask parameters whose grid
+// does not hold whole periods of the pattern is not measured at all: its image is not the
+// periodic pattern's.
+enum class FeatureStatus { kMeasured, kMerged, kNotPrinted, kNotPeriodic };
+const char* statusText(FeatureStatus status); // "measured", "merged", "not printed", "not periodic on this grid"
 
 struct Edge {
     double position;
@@ -84,15 +105,24 @@ struct Edge {
     double nils; // logSlope times the feature's own CD
 };
 
+// The area of the feature: the region of its kind round its place in the plane
+// (analysis/feature_area.h), in the length unit squared.
+struct AreaFigure {
+    FeatureStatus status = FeatureStatus::kNotPrinted;
+    double area = 0; // NaN unless measured
+};
+
 struct FeatureMetrics {
     bool bright = true;
+    bool sampled = false;   // measured on the samples, not on the continuous image
     FeatureStatus status = FeatureStatus::kNotPrinted;
     double cd = 0;          // NaN unless measured
     double start = 0;       // NaN unless measured
     double end = 0;
     Edge left{}, right{};   // NaN unless measured; left is the edge at start
-    // Over one period around the feature: the run at its place and the two runs beside it
-    // (the whole cut when there are fewer than three runs).
+    // Over one period of a periodic mask round the place (Profile::patternPeriod), else the
+    // run at the place and the two runs beside it (the whole cut when there are fewer than
+    // three runs).
     double periodStart = 0;
     double periodEnd = 0;
     double peak = 0;
@@ -100,6 +130,7 @@ struct FeatureMetrics {
     double minimum = 0;
     double minimumPosition = 0;
     double contrast = 0;
+    std::optional<AreaFigure> area; // when the area is measured
 };
 
 // The feature at `position` of the measured cut (which needs a threshold). Its kind is
@@ -108,7 +139,7 @@ struct FeatureMetrics {
 FeatureMetrics measureFeature(const Profile& profile, const CutMetrics& metrics, double position,
                               std::optional<bool> bright = std::nullopt);
 
-// The kind of feature at the position whatever the threshold: bright when the sample there
+// The kind of feature at the position whatever the threshold: bright when the image there
 // lies at or above the middle of the cut's extremes (a space or a hole), else dark (a line).
 bool brightFeatureAt(const Profile& profile, double position);
 
@@ -116,15 +147,6 @@ bool brightFeatureAt(const Profile& profile, double position);
 FeatureMetrics featureAtThreshold(const Profile& profile, double position, bool bright, double t);
 
 enum class CutAxis { kX, kY };
-
-// The cut through the table: along X at the row whose Y label is nearest to `offset`
-// (kX), or along Y at the column whose X label is nearest (kY). Returns false when the
-// offset lies beyond the grid's half sample.
-bool selectCut(const ResultTableData& table, CutAxis axis, double offset, int& index,
-               std::string& error);
-
-// The profile of that cut; positions are (k - c) times the label step.
-Profile cutProfile(const ResultTableData& table, CutAxis axis, int index);
 
 // False with a one-line reason when the position lies outside the cut's positions.
 bool checkFeaturePosition(const Profile& profile, double position, std::string& error);

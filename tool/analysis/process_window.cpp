@@ -12,30 +12,36 @@ namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-// The CD as a monotone function of the threshold: a merged feature is wider than any
-// CD, one that did not print narrower. For a bright feature it falls as the threshold
-// rises (the bright set only shrinks), for a dark one it rises.
-double cdAtThreshold(const Profile& profile, const ThresholdModel& model, double t) {
-    const FeatureMetrics f = featureAtThreshold(profile, model.featureAt, model.bright, t);
-    switch (f.status) {
-    case FeatureStatus::kMeasured: return f.cd;
+// The figure as a monotone function of the threshold: a merged feature is larger than any,
+// one that did not print smaller. For a bright feature it falls as the threshold rises (the
+// bright set only shrinks), for a dark one it rises.
+double figureAtThreshold(const FeatureGauge& gauge, const ThresholdModel& model, double t) {
+    const FeatureMetrics f = gaugeFeature(gauge, t, model.bright);
+    switch (figureStatus(f, gauge.measure)) {
+    case FeatureStatus::kMeasured: return figureOf(f, gauge.measure);
     case FeatureStatus::kMerged: return kInfinity;
-    case FeatureStatus::kNotPrinted: return 0;
+    case FeatureStatus::kNotPrinted:
+    case FeatureStatus::kNotPeriodic: return 0;
     }
     return 0;
 }
 
-// Bisection of a predicate that holds on [a, x] and fails beyond x (holdsBelow) or fails
-// before x and holds on [x, b] (!holdsBelow): the last (or first) threshold where it holds,
-// to the last bit. None when it holds nowhere in [a, b].
+// Where a predicate that holds on [a, x] and fails beyond x (holdsBelow), or fails before x
+// and holds on [x, b] (!holdsBelow), changes: `in` the last (or first) threshold where it
+// holds, `out` the threshold next to it where it fails, the two told apart to the last bit.
+// None when it holds nowhere in [a, b]; `out` is NaN when it holds everywhere.
+struct Boundary {
+    double in, out;
+};
+
 template <typename Predicate>
-std::optional<double> boundary(Predicate holds, double a, double b, bool holdsBelow) {
+std::optional<Boundary> boundary(Predicate holds, double a, double b, bool holdsBelow) {
     if (holdsBelow) {
         if (!holds(a)) return std::nullopt;
-        if (holds(b)) return b;
+        if (holds(b)) return Boundary{b, std::nan("")};
     } else {
         if (!holds(b)) return std::nullopt;
-        if (holds(a)) return a;
+        if (holds(a)) return Boundary{a, std::nan("")};
     }
     double in = holdsBelow ? a : b;  // holds
     double out = holdsBelow ? b : a; // fails
@@ -44,20 +50,7 @@ std::optional<double> boundary(Predicate holds, double a, double b, bool holdsBe
         if (mid == in || mid == out) break;
         (holds(mid) ? in : out) = mid;
     }
-    return in;
-}
-
-struct ThresholdRange {
-    double low, high;
-};
-
-// Every change of the CD happens between the cut's lowest and highest sample; a threshold
-// of zero would be an infinite dose.
-std::optional<ThresholdRange> searchRange(const Profile& profile) {
-    if (profile.intensity.empty()) return std::nullopt;
-    const auto [lo, hi] = std::minmax_element(profile.intensity.begin(), profile.intensity.end());
-    if (!(*hi > 0) || !std::isfinite(*hi) || !std::isfinite(*lo)) return std::nullopt;
-    return ThresholdRange{std::max(*lo, *hi * 1e-12), *hi};
+    return Boundary{in, out};
 }
 
 double shortDose(double v) {
@@ -70,35 +63,57 @@ double shortDose(double v) {
 
 double exposureLatitude(const DoseInterval& d) { return (d.high - d.low) / ((d.high + d.low) / 2); }
 
-FeatureMetrics featureAtDose(const Profile& profile, const ThresholdModel& model, double dose) {
-    return featureAtThreshold(profile, model.featureAt, model.bright, model.t0 / dose);
+const char* focusStatusText(FocusStatus status) {
+    switch (status) {
+    case FocusStatus::kInTolerance: return "in tolerance";
+    case FocusStatus::kUnstable: return "unstable";
+    case FocusStatus::kNoDose: return "in tolerance at no dose";
+    }
+    return "in tolerance at no dose";
 }
 
-FocusSolution solveFocus(const Profile& profile, const ThresholdModel& model) {
+FeatureMetrics featureAtDose(const FeatureGauge& gauge, const ThresholdModel& model, double dose) {
+    return gaugeFeature(gauge, model.t0 / dose, model.bright);
+}
+
+FocusSolution solveFocus(const FeatureGauge& gauge, const ThresholdModel& model) {
     FocusSolution s;
-    const std::optional<ThresholdRange> range = searchRange(profile);
+    const std::optional<ThresholdRange> range = gaugeThresholdRange(gauge);
     if (!range) return s;
-    auto cd = [&](double t) { return cdAtThreshold(profile, model, t); };
-    const bool falls = model.bright; // the CD falls as the threshold rises
+    auto figure = [&](double t) { return figureAtThreshold(gauge, model, t); };
+    const bool falls = model.bright; // the figure falls as the threshold rises
     const double lowCd = model.targetCd * (1 - model.tolerance);
     const double highCd = model.targetCd * (1 + model.tolerance);
 
-    // Thresholds [tLow, tHigh] with lowCd <= CD <= highCd; by monotony every threshold
-    // between two in tolerance is in tolerance.
-    auto atLeastLow = [&](double t) { return cd(t) >= lowCd; };
-    auto atMostHigh = [&](double t) { return cd(t) <= highCd; };
-    const std::optional<double> tLow = falls ? boundary(atMostHigh, range->low, range->high, false)
-                                             : boundary(atLeastLow, range->low, range->high, false);
-    const std::optional<double> tHigh = falls ? boundary(atLeastLow, range->low, range->high, true)
-                                              : boundary(atMostHigh, range->low, range->high, true);
-    if (tLow && tHigh && *tLow <= *tHigh) s.inTolerance = DoseInterval{model.t0 / *tHigh, model.t0 / *tLow};
+    // By monotony the thresholds in tolerance are those past the band's near side (the side
+    // the figure comes from at low thresholds) and not yet past its far side: [tLow, tHigh].
+    auto pastNear = [&](double t) { return falls ? figure(t) <= highCd : figure(t) >= lowCd; };
+    auto beforeFar = [&](double t) { return falls ? figure(t) >= lowCd : figure(t) <= highCd; };
+    const std::optional<Boundary> low = boundary(pastNear, range->low, range->high, false);
+    const std::optional<Boundary> high = boundary(beforeFar, range->low, range->high, true);
+    if (low && high) {
+        const double tLow = low->in, tHigh = high->in;
+        // A few units of the last place are no width: the two ends met on a jump.
+        const bool width = tHigh - tLow > 4 * std::numeric_limits<double>::epsilon() * std::fabs(tHigh);
+        if (width) {
+            s.status = FocusStatus::kInTolerance;
+            s.inTolerance = DoseInterval{model.t0 / tHigh, model.t0 / tLow};
+        } else if (tLow > tHigh && std::isfinite(high->out)) {
+            // Before the far side at tHigh, past it at the next threshold, and not yet past
+            // the near side at tHigh: the figure crosses the whole band between the two.
+            s.status = FocusStatus::kUnstable;
+            s.jumpDose = model.t0 / tHigh;
+            s.jumpFrom = figure(high->out);
+            s.jumpTo = figure(tHigh);
+        }
+    }
 
-    // The threshold where the CD meets the target: the last one at which it is not yet
+    // The threshold where the figure meets the target: the last one at which it is not yet
     // below (bright) or above (dark) it. A jump across the target means no dose sizes it.
-    auto reached = [&](double t) { return falls ? cd(t) >= model.targetCd : cd(t) <= model.targetCd; };
-    if (const std::optional<double> t = boundary(reached, range->low, range->high, true)) {
-        const double at = cd(*t);
-        if (std::fabs(at - model.targetCd) <= 1e-9 * model.targetCd) s.doseToSize = model.t0 / *t;
+    auto reached = [&](double t) { return falls ? figure(t) >= model.targetCd : figure(t) <= model.targetCd; };
+    if (const std::optional<Boundary> t = boundary(reached, range->low, range->high, true)) {
+        const double at = figure(t->in);
+        if (std::fabs(at - model.targetCd) <= 1e-9 * model.targetCd) s.doseToSize = model.t0 / t->in;
     }
     return s;
 }
@@ -144,6 +159,41 @@ std::optional<WindowSummary> summariseWindow(const std::vector<FocusDoses>& foci
     const ProcessWindow& open = s.windows.front();
     s.bestFocus = (open.focusMin + open.focusMax) / 2;
     return s;
+}
+
+std::vector<double> refinementFoci(const std::vector<FocusDoses>& foci, double precision) {
+    std::vector<double> out;
+    const std::optional<WindowSummary> summary = summariseWindow(foci);
+    if (!summary) return out;
+    auto indexOf = [&](double focus) {
+        for (size_t i = 0; i < foci.size(); ++i)
+            if (foci[i].focus == focus) return i;
+        return foci.size();
+    };
+    auto add = [&](double focus) {
+        if (std::find(out.begin(), out.end(), focus) == out.end()) out.push_back(focus);
+    };
+    // The gap before (side -1) or after (+1) the focus at index i, when wider than the precision.
+    auto gapBeside = [&](size_t i, int side) {
+        if (i >= foci.size() || (side < 0 && i == 0) || (side > 0 && i + 1 == foci.size())) return;
+        const double a = foci[i].focus, b = foci[side < 0 ? i - 1 : i + 1].focus;
+        if (std::fabs(b - a) > precision) add(a + (b - a) / 2);
+    };
+    for (const ProcessWindow& w : summary->windows) {
+        gapBeside(indexOf(w.focusMin), -1);
+        gapBeside(indexOf(w.focusMax), +1);
+    }
+    // The focus of the largest latitude, the first of equals.
+    size_t best = foci.size();
+    for (size_t i = 0; i < foci.size(); ++i) {
+        if (!foci[i].inTolerance) continue;
+        if (best == foci.size() || exposureLatitude(*foci[i].inTolerance) > exposureLatitude(*foci[best].inTolerance))
+            best = i;
+    }
+    gapBeside(best, -1);
+    gapBeside(best, +1);
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 std::vector<double> bracketingDoses(const std::vector<FocusDoses>& foci, int count) {

@@ -1,23 +1,23 @@
 // The focus-exposure window in the threshold model of exposure: a relative dose E prints
 // the edge where E x I = T0, so dose E measures the image at threshold T0 / E. A focus is
-// in tolerance over the doses whose CD lies within target x (1 +- tolerance); the window is the
-// range of sampled foci over which one dose interval keeps every focus in tolerance. Pure
-// arithmetic over profiles and per-focus dose intervals; no files, no processes.
+// in tolerance over the doses whose figure (the CD, or the area) lies within target x (1 +-
+// tolerance); the window is the range of foci over which one dose interval keeps every focus
+// in tolerance. The foci are the sampled ones and those run to refine the window's edges.
+// Pure arithmetic over prepared images and per-focus dose intervals; no files, no processes.
 #pragma once
 
 #include <optional>
 #include <vector>
 
-#include "analysis/metrics.h"
+#include "analysis/feature_gauge.h"
 
 namespace aerial_tool {
 
 struct ThresholdModel {
     double t0 = 0.3;         // the threshold at relative dose 1
-    double targetCd = 0;
-    double tolerance = 0.10; // in tolerance: CD within targetCd x (1 +- tolerance)
-    double featureAt = 0;    // the place of the measured feature along the cut
-    bool bright = true;      // its kind, fixed at the nominal condition
+    double targetCd = 0;     // the target of the figure: a CD, or an area
+    double tolerance = 0.10; // in tolerance: the figure within targetCd x (1 +- tolerance)
+    bool bright = true;      // the feature's kind, fixed at the nominal condition
 };
 
 struct DoseInterval {
@@ -29,39 +29,52 @@ struct DoseInterval {
 double exposureLatitude(const DoseInterval& doses);
 
 // The feature at relative dose E: measured at threshold T0 / E.
-FeatureMetrics featureAtDose(const Profile& profile, const ThresholdModel& model, double dose);
+FeatureMetrics featureAtDose(const FeatureGauge& gauge, const ThresholdModel& model, double dose);
 
-// What one focus's image gives, solved directly on it (the CD is piecewise linear and
-// monotone in the threshold; bisection of the threshold to the last bit). No dose to size
-// when no dose gives the target exactly (the feature merges with a neighbour or vanishes
-// on the way); no interval when no dose keeps the CD in tolerance.
+// How a focus stands. In tolerance over a dose interval of some width; unstable when the
+// figure jumps across the whole tolerance band between two doses the solver tells apart
+// (the feature merges with its neighbours, vanishes or changes kind on the way), so that no
+// dose holds it; in tolerance at no dose otherwise: the figure never reaches the band, or
+// only at a single dose.
+enum class FocusStatus { kInTolerance, kUnstable, kNoDose };
+const char* focusStatusText(FocusStatus status); // "in tolerance", "unstable", "in tolerance at no dose"
+
+// What one focus's image gives, solved directly on it (the figure is monotone in the
+// threshold: bisection of the threshold to the last bit). No dose to size when no dose
+// gives the target exactly (the figure jumps past it); an interval only in tolerance.
 struct FocusSolution {
+    FocusStatus status = FocusStatus::kNoDose;
     std::optional<double> doseToSize;
     std::optional<DoseInterval> inTolerance;
+    // Unstable: the dose at which the figure jumps across the band, and its two sides.
+    std::optional<double> jumpDose;
+    double jumpFrom = 0, jumpTo = 0; // the figure on the lower and the higher dose side
 };
 
-FocusSolution solveFocus(const Profile& profile, const ThresholdModel& model);
+FocusSolution solveFocus(const FeatureGauge& gauge, const ThresholdModel& model);
 
-// One sampled focus and its in-tolerance doses.
+// One focus and its in-tolerance doses; `sampled` for the foci of the study's range, false
+// for those run to refine the window's edges.
 struct FocusDoses {
     double focus;
     std::optional<DoseInterval> inTolerance;
+    bool sampled = true;
 };
 
-// A range of sampled foci [focusMin, focusMax] and the doses that keep all of them in tolerance:
+// A range of foci [focusMin, focusMax] and the doses that keep all of them in tolerance:
 // the intersection of their in-tolerance intervals, whose exposure latitude is at least `el`.
 struct ProcessWindow {
     double el;  // the latitude asked for
-    double dof; // focusMax - focusMin (no interpolation between sampled foci)
+    double dof; // focusMax - focusMin (no interpolation between foci)
     double focusMin;
     double focusMax;
     DoseInterval doses;
     bool openEnd; // reaches the first or last sampled focus: it may extend beyond
 };
 
-// The widest window of latitude at least `el` over consecutive sampled foci (ties: the one
-// with the larger latitude, then the lower focus). Foci must be in increasing order. None
-// when no single focus reaches that latitude.
+// The widest window of latitude at least `el` over consecutive foci (ties: the one with the
+// larger latitude, then the lower focus). Foci must be in increasing order. None when no
+// single focus reaches that latitude.
 std::optional<ProcessWindow> widestWindow(const std::vector<FocusDoses>& foci, double el);
 
 // The largest latitude of any single focus; none when no focus is in tolerance at any dose.
@@ -77,6 +90,12 @@ struct WindowSummary {
 
 // None when no focus is in tolerance at any dose.
 std::optional<WindowSummary> summariseWindow(const std::vector<FocusDoses>& foci);
+
+// The foci to run next so that the focus edges of every window of the summary, and the
+// focus of the largest latitude, are known within `precision`: the midpoint of each gap
+// wider than that beside them (bisection in focus). Empty when every edge is that close.
+// Foci must be in increasing order.
+std::vector<double> refinementFoci(const std::vector<FocusDoses>& foci, double precision);
 
 // About `count` doses at a round step, spanning the in-tolerance intervals of all foci and a
 // tenth of their span beyond each end; empty when no focus is in tolerance.

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "analysis/feature_gauge.h"
+#include "analysis/image_samples.h"
 #include "analysis/picture_geometry.h"
 
 namespace aerial_tool {
@@ -112,13 +114,23 @@ SourcePicture sourcePicture(const RunInput& input) {
 
 bool cutlineOf(const RunInput& input, const ResultTableData& image, const PictureChoices& choices,
                CutlineResult& result, std::string& error) {
-    int index = 0;
-    if (!selectCut(image, choices.axis, choices.at, index, error)) return false;
-    const bool alongX = choices.axis == CutAxis::kX;
-    result.cutPosition = alongX ? image.yLabels[index] : image.xLabels[index];
-    const Profile profile = cutProfile(image, choices.axis, index);
-    const double at = choices.featureAt.value_or(0);
-    if (!checkFeaturePosition(profile, at, error)) return false;
+    if (!input.values) {
+        error = "the input cannot be read: the image's positions and pupil come from it";
+        return false;
+    }
+    ImageSamples samples;
+    if (!imageSamples(image, *input.values, samples, error)) return false;
+    CutChoice choice;
+    choice.axis = cutAxisFor(choices.axis, input.recipe);
+    choice.at = choices.at;
+    choice.featureAt = choices.featureAt.value_or(0);
+    FeatureGauge gauge;
+    if (!prepareGauge(samples, choice, imagePatternPeriods(input.recipe, samples), gauge, error)) return false;
+    const Profile& profile = gauge.cut;
+    result.axis = choice.axis;
+    result.cutPosition = gauge.cutPosition;
+    result.sampled = profile.sampled();
+    const bool alongX = choice.axis == CutAxis::kX;
     const std::string& u = input.lengthUnit;
     CutlinePicture& p = result.picture;
     const std::string cutName = std::string(alongX ? "along x at y = " : "along y at x = ") +
@@ -126,20 +138,18 @@ bool cutlineOf(const RunInput& input, const ResultTableData& image, const Pictur
     p.title = input.folderName + ": intensity " + cutName;
     p.conditions = conditionsLine(input, choices.thresholds);
     p.axisX = std::string(alongX ? "x (" : "y (") + u + ")";
-    p.series = {{cutName, profile}};
+    p.series = {{cutName + (profile.sampled() ? " (samples)" : ""), drawnProfile(profile)}};
     p.thresholds = choices.thresholds;
     result.metrics.clear();
     result.features.clear();
     if (choices.thresholds.empty()) result.metrics.push_back(measureProfile(profile, std::nullopt));
-    // As `metrics` measures: the feature's kind decides which runs normalise the NILS.
     for (double t : choices.thresholds) {
         CutMetrics m = measureProfile(profile, t);
-        const FeatureMetrics f = measureFeature(profile, m, at);
-        if (!f.bright) m = measureProfile(profile, t, false);
+        result.features.push_back(measureFeature(profile, m, gauge.place));
         result.metrics.push_back(std::move(m));
-        result.features.push_back(f);
     }
     p.notes.push_back("cut contrast " + number(result.metrics.front().contrast));
+    if (profile.sampled()) p.notes.push_back("measured on the samples");
     for (size_t k = 0; k < result.features.size(); ++k) {
         const FeatureMetrics& f = result.features[k];
         const double t = choices.thresholds[k];
@@ -162,9 +172,9 @@ MetricsText metricsText(const CutlineResult& result, const PictureChoices& choic
     MetricsText out;
     char line[160];
     const CutMetrics& first = result.metrics.front();
-    std::snprintf(line, sizeof line, "cut along %s at %s = %g (lengths in %s)",
-                  choices.axis == CutAxis::kX ? "X" : "Y", choices.axis == CutAxis::kX ? "y" : "x",
-                  result.cutPosition, unit.c_str());
+    std::snprintf(line, sizeof line, "cut along %s at %s = %g (lengths in %s)%s",
+                  result.axis == CutAxis::kX ? "X" : "Y", result.axis == CutAxis::kX ? "y" : "x",
+                  result.cutPosition, unit.c_str(), result.sampled ? ", sampled" : "");
     out.runs.push_back(line);
     std::snprintf(line, sizeof line, "peak %.6f at %g   minimum %.6f at %g", first.peak,
                   first.peakPosition, first.minimum, first.minimumPosition);
@@ -193,10 +203,9 @@ MetricsText metricsText(const CutlineResult& result, const PictureChoices& choic
             out.runs.push_back(line);
         }
         out.crossings.resize(out.runs.size() - m.runs.size() - 1);
-        out.crossings.push_back("  crossing    slope      ILS        NILS");
+        out.crossings.push_back("  crossing    slope      ILS");
         for (const Crossing& c : m.crossings) {
-            std::snprintf(line, sizeof line, "  %-10.6g  %-9.5g  %-9.5g  %.4g", c.position, c.slope,
-                          c.logSlope, c.nils);
+            std::snprintf(line, sizeof line, "  %-10.6g  %-9.5g  %.5g", c.position, c.slope, c.logSlope);
             out.crossings.push_back(line);
         }
         // The next threshold starts below the longer of the two columns.

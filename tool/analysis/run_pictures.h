@@ -16,7 +16,7 @@ namespace aerial_tool {
 
 struct PictureChoices {
     std::vector<double> thresholds;    // contours on the image, CDs on the cutline
-    CutAxis axis = CutAxis::kX;
+    std::optional<CutAxis> axis;       // default: across a generated pattern's features, else X
     double at = 0;                     // the cut's offset from the grid centre
     std::optional<double> featureAt;   // the feature whose CD is written; default the cut's centre
     bool logarithmic = true;           // the spectrum amplitude
@@ -42,10 +42,14 @@ struct CutlineResult {
     CutlinePicture picture;
     std::vector<CutMetrics> metrics;     // one per threshold (one without a threshold if none)
     std::vector<FeatureMetrics> features; // the feature at each threshold, as `metrics` measures it
+    CutAxis axis = CutAxis::kX;
     double cutPosition = 0;
+    bool sampled = false; // measured on the samples (the continuous image is not determined)
 };
 
-// False with a reason when the cut or the feature's position lies outside the grid.
+// The cut measured as `metrics` measures it, on the image at the input's positions and
+// pupil. False with a reason when the input cannot be read, or the cut or the feature's
+// position lies outside the grid.
 bool cutlineOf(const RunInput& input, const ResultTableData& image, const PictureChoices& choices,
                CutlineResult& result, std::string& error);
 

@@ -199,12 +199,15 @@ bool variesSourceRounding(const std::vector<SweepAxis>& axes) {
     return false;
 }
 
-std::string resultsCsv(const std::vector<SweepAxis>& axes, bool withEffectiveSigma,
+std::string resultsCsv(const std::vector<SweepAxis>& axes, bool withEffectiveSigma, Measure measure,
                        const std::vector<SweepRow>& rows) {
+    const bool area = measureIsArea(measure);
     std::string csv;
     for (const SweepAxis& axis : axes) csv += axisName(axis) + ",";
     if (withEffectiveSigma) csv += "effective_sigma,";
-    csv += "threshold,cd,status,left_slope,left_nils,right_slope,right_nils,contrast,peak,minimum\n";
+    csv += std::string("threshold,") + (measure == Measure::kCdY ? "cd_y" : "cd") +
+           ",status,left_slope,left_nils,right_slope,right_nils,contrast,peak,minimum," +
+           (area ? "area,area_status," : "") + "image\n";
     for (const SweepRow& r : rows) {
         for (double v : r.values) csv += valueText(v) + ",";
         if (withEffectiveSigma) csv += (r.effectiveSigma ? number(*r.effectiveSigma) : std::string("none")) + ",";
@@ -212,9 +215,18 @@ std::string resultsCsv(const std::vector<SweepAxis>& axes, bool withEffectiveSig
         const bool measured = f.status == FeatureStatus::kMeasured;
         const std::string status = statusText(f.status);
         auto cell = [&](double v) { return measured ? number(v) : status; };
+        // A point not measured at all has no contrast either.
+        auto whole = [&](double v) { return f.status == FeatureStatus::kNotPeriodic ? status : number(v); };
         csv += valueText(r.threshold) + "," + cell(f.cd) + "," + status + "," + cell(f.left.slope) + "," +
-               cell(f.left.nils) + "," + cell(f.right.slope) + "," + cell(f.right.nils) + "," +
-               number(f.contrast) + "," + number(f.peak) + "," + number(f.minimum) + "\n";
+               cell(f.left.nils) + "," + cell(f.right.slope) + "," + cell(f.right.nils) + "," + whole(f.contrast) +
+               "," + whole(f.peak) + "," + whole(f.minimum) + ",";
+        if (area) {
+            const std::string areaStatus = statusText(figureStatus(f, measure));
+            csv += (figureStatus(f, measure) == FeatureStatus::kMeasured ? number(figureOf(f, measure)) : areaStatus) +
+                   "," + areaStatus + ",";
+        }
+        csv += f.status == FeatureStatus::kNotPeriodic ? status : std::string(f.sampled ? "sampled" : "continuous");
+        csv += "\n";
     }
     return csv;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/feature_gauge.h"
 #include "analysis/metrics.h"
 #include "input/input_layout.h"
 
@@ -74,9 +75,11 @@ struct SweepRow {
 };
 
 // The results as CSV: a column per axis, the effective sigma when `withEffectiveSigma`,
-// then threshold, cd, status, edge slopes and NILS, and the contrast, peak and minimum of
-// the period around the feature. A value the status leaves unmeasured holds the status.
-std::string resultsCsv(const std::vector<SweepAxis>& axes, bool withEffectiveSigma,
+// then threshold, the CD (`cd`, or `cd_y` when that is the figure), its status, edge slopes
+// and NILS, the contrast, peak and minimum of the period around the feature, with the area
+// the area and its status, and whether the image was measured `continuous` or `sampled`. A
+// value the status leaves unmeasured holds the status.
+std::string resultsCsv(const std::vector<SweepAxis>& axes, bool withEffectiveSigma, Measure measure,
                        const std::vector<SweepRow>& rows);
 
 } // namespace aerial_tool

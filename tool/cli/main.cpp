@@ -91,33 +91,45 @@ void addStudyOptions(CLI::App* command, aerial_tool::StudyOptions& study) {
     command->add_flag("-q,--quiet", study.quiet, "No progress line and no summary line");
 }
 
-// The cut options; returned so that `run` can make them need --metrics.
-std::vector<CLI::Option*> addCutOptions(CLI::App* command, aerial_tool::MetricsOptions& metrics) {
-    return {command->add_option("--threshold", metrics.threshold,
-                                "Intensity threshold T for widths (CD) and log slopes")
-                ->check(kThresholdRange),
-            command->add_option("--axis", metrics.axis, "Cut along x (a table row) or y (a column)")
+// The cut through the image: one set of words and checks for every command that measures.
+std::vector<CLI::Option*> addCutOptions(CLI::App* command, aerial_tool::CutOptions& cut) {
+    return {command->add_option("--axis", cut.axis,
+                                "Cut along x or y (default: across the lines of a generated grating, else x)")
                 ->check(CLI::IsMember({"x", "y"})),
-            command->add_option("--at", metrics.at,
-                                "Move the cut off the grid centre by this distance (length unit)")
+            command->add_option("--at", cut.at, "Move the cut off the grid centre by this distance (length unit)")
                 ->check(kFiniteLength),
-            command->add_option("--feature-at", metrics.featureAt,
-                                "Measure the run containing this position along the cut (default: the cut's centre)")
+            command->add_option("--feature-at", cut.featureAt,
+                                "Measure the feature containing this position along the cut (default: the cut's centre)")
                 ->check(kFiniteLength)};
+}
+
+const CLI::Validator kMeasureName = CLI::IsMember({"cd", "cd-y", "area"});
+
+// The options of `metrics` and `run --metrics`; returned so that `run` can make them need --metrics.
+std::vector<CLI::Option*> addMetricsOptions(CLI::App* command, aerial_tool::MetricsOptions& metrics) {
+    std::vector<CLI::Option*> options = addCutOptions(command, metrics.cut);
+    options.push_back(command->add_option("--threshold", metrics.threshold,
+                                          "Intensity threshold T for widths (CD) and log slopes")
+                          ->check(kThresholdRange));
+    options.push_back(command->add_option("--measure", metrics.measures,
+                                          "Also cd-y (the CD along Y through the feature) or area (of the region "
+                                          "holding it); repeat for both")
+                          ->check(kMeasureName));
+    return options;
+}
+
+// The figure a study follows.
+void addMeasureOption(CLI::App* command, std::string& measure) {
+    command->add_option("--measure", measure,
+                        "The figure: cd (along the cut), cd-y (along Y through the feature) or area (default: cd)")
+        ->check(kMeasureName);
 }
 
 void addPictureOptions(CLI::App* command, aerial_tool::PictureOptions& pictures) {
     command->add_option("--threshold", pictures.thresholds,
                         "Threshold contour on the image and CD on the cutline; repeat for several")
         ->check(kThresholdRange);
-    command->add_option("--axis", pictures.axis, "Cutline along x (a table row) or y (a column)")
-        ->check(CLI::IsMember({"x", "y"}));
-    command->add_option("--at", pictures.at,
-                        "Move the cutline off the grid centre by this distance (length unit)")
-        ->check(kFiniteLength);
-    command->add_option("--feature-at", pictures.featureAt,
-                        "Measure the run containing this position along the cut (default: the cut's centre)")
-        ->check(kFiniteLength);
+    addCutOptions(command, pictures.cut);
     command->add_flag("--linear", pictures.linear, "Spectrum amplitude on a linear scale (default: log)");
     command->add_flag("--full", pictures.full, "Spectrum pictures over the whole grid (default: the pupils)");
     command->add_flag("--no-mask", pictures.noMask, "Leave the mask's rectangles off the image");
@@ -158,7 +170,7 @@ int main(int argc, char** argv) {
                          "Do not check the input first (for callers that checked it once themselves)");
     CLI::Option* metricsFlag =
         runCommand->add_flag("--metrics", withMetrics, "Print the image metrics after the run");
-    std::vector<CLI::Option*> metricsOnly = addCutOptions(runCommand, runMetrics);
+    std::vector<CLI::Option*> metricsOnly = addMetricsOptions(runCommand, runMetrics);
     metricsOnly.push_back(
         runCommand->add_flag("--json", runMetrics.json, "With --metrics: print them as JSON"));
     for (CLI::Option* option : metricsOnly) option->needs(metricsFlag);
@@ -189,7 +201,7 @@ int main(int argc, char** argv) {
     CLI::App* metricsCommand = app.add_subcommand(
         "metrics", words({"Peak, minimum, contrast, CD and NILS along a cutline of DIR/", kImage}));
     metricsCommand->add_option("DIR", metrics.directory, words({"Folder holding ", kImage, " (default: .)"}));
-    addCutOptions(metricsCommand, metrics);
+    addMetricsOptions(metricsCommand, metrics);
     metricsCommand->add_flag("--json", metrics.json, "Print the metrics as JSON");
 
     aerial_tool::SetOptions set;
@@ -210,9 +222,11 @@ int main(int argc, char** argv) {
     sweepCommand->add_option("--defocus", sweep.defocus, "Shorthand for --vary defocus=START:STOP:STEP");
     sweepCommand->add_option("--threshold", sweep.thresholds,
                              "Threshold for the CD; repeat for one Bossung curve each (default: 0.3)");
-    sweepCommand->add_option("--feature-at", sweep.featureAt,
-                             "The feature is the run containing this position along X at y = 0 (default: 0)")
-        ->check(kFiniteLength);
+    addCutOptions(sweepCommand, sweep.cut);
+    addMeasureOption(sweepCommand, sweep.measure);
+    sweepCommand->add_flag("--fit", sweep.fit,
+                           "With mask parameters varied: fit each point's sample pitch (never N) to whole periods "
+                           "of its pattern, as aerial mask --fit does");
     sweepCommand->add_flag("--print-csv", sweep.printCsv, "Also print the results table on stdout");
     addFormatOption(sweepCommand, sweep.format);
     addStudyOptions(sweepCommand, sweep.study);
@@ -222,7 +236,8 @@ int main(int argc, char** argv) {
         "window", "Focus-exposure window: CD through focus and dose, exposure latitude against depth of focus");
     windowCommand->add_option("DIR", window.directory, "Folder holding the input")->required();
     windowCommand->add_option("--defocus", window.defocus, "Sampled foci START:STOP:STEP")->required();
-    windowCommand->add_option("--target-cd", window.targetCd, "Target CD of the feature (length unit)")
+    windowCommand->add_option("--target-cd", window.targetCd,
+                              "Target of the figure: a CD (length unit), or an area (length unit squared)")
         ->required()
         ->check(numberBetween(0, std::numeric_limits<double>::max(), true, "a length above 0"));
     windowCommand->add_option("--tolerance", window.tolerance, "In tolerance: CD within target x (1 +- FRAC) (default 0.1)")
@@ -231,9 +246,10 @@ int main(int argc, char** argv) {
         ->check(numberBetween(0, std::numeric_limits<double>::max(), true, "a threshold above 0"));
     windowCommand->add_option("--dose", window.dose,
                               "Relative doses START:STOP:STEP of fem.csv and the pictures (default: bracketing the window)");
-    windowCommand->add_option("--feature-at", window.featureAt,
-                              "The feature is the run containing this position along X at y = 0 (default: 0)")
-        ->check(kFiniteLength);
+    addCutOptions(windowCommand, window.cut);
+    addMeasureOption(windowCommand, window.measure);
+    windowCommand->add_flag("--sampled", window.sampled,
+                            "The sampled foci only: no extra runs to refine the window's focus edges");
     windowCommand->add_flag("--json", window.json, "Print the summary as JSON");
     addFormatOption(windowCommand, window.format);
     addStudyOptions(windowCommand, window.study);

@@ -59,14 +59,13 @@ void sortByX(std::vector<BossungSeries>& all) {
 
 bool measured(const SweepRow& r) { return r.feature.status == FeatureStatus::kMeasured; }
 
-// The mask CD of a point as drawn: the recipe's CD (for contacts the X size) with the
-// point's values of mask.cd and mask.bias.
-double maskCdOf(const Study& study, const SweepRow& r) {
-    MaskRecipe recipe = *study.recipe;
-    for (size_t a = 0; a < study.axes.size(); ++a)
-        if (study.axes[a].cell == nullptr) setRecipeParameter(recipe, study.axes[a].maskParameter, r.values[a]);
-    const PatternSpec& p = recipe.pattern;
-    return (p.kind == PatternKind::kContacts ? p.sizeX : p.cd) + p.bias;
+// The mask CD of a point as drawn: the recipe's CD (for contacts the size along the
+// measured CD) with the point's values of mask.cd and mask.bias.
+double maskCdOf(const Study& study, const SweepRow& r, const CutChoice& choice) {
+    const std::optional<MaskRecipe> recipe = pointRecipe(study, r.values);
+    const PatternSpec& p = recipe->pattern;
+    const bool alongY = choice.measure == Measure::kCdY || choice.axis == CutAxis::kY;
+    return (p.kind == PatternKind::kContacts ? (alongY ? p.sizeY : p.sizeX) : p.cd) + p.bias;
 }
 
 } // namespace
@@ -84,15 +83,18 @@ bool checkMaskPoints(const Study& study) {
     for (const auto& [warning, folders] : notes) {
         std::string list;
         for (const std::string& f : folders) list += std::string(list.empty() ? "" : ", ") + f;
-        std::fprintf(stderr, "aerial: note: %s: %s, so the grating breaks at the grid edge\n", list.c_str(),
-                     warning.c_str());
+        std::fprintf(stderr,
+                     "aerial: note: %s: %s, so the pattern breaks at the grid edge: not periodic on this grid, "
+                     "not measured (--fit fits the sample pitch of each point)\n",
+                     list.c_str(), warning.c_str());
     }
     return true;
 }
 
 int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool manyThresholds,
-                    const std::string& unit, bool bright, double featureAt, PictureFormat format, bool quiet) {
-    const std::string feature = std::string(bright ? "space" : "line") + " at " + valueText(featureAt);
+                    const std::string& unit, bool bright, const CutChoice& choice, PictureFormat format,
+                    bool quiet) {
+    const std::string feature = std::string(bright ? "space" : "line") + " at " + valueText(choice.featureAt);
     const fs::path folder = study.folder;
     int status = 0;
     std::string error;
@@ -141,7 +143,7 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
         for (const SweepRow& r : rows) {
             const std::string label = groupLabel(study, r, width, manyThresholds);
             if (!pairs.count(label)) labels.push_back(label);
-            pairs[label].push_back({maskCdOf(study, r), measured(r) ? r.feature.cd : NAN});
+            pairs[label].push_back({maskCdOf(study, r, choice), measured(r) ? r.feature.cd : NAN});
         }
         std::string csv = "group,mask_cd,wafer_cd,meef_local,meef_fitted\n";
         std::vector<BossungSeries> series;

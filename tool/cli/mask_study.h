@@ -12,14 +12,15 @@
 namespace aerial_tool {
 
 // Every point's pattern drawn once: false (with the message printed) when one cannot be,
-// notes on stderr for points whose grid does not hold whole periods.
+// notes on stderr for points whose grid does not hold whole periods (they are not measured).
 bool checkMaskPoints(const Study& study);
 
 // With mask.pitch varied: DIR/sweep/cd_through_pitch and nils_through_pitch pictures. With
 // mask.bias or mask.cd varied: the mask error factor printed, DIR/sweep/meef.csv and the
-// meef picture. The pictures in that format. Exit status 0, 1 when the factor cannot be
-// measured, 2 when a file cannot be written.
+// meef picture. Points not periodic on their grid stay out of both. The pictures in that
+// format. Exit status 0, 1 when the factor cannot be measured, 2 when a file cannot be written.
 int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool manyThresholds,
-                    const std::string& unit, bool bright, double featureAt, PictureFormat format, bool quiet);
+                    const std::string& unit, bool bright, const CutChoice& choice, PictureFormat format,
+                    bool quiet);
 
 } // namespace aerial_tool

@@ -6,11 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "analysis/feature_gauge.h"
 #include "analysis/metrics.h"
 #include "input/input_layout.h"
-#include "io/input_folder.h"
-#include "io/result_table.h"
-#include "cli/table_messages.h"
 
 namespace aerial_tool {
 
@@ -28,31 +26,59 @@ json edgeJson(const Edge& e) {
             {"nils", number(e.nils)}};
 }
 
-json toJson(const MetricsOptions& options, const CutMetrics& m, const FeatureMetrics* f, double cutPosition, int n,
-            double period) {
+// The figures besides the cut's own CD, each at the feature's place with the feature's kind.
+struct ExtraFigure {
+    Measure measure;
+    FeatureGauge gauge;
+    FeatureMetrics feature;
+};
+
+const char* kindText(bool bright) { return bright ? "bright" : "dark"; }
+
+json extraJson(const ExtraFigure& x) {
+    const FeatureMetrics& f = x.feature;
+    if (x.measure == Measure::kArea) {
+        return {{"status", statusText(figureStatus(f, x.measure))}, {"value", number(figureOf(f, x.measure))},
+                {"place", {x.gauge.placeX, x.gauge.placeY}}};
+    }
+    return {{"status", statusText(f.status)},  {"value", number(f.cd)},
+            {"start", number(f.start)},         {"end", number(f.end)},
+            {"cut_position", x.gauge.cutPosition}, {"left_edge", edgeJson(f.left)},
+            {"right_edge", edgeJson(f.right)}};
+}
+
+json toJson(const MetricsOptions& options, const FolderImage& folder, const FeatureGauge& gauge,
+            const CutMetrics& m, const FeatureMetrics* f, const std::vector<ExtraFigure>& extras) {
+    const Profile& profile = gauge.cut;
     json out;
     out["table"] = (std::filesystem::path(options.directory) / aerial::kImageIntensityFileName).string();
-    out["axis"] = options.axis;
-    out["cut_position"] = cutPosition;
-    out["samples"] = n;
-    out["period"] = period;
-    out["length_unit"] = lengthUnitOf(options.directory);
+    out["axis"] = gauge.cutAxis == CutAxis::kY ? "y" : "x";
+    out["cut_position"] = gauge.cutPosition;
+    out["samples"] = folder.image.size;
+    out["sample_pitch"] = folder.image.samplePitch;
+    out["period"] = profilePeriod(profile);
+    out["length_unit"] = folder.unit;
+    out["image"] = imageKindText(profile);
+    out["image_basis"] = imageBasisText(folder.image);
     if (f != nullptr) {
-        out["feature"] = {{"position", options.featureAt.value_or(0.0)},
-                          {"kind", f->bright ? "bright" : "dark"},
-                          {"status", statusText(f->status)},
-                          {"cd", number(f->cd)},
-                          {"start", number(f->start)},
-                          {"end", number(f->end)},
-                          {"left_edge", edgeJson(f->left)},
-                          {"right_edge", edgeJson(f->right)},
-                          {"period_start", number(f->periodStart)},
-                          {"period_end", number(f->periodEnd)},
-                          {"peak", number(f->peak)},
-                          {"peak_position", number(f->peakPosition)},
-                          {"minimum", number(f->minimum)},
-                          {"minimum_position", number(f->minimumPosition)},
-                          {"contrast", number(f->contrast)}};
+        json feature = {{"position", gauge.place},
+                        {"kind", kindText(f->bright)},
+                        {"status", statusText(f->status)},
+                        {"cd", number(f->cd)},
+                        {"start", number(f->start)},
+                        {"end", number(f->end)},
+                        {"left_edge", edgeJson(f->left)},
+                        {"right_edge", edgeJson(f->right)},
+                        {"pattern_period", profile.patternPeriod ? json(*profile.patternPeriod) : json(nullptr)},
+                        {"period_start", number(f->periodStart)},
+                        {"period_end", number(f->periodEnd)},
+                        {"peak", number(f->peak)},
+                        {"peak_position", number(f->peakPosition)},
+                        {"minimum", number(f->minimum)},
+                        {"minimum_position", number(f->minimumPosition)},
+                        {"contrast", number(f->contrast)}};
+        for (const ExtraFigure& x : extras) feature[measureColumn(x.measure)] = extraJson(x);
+        out["feature"] = feature;
     }
     out["cut"] = {{"peak", number(m.peak)},
                   {"peak_position", number(m.peakPosition)},
@@ -63,7 +89,7 @@ json toJson(const MetricsOptions& options, const CutMetrics& m, const FeatureMet
         out["threshold"] = *m.threshold;
         json runs = json::array();
         for (const Run& r : m.runs) {
-            runs.push_back({{"kind", r.bright ? "bright" : "dark"},
+            runs.push_back({{"kind", kindText(r.bright)},
                             {"start", r.start},
                             {"end", r.end},
                             {"width", r.width},
@@ -72,10 +98,7 @@ json toJson(const MetricsOptions& options, const CutMetrics& m, const FeatureMet
         }
         json crossings = json::array();
         for (const Crossing& c : m.crossings) {
-            crossings.push_back({{"position", c.position},
-                                 {"slope", c.slope},
-                                 {"ils", c.logSlope},
-                                 {"nils", number(c.nils)}});
+            crossings.push_back({{"position", c.position}, {"slope", c.slope}, {"ils", c.logSlope}});
         }
         out["runs"] = runs;
         out["crossings"] = crossings;
@@ -84,24 +107,44 @@ json toJson(const MetricsOptions& options, const CutMetrics& m, const FeatureMet
 }
 
 // Why the feature has no CD, in words.
-std::string statusReason(const FeatureMetrics& f, double threshold) {
+std::string statusReason(FeatureStatus status, bool bright, double threshold) {
     char text[160];
-    const char* kind = f.bright ? "bright" : "dark";
-    if (f.status == FeatureStatus::kMerged) {
-        std::snprintf(text, sizeof text, "merged: the cut is %s all round the period at threshold %g", kind, threshold);
+    const char* kind = kindText(bright);
+    if (status == FeatureStatus::kMerged) {
+        std::snprintf(text, sizeof text, "merged: the image is %s all round the period at threshold %g", kind,
+                      threshold);
     } else {
-        std::snprintf(text, sizeof text, "not printed: no %s run at the feature's place at threshold %g", kind, threshold);
+        std::snprintf(text, sizeof text, "not printed: no %s region at the feature's place at threshold %g", kind,
+                      threshold);
     }
     return text;
 }
 
-void printText(const MetricsOptions& options, const CutMetrics& m, const FeatureMetrics* f, double cutPosition,
-               int n, double period) {
-    const char* along = options.axis == "y" ? "Y" : "X";
-    const char* across = options.axis == "y" ? "x" : "y";
-    std::printf("cut along %s at %s = %g, %d samples (one period, %g), from %s (lengths in %s)\n", along, across,
-                cutPosition, n, period, (std::filesystem::path(options.directory) / aerial::kImageIntensityFileName).c_str(),
-                lengthUnitOf(options.directory).c_str());
+void printExtra(const ExtraFigure& x, double threshold, const std::string& unit) {
+    const FeatureMetrics& f = x.feature;
+    const FeatureStatus status = figureStatus(f, x.measure);
+    if (status != FeatureStatus::kMeasured) {
+        std::printf("%-10s %s\n", x.measure == Measure::kArea ? "area" : "CD-y",
+                    statusReason(status, f.bright, threshold).c_str());
+        return;
+    }
+    if (x.measure == Measure::kArea) {
+        std::printf("area       %.6g %s^2  (the %s region round %g, %g)\n", figureOf(f, x.measure), unit.c_str(),
+                    kindText(f.bright), x.gauge.placeX, x.gauge.placeY);
+        return;
+    }
+    std::printf("CD-y       %.6g  (%g .. %g along Y at x = %g), NILS %.4g and %.4g\n", f.cd, f.start, f.end,
+                x.gauge.cutPosition, f.left.nils, f.right.nils);
+}
+
+void printText(const MetricsOptions& options, const FolderImage& folder, const FeatureGauge& gauge,
+               const CutMetrics& m, const FeatureMetrics* f, const std::vector<ExtraFigure>& extras) {
+    const Profile& profile = gauge.cut;
+    std::printf("cut %s, %d samples (one period, %g), from %s (lengths in %s)\n",
+                cutDescription(gauge.cutAxis, gauge.cutPosition).c_str(), folder.image.size, profilePeriod(profile),
+                (std::filesystem::path(options.directory) / aerial::kImageIntensityFileName).c_str(),
+                folder.unit.c_str());
+    std::printf("image      %s\n", imageBasisText(folder.image).c_str());
     if (f == nullptr) {
         std::printf("peak       %.6f at %g (whole cut)\n", m.peak, m.peakPosition);
         std::printf("minimum    %.6f at %g (whole cut)\n", m.minimum, m.minimumPosition);
@@ -109,20 +152,25 @@ void printText(const MetricsOptions& options, const CutMetrics& m, const Feature
         std::printf("(give --threshold T for the feature's CD, edges, NILS and contrast)\n");
         return;
     }
-    const double at = options.featureAt.value_or(0.0);
     std::printf("threshold  %g\n", *m.threshold);
-    std::printf("feature    %s run at %g (%s)\n", f->bright ? "bright" : "dark", at,
+    std::printf("feature    %s run at %g (%s)\n", kindText(f->bright), gauge.place,
                 f->bright ? "a space or hole" : "a line");
     if (f->status == FeatureStatus::kMeasured) {
         std::printf("CD         %.6g  (%g .. %g)\n", f->cd, f->start, f->end);
-        std::printf("edges      position     slope        ILS          NILS\n");
+        std::printf("edges      position     slope        ILS          NILS (by the feature's CD)\n");
         for (const Edge* e : {&f->left, &f->right}) {
             std::printf("           %-11.6g  %-11.6g  %-11.6g  %.4g\n", e->position, e->slope, e->logSlope, e->nils);
         }
     } else {
-        std::printf("CD         %s\n", statusReason(*f, *m.threshold).c_str());
+        std::printf("CD         %s\n", statusReason(f->status, f->bright, *m.threshold).c_str());
     }
-    std::printf("around it  %g .. %g: the feature's run and the runs beside it\n", f->periodStart, f->periodEnd);
+    for (const ExtraFigure& x : extras) printExtra(x, *m.threshold, folder.unit);
+    if (profile.patternPeriod && *profile.patternPeriod < profilePeriod(profile)) {
+        std::printf("around it  %g .. %g: one period of the pattern (%g)\n", f->periodStart, f->periodEnd,
+                    *profile.patternPeriod);
+    } else {
+        std::printf("around it  %g .. %g: the feature's run and the runs beside it\n", f->periodStart, f->periodEnd);
+    }
     std::printf("peak       %.6f at %g\n", f->peak, f->peakPosition);
     std::printf("minimum    %.6f at %g\n", f->minimum, f->minimumPosition);
     std::printf("contrast   %.6f\n", f->contrast);
@@ -130,57 +178,66 @@ void printText(const MetricsOptions& options, const CutMetrics& m, const Feature
                 m.minimumPosition, m.contrast);
     std::printf("runs       kind     start        end          width\n");
     for (const Run& r : m.runs) {
-        std::printf("           %-7s  %-11.6g  %-11.6g  %.6g%s\n", r.bright ? "bright" : "dark", r.start, r.end,
-                    r.width, r.wholePeriod ? "  (the whole period)" : r.acrossEdge() ? "  (across the grid edge)" : "");
+        std::printf("           %-7s  %-11.6g  %-11.6g  %.6g%s\n", kindText(r.bright), r.start, r.end, r.width,
+                    r.wholePeriod ? "  (the whole period)" : r.acrossEdge() ? "  (across the grid edge)" : "");
     }
     if (m.crossings.empty()) {
         std::printf("crossings  none: the cut never reaches the threshold\n");
         return;
     }
-    std::printf("crossings  position     slope        ILS          NILS (by the %s run beside it)\n",
-                f->bright ? "bright" : "dark");
+    std::printf("crossings  position     slope        ILS\n");
     for (const Crossing& c : m.crossings) {
-        std::printf("           %-11.6g  %-11.6g  %-11.6g  %.4g\n", c.position, c.slope, c.logSlope, c.nils);
+        std::printf("           %-11.6g  %-11.6g  %.6g\n", c.position, c.slope, c.logSlope);
     }
 }
 
 } // namespace
 
 int printMetrics(const MetricsOptions& options) {
-    ResultTableData table;
+    std::vector<Measure> extraMeasures;
+    for (const std::string& name : options.measures) {
+        Measure m = Measure::kCd;
+        if (!measureFromName(name, m)) {
+            std::fprintf(stderr, "aerial: --measure %s: not one of cd, cd-y, area\n", name.c_str());
+            return 2;
+        }
+        if (m != Measure::kCd) extraMeasures.push_back(m);
+    }
+    if (!extraMeasures.empty() && !options.threshold) {
+        std::fprintf(stderr, "aerial: --measure %s needs --threshold T\n", measureName(extraMeasures.front()));
+        return 2;
+    }
+    FolderImage folder;
+    if (!readFolderImage(options.directory, folder)) return 2;
+    const CutChoice choice = chooseCut(options.cut, folder.recipe);
+    FeatureGauge gauge;
     std::string error;
-    const std::string path = (std::filesystem::path(options.directory) / aerial::kImageIntensityFileName).string();
-    if (!tablesReadable(options.directory, {aerial::kImageIntensityFileName})) return 2;
-    if (!readResultTable(path, table, error)) {
+    if (!prepareGauge(folder.image, choice, folder.periods, gauge, error)) {
         std::fprintf(stderr, "aerial: %s\n", error.c_str());
         return 2;
     }
-    const CutAxis axis = options.axis == "y" ? CutAxis::kY : CutAxis::kX;
-    int index = 0;
-    if (!selectCut(table, axis, options.at, index, error)) {
-        std::fprintf(stderr, "aerial: %s\n", error.c_str());
-        return 2;
-    }
-    const double cutPosition =
-        axis == CutAxis::kX ? table.yLabels[index] : table.xLabels[index];
-    const Profile profile = cutProfile(table, axis, index);
-    const double at = options.featureAt.value_or(0.0);
-    if (!checkFeaturePosition(profile, at, error)) {
-        std::fprintf(stderr, "aerial: %s\n", error.c_str());
-        return 2;
-    }
-    // The kind of the feature decides which runs normalise the NILS of every crossing.
     std::optional<FeatureMetrics> feature;
-    CutMetrics m = measureProfile(profile, options.threshold);
+    const CutMetrics m = measureProfile(gauge.cut, options.threshold);
+    std::vector<ExtraFigure> extras;
     if (options.threshold) {
-        feature = measureFeature(profile, m, at);
-        if (!feature->bright) m = measureProfile(profile, options.threshold, false);
+        feature = measureFeature(gauge.cut, m, gauge.place);
+        for (Measure measure : extraMeasures) {
+            CutChoice other = choice;
+            other.measure = measure;
+            ExtraFigure x{measure, {}, {}};
+            if (!prepareGauge(folder.image, other, folder.periods, x.gauge, error)) {
+                std::fprintf(stderr, "aerial: %s\n", error.c_str());
+                return 2;
+            }
+            x.feature = gaugeFeature(x.gauge, *options.threshold, feature->bright);
+            extras.push_back(std::move(x));
+        }
     }
     const FeatureMetrics* f = feature ? &*feature : nullptr;
     if (options.json) {
-        std::printf("%s\n", toJson(options, m, f, cutPosition, table.size, profilePeriod(profile)).dump(2).c_str());
+        std::printf("%s\n", toJson(options, folder, gauge, m, f, extras).dump(2).c_str());
     } else {
-        printText(options, m, f, cutPosition, table.size, profilePeriod(profile));
+        printText(options, folder, gauge, m, f, extras);
     }
     return 0;
 }

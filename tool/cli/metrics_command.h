@@ -3,19 +3,22 @@
 
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "cli/measure_setup.h"
 
 namespace aerial_tool {
 
 struct MetricsOptions {
     std::string directory = ".";
     std::optional<double> threshold;
-    std::string axis = "x"; // "x": a cut along X (a table row); "y": along Y (a column)
-    double at = 0;          // offset of the cut from the grid centre, in the length unit
-    std::optional<double> featureAt; // the measured run contains it (default: the cut's centre)
+    CutOptions cut;
+    std::vector<std::string> measures; // "cd", "cd-y", "area": figures besides the cut's own CD
     bool json = false;
 };
 
-// Exit status: 0 printed, 2 the table cannot be read or the cut lies off the grid.
+// Exit status: 0 printed, 2 the table cannot be read, the cut lies off the grid, or a
+// figure is asked for without a threshold.
 int printMetrics(const MetricsOptions& options);
 
 } // namespace aerial_tool

@@ -19,9 +19,9 @@ namespace fs = std::filesystem;
 PictureChoices pictureChoices(const PictureOptions& o) {
     PictureChoices c;
     c.thresholds = o.thresholds;
-    c.axis = o.axis == "y" ? CutAxis::kY : CutAxis::kX;
-    c.at = o.at;
-    c.featureAt = o.featureAt;
+    c.axis = givenAxis(o.cut);
+    c.at = o.cut.at;
+    c.featureAt = o.cut.featureAt;
     c.logarithmic = !o.linear;
     c.zoom = !o.full;
     c.mask = !o.noMask;

@@ -7,15 +7,14 @@
 #include <vector>
 
 #include "analysis/run_pictures.h"
+#include "cli/measure_setup.h"
 
 namespace aerial_tool {
 
 // What `plot` and `report` draw, as given on the command line.
 struct PictureOptions {
     std::vector<double> thresholds;
-    std::string axis = "x";
-    double at = 0;
-    std::optional<double> featureAt;
+    CutOptions cut;
     bool linear = false;
     bool full = false;
     bool noMask = false;

@@ -16,6 +16,8 @@
 #include "io/result_table.h"
 #include "io/study_points.h"
 #include "io/table_files.h"
+#include "io/input_writer.h"
+#include "cli/measure_setup.h"
 
 namespace aerial_tool {
 
@@ -77,25 +79,33 @@ int planStudy(const std::string& directory, const std::string& name, std::vector
     aerial::parseInput(*cells, *study.values);
     study.directory = directory;
     study.folder = (fs::absolute(directory, ec) / name).lexically_normal().string();
+    // The recipe of a generated mask: needed to vary its parameters, and read whenever it is
+    // there, since it says where the pattern's periods lie and which way its lines run.
     study.recipe.reset();
-    for (const SweepAxis& axis : axes) {
-        if (axis.cell != nullptr || study.recipe) continue;
-        const fs::path recipePath = fs::path(directory) / kMaskRecipeFileName;
-        std::string text, error;
-        if (FILE* f = std::fopen(recipePath.c_str(), "rb")) {
-            for (size_t got; (got = std::fread(block, 1, sizeof block, f)) > 0;) text.append(block, got);
-            std::fclose(f);
-        } else {
-            std::fprintf(stderr, "aerial: varying %s needs %s, the recipe aerial mask writes\n",
-                         axisName(axis).c_str(), recipePath.c_str());
+    bool needsRecipe = false;
+    for (const SweepAxis& axis : axes) needsRecipe = needsRecipe || axis.cell == nullptr;
+    MaskRecipe recipe;
+    std::string error;
+    switch (readRecipeFile(directory, recipe, error)) {
+    case RecipeFile::kRead: study.recipe = recipe; break;
+    case RecipeFile::kBad:
+        if (needsRecipe) {
+            std::fprintf(stderr, "aerial: %s\n", error.c_str());
             return 2;
         }
-        MaskRecipe recipe;
-        if (!parseRecipe(text, recipe, error)) {
-            std::fprintf(stderr, "aerial: %s: %s\n", recipePath.c_str(), error.c_str());
+        std::fprintf(stderr, "aerial: warning: %s; measured as a mask of rectangles\n", error.c_str());
+        break;
+    case RecipeFile::kAbsent:
+        if (needsRecipe) {
+            for (const SweepAxis& axis : axes) {
+                if (axis.cell != nullptr) continue;
+                std::fprintf(stderr, "aerial: varying %s needs %s, the recipe aerial mask writes\n",
+                             axisName(axis).c_str(), (fs::path(directory) / kMaskRecipeFileName).c_str());
+                break;
+            }
             return 2;
         }
-        study.recipe = recipe;
+        break;
     }
     study.axes = std::move(axes);
     study.points = sweepPoints(study.axes);
@@ -121,6 +131,21 @@ std::string pointFolder(const Study& study, size_t point) {
     return (fs::path(study.folder) / study.points[point].folder).string();
 }
 
+bool variesMask(const Study& study) {
+    if (!study.recipe) return false;
+    for (const SweepAxis& axis : study.axes)
+        if (axis.cell == nullptr) return true;
+    return false;
+}
+
+std::optional<MaskRecipe> pointRecipe(const Study& study, const std::vector<double>& values) {
+    if (!study.recipe) return std::nullopt;
+    MaskRecipe recipe = *study.recipe;
+    for (size_t a = 0; a < study.axes.size() && a < values.size(); ++a)
+        if (study.axes[a].cell == nullptr) setRecipeParameter(recipe, study.axes[a].maskParameter, values[a]);
+    return recipe;
+}
+
 bool pointInput(const Study& study, const std::vector<double>& values, std::string& bytes, std::string& error,
                 std::string* warning) {
     std::vector<CellChange> changes;
@@ -130,6 +155,16 @@ bool pointInput(const Study& study, const std::vector<double>& values, std::stri
             mask.push_back({study.axes[a].maskParameter, values[a]});
         else
             changes.push_back({study.axes[a].cell->line, study.axes[a].cell->column, valueText(values[a])});
+    }
+    if (study.fitSamplePitch && !mask.empty() && study.recipe) {
+        // The point's pattern on the input's grid, the pitch fitted as the generator's --fit does.
+        const std::optional<MaskRecipe> recipe = pointRecipe(study, values);
+        const std::vector<double> periods = patternPeriods(recipe->pattern);
+        const Grid grid{study.values->gridSize, study.values->samplePitch};
+        if (!periods.empty() && periods[0] > 0 && grid.size > 0 && grid.samplePitch > 0) {
+            const aerial::ParameterCell& pitch = aerial::parameterCell(aerial::ParameterId::kSamplePitch);
+            changes.push_back({pitch.line, pitch.column, exactNumber(fitPeriod(periods[0], grid).fittedSamplePitch)});
+        }
     }
     if (!changedInput(study.input, changes, bytes, error)) {
         error = (fs::path(study.directory) / aerial::kInputFileName).string() + " " + error;
@@ -222,36 +257,51 @@ int runStudy(const Study& study, const StudyOptions& options, std::vector<bool>&
 
 int runExtraPoint(const Study& study, const StudyOptions& options, const std::string& folder,
                   const std::vector<double>& values) {
-    std::string bytes, error;
-    if (!pointInput(study, values, bytes, error) || !writePointInput(folder, bytes, error)) {
-        std::fprintf(stderr, "aerial: %s\n", error.c_str());
-        return 2;
-    }
-    if (options.noRun) {
-        const std::string why = tablesFault(folder, study.values->gridSize);
-        if (why.empty()) return 0;
-        std::fprintf(stderr, "aerial: --no-run: %s: %s; run it first:\n%s\n", shown(folder).c_str(), why.c_str(),
-                     commandLine(pointRunCommand(toolPath(), folder, options.libraryPath)).c_str());
-        return 1;
-    }
-    const std::vector<size_t> failed =
-        runCommands({pointRunCommand(toolPath(), folder, options.libraryPath)}, 1, nullptr);
-    if (!failed.empty()) {
-        std::fprintf(stderr, "aerial: the run in %s failed\n", shown(folder).c_str());
-        return 1;
-    }
-    return 0;
+    return runExtraPoints(study, options, {folder}, {values});
 }
 
-bool readPointCut(const std::string& folder, Profile& profile) {
-    ResultTableData table;
+int runExtraPoints(const Study& study, const StudyOptions& options, const std::vector<std::string>& folders,
+                   const std::vector<std::vector<double>>& values) {
+    std::vector<std::vector<std::string>> commands;
+    for (size_t k = 0; k < folders.size(); ++k) {
+        std::string bytes, error;
+        if (!pointInput(study, values[k], bytes, error) || !writePointInput(folders[k], bytes, error)) {
+            std::fprintf(stderr, "aerial: %s\n", error.c_str());
+            return 2;
+        }
+        commands.push_back(pointRunCommand(toolPath(), folders[k], options.libraryPath));
+    }
+    if (options.noRun) {
+        for (size_t k = 0; k < folders.size(); ++k) {
+            const std::string why = tablesFault(folders[k], study.values->gridSize);
+            if (why.empty()) continue;
+            std::fprintf(stderr, "aerial: --no-run: %s: %s; run it first:\n%s\n", shown(folders[k]).c_str(),
+                         why.c_str(), commandLine(commands[k]).c_str());
+            return 1;
+        }
+        return 0;
+    }
+    const std::vector<size_t> failed = runCommands(commands, jobCount(options.jobs), nullptr);
+    for (size_t k : failed) std::fprintf(stderr, "aerial: the run in %s failed\n", shown(folders[k]).c_str());
+    return failed.empty() ? 0 : 1;
+}
+
+bool readPointGauge(const Study& study, const std::string& folder, const std::vector<double>& values,
+                    const CutChoice& choice, FeatureGauge& gauge) {
+    ImageSamples image;
+    if (!readPointImage(folder, image)) return false;
     std::string error;
-    if (!readResultTable((fs::path(folder) / aerial::kImageIntensityFileName).string(), table, error)) {
-        std::fprintf(stderr, "aerial: %s\n", error.c_str());
+    if (!prepareGauge(image, choice, imagePatternPeriods(pointRecipe(study, values), image), gauge, error)) {
+        std::fprintf(stderr, "aerial: %s: %s\n", shown(folder).c_str(), error.c_str());
         return false;
     }
-    profile = cutProfile(table, CutAxis::kX, table.size / 2);
     return true;
+}
+
+bool pointNotPeriodic(const Study& study, const std::vector<double>& values) {
+    if (!variesMask(study)) return false;
+    std::string bytes, error, warning;
+    return pointInput(study, values, bytes, error, &warning) && !warning.empty();
 }
 
 } // namespace aerial_tool

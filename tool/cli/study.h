@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/feature_gauge.h"
 #include "analysis/metrics.h"
 #include "analysis/sweep_plan.h"
 #include "input/parse_input.h"
@@ -33,8 +34,17 @@ struct Study {
     std::vector<SweepPoint> points;
     size_t nominal = 0; // the point whose values are the input's own, else the first
     std::vector<std::string> ownFolders; // further folders of the study, never stale
-    std::optional<MaskRecipe> recipe; // DIR/mask.json, read when a mask parameter varies
+    std::optional<MaskRecipe> recipe; // DIR/mask.json, when DIR has one
+    // Each point's sample pitch changed (never N) so that its grid holds whole periods of
+    // its pattern, as `aerial mask --fit` does (only when mask parameters vary).
+    bool fitSamplePitch = false;
 };
+
+// Whether the study draws its points' rectangles again from the recipe.
+bool variesMask(const Study& study);
+
+// The recipe with a point's values of the mask parameters; none without a recipe.
+std::optional<MaskRecipe> pointRecipe(const Study& study, const std::vector<double>& values);
 
 // Reads DIR's input and lays out the points under DIR/<name>/. Exit status 2 with a message
 // when the input cannot be read, else 0.
@@ -59,8 +69,21 @@ int runStudy(const Study& study, const StudyOptions& options, std::vector<bool>&
 int runExtraPoint(const Study& study, const StudyOptions& options, const std::string& folder,
                   const std::vector<double>& values);
 
-// The cut along X through the grid centre of a point's image; false with a message printed.
-bool readPointCut(const std::string& folder, Profile& profile);
+// Runs more points at once, point k in folders[k] with values[k] (the foci that refine a
+// window), as many at a time as the options allow. 0 when every one ran (with --no-run: every
+// one holds a finished run of its input), 1 when a run failed or is missing, 2 when a point
+// cannot be set up; messages printed.
+int runExtraPoints(const Study& study, const StudyOptions& options, const std::vector<std::string>& folders,
+                   const std::vector<std::vector<double>>& values);
+
+// A point's image (its own input and table) made ready to measure the choice, with its
+// pattern's periods; false with a message printed.
+bool readPointGauge(const Study& study, const std::string& folder, const std::vector<double>& values,
+                    const CutChoice& choice, FeatureGauge& gauge);
+
+// Whether a point of a study over mask parameters is drawn on a grid that does not hold
+// whole periods of its pattern: its image is not the periodic pattern's.
+bool pointNotPeriodic(const Study& study, const std::vector<double>& values);
 
 // The jobs option as a number of processes.
 int jobCount(int jobs);

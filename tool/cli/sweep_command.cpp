@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <memory>
 
 #include "analysis/metrics.h"
@@ -29,7 +30,7 @@ namespace {
 // The Bossung picture: CD against defocus when defocus varies, else against the first
 // varied parameter; one curve per threshold and combination of the other parameters.
 std::vector<BossungSeries> bossungCurves(const Study& study, const std::vector<SweepRow>& rows, bool manyThresholds,
-                                         size_t& xAxis) {
+                                         Measure measure, size_t& xAxis) {
     xAxis = 0;
     for (size_t a = 0; a < study.axes.size(); ++a) {
         if (study.axes[a].cell != nullptr && study.axes[a].cell->id == aerial::ParameterId::kDefocus) xAxis = a;
@@ -51,9 +52,21 @@ std::vector<BossungSeries> bossungCurves(const Study& study, const std::vector<S
             curve = &curves.back();
         }
         curve->defocus.push_back(r.values[xAxis]);
-        curve->cd.push_back(r.feature.status == FeatureStatus::kMeasured ? r.feature.cd : NAN);
+        curve->cd.push_back(figureStatus(r.feature, measure) == FeatureStatus::kMeasured ? figureOf(r.feature, measure)
+                                                                                           : NAN);
     }
     return curves;
+}
+
+// The row of a point that is not measured: its grid does not hold whole periods of its pattern.
+FeatureMetrics notPeriodicFeature(bool bright, Measure measure) {
+    FeatureMetrics f;
+    f.bright = bright;
+    f.status = FeatureStatus::kNotPeriodic;
+    f.cd = f.start = f.end = f.contrast = f.peak = f.minimum = NAN;
+    f.left = f.right = {NAN, NAN, NAN, NAN};
+    if (measureIsArea(measure)) f.area = AreaFigure{FeatureStatus::kNotPeriodic, NAN};
+    return f;
 }
 
 } // namespace
@@ -88,8 +101,32 @@ int runSweep(const SweepOptions& options) {
                          axisName(a).c_str(), a.valuesText.c_str(), valueText(a.values.back()).c_str());
         }
     }
+    Measure measure = Measure::kCd;
+    if (!measureFromName(options.measure, measure)) {
+        std::fprintf(stderr, "aerial: --measure %s: not one of cd, cd-y, area\n", options.measure.c_str());
+        return 2;
+    }
     Study study;
     if (int status = planStudy(options.directory, "sweep", axes, study); status != 0) return status;
+    if (options.fit) {
+        if (!variesMask(study)) {
+            std::fprintf(stderr, "aerial: --fit fits each point's sample pitch to its pattern: it needs a varied "
+                                 "mask parameter (mask.pitch, mask.cd, mask.bias)\n");
+            return 2;
+        }
+        for (const SweepAxis& a : study.axes) {
+            if (a.cell != nullptr && a.cell->id == aerial::ParameterId::kSamplePitch) {
+                std::fprintf(stderr, "aerial: --fit sets each point's sample pitch: it cannot be varied too\n");
+                return 2;
+            }
+        }
+        study.fitSamplePitch = true;
+    }
+    const CutChoice choice = chooseCut(options.cut, study.recipe, measure);
+    if (!cutOnGrid(choice, study.values->gridSize, study.values->samplePitch, error)) {
+        std::fprintf(stderr, "aerial: %s\n", error.c_str());
+        return 2;
+    }
     if (study.recipe && !checkMaskPoints(study)) return 2;
 
     std::vector<bool> failed;
@@ -97,46 +134,45 @@ int runSweep(const SweepOptions& options) {
     if (ran >= 0) return ran;
 
     const std::vector<double> thresholds = options.thresholds.empty() ? std::vector<double>{0.3} : options.thresholds;
-    const double featureAt = options.featureAt.value_or(0.0);
-    const bool withSigma = variesSourceRounding(study.axes);
-    std::vector<Profile> profiles(study.points.size());
-    std::vector<bool> read(study.points.size(), false);
+    const bool withSigma = variesSourceRounding(study.axes) || study.fitSamplePitch;
     int status = 0;
-    for (size_t p = 0; p < study.points.size(); ++p) {
-        if (failed[p]) {
-            status = 1;
-            continue;
-        }
-        read[p] = readPointCut(pointFolder(study, p), profiles[p]);
-        if (!read[p]) status = 1;
+    const size_t count = study.points.size();
+    std::vector<bool> notPeriodic(count, false);
+    for (size_t p = 0; p < count; ++p) notPeriodic[p] = pointNotPeriodic(study, study.points[p].values);
+    // The feature's kind, at every threshold, is the nominal point's (else the first measured one's).
+    std::optional<bool> bright;
+    std::vector<size_t> order{study.nominal};
+    for (size_t p = 0; p < count; ++p)
+        if (p != study.nominal) order.push_back(p);
+    for (size_t p : order) {
+        if (failed[p] || notPeriodic[p]) continue;
+        FeatureGauge gauge;
+        if (!readPointGauge(study, pointFolder(study, p), study.points[p].values, choice, gauge)) continue;
+        bright = gaugeBright(gauge);
+        break;
     }
-    // The feature's kind at each threshold is that of the nominal point.
-    size_t nominal = study.nominal;
-    if (!read[nominal]) {
-        for (size_t p = 0; p < read.size(); ++p) {
-            if (read[p]) {
-                nominal = p;
-                break;
-            }
-        }
-    }
-    if (!read[nominal]) {
-        std::fprintf(stderr, "aerial: no point of the study has an image to measure\n");
+    if (!bright) {
+        std::fprintf(stderr, "aerial: no point of the study has an image to measure%s\n",
+                     std::count(notPeriodic.begin(), notPeriodic.end(), true) > 0
+                         ? " (the points whose grid holds no whole periods are not measured; --fit fits them)"
+                         : "");
         return 1;
     }
-    if (!checkFeaturePosition(profiles[nominal], featureAt, error)) {
-        std::fprintf(stderr, "aerial: %s\n", error.c_str());
-        return 2;
-    }
-    // The feature is a space or a line as the nominal point shows it, at every threshold.
-    const bool bright = brightFeatureAt(profiles[nominal], featureAt);
 
     std::vector<SweepRow> rows;
     auto cells = newInputCells();
     auto values = std::make_unique<aerial::InputValues>();
     std::vector<bool> printedAt(thresholds.size(), false);
-    for (size_t p = 0; p < study.points.size(); ++p) {
-        if (!read[p]) continue;
+    for (size_t p = 0; p < count; ++p) {
+        if (failed[p]) {
+            status = 1;
+            continue;
+        }
+        FeatureGauge gauge;
+        if (!notPeriodic[p] && !readPointGauge(study, pointFolder(study, p), study.points[p].values, choice, gauge)) {
+            status = 1;
+            continue;
+        }
         // The effective sigma of the point's own input as the run reads it.
         std::optional<double> sigma;
         if (withSigma) {
@@ -150,14 +186,17 @@ int runSweep(const SweepOptions& options) {
             sigma = aerial::deriveOptics(*values).effectiveSigma;
         }
         for (size_t i = 0; i < thresholds.size(); ++i) {
-            const FeatureMetrics f = featureAtThreshold(profiles[p], featureAt, bright, thresholds[i]);
-            printedAt[i] = printedAt[i] || f.status == FeatureStatus::kMeasured;
+            const FeatureMetrics f =
+                notPeriodic[p] ? notPeriodicFeature(*bright, measure) : gaugeFeature(gauge, thresholds[i], *bright);
+            printedAt[i] = printedAt[i] || figureStatus(f, measure) == FeatureStatus::kMeasured;
             rows.push_back({study.points[p].values, sigma, thresholds[i], f});
         }
     }
+    const double featureAt = choice.featureAt;
+    const char* figureName = measureIsArea(measure) ? "area" : "CD";
 
     const fs::path folder = study.folder;
-    const std::string csv = resultsCsv(study.axes, withSigma, rows);
+    const std::string csv = resultsCsv(study.axes, withSigma, measure, rows);
     const fs::path csvPath = folder / "results.csv";
     {
         std::ofstream out(csvPath, std::ios::binary | std::ios::trunc);
@@ -175,8 +214,8 @@ int runSweep(const SweepOptions& options) {
         anyPrinted = anyPrinted || printedAt[i];
         if (!printedAt[i]) {
             std::fprintf(stderr, "aerial: the %s feature at %g never prints at threshold %s: at every point it is %s\n",
-                         bright ? "bright" : "dark", featureAt, valueText(thresholds[i]).c_str(),
-                         "merged or not printed (see the status column)");
+                         *bright ? "bright" : "dark", featureAt, valueText(thresholds[i]).c_str(),
+                         "merged, not printed or not periodic on its grid (see the status column)");
             status = 1;
         }
     }
@@ -191,15 +230,19 @@ int runSweep(const SweepOptions& options) {
             return 2;
         }
         size_t xAxis = 0;
-        std::vector<BossungSeries> curves = bossungCurves(study, rows, thresholds.size() > 1, xAxis);
+        std::vector<BossungSeries> curves = bossungCurves(study, rows, thresholds.size() > 1, measure, xAxis);
         const SweepAxis& x = study.axes[xAxis];
         const std::string unit = lengthUnitOf(options.directory);
         const std::string xName = axisName(x) + (axisIsLength(x) ? " (" + unit + ")" : "");
         const bool focus = x.cell != nullptr && x.cell->id == aerial::ParameterId::kDefocus;
-        if (!draw->linePlot(curves, std::string(focus ? "Bossung: " : "") + "CD of the " + std::string(bright ? "space" : "line") + " at " + valueText(featureAt) +
-                                (thresholds.size() > 1 ? "" : ", threshold " + valueText(thresholds[0])),
-                            xName,
-                            "CD (" + unit + ")", format, picture.string())) {
+        const std::string featureName =
+            measure == Measure::kCd ? (*bright ? "space" : "line") : (*bright ? "hole" : "post");
+        const std::string yName = measureIsArea(measure) ? "area (" + unit + "^2)"
+                                  : measure == Measure::kCdY ? "CD-y (" + unit + ")" : "CD (" + unit + ")";
+        if (!draw->linePlot(curves, std::string(focus ? "Bossung: " : "") + figureName + " of the " + featureName + " at " +
+                                        valueText(featureAt) +
+                                        (thresholds.size() > 1 ? "" : ", threshold " + valueText(thresholds[0])),
+                            xName, yName, format, picture.string())) {
             std::fprintf(stderr, "aerial: %s: cannot write\n", picture.c_str());
             return 2;
         }
@@ -209,8 +252,8 @@ int runSweep(const SweepOptions& options) {
                     anyPrinted ? ", picture " : "", anyPrinted ? picture.c_str() : "");
     }
     if (study.recipe) {
-        const int masks = reportMaskStudy(study, rows, thresholds.size() > 1, lengthUnitOf(options.directory), bright,
-                                          featureAt, format, options.study.quiet);
+        const int masks = reportMaskStudy(study, rows, thresholds.size() > 1, lengthUnitOf(options.directory), *bright,
+                                          choice, format, options.study.quiet);
         if (masks != 0) status = status == 0 ? masks : status;
     }
     return status;

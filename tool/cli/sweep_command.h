@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/measure_setup.h"
 #include "cli/study.h"
 
 namespace aerial_tool {
@@ -15,7 +16,9 @@ struct SweepOptions {
     std::vector<std::string> vary; // NAME=START:STOP:STEP or NAME=V1,V2,...
     std::string defocus;           // shorthand for --vary defocus=...
     std::vector<double> thresholds; // one Bossung curve each; empty: 0.3
-    std::optional<double> featureAt;
+    CutOptions cut;
+    std::string measure = "cd";     // cd, cd-y or area
+    bool fit = false;               // fit each point's sample pitch to whole periods of its pattern
     bool printCsv = false;
     std::string format = "png"; // of the pictures
     StudyOptions study;

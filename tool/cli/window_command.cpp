@@ -1,5 +1,6 @@
 #include "cli/window_command.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "analysis/process_window.h"
 #include "analysis/sweep_plan.h"
 #include "cli/format_option.h"
+#include "input/parse_input.h"
 #include "io/input_folder.h"
 #include "io/picture_loader.h"
 #include "io/study_outputs.h"
@@ -25,6 +27,52 @@ namespace {
 using json = nlohmann::ordered_json;
 
 constexpr const char* kBestFocusFolder = "best-focus";
+constexpr const char* kRefinedFolder = "refined"; // the foci run to refine the window's edges
+// Each round halves the gaps beside the edges: from a focus step of a Rayleigh unit to a
+// 512th of one takes nine.
+constexpr int kMaxRefinementRounds = 16;
+
+struct SolvedFocus {
+    double focus;
+    bool sampled;
+    FocusSolution solution;
+};
+
+std::vector<FocusDoses> fociOf(const std::vector<SolvedFocus>& solved) {
+    std::vector<FocusDoses> out;
+    for (const SolvedFocus& s : solved) out.push_back({s.focus, s.solution.inTolerance, s.sampled});
+    return out;
+}
+
+std::string unstableNames(const std::vector<SolvedFocus>& solved) {
+    std::string out;
+    for (const SolvedFocus& s : solved)
+        if (s.solution.status == FocusStatus::kUnstable) out += (out.empty() ? "" : ", ") + valueText(s.focus);
+    return out;
+}
+
+double focusStep(const SweepAxis& axis) {
+    return axis.values.size() > 1 ? axis.values[1] - axis.values[0] : 0.0;
+}
+
+// How close the refined focus edges come: a 512th of the Rayleigh focus unit wavelength /
+// NA^2 (0.00067 um for the bundled optics), a scale of the optics, so that the window does
+// not depend on the focus step; a 64th of the step when the optics give no scale.
+double focusPrecision(const aerial::InputValues& v, const SweepAxis& axis) {
+    const double rayleigh = std::fabs(v.wavelength / (v.numericalAperture * v.numericalAperture));
+    if (std::isfinite(rayleigh) && rayleigh > 0) return rayleigh / 512;
+    const double step = focusStep(axis);
+    return step > 0 ? step / 64 : 1.0;
+}
+
+// A figure as the text says it: a merged feature is larger than any, one that vanished 0.
+std::string figureText(double v) {
+    if (std::isinf(v)) return "merged";
+    if (v == 0) return "not printed";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", v);
+    return text;
+}
 
 json number(double v) { return std::isfinite(v) ? json(v) : json(nullptr); }
 
@@ -82,88 +130,146 @@ int runWindow(const WindowOptions& options) {
             return 2;
         }
     }
+    Measure measure = Measure::kCd;
+    if (!measureFromName(options.measure, measure)) {
+        std::fprintf(stderr, "aerial: --measure %s: not one of cd, cd-y, area\n", options.measure.c_str());
+        return 2;
+    }
     Study study;
     if (int status = planStudy(options.directory, "window", {focusAxis}, study); status != 0) return status;
+    const CutChoice choice = chooseCut(options.cut, study.recipe, measure);
+    if (!cutOnGrid(choice, study.values->gridSize, study.values->samplePitch, error)) {
+        std::fprintf(stderr, "aerial: %s\n", error.c_str());
+        return 2;
+    }
     study.ownFolders.push_back(kBestFocusFolder);
+    study.ownFolders.push_back(kRefinedFolder);
     std::vector<bool> failed;
     const int ran = runStudy(study, options.study, failed);
     if (ran >= 0) return ran;
 
     const size_t count = study.points.size();
-    std::vector<Profile> profiles(count);
+    std::vector<FeatureGauge> gauges(count);
     for (size_t p = 0; p < count; ++p) {
-        if (failed[p] || !readPointCut(pointFolder(study, p), profiles[p])) {
+        if (failed[p]) {
             std::fprintf(stderr, "aerial: the window needs every focus; %s has no image\n",
                          study.points[p].folder.c_str());
             return 1;
         }
+        if (!readPointGauge(study, pointFolder(study, p), study.points[p].values, choice, gauges[p])) return 1;
     }
     ThresholdModel model;
     model.t0 = options.t0;
     model.targetCd = options.targetCd;
     model.tolerance = options.tolerance;
-    model.featureAt = options.featureAt.value_or(0.0);
-    if (!checkFeaturePosition(profiles[study.nominal], model.featureAt, error)) {
-        std::fprintf(stderr, "aerial: %s\n", error.c_str());
-        return 2;
-    }
     // A space or a line as the nominal focus shows it, kept through focus and dose.
-    model.bright = brightFeatureAt(profiles[study.nominal], model.featureAt);
+    model.bright = gaugeBright(gauges[study.nominal]);
+    const double featureAt = choice.featureAt;
 
-    std::vector<FocusDoses> foci;
-    std::vector<FocusSolution> solutions;
-    for (size_t p = 0; p < count; ++p) {
-        solutions.push_back(solveFocus(profiles[p], model));
-        foci.push_back({study.points[p].values[0], solutions.back().inTolerance});
-    }
+    // Every focus solved, the sampled ones and those run to refine the window, by focus.
+    std::vector<SolvedFocus> solved;
+    for (size_t p = 0; p < count; ++p) solved.push_back({study.points[p].values[0], true, solveFocus(gauges[p], model)});
+    std::sort(solved.begin(), solved.end(), [](const SolvedFocus& a, const SolvedFocus& b) { return a.focus < b.focus; });
+
     const fs::path folder = study.folder;
     const std::string unit = lengthUnitOf(options.directory);
+    const std::string figureUnit = measureIsArea(measure) ? unit + "^2" : unit;
+    const char* figureName = measureIsArea(measure) ? "area" : measure == Measure::kCdY ? "CD-y" : "CD";
     const char* kind = model.bright ? "bright" : "dark";
-    const std::optional<WindowSummary> summary = summariseWindow(foci);
+    const std::string cut = cutDescription(gauges[study.nominal].cutAxis, gauges[study.nominal].cutPosition);
+    std::optional<WindowSummary> summary = summariseWindow(fociOf(solved));
     if (!summary) {
         removeWindowFiles(folder);
         std::fprintf(stderr,
-                     "aerial: the %s feature at %g reaches the target CD %s %s (tolerance %s) at no focus "
-                     "and no dose (threshold model, T0 %s): no window\n",
-                     kind, model.featureAt, valueText(model.targetCd).c_str(), unit.c_str(),
-                     valueText(model.tolerance).c_str(), valueText(model.t0).c_str());
+                     "aerial: the %s feature at %g (%s) reaches the target %s %s %s (tolerance %s) at no focus "
+                     "and no dose (threshold model, T0 %s): no window%s\n",
+                     kind, featureAt, cut.c_str(), figureName, valueText(model.targetCd).c_str(), figureUnit.c_str(),
+                     valueText(model.tolerance).c_str(), valueText(model.t0).c_str(),
+                     unstableNames(solved).empty() ? "" : ("; unstable at " + unstableNames(solved)).c_str());
         return 1;
     }
 
-    // The best focus may lie between sampled foci: then it gets a run of its own.
-    Profile best;
+    // The focus edges of each window, and the focus of the largest latitude, refined by
+    // bisection in focus: each round runs the midpoints of the gaps still wider than the
+    // precision beside them.
+    const double precision = focusPrecision(*study.values, focusAxis);
+    size_t refinedRuns = 0;
+    bool refined = !options.sampled;
+    for (int round = 0; refined && round < kMaxRefinementRounds; ++round) {
+        std::vector<double> next = refinementFoci(fociOf(solved), precision);
+        std::vector<std::string> folders;
+        std::vector<std::vector<double>> values;
+        std::vector<double> wanted;
+        for (double focus : next) {
+            // The focus as the run reads it from its input cell.
+            const double f = std::strtod(valueText(focus).c_str(), nullptr);
+            if (std::any_of(solved.begin(), solved.end(), [&](const SolvedFocus& s) { return s.focus == f; })) continue;
+            wanted.push_back(f);
+            folders.push_back((folder / kRefinedFolder / ("defocus_" + valueText(f))).string());
+            values.push_back({f});
+        }
+        if (wanted.empty()) break;
+        const int status = runExtraPoints(study, options.study, folders, values);
+        if (status != 0) {
+            if (!options.study.noRun) return status;
+            std::fprintf(stderr, "aerial: --no-run: the window's focus edges are not refined further; its figures "
+                                 "stand on the foci run so far\n");
+            refined = false;
+            break;
+        }
+        for (size_t k = 0; k < wanted.size(); ++k) {
+            FeatureGauge gauge;
+            if (!readPointGauge(study, folders[k], values[k], choice, gauge)) return 1;
+            solved.push_back({wanted[k], false, solveFocus(gauge, model)});
+        }
+        refinedRuns += wanted.size();
+        std::sort(solved.begin(), solved.end(),
+                  [](const SolvedFocus& a, const SolvedFocus& b) { return a.focus < b.focus; });
+        summary = summariseWindow(fociOf(solved));
+    }
+    const std::vector<FocusDoses> foci = fociOf(solved);
+
+    // The best focus may lie between the foci run: then it gets a run of its own.
+    FeatureGauge best;
     const double bestFocus = std::strtod(valueText(summary->bestFocus).c_str(), nullptr);
     std::string bestFolder;
     for (size_t p = 0; p < count; ++p) {
         if (study.points[p].values[0] == bestFocus) {
-            best = profiles[p];
+            best = gauges[p];
             bestFolder = pointFolder(study, p);
         }
     }
     if (bestFolder.empty()) {
         bestFolder = (folder / kBestFocusFolder).string();
         if (int status = runExtraPoint(study, options.study, bestFolder, {bestFocus}); status != 0) return status;
-        if (!readPointCut(bestFolder, best)) return 1;
+        if (!readPointGauge(study, bestFolder, {bestFocus}, choice, best)) return 1;
     }
     const FocusSolution atBest = solveFocus(best, model);
 
-    if (doses.empty()) doses = bracketingDoses(foci, 11);
-    std::string csv = "focus,dose,threshold,cd,status\n";
+    // The focus-exposure matrix at the sampled foci.
+    std::vector<FocusDoses> sampledFoci;
+    for (const SolvedFocus& s : solved)
+        if (s.sampled) sampledFoci.push_back({s.focus, s.solution.inTolerance, true});
+    if (doses.empty()) doses = bracketingDoses(sampledFoci.empty() ? foci : sampledFoci, 11);
+    std::string csv = std::string("focus,dose,threshold,") + measureColumn(measure) + ",status\n";
     std::vector<DoseCurve> curves;
     for (double dose : doses) curves.push_back({dose, {}, {}});
     for (size_t p = 0; p < count; ++p) {
+        const double focus = study.points[p].values[0];
         for (size_t d = 0; d < doses.size(); ++d) {
-            const FeatureMetrics f = featureAtDose(profiles[p], model, doses[d]);
-            const bool measured = f.status == FeatureStatus::kMeasured;
-            csv += valueText(foci[p].focus) + "," + valueText(doses[d]) + "," + valueText(model.t0 / doses[d]) + "," +
-                   (measured ? valueText(f.cd) : std::string(statusText(f.status))) + "," + statusText(f.status) + "\n";
-            curves[d].focus.push_back(foci[p].focus);
-            curves[d].cd.push_back(measured ? f.cd : NAN);
+            const FeatureMetrics f = featureAtDose(gauges[p], model, doses[d]);
+            const FeatureStatus status = figureStatus(f, measure);
+            const bool measured = status == FeatureStatus::kMeasured;
+            csv += valueText(focus) + "," + valueText(doses[d]) + "," + valueText(model.t0 / doses[d]) + "," +
+                   (measured ? valueText(figureOf(f, measure)) : std::string(statusText(status))) + "," +
+                   statusText(status) + "\n";
+            curves[d].focus.push_back(focus);
+            curves[d].cd.push_back(measured ? figureOf(f, measure) : NAN);
         }
     }
 
     json out;
-    out["target_cd"] = model.targetCd;
+    out[measureIsArea(measure) ? "target_area" : "target_cd"] = model.targetCd;
     out["tolerance"] = model.tolerance;
     out["t0"] = model.t0;
     out["best_focus"] = summary->bestFocus;
@@ -175,20 +281,38 @@ int runWindow(const WindowOptions& options) {
                            {"dose_min", w.doses.low}, {"dose_max", w.doses.high}, {"open_end", w.openEnd}});
     }
     out["windows"] = windows;
+    out["measure"] = measureName(measure);
+    out["refined"] = refined;
+    out["focus_precision"] = refined ? json(precision) : json(nullptr);
+    out["refining_runs"] = refinedRuns;
     out["feature"] = kind;
-    out["feature_at"] = model.featureAt;
+    out["feature_at"] = featureAt;
+    out["axis"] = gauges[study.nominal].cutAxis == CutAxis::kY ? "y" : "x";
+    out["cut_position"] = gauges[study.nominal].cutPosition;
+    out["image"] = gauges[study.nominal].cut.sampled() ? "sampled" : "continuous";
     out["length_unit"] = unit;
     out["best_focus_folder"] = bestFolder;
-    json perFocus = json::array();
-    for (size_t p = 0; p < count; ++p) {
-        const FocusSolution& s = solutions[p];
-        perFocus.push_back({{"focus", foci[p].focus},
-                            {"status", s.inTolerance ? "in tolerance" : "in tolerance at no dose"},
-                            {"dose_to_size", s.doseToSize ? json(*s.doseToSize) : json(nullptr)},
-                            {"dose_min", s.inTolerance ? number(s.inTolerance->low) : json(nullptr)},
-                            {"dose_max", s.inTolerance ? number(s.inTolerance->high) : json(nullptr)},
-                            {"el", s.inTolerance ? number(exposureLatitude(*s.inTolerance)) : json(nullptr)}});
+    json perFocus = json::array(), unstable = json::array(), noDose = json::array();
+    for (const SolvedFocus& f : solved) {
+        const FocusSolution& s = f.solution;
+        json one = {{"focus", f.focus},
+                    {"sampled", f.sampled},
+                    {"status", focusStatusText(s.status)},
+                    {"dose_to_size", s.doseToSize ? json(*s.doseToSize) : json(nullptr)},
+                    {"dose_min", s.inTolerance ? number(s.inTolerance->low) : json(nullptr)},
+                    {"dose_max", s.inTolerance ? number(s.inTolerance->high) : json(nullptr)},
+                    {"el", s.inTolerance ? number(exposureLatitude(*s.inTolerance)) : json(nullptr)}};
+        if (s.status == FocusStatus::kUnstable) {
+            one["jump_dose"] = number(*s.jumpDose);
+            one["jump_from"] = number(s.jumpFrom);
+            one["jump_to"] = number(s.jumpTo);
+            unstable.push_back(f.focus);
+        }
+        if (s.status == FocusStatus::kNoDose) noDose.push_back(f.focus);
+        perFocus.push_back(one);
     }
+    out["unstable_foci"] = unstable;
+    out["no_dose_foci"] = noDose;
     out["foci"] = perFocus;
     const std::string summaryText = out.dump(2) + "\n";
     if (!writeText(folder / "fem.csv", csv) || !writeText(folder / "window.json", summaryText)) return 2;
@@ -199,18 +323,20 @@ int runWindow(const WindowOptions& options) {
         return 2;
     }
     const std::string focusName = "defocus (" + unit + ")";
-    const FemPictureText femText{"CD through focus at each dose (T0 " + valueText(model.t0) + ", target " +
-                                     valueText(model.targetCd) + " +- " + valueText(model.tolerance * 100) + " %)",
-                                 focusName, "CD (" + unit + ")"};
+    const FemPictureText femText{std::string(figureName) + " through focus at each dose (T0 " + valueText(model.t0) +
+                                     ", target " + valueText(model.targetCd) + " +- " +
+                                     valueText(model.tolerance * 100) + " %)",
+                                 focusName, std::string(figureName) + " (" + figureUnit + ")"};
     std::vector<LatitudePoint> latitude;
     for (const ProcessWindow& w : summary->windows) latitude.push_back({w.dof, w.el});
     const std::string ext = pictureExtension(format);
     const fs::path fem = folder / ("fem_bossung" + ext), ed = folder / ("ed_window" + ext);
     for (const char* stem : {"fem_bossung", "ed_window"}) removePictures(folder.string(), stem);
+    const std::string edTitle = std::string("Exposure latitude against depth of focus") +
+                                (refined ? " (focus edges refined)" : " (sampled foci)");
     if (!draw->femBossung(curves, model.targetCd * (1 - model.tolerance), model.targetCd * (1 + model.tolerance),
                           femText, format, fem.string()) ||
-        !draw->exposureDefocus(latitude, "Exposure latitude against depth of focus", "depth of focus (" + unit + ")",
-                               format, ed.string())) {
+        !draw->exposureDefocus(latitude, edTitle, "depth of focus (" + unit + ")", !refined, format, ed.string())) {
         std::fprintf(stderr, "aerial: %s: cannot write the pictures\n", folder.c_str());
         return 2;
     }
@@ -218,19 +344,36 @@ int runWindow(const WindowOptions& options) {
     if (options.json) {
         std::printf("%s", summaryText.c_str());
     } else {
-        std::printf("window of the %s feature at %g along X at y = 0: target CD %s %s, tolerance %s, T0 %s\n", kind,
-                    model.featureAt, valueText(model.targetCd).c_str(), unit.c_str(),
+        std::printf("window of the %s feature at %g %s: target %s %s %s, tolerance %s, T0 %s\n", kind, featureAt,
+                    cut.c_str(), figureName, valueText(model.targetCd).c_str(), figureUnit.c_str(),
                     valueText(model.tolerance).c_str(), valueText(model.t0).c_str());
-        std::printf("focus        dose to size  in-tolerance doses      EL\n");
-        for (size_t p = 0; p < count; ++p) {
-            const FocusSolution& s = solutions[p];
+        std::printf("focus        dose to size  in-tolerance doses      EL        status\n");
+        for (const SolvedFocus& f : solved) {
+            // The refined foci are many: only those that are not in tolerance are named.
+            if (!f.sampled && f.solution.status == FocusStatus::kInTolerance) continue;
+            const FocusSolution& s = f.solution;
             char dts[32] = "none", range[64] = "none", el[32] = "";
             if (s.doseToSize) std::snprintf(dts, sizeof dts, "%.6g", *s.doseToSize);
             if (s.inTolerance) {
                 std::snprintf(range, sizeof range, "%.6g .. %.6g", s.inTolerance->low, s.inTolerance->high);
                 std::snprintf(el, sizeof el, "%s", percent(exposureLatitude(*s.inTolerance)).c_str());
             }
-            std::printf("%-11s  %-12s  %-22s  %s\n", valueText(foci[p].focus).c_str(), dts, range, el);
+            std::string status = focusStatusText(s.status);
+            if (s.status == FocusStatus::kUnstable) {
+                char jump[96];
+                std::snprintf(jump, sizeof jump, ": %s %s to %s at dose %.6g", figureName, figureText(s.jumpFrom).c_str(),
+                              figureText(s.jumpTo).c_str(), *s.jumpDose);
+                status += jump;
+            }
+            if (!f.sampled) status += " (refining run)";
+            std::printf("%-11s  %-12s  %-22s  %-8s  %s\n", valueText(f.focus).c_str(), dts, range, el, status.c_str());
+        }
+        if (refined) {
+            std::printf("refined      %zu extra foci in %s: every window's focus edges within %s %s\n", refinedRuns,
+                        (folder / kRefinedFolder).c_str(), valueText(precision).c_str(), unit.c_str());
+        } else {
+            std::printf("sampled      the windows stand on the foci run (focus step %s %s)\n",
+                        valueText(focusStep(focusAxis)).c_str(), unit.c_str());
         }
         std::printf("best focus   %s %s (the centre of the EL 0 window)\n", valueText(summary->bestFocus).c_str(),
                     unit.c_str());
@@ -252,9 +395,12 @@ int runWindow(const WindowOptions& options) {
                         (folder / "window.json").c_str(), fem.c_str(), ed.c_str());
         }
     }
+    if (!unstable.empty())
+        std::fprintf(stderr, "aerial: note: unstable at %s: the %s jumps across the tolerance band there (no dose "
+                             "holds it)\n", unstableNames(solved).c_str(), figureName);
     if (!atBest.doseToSize) {
-        std::fprintf(stderr, "aerial: at the best focus %s no dose gives the target CD exactly (the CD jumps past it)\n",
-                     valueText(summary->bestFocus).c_str());
+        std::fprintf(stderr, "aerial: at the best focus %s no dose gives the target %s exactly (the %s jumps past it)\n",
+                     valueText(summary->bestFocus).c_str(), figureName, figureName);
         return 1;
     }
     return 0;

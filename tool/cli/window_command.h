@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/measure_setup.h"
 #include "cli/study.h"
 
 namespace aerial_tool {
@@ -17,7 +18,9 @@ struct WindowOptions {
     double tolerance = 0.10;
     double t0 = 0.3;
     std::string dose; // START:STOP:STEP for fem.csv and the pictures; empty: bracketing
-    std::optional<double> featureAt;
+    CutOptions cut;
+    std::string measure = "cd"; // cd, cd-y or area: the figure the target and tolerance are of
+    bool sampled = false;       // the sampled foci only: no runs to refine the window's focus edges
     bool json = false;
     std::string format = "png"; // of the pictures
     StudyOptions study;

@@ -21,6 +21,8 @@ std::string folderNameOf(const std::string& directory) {
 RunInput readRunInput(const std::string& directory) {
     RunInput in;
     in.folderName = folderNameOf(directory);
+    MaskRecipe recipe;
+    if (readRecipeFile(directory, recipe, in.recipeError) == RecipeFile::kRead) in.recipe = recipe;
     // A megabyte of cells: on the heap, not the stack.
     auto cells = newInputCells();
     const fs::path file = fs::path(directory) / aerial::kInputFileName;

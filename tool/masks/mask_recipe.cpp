@@ -1,6 +1,9 @@
 #include "masks/mask_recipe.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <memory>
 
 #include <nlohmann/json.hpp>
@@ -50,6 +53,24 @@ std::string recipeJson(const MaskRecipe& recipe) {
     out["sample_pitch"] = recipe.grid.samplePitch;
     out["unit"] = recipe.unit;
     return out.dump(2) + "\n";
+}
+
+RecipeFile readRecipeFile(const std::string& directory, MaskRecipe& recipe, std::string& error) {
+    const std::filesystem::path path = std::filesystem::path(directory) / kMaskRecipeFileName;
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return RecipeFile::kAbsent;
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in) {
+        error = path.string() + ": cannot be read";
+        return RecipeFile::kBad;
+    }
+    if (!parseRecipe(text.str(), recipe, error)) {
+        error = path.string() + ": " + error;
+        return RecipeFile::kBad;
+    }
+    return RecipeFile::kRead;
 }
 
 bool parseRecipe(const std::string& text, MaskRecipe& recipe, std::string& error) {

@@ -135,7 +135,7 @@ bool writeFemBossung(const std::vector<DoseCurve>& curves, double bandLow, doubl
 }
 
 bool writeExposureDefocus(const std::vector<LatitudePoint>& points, const std::string& title,
-                          const std::string& dofAxis, PictureFormat format, const std::string& path) {
+                          const std::string& dofAxis, bool steps, PictureFormat format, const std::string& path) {
     Span x, y;
     x.add(0);
     y.add(0);
@@ -151,7 +151,13 @@ bool writeExposureDefocus(const std::vector<LatitudePoint>& points, const std::s
     cairo_set_line_width(cr, 2);
     for (size_t i = 0; i < points.size(); ++i) {
         const double px = box.px(points[i].dof), py = box.py(points[i].el);
-        i == 0 ? cairo_move_to(cr, px, py) : cairo_line_to(cr, px, py);
+        if (i == 0) {
+            cairo_move_to(cr, px, py);
+            continue;
+        }
+        // Up at the last DOF to this latitude, then across to this DOF.
+        if (steps) cairo_line_to(cr, box.px(points[i - 1].dof), py);
+        cairo_line_to(cr, px, py);
     }
     cairo_stroke(cr);
     for (const LatitudePoint& p : points) {

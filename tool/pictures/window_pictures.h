@@ -31,8 +31,10 @@ struct LatitudePoint {
     double el; // a fraction; drawn in per cent
 };
 
-// The exposure latitude against the depth of focus, a point per window.
+// The exposure latitude against the depth of focus, a point per window, joined by straight
+// lines, or with `steps` as a staircase: the DOF of sampled foci changes by whole focus
+// steps, and holds between them.
 bool writeExposureDefocus(const std::vector<LatitudePoint>& points, const std::string& title,
-                          const std::string& dofAxis, PictureFormat format, const std::string& path);
+                          const std::string& dofAxis, bool steps, PictureFormat format, const std::string& path);
 
 } // namespace aerial_tool
