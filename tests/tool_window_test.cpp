@@ -2,6 +2,7 @@
 // closed form, and the window arithmetic on per-focus dose intervals worked out by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "analysis/process_window.h"
@@ -78,11 +79,72 @@ TEST(ThresholdModel, NoDoseSizesAFeatureThatMergesBeforeReachingTheTarget) {
     const FocusSolution s = solveFocus(gauge(p, 5), m);
     EXPECT_FALSE(s.doseToSize);
     EXPECT_FALSE(s.inTolerance);
+    // It jumps across the whole band [2.7, 3.3] at threshold 0.2 (dose 0.5 / 0.2): from 2 wide
+    // just above it to the merged run from 2.2 to 7.8 at it. Unstable, never in tolerance.
+    EXPECT_EQ(s.status, FocusStatus::kUnstable);
+    ASSERT_TRUE(s.jumpDose);
+    EXPECT_NEAR(*s.jumpDose, 2.5, 1e-12);
+    EXPECT_NEAR(s.jumpFrom, 2, 1e-12);
+    EXPECT_NEAR(s.jumpTo, 5.6, 1e-12);
+    EXPECT_STREQ(focusStatusText(s.status), "unstable");
+    // A target beyond anything the feature prints is in tolerance at no dose, not unstable.
+    m.targetCd = 20;
+    EXPECT_EQ(solveFocus(gauge(p, 5), m).status, FocusStatus::kNoDose);
     // A target it can reach: 1.25 at threshold 0.5 (see the metrics tests), dose 1.
     m.targetCd = 1.25;
     const FocusSolution reached = solveFocus(gauge(p, 5), m);
     ASSERT_TRUE(reached.doseToSize);
     EXPECT_NEAR(*reached.doseToSize, 1, 1e-12);
+    EXPECT_EQ(reached.status, FocusStatus::kInTolerance);
+    // A band too narrow for two thresholds to differ in it: a dose interval of no width is
+    // in tolerance at no dose, although one dose gives the target.
+    m.tolerance = 1e-16;
+    const FocusSolution point = solveFocus(gauge(p, 5), m);
+    EXPECT_EQ(point.status, FocusStatus::kNoDose);
+    EXPECT_FALSE(point.inTolerance);
+    EXPECT_STREQ(focusStatusText(point.status), "in tolerance at no dose");
+}
+
+TEST(ProcessWindow, RefinedFocusEdgesGiveTheSameDepthOfFocusAtAnyFocusStep) {
+    // In-tolerance doses [0.9 + 0.4 d^2, 1.1 - 0.6 d^2] at a distance d from the focus 0.037:
+    // the window round it of half-width D shares [0.9 + 0.4 D^2, 1.1 - 0.6 D^2], of latitude
+    // (0.2 - D^2) / (1 - 0.1 D^2). So at latitude e the DOF is 2 D with D^2 = (0.2 - e) /
+    // (1 - 0.1 e), the largest latitude 0.2, and the best focus 0.037, whatever the sampling.
+    const double centre = 0.037, precision = 0.0005;
+    auto doses = [&](double f) -> std::optional<DoseInterval> {
+        const double d2 = (f - centre) * (f - centre);
+        if (0.9 + 0.4 * d2 >= 1.1 - 0.6 * d2) return std::nullopt;
+        return DoseInterval{0.9 + 0.4 * d2, 1.1 - 0.6 * d2};
+    };
+    auto refinedSummary = [&](double step) {
+        std::vector<FocusDoses> foci;
+        for (int k = -12; k * step <= 0.6 + 1e-12; ++k) {
+            if (k * step < -0.6 - 1e-12) continue;
+            foci.push_back({k * step, doses(k * step)});
+        }
+        for (int round = 0; round < 30; ++round) {
+            const std::vector<double> next = refinementFoci(foci, precision);
+            if (next.empty()) break;
+            for (double f : next) foci.push_back({f, doses(f), false});
+            std::sort(foci.begin(), foci.end(), [](const FocusDoses& a, const FocusDoses& b) { return a.focus < b.focus; });
+        }
+        EXPECT_TRUE(refinementFoci(foci, precision).empty()) << step;
+        return *summariseWindow(foci);
+    };
+    const WindowSummary coarse = refinedSummary(0.1), fine = refinedSummary(0.05);
+    for (const WindowSummary* s : {&coarse, &fine}) {
+        EXPECT_NEAR(s->bestFocus, centre, precision);
+        EXPECT_NEAR(s->maxEl, 0.2, 1e-6);
+        for (const ProcessWindow& w : s->windows) {
+            if (w.el > 0.8 * 0.2) continue;
+            const double dof = 2 * std::sqrt((0.2 - w.el) / (1 - 0.1 * w.el));
+            // The foci inside the true window bound it from within, each edge by the precision.
+            EXPECT_LE(w.dof, dof + 1e-12) << w.el;
+            EXPECT_GE(w.dof, dof - 2 * precision) << w.el;
+        }
+    }
+    ASSERT_EQ(coarse.windows.size(), fine.windows.size());
+    for (size_t k = 0; k < coarse.windows.size(); ++k) EXPECT_NEAR(coarse.windows[k].dof, fine.windows[k].dof, 2 * precision);
 }
 
 TEST(ProcessWindow, ARectangleThatFitsOverThreeFociAndOpenAtTheFirst) {

@@ -93,8 +93,10 @@ FocusSolution solveFocus(const FeatureGauge& gauge, const ThresholdModel& model)
     const std::optional<Boundary> high = boundary(beforeFar, range->low, range->high, true);
     if (low && high) {
         const double tLow = low->in, tHigh = high->in;
-        // A few units of the last place are no width: the two ends met on a jump.
-        const bool width = tHigh - tLow > 4 * std::numeric_limits<double>::epsilon() * std::fabs(tHigh);
+        // An interval narrower than the figure's own rounding lets the solver resolve (a
+        // billionth of the threshold) has no width: the two ends met on a jump, or the band
+        // is too narrow for any dose to hold.
+        const bool width = tHigh - tLow > 1e-9 * std::fabs(tHigh);
         if (width) {
             s.status = FocusStatus::kInTolerance;
             s.inTolerance = DoseInterval{model.t0 / tHigh, model.t0 / tLow};
