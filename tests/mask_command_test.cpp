@@ -4,6 +4,7 @@
 
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -163,6 +164,30 @@ TEST(MaskStudy, APitchSweepKeepsTheGridAndDrawsTheCurvesThroughPitch) {
     EXPECT_EQ(readInput(inputOf("g/sweep/mask.pitch_0.256"))->rectCount, 6); // 5 lines, the field between
     EXPECT_TRUE(aerial_test::fileExists("g/sweep/cd_through_pitch.png"));
     EXPECT_TRUE(aerial_test::fileExists("g/sweep/nils_through_pitch.png"));
+    // Its image is not the grating's: not measured, and said in every cell, where the
+    // others are measured on the continuous image.
+    auto results = csvRows(aerial_test::readFile("g/sweep/results.csv"));
+    ASSERT_EQ(results.size(), 4u); // the header, three points
+    EXPECT_EQ(results[0].back(), "image");
+    EXPECT_EQ(results[2][0], "0.3");
+    EXPECT_EQ(results[2][3], "not periodic on this grid");
+    EXPECT_EQ(results[2].back(), "not periodic on this grid");
+    EXPECT_EQ(results[1][3], "measured");
+    EXPECT_EQ(results[1].back(), "continuous");
+
+    // --fit: each point's sample pitch holds whole periods of its pitch (four of 0.3 need
+    // 1.2 um / 128), every point is measured, and the effective sigma of each is recorded.
+    const Outcome fitted = runTool("sweep g --vary mask.pitch=0.256,0.3,0.32 --fit --jobs 2 -q");
+    ASSERT_EQ(fitted.status, 0) << fitted.err;
+    EXPECT_DOUBLE_EQ(readInput(inputOf("g/sweep/mask.pitch_0.3"))->samplePitch, 0.009375);
+    EXPECT_EQ(readInput(inputOf("g/sweep/mask.pitch_0.32"))->samplePitch, 0.01);
+    results = csvRows(aerial_test::readFile("g/sweep/results.csv"));
+    EXPECT_EQ(results[0][1], "effective_sigma");
+    EXPECT_EQ(results[2][4], "measured");
+    // R = 0.75 x 0.009375 x 128 / 0.193 = 4.663 samples; sigma 0.5 rounds the outer shifts
+    // to 2 samples: 2 / 4.663.
+    EXPECT_NEAR(std::stod(results[2][1]), 2 / (0.75 * 0.009375 * 128 / 0.193), 1e-9);
+    EXPECT_EQ(runTool("sweep g --defocus 0:0.1:0.1 --fit -q").status, 2); // no mask parameter to fit
 
     // Without a recipe there is nothing to draw again.
     ASSERT_EQ(runTool("mask lines k --pitch 0.32 --cd 0.12 -q").status, 0);
@@ -170,4 +195,94 @@ TEST(MaskStudy, APitchSweepKeepsTheGridAndDrawsTheCurvesThroughPitch) {
     const Outcome none = runTool("sweep k --vary mask.cd=0.1,0.12 -q");
     EXPECT_EQ(none.status, 2);
     EXPECT_NE(none.err.find("mask.json"), std::string::npos) << none.err;
+}
+
+namespace {
+
+// A figure of `metrics --json` by its path of keys, e.g. {"feature", "cd_y", "value"}.
+double jsonNumber(const std::string& text, std::initializer_list<const char*> keys) {
+    size_t at = 0;
+    for (const char* key : keys) {
+        at = text.find(std::string("\"") + key + "\":", at);
+        if (at == std::string::npos) return NAN;
+        at += std::string(key).size() + 3;
+    }
+    return std::strtod(text.c_str() + at, nullptr);
+}
+
+} // namespace
+
+TEST(MaskStudy, AGratingAlongYIsMeasuredAcrossItsLinesInEveryCommand) {
+    aerial_test::ScratchFolder folder;
+    ASSERT_EQ(runTool("mask lines x --pitch 0.32 --cd 0.09 -q").status, 0);
+    ASSERT_EQ(runTool("mask lines y --pitch 0.32 --cd 0.09 --orientation y -q").status, 0);
+    // The grating turned by a quarter turn, with the source turned with it: the same CD
+    // along Y as along X, by default.
+    const Outcome x = runTool("run x --metrics --threshold 0.35 --json");
+    const Outcome y = runTool("run y --metrics --threshold 0.35 --json");
+    ASSERT_EQ(y.status, 0) << y.err;
+    EXPECT_NE(y.out.find("\"axis\": \"y\""), std::string::npos) << y.out;
+    EXPECT_NE(y.out.find("\"image\": \"continuous\""), std::string::npos) << y.out;
+    const double cd = jsonNumber(x.out, {"feature", "cd"});
+    EXPECT_NEAR(jsonNumber(y.out, {"feature", "cd"}), cd, 1e-9);
+    EXPECT_NEAR(cd, 0.1118, 1e-4);
+
+    const Outcome sweep = runTool("sweep y --defocus -0.1:0.1:0.1 --threshold 0.35 --jobs 2 -q");
+    EXPECT_EQ(sweep.status, 0) << sweep.err;
+    const auto results = csvRows(aerial_test::readFile("y/sweep/results.csv"));
+    ASSERT_GE(results.size(), 3u);
+    EXPECT_NEAR(std::stod(results[2][2]), cd, 1e-9); // defocus 0
+
+    // The window at two focus steps: its refined focus edges give the same DOF within
+    // 0.005 um at every listed latitude up to 80 % of the largest.
+    std::vector<std::vector<double>> dof(2);
+    double maxEl = 0;
+    int k = 0;
+    for (const char* step : {"0.1", "0.05"}) {
+        const Outcome w = runTool(std::string("window y --defocus -0.3:0.3:") + step +
+                                  " --target-cd 0.11 --jobs 2 -q --json --clean");
+        ASSERT_EQ(w.status, 0) << w.err;
+        EXPECT_NE(w.out.find("\"refined\": true"), std::string::npos);
+        maxEl = jsonNumber(w.out, {"max_el"});
+        for (size_t at = 0; (at = w.out.find("\"dof\":", at)) != std::string::npos; at += 6)
+            dof[k].push_back(std::strtod(w.out.c_str() + at + 6, nullptr));
+        ++k;
+    }
+    ASSERT_EQ(dof[0].size(), dof[1].size());
+    for (size_t e = 0; e < dof[0].size() && e * 0.02 <= 0.8 * maxEl; ++e)
+        EXPECT_NEAR(dof[0][e], dof[1][e], 0.005) << "EL " << e * 0.02;
+    // --sampled keeps the sampled foci: every DOF a whole number of focus steps.
+    const Outcome sampled = runTool("window y --defocus -0.3:0.3:0.1 --target-cd 0.11 --sampled -q --json --clean");
+    ASSERT_EQ(sampled.status, 0) << sampled.err;
+    EXPECT_NE(sampled.out.find("\"refined\": false"), std::string::npos);
+    const double first = jsonNumber(sampled.out, {"windows", "dof"});
+    EXPECT_NEAR(first / 0.1, std::round(first / 0.1), 1e-9);
+}
+
+TEST(MaskStudy, AContactHoleReportsItsCdAlongXAndYAndItsArea) {
+    aerial_test::ScratchFolder folder;
+    ASSERT_EQ(runTool("mask contacts h --pitch-x 0.32 --pitch-y 0.256 --size-x 0.14 --size-y 0.11 -q").status, 0);
+    const Outcome o = runTool("run h --metrics --threshold 0.2 --measure cd-y --measure area --json");
+    ASSERT_EQ(o.status, 0) << o.err;
+    const double cdX = jsonNumber(o.out, {"feature", "cd"});
+    const double cdY = jsonNumber(o.out, {"feature", "cd_y", "value"});
+    const double area = jsonNumber(o.out, {"feature", "area", "value"});
+    // A convex hole symmetric about both axes lies within the box of its two widths through
+    // its centre and holds the rhombus between their ends.
+    EXPECT_GT(cdX, 0);
+    EXPECT_GT(cdY, 0);
+    EXPECT_LT(area, cdX * cdY);
+    EXPECT_GT(area, cdX * cdY / 2);
+    // The figures a study can follow, and one it cannot be asked for without a threshold.
+    const Outcome text = runTool("metrics h --threshold 0.2 --measure area");
+    EXPECT_NE(text.out.find("area       "), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("um^2"), std::string::npos) << text.out;
+    EXPECT_EQ(runTool("metrics h --measure area").status, 2);
+    EXPECT_EQ(runTool("metrics h --threshold 0.2 --measure volume").status, 2);
+    const Outcome sweep = runTool("sweep h --defocus 0:0.1:0.1 --threshold 0.2 --measure area --jobs 2 -q");
+    ASSERT_EQ(sweep.status, 0) << sweep.err;
+    const auto results = csvRows(aerial_test::readFile("h/sweep/results.csv"));
+    ASSERT_GE(results.size(), 2u);
+    EXPECT_EQ(results[0][11], "area");
+    EXPECT_NEAR(std::stod(results[1][11]), area, 1e-9 * area);
 }

@@ -66,6 +66,17 @@ err=$("$tool" metrics "$work/case" --threshold -1 2>&1)
 check "metrics: a threshold out of range" 2 $?
 contains "metrics: the range in one line" "$err" "--threshold: must be a finite intensity above 0, got '-1'"
 
+# The continuous image needs 2 floor(R) below N/2: at 16 samples of 0.1 um the pupil radius
+# is 0.75 x 0.1 x 16 / 0.193 = 6.2 samples and the degree 12 is not below 8, so the cut is
+# measured on its samples, and every output says so.
+coarse=$(case_of coarse grid=16 sample-pitch=0.1)
+out=$("$tool" run "$coarse" --metrics --threshold 0.3 2>&1)
+contains "metrics says sampled and why" "$out" "image      sampled (2 floor(R) = 12, R = 6.218, is not below N/2 = 8)"
+contains "metrics --json says sampled" "$("$tool" metrics "$coarse" --threshold 0.3 --json)" '"image": "sampled"'
+contains "metrics --json: continuous otherwise" "$("$tool" metrics "$work/case" --json)" '"image": "continuous"'
+"$tool" sweep "$coarse" --defocus 0:0.1:0.1 -q 2>/dev/null
+contains "sweep says sampled" "$(sed -n 2p "$coarse/sweep/results.csv")" ",sampled"
+
 # Tables older than the input: measured, with a warning.
 stale=$(case_of stale grid=32 sample-pitch=0.04)
 "$tool" run -q "$stale"
