@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -58,10 +59,25 @@ ImportResult importFile(const std::string& path, const ImportOptions& options) {
     return result;
 }
 
+// Sum of transmission times area: the clear area of disjoint rectangles of transmission 1,
+// and of expected covers written as overlapping rectangles of +1 and -1.
 double area(const std::vector<MaskRectangle>& rects) {
     double sum = 0;
-    for (const MaskRectangle& r : rects) sum += (r.xEnd - r.xStart) * (r.yEnd - r.yStart);
+    for (const MaskRectangle& r : rects) sum += r.transRe * (r.xEnd - r.xStart) * (r.yEnd - r.yStart);
     return sum;
+}
+
+// No two rectangles share any area (overlapping ones would add their transmissions).
+void expectDisjoint(const std::vector<MaskRectangle>& rects) {
+    for (size_t i = 0; i < rects.size(); ++i) {
+        for (size_t j = i + 1; j < rects.size(); ++j) {
+            const MaskRectangle& a = rects[i];
+            const MaskRectangle& b = rects[j];
+            const bool overlap = std::fmin(a.xEnd, b.xEnd) > std::fmax(a.xStart, b.xStart) &&
+                                 std::fmin(a.yEnd, b.yEnd) > std::fmax(a.yStart, b.yStart);
+            ASSERT_FALSE(overlap) << "rectangles " << i << " and " << j << " overlap";
+        }
+    }
 }
 
 double coverage(const std::vector<MaskRectangle>& rects, double x, double y) {
@@ -71,9 +87,10 @@ double coverage(const std::vector<MaskRectangle>& rects, double x, double y) {
     return t;
 }
 
-// The rectangles do not overlap and cover exactly the expected ones (disjoint, in
-// samples): equal areas, and every point of a fine lattice covered as expected.
+// The rectangles do not overlap and cover exactly the expected ones (in samples): equal
+// areas, and every point of a fine lattice covered as expected.
 void expectSameCover(const std::vector<MaskRectangle>& got, const std::vector<MaskRectangle>& expected) {
+    expectDisjoint(got);
     EXPECT_NEAR(area(got), area(expected), 1e-9);
     for (double x = -63.75; x < 64; x += 0.5) {
         for (double y = -63.75; y < 64; y += 0.5) {
@@ -154,6 +171,104 @@ TEST(LayoutImport, APolygonWithAHoleStaysOpenInTheHole) {
     expectSameCover(r.rects, {{1, 0, -40, 40, -40, -10}, {1, 0, -40, -10, -10, 20},
                               {1, 0, 10, 40, -10, 20}, {1, 0, -40, 40, 20, 40}});
     EXPECT_NEAR(area(r.rects), 6400 - 600, 1e-9);
+}
+
+// The layouts of tests/fixtures/layouts (make_layouts.py writes them, vertex by vertex),
+// each of which an earlier import got wrong: outlines that start in the middle of an edge,
+// repeat a vertex or run clockwise, mirrored references, windows through them, paths of
+// odd width and magnifications that put edges on half database units, and placements near
+// the largest double. Expected covers in samples of 10 nm from the window's centre; a
+// cover of -1 cuts its rectangle out of the ones before it.
+TEST(LayoutImport, TheAuditedLayoutsImportAsDrawn) {
+    struct FixtureCase {
+        const char* file;
+        const char* cell;
+        int layer;
+        double window[4];
+        bool dark;
+        std::vector<MaskRectangle> expected;
+    };
+    const FixtureCase cases[] = {
+        // The square 100..900 nm, window 0..1.28 um (centre 640 nm): -54..26 samples.
+        {"mid-edge-start", "TOP", 1, {0, 0, 1.28, 1.28}, false, {{1, 0, -54, 26, -54, 26}}},
+        // The rectangle with its repeated first vertex lies inside the square -500..500: no hole.
+        {"repeated-vertices", "TOP", 1, {-0.64, -0.64, 0.64, 0.64}, false, {{1, 0, -50, 50, -50, 50}}},
+        // A vertex repeated mid-outline and one on an edge: the square -200..200 stays.
+        {"repeated-vertices", "TOP", 2, {-0.64, -0.64, 0.64, 0.64}, false, {{1, 0, -20, 20, -20, 20}}},
+        // The window -400..400 keeps [-400,-250] x [350,400] of the cut L and the whole inner L.
+        {"clockwise-l", "TOP", 2, {-0.4, -0.4, 0.4, 0.4}, false,
+         {{1, 0, -40, -25, 35, 40}, {1, 0, 10, 30, 10, 15}, {1, 0, 10, 15, 15, 30}}},
+        // The L mirrored about X and moved by (-500, 200): [-500,-200] x [100,200] and
+        // [-500,-400] x [-100,200]; the window -300..300 x 150..600 (centre (0, 375)) keeps
+        // [-300,-200] x [150,200].
+        {"clockwise-l", "TOP", 3, {-0.3, 0.15, 0.3, 0.6}, false, {{1, 0, -30, -20, -22.5, -17.5}}},
+        {"clockwise-l", "TOP", 3, {-0.3, 0.15, 0.3, 0.6}, true,
+         {{1, 0, -30, 30, -22.5, 22.5}, {-1, 0, -30, -20, -22.5, -17.5}}},
+        // Width 25 about y = 600 and y = 601: 587.5..612.5 and 588.5..613.5, both 25 nm; the
+        // square 0..25 at magnification 0.5 from (-400, -400): 12.5 nm wide.
+        {"half-unit-path", "TOP", 1, {-0.64, -0.64, 0.64, 0.64}, false,
+         {{1, 0, -30, -5, 58.75, 61.25}, {1, 0, 5, 30, 58.85, 61.35}, {1, 0, -40, -38.75, -40, -38.75}}},
+        // The half plane x < 0 from 1.5e308 away, exactly; in dark tone the other half.
+        {"huge-coordinates", "C0", 1, {-0.64, -0.64, 0.64, 0.64}, false, {{1, 0, -64, 0, -64, 64}}},
+        {"huge-coordinates", "C0", 1, {-0.64, -0.64, 0.64, 0.64}, true, {{1, 0, 0, 64, -64, 64}}},
+    };
+    for (const FixtureCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.file << " layer " << c.layer << (c.dark ? " dark" : ""));
+        ImportOptions options = clip(c.cell, c.layer, c.window[0], c.window[1], c.window[2], c.window[3]);
+        options.dark = c.dark;
+        const ImportResult r = importFile(std::string(AERIAL_LAYOUTS) + "/" + c.file + ".gds", options);
+        expectSameCover(r.rects, c.expected);
+    }
+
+    // The triangle below y = x from 1.5e308 away is no Manhattan shape; stepping it would
+    // take differences of coordinates near the largest double, so it is refused.
+    ImportOptions triangle = clip("C0", 2, -0.64, -0.64, 0.64, 0.64);
+    triangle.manhattanize = true;
+    ImportResult result;
+    std::string error;
+    EXPECT_FALSE(importLayout(aerial_test::readFile(std::string(AERIAL_LAYOUTS) + "/huge-coordinates.gds"),
+                              triangle, kGrid, kMicron, result, error));
+    EXPECT_NE(error.find("boundary 1 of cell 'C34'"), std::string::npos) << error;
+    EXPECT_NE(error.find("too far from the window"), std::string::npos) << error;
+}
+
+// Random Manhattan layouts written by gdspy, with the vertex lists of other tools (starts in
+// the middle of an edge, repeated and collinear vertices, spikes, both orientations),
+// holes, mirrored, turned, magnified and arrayed references and windows through them
+// (tests/random_layouts.py): the import against gdspy's own boolean of the flattened
+// polygons and the window, by area and at 576 points off every edge, in both tones.
+TEST(LayoutImport, RandomLayoutsClipAsGdspyClipsThem) {
+    aerial_test::ScratchFolder folder;
+    const int count = 100;
+    const std::string command = std::string(AERIAL_PYTHON) + " " + AERIAL_RANDOM_LAYOUTS + " " +
+                                std::to_string(count) + " 20 " + folder.path();
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    for (int k = 0; k < count; ++k) {
+        const std::string name = folder.path() + "/layout-" + std::to_string(k);
+        SCOPED_TRACE(name);
+        std::istringstream clipText(aerial_test::readFile(name + ".txt"));
+        std::string word, cell;
+        int layer = 0, dark = 0;
+        double w[4], expectedArea = 0;
+        clipText >> word >> cell >> layer >> w[0] >> w[1] >> w[2] >> w[3] >> dark >> expectedArea;
+        ASSERT_EQ(word, "clip");
+        ImportOptions options = clip(cell, layer, w[0], w[1], w[2], w[3]);
+        options.dark = dark != 0;
+        ImportResult r;
+        std::string error;
+        ASSERT_TRUE(importLayout(aerial_test::readFile(name + ".gds"), options, kGrid, kMicron, r, error)) << error;
+        expectDisjoint(r.rects);
+        EXPECT_NEAR(area(r.rects) * 1e-4, expectedArea, 1e-9); // samples of 0.01 um
+        // The window's centre on the database grid (1 nm), in um.
+        const double cx = (std::nearbyint(w[0] * 1000) + std::nearbyint(w[2] * 1000)) / 2000;
+        const double cy = (std::nearbyint(w[1] * 1000) + std::nearbyint(w[3] * 1000)) / 2000;
+        double x, y;
+        int inside = 0, wrong = 0;
+        while (clipText >> word >> x >> y >> inside) {
+            if (coverage(r.rects, (x - cx) / 0.01, (y - cy) / 0.01) != inside) ++wrong;
+        }
+        EXPECT_EQ(wrong, 0) << "points covered otherwise than gdspy has it";
+    }
 }
 
 TEST(LayoutImport, TheWindowCutsShapesAndItsCentreIsTheGridCentre) {

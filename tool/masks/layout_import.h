@@ -2,10 +2,14 @@
 // clipped to a window, united and cut into rectangles that do not overlap (overlapping
 // rectangles would add their transmissions), with the window's centre on the grid centre.
 //
-// The geometry is exact in the layout's database units (integers): Boost's polygon
-// library unites the Manhattan shapes, clips them and cuts them into rectangles, which
-// are then merged along both axes to keep their number down. Rectangles leave in samples
-// from the grid centre.
+// The geometry is exact on a grid of half database units, which holds every vertex that
+// a path of odd width or a magnification of 0.5 puts between database units (a vertex off
+// it is refused with its position). Each Manhattan outline is normalised first (repeated
+// vertices and the middles of collinear ones removed round the whole outline, the order
+// made counter-clockwise) and clipped to the window exactly; Boost's polygon library then
+// unites the outlines and cuts the union into rectangles that do not overlap, which are
+// merged along both axes to keep their number down. Rectangles leave in samples from the
+// grid centre.
 #pragma once
 
 #include <string>
