@@ -3,12 +3,17 @@
 // hand-written input of the same rectangles. Then hostile files, built record by record.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,8 +23,11 @@
 #include "input/input_layout.h"
 #include "io/input_writer.h"
 #include "io/result_table.h"
+#include "masks/gdsii_reader.h"
 #include "masks/layout_import.h"
 #include "test_support.h"
+
+extern char** environ;
 
 using namespace aerial_tool;
 using aerial::MaskRectangle;
@@ -472,5 +480,153 @@ TEST(LayoutImport, TheImportCommandRefusesHostileFilesWithExitStatus2) {
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << c.what << ": " << err;
         EXPECT_EQ(aerial_test::readFile("stdout.txt"), "") << c.what;
         EXPECT_FALSE(aerial_test::fileExists(std::string("out/") + aerial::kInputFileName)) << c.what;
+    }
+}
+
+// Each limit of the reader holds exactly: a file at the limit is read, one more element of
+// the kind is refused at the record that goes beyond it.
+TEST(LayoutImport, TheReaderCountsWhatAFileHoldsBeforeStoringIt) {
+    const GdsLimits limits{3, 4, 12};
+    // structures; in the first, references and a rectangle (5 points) and, when points > 0,
+    // a boundary of that many points (closing point included)
+    auto file = [](int structures, int references, int points) {
+        GdsBytes b;
+        b.beginLibrary();
+        for (int k = 0; k < structures; ++k) {
+            b.beginStructure(std::string(1, static_cast<char>('A' + k)));
+            if (k == 0) {
+                for (int e = 0; e < references; ++e) b.reference("B", 0, 0);
+                b.rectangle(1, 0, 0, 10, 10);
+                if (points > 0) b.boundary(1, std::vector<std::int32_t>(2 * (points - 1), 7));
+            }
+            b.endStructure();
+        }
+        b.endLibrary();
+        return b.bytes();
+    };
+    struct LimitCase {
+        const char* what;
+        std::string bytes;
+        const char* reason; // empty: read
+    };
+    const LimitCase cases[] = {
+        {"at every limit", file(3, 2, 7), ""},
+        {"a structure too many", file(4, 0, 0), "goes beyond 3 structures"},
+        {"an element too many", file(1, 4, 0), "goes beyond 4 boundaries, paths and references"},
+        {"a point too many", file(1, 0, 8), "goes beyond 12 points"},
+    };
+    for (const LimitCase& c : cases) {
+        GdsLibrary library;
+        std::string error;
+        const bool read = readGdsii(c.bytes, library, error, limits);
+        EXPECT_EQ(read, std::string(c.reason).empty()) << c.what << ": " << error;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << c.what << ": " << error;
+    }
+}
+
+namespace {
+
+// Runs `aerial import` on a file and returns its exit status and, from the kernel's
+// account of the finished process, its peak resident size in bytes.
+int importPeak(const std::string& layout, long long& peakBytes) {
+    const std::string tool = AERIAL_TOOL;
+    std::vector<std::string> args = {tool, "import", layout, "out", "--cell", "TOP", "--layer", "1",
+                                     "--window", "-0.5,-0.5,0.5,0.5", "-q"};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv.data(), environ) != 0) return -1;
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    peakBytes = usage.ru_maxrss * 1024LL; // kilobytes on Linux
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+// Hostile files of the largest size the import reads (512 MiB), each one element repeated
+// one time more than its limit allows, of the kind that costs most memory per byte of file
+// at that limit: empty structures, structure references, small boundaries and boundaries of
+// 8191 points; then zeros to the full size (never parsed). And the largest whole file: small
+// boundaries one short of the limit, then records the reader skips up to ENDLIB, so that
+// every byte is read and the hierarchy is counted before it is refused. Each stops with a
+// line naming its limit, in at most twice the file's size (its mapped bytes included). The
+// sanitizers' allocator keeps far more, so their build skips it.
+TEST(LayoutImport, HostileFilesOfTheLargestSizeStayWithinTwiceItInMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the peak size of a sanitizer build says nothing about the import's";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "the peak size of a sanitizer build says nothing about the import's";
+#endif
+#endif
+    aerial_test::ScratchFolder folder;
+    auto element = [](auto&& body) {
+        GdsBytes b;
+        body(b);
+        return b.bytes();
+    };
+    std::vector<std::int32_t> outline;
+    for (int k = 0; k < 8190; ++k) outline.insert(outline.end(), {k % 2 ? 0 : 1, k / 2}); // 8191 points, closed
+    const GdsLimits limits;
+    struct MemoryCase {
+        const char* what;
+        std::string unit; // repeated, within a structure named TOP when inStructure
+        bool inStructure;
+        std::size_t count;
+        const char* reason;
+    };
+    const MemoryCase cases[] = {
+        {"empty structures", element([](GdsBytes& b) { b.beginStructure("").endStructure(); }), false,
+         limits.structures + 1, "goes beyond 100000 structures"},
+        {"structure references", element([](GdsBytes& b) { b.reference("AB", 0, 0); }), true,
+         limits.elements + 1, "goes beyond 2000000 boundaries, paths and references"},
+        {"small boundaries", element([](GdsBytes& b) { b.rectangle(1, 0, 0, 1, 1); }), true,
+         limits.elements + 1, "goes beyond 2000000 boundaries, paths and references"},
+        {"boundaries of 8191 points", element([&](GdsBytes& b) { b.boundary(1, outline); }), true,
+         limits.points / 8191 + 1, "goes beyond 16000000 points"},
+        {"a whole file of small boundaries", element([](GdsBytes& b) { b.rectangle(1, 0, 0, 1, 1); }), true,
+         limits.elements - 1, "would place 1999999 shapes"},
+    };
+    for (const MemoryCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        GdsBytes head;
+        head.beginLibrary();
+        if (c.inStructure) head.beginStructure("TOP");
+        const std::uintmax_t size = kMaxLayoutBytes;
+        {
+            std::ofstream out("hostile.gds", std::ios::binary);
+            out << head.bytes();
+            for (std::size_t k = 0; k < c.count; ++k) out << c.unit;
+            if (c.count < limits.elements) { // records of a type the reader skips, to the end
+                GdsBytes end;
+                end.endStructure().endLibrary();
+                std::uintmax_t left = size - static_cast<std::uintmax_t>(out.tellp()) - end.bytes().size();
+                while (left > 0) {
+                    std::size_t length = left > 65534 ? 65534 : static_cast<std::size_t>(left);
+                    if (left - length == 2) length -= 2; // no record is shorter than 4 bytes
+                    out << GdsBytes().record(0x3B, 0, std::string(length - 4, '\0')).bytes();
+                    left -= length;
+                }
+                out << end.bytes();
+            }
+        }
+        std::filesystem::resize_file("hostile.gds", size); // zeros, which need no writing
+        ASSERT_EQ(std::filesystem::file_size("hostile.gds"), size);
+        long long peak = 0;
+        EXPECT_EQ(importPeak("hostile.gds", peak), 2);
+        const std::string err = aerial_test::readFile("stderr.txt");
+        EXPECT_NE(err.find(c.reason), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_LE(peak, 2 * static_cast<long long>(size)) << "peak resident size " << peak / (1 << 20) << " MiB";
+        std::printf("%s: peak resident size %.0f MiB for a file of %.0f MiB\n", c.what, peak / 1048576.0,
+                    size / 1048576.0);
+        std::filesystem::remove("hostile.gds");
     }
 }

@@ -63,7 +63,7 @@ struct RecordView {
 
 class Stream {
 public:
-    explicit Stream(const std::string& bytes)
+    explicit Stream(std::string_view bytes)
         : bytes_(reinterpret_cast<const unsigned char*>(bytes.data())), size_(bytes.size()) {}
 
     // The next record; false with a reason at the end of the bytes or for a bad length.
@@ -203,8 +203,20 @@ bool finishElement(Element& e, GdsStructure& structure, std::string& error) {
     return true;
 }
 
+// What the file has asked to store so far, against the limits.
+struct Budget {
+    const GdsLimits& limits;
+    std::size_t elements = 0;
+    std::size_t points = 0;
+};
+
+std::string overLimit(const RecordView& r, std::size_t limit, const char* what) {
+    return "the " + where(r) + " goes beyond " + std::to_string(limit) + " " + what +
+           ", more than a clip's file holds (export the clip's cells alone)";
+}
+
 // A record inside an element.
-bool elementRecord(const RecordView& r, Element& e, std::string& error) {
+bool elementRecord(const RecordView& r, Element& e, Budget& budget, std::string& error) {
     if (e.kind == ElementKind::kSkipped) return true;
     GdsShape& s = e.shape;
     GdsReference& ref = e.reference;
@@ -243,6 +255,14 @@ bool elementRecord(const RecordView& r, Element& e, std::string& error) {
         if (r.dataType != kInt32 || r.size % 8 != 0 || r.size == 0) {
             error = "the " + where(r) + " does not hold whole coordinate pairs";
             return false;
+        }
+        if (shape) {
+            budget.points -= s.points.size(); // a second XY record replaces the first
+            if (r.size / 8 > budget.limits.points - budget.points) {
+                error = overLimit(r, budget.limits.points, "points in boundaries and paths");
+                return false;
+            }
+            budget.points += r.size / 8;
         }
         std::vector<GdsPoint> points(r.size / 8);
         for (size_t k = 0; k < points.size(); ++k)
@@ -313,7 +333,7 @@ bool elementRecord(const RecordView& r, Element& e, std::string& error) {
 
 } // namespace
 
-bool readGdsii(const std::string& bytes, GdsLibrary& library, std::string& error) {
+bool readGdsii(std::string_view bytes, GdsLibrary& library, std::string& error, const GdsLimits& limits) {
     library = GdsLibrary{};
     Stream stream(bytes);
     RecordView r;
@@ -323,6 +343,7 @@ bool readGdsii(const std::string& bytes, GdsLibrary& library, std::string& error
         return false;
     }
     bool sawUnits = false;
+    Budget budget{limits};
     GdsStructure* structure = nullptr;
     bool inElement = false;
     Element element{};
@@ -340,7 +361,7 @@ bool readGdsii(const std::string& bytes, GdsLibrary& library, std::string& error
                         " has no ENDEL before the " + where(r);
                 return false;
             }
-            if (!elementRecord(r, element, error)) return false;
+            if (!elementRecord(r, element, budget, error)) return false;
             continue;
         }
         switch (r.type) {
@@ -364,6 +385,10 @@ bool readGdsii(const std::string& bytes, GdsLibrary& library, std::string& error
             }
             if (!sawUnits) {
                 error = "the " + where(r) + " comes before the UNITS record";
+                return false;
+            }
+            if (library.structures.size() == limits.structures) {
+                error = overLimit(r, limits.structures, "structures");
                 return false;
             }
             library.structures.emplace_back();
@@ -397,6 +422,13 @@ bool readGdsii(const std::string& bytes, GdsLibrary& library, std::string& error
             }
             element = Element{};
             element.offset = r.offset;
+            if (r.type != kText && r.type != kNode && r.type != kBox) { // the others are skipped
+                if (budget.elements == limits.elements) {
+                    error = overLimit(r, limits.elements, "boundaries, paths and references");
+                    return false;
+                }
+                ++budget.elements;
+            }
             element.kind = r.type == kBoundary ? ElementKind::kBoundary
                            : r.type == kPath   ? ElementKind::kPath
                            : r.type == kSref   ? ElementKind::kReference

@@ -1,15 +1,19 @@
 // A reader of GDSII stream files into structures, shapes and references, for clips that
 // become masks. Layout files are untrusted: every record is checked against the bytes that
 // are left and against what its type must hold, and the first fault ends the read with a
-// one-line reason naming the byte offset. Memory stays proportional to the file size.
+// one-line reason naming the byte offset. What the file holds is counted while it is read
+// and checked against GdsLimits before anything is stored, so a file of any content takes
+// a bounded amount of memory beside its bytes (README: the import's limits).
 //
 // Kept: boundaries and paths (layer, datatype, points), structure references and arrays
 // (name, reflection, magnification, angle, columns and rows). Skipped: text, nodes, boxes,
 // properties and the library's descriptive records.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace aerial_tool {
@@ -53,8 +57,22 @@ struct GdsLibrary {
     std::vector<GdsStructure> structures;
 };
 
-// Reads the bytes of a stream file. Returns false with a one-line reason when the bytes
-// are not a complete, well-formed stream (up to and including ENDLIB).
-bool readGdsii(const std::string& bytes, GdsLibrary& library, std::string& error);
+// The largest layout file read: a clip, not a whole chip.
+constexpr std::uintmax_t kMaxLayoutBytes = std::uintmax_t{512} << 20;
+
+// What a file may hold. A clip's file holds its cells alone; these leave room for many
+// layers of them. At the limits the structures take about 100 MB besides the file's
+// bytes, which they never exceed (README).
+struct GdsLimits {
+    std::size_t structures = 100000;
+    std::size_t elements = 2000000; // boundaries, paths, structure references and arrays
+    std::size_t points = 16000000;  // coordinate pairs of boundaries and paths
+};
+
+// Reads the bytes of a stream file, in place. Returns false with a one-line reason when the bytes
+// are not a complete, well-formed stream (up to and including ENDLIB) or hold more than
+// the limits allow.
+bool readGdsii(std::string_view bytes, GdsLibrary& library, std::string& error,
+               const GdsLimits& limits = GdsLimits{});
 
 } // namespace aerial_tool

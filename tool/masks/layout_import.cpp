@@ -264,7 +264,7 @@ std::vector<Rect> decompose(const Region& region) {
 
 } // namespace
 
-bool importLayout(const std::string& bytes, const ImportOptions& options, const Grid& grid,
+bool importLayout(std::string_view bytes, const ImportOptions& options, const Grid& grid,
                   double unitMetres, ImportResult& result, std::string& error) {
     result = ImportResult{};
     GdsLibrary library;
@@ -305,8 +305,8 @@ bool importLayout(const std::string& bytes, const ImportOptions& options, const 
         return false;
     }
     // The geometry is computed in half database units from the window's centre (twice the
-    // centre is sumX, sumY: integers): h = 2 v - sumX for a coordinate v. Every vertex
-    // inside the window is then an integer within 2^31, every area within 2^62.
+    // centre is sumX, sumY: integers): 2 x - sumX for a coordinate x. Every vertex inside
+    // the window is then an integer within 2^31, every area within 2^62.
     const double sumX = w[0] + w[2], sumY = w[1] + w[3];
     const Box keep{w[0], w[1], w[2], w[3]};
     const double pitch = grid.samplePitch * unitMetres / library.metresPerDatabaseUnit; // in database units
@@ -405,9 +405,10 @@ bool importLayout(const std::string& bytes, const ImportOptions& options, const 
     result.steppedAreaBefore /= samplesSquared;
     result.steppedAreaAfter /= samplesSquared;
 
-    const auto halfWidth = static_cast<long long>(w[2] - w[0]), halfHeight = static_cast<long long>(w[3] - w[1]);
+    // In half units the window runs from -(X1 - X0) to X1 - X0 across, and so along Y.
+    const auto extentX = static_cast<long long>(w[2] - w[0]), extentY = static_cast<long long>(w[3] - w[1]);
     Region windowRegion;
-    windowRegion.insert(Rect(-halfWidth, -halfHeight, halfWidth, halfHeight));
+    windowRegion.insert(Rect(-extentX, -extentY, extentX, extentY));
     layer.clean();
     const double halfUnitSamplesSquared = (2 * pitch) * (2 * pitch); // a sample's area in half units
     const double shapeArea = static_cast<double>(gtl::area(layer));

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "masks/layout_flatten.h"
@@ -40,9 +41,10 @@ struct ImportResult {
     double steppedAreaBefore = 0, steppedAreaAfter = 0; // their areas, in samples^2
 };
 
-// unitMetres: the input's length unit in metres (the grid's sample pitch is in it).
+// bytes: the layout file's, read in place. unitMetres: the input's length unit in metres
+// (the grid's sample pitch is in it).
 // Returns false with a one-line reason; nothing in result is meaningful then.
-bool importLayout(const std::string& bytes, const ImportOptions& options, const Grid& grid,
+bool importLayout(std::string_view bytes, const ImportOptions& options, const Grid& grid,
                   double unitMetres, ImportResult& result, std::string& error);
 
 } // namespace aerial_tool
