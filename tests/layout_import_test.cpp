@@ -552,8 +552,8 @@ int importPeak(const std::string& layout, long long& peakBytes) {
 
 // Hostile files of the largest size the import reads (512 MiB), each one element repeated
 // one time more than its limit allows, of the kind that costs most memory per byte of file
-// at that limit: empty structures, structure references, small boundaries and boundaries of
-// 8191 points; then zeros to the full size (never parsed). And the largest whole file: small
+// at that limit: empty structures, structure references by short and by long names, small
+// boundaries and boundaries of 8191 points; then zeros to the full size (never parsed). And the largest whole file: small
 // boundaries one short of the limit, then records the reader skips up to ENDLIB, so that
 // every byte is read and the hierarchy is counted before it is refused. Each stops with a
 // line naming its limit, in at most twice the file's size (its mapped bytes included). The
@@ -587,6 +587,8 @@ TEST(LayoutImport, HostileFilesOfTheLargestSizeStayWithinTwiceItInMemory) {
          limits.structures + 1, "goes beyond 100000 structures"},
         {"structure references", element([](GdsBytes& b) { b.reference("AB", 0, 0); }), true,
          limits.elements + 1, "goes beyond 2000000 boundaries, paths and references"},
+        {"references by names of 240 bytes", element([](GdsBytes& b) { b.reference(std::string(240, 'N'), 0, 0); }),
+         true, limits.elements + 1, "goes beyond 2000000 boundaries, paths and references"},
         {"small boundaries", element([](GdsBytes& b) { b.rectangle(1, 0, 0, 1, 1); }), true,
          limits.elements + 1, "goes beyond 2000000 boundaries, paths and references"},
         {"boundaries of 8191 points", element([&](GdsBytes& b) { b.boundary(1, outline); }), true,

@@ -142,13 +142,12 @@ bool expect(const RecordView& r, int dataType, size_t count, std::string& error)
     return true;
 }
 
-// A name up to its first zero byte (names are padded with zeros to an even length);
-// control bytes, which no name may hold, become '?' so that a message stays one line.
-std::string asciiText(const RecordView& r) {
-    std::string s;
-    for (size_t k = 0; k < r.size && r.data[k] != 0; ++k)
-        s += r.data[k] < 0x20 || r.data[k] == 0x7F ? '?' : static_cast<char>(r.data[k]);
-    return s;
+// A name: the record's bytes up to its first zero byte (names are padded with zeros to an
+// even length).
+std::string_view nameIn(const RecordView& r) {
+    size_t length = 0;
+    while (length < r.size && r.data[length] != 0) ++length;
+    return {reinterpret_cast<const char*>(r.data), length};
 }
 
 enum class ElementKind { kBoundary, kPath, kReference, kArray, kSkipped };
@@ -163,7 +162,7 @@ struct Element {
 
 bool finishElement(Element& e, GdsStructure& structure, std::string& error) {
     const std::string at = " at byte " + std::to_string(e.offset) + " in structure '" +
-                           structure.name + "'";
+                           displayName(structure.name) + "'";
     switch (e.kind) {
     case ElementKind::kSkipped: return true;
     case ElementKind::kBoundary:
@@ -288,7 +287,7 @@ bool elementRecord(const RecordView& r, Element& e, Budget& budget, std::string&
     case kSname:
         if (shape) return true;
         if (r.dataType != kAscii) return expect(r, kAscii, 1, error);
-        ref.structure = asciiText(r);
+        ref.structure = nameIn(r);
         e.sawName = true;
         return true;
     case kColRow:
@@ -332,6 +331,15 @@ bool elementRecord(const RecordView& r, Element& e, Budget& budget, std::string&
 }
 
 } // namespace
+
+std::string displayName(std::string_view name) {
+    std::string s;
+    for (char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        s += b < 0x20 || b == 0x7F ? '?' : c;
+    }
+    return s;
+}
 
 bool readGdsii(std::string_view bytes, GdsLibrary& library, std::string& error, const GdsLimits& limits) {
     library = GdsLibrary{};
@@ -380,7 +388,7 @@ bool readGdsii(std::string_view bytes, GdsLibrary& library, std::string& error, 
         case kBgnStr:
             if (structure != nullptr) {
                 error = "the " + where(r) + " begins a structure inside structure '" +
-                        structure->name + "'";
+                        displayName(structure->name) + "'";
                 return false;
             }
             if (!sawUnits) {
@@ -400,7 +408,7 @@ bool readGdsii(std::string_view bytes, GdsLibrary& library, std::string& error, 
                 return false;
             }
             if (r.dataType != kAscii) return expect(r, kAscii, 1, error);
-            structure->name = asciiText(r);
+            structure->name = nameIn(r);
             break;
         case kEndStr:
             if (structure == nullptr) {
@@ -438,7 +446,7 @@ bool readGdsii(std::string_view bytes, GdsLibrary& library, std::string& error, 
             break;
         case kEndLib:
             if (structure != nullptr) {
-                error = "the " + where(r) + " comes inside structure '" + structure->name + "'";
+                error = "the " + where(r) + " comes inside structure '" + displayName(structure->name) + "'";
                 return false;
             }
             if (!sawUnits) {

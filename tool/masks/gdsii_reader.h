@@ -33,8 +33,11 @@ struct GdsShape {
     std::vector<GdsPoint> points; // a boundary's last point repeats its first
 };
 
+// Names (of structures and in references) view the stream's own bytes, up to the first
+// zero byte of their record, so that no name is copied: the bytes must outlive the library
+// read from them. displayName gives a name as a message shows it.
 struct GdsReference {
-    std::string structure;
+    std::string_view structure;
     bool reflected = false;    // about the X axis, before the rotation
     double magnification = 1;
     double angle = 0;          // degrees, counter-clockwise
@@ -46,7 +49,7 @@ struct GdsReference {
 };
 
 struct GdsStructure {
-    std::string name;
+    std::string_view name;
     std::vector<GdsShape> shapes;
     std::vector<GdsReference> references;
 };
@@ -57,12 +60,15 @@ struct GdsLibrary {
     std::vector<GdsStructure> structures;
 };
 
+// A name for a one-line message: control bytes, which no name may hold, become '?'.
+std::string displayName(std::string_view name);
+
 // The largest layout file read: a clip, not a whole chip.
 constexpr std::uintmax_t kMaxLayoutBytes = std::uintmax_t{512} << 20;
 
 // What a file may hold. A clip's file holds its cells alone; these leave room for many
-// layers of them. At the limits the structures take about 100 MB besides the file's
-// bytes, which they never exceed (README).
+// layers of them. At the limits what the reader stores takes at most about 350 MB beside
+// the file's bytes (README: the import's limits).
 struct GdsLimits {
     std::size_t structures = 100000;
     std::size_t elements = 2000000; // boundaries, paths, structure references and arrays
