@@ -42,27 +42,30 @@ AreaGauge::AreaGauge(const ImageSamples& image) : image_(image) {
     if (degree >= 0) {
         kernel_.resize(fine_);
         for (int r = 0; r < fine_; ++r) kernel_[r] = trigKernel(n, degree, static_cast<double>(r) / factor_);
+        rows_.resize(fine_);
     }
-    columns_.resize(fine_);
 }
 
 double AreaGauge::node(int i, int j) const {
     if (factor_ == 1) return image_.at(i, j);
+    if (nodes_.empty()) nodes_.assign(static_cast<size_t>(fine_) * fine_, kNaN);
+    double& v = nodes_[static_cast<size_t>(i) * fine_ + j];
+    if (!std::isnan(v)) return v;
     const int n = image_.size;
-    FineColumn& column = columns_[i];
-    if (column.nodes.empty()) {
-        column.nodes.assign(fine_, kNaN);
-        column.rows.assign(n, 0.0);
+    std::vector<double>& rows = rows_[i];
+    // The weight of sample p at node i is kernel_[(i - factor p) mod fine]: the index steps
+    // down by the factor from sample to sample, round the period.
+    if (rows.empty()) {
+        rows.assign(n, 0.0);
         for (int q = 0; q < n; ++q) {
-            double v = 0;
-            for (int p = 0; p < n; ++p) v += kernel_[((i - factor_ * p) % fine_ + fine_) % fine_] * image_.at(p, q);
-            column.rows[q] = v;
+            double sum = 0;
+            for (int p = 0, r = i; p < n; ++p, r = r >= factor_ ? r - factor_ : r - factor_ + fine_)
+                sum += kernel_[r] * image_.at(p, q);
+            rows[q] = sum;
         }
     }
-    double& v = column.nodes[j];
-    if (!std::isnan(v)) return v;
     double sum = 0;
-    for (int q = 0; q < n; ++q) sum += kernel_[((j - factor_ * q) % fine_ + fine_) % fine_] * column.rows[q];
+    for (int q = 0, r = j; q < n; ++q, r = r >= factor_ ? r - factor_ : r - factor_ + fine_) sum += kernel_[r] * rows[q];
     return v = sum;
 }
 
@@ -71,20 +74,29 @@ namespace {
 // Per triangle of the fine grid: the search that last reached it (a counter, so nothing is
 // cleared between searches) and how often that search wrapped round the grid on the way.
 // One set per thread, shared by all gauges: a search runs to its end before the next.
+struct Visit {
+    int i, j, k;
+    int lx, ly; // how often the search wrapped round the grid along X and Y to get here
+};
+
+struct Mark {
+    std::uint32_t search;
+    std::int16_t liftX, liftY;
+};
+
 struct Visits {
-    std::vector<std::uint32_t> search;
-    std::vector<std::int16_t> liftX, liftY;
+    std::vector<Visit> queue; // kept between searches: a region of many triangles is not
+                              // allocated afresh at every threshold
+    std::vector<Mark> marks;
     std::uint32_t current = 0;
 
     void start(size_t triangles) {
-        if (search.size() < triangles) {
-            search.assign(triangles, 0);
-            liftX.assign(triangles, 0);
-            liftY.assign(triangles, 0);
+        if (marks.size() < triangles) {
+            marks.assign(triangles, Mark{0, 0, 0});
             current = 0;
         }
         if (++current == 0) { // the counter wrapped: forget every earlier search
-            std::fill(search.begin(), search.end(), 0);
+            std::fill(marks.begin(), marks.end(), Mark{0, 0, 0});
             current = 1;
         }
     }
@@ -128,15 +140,11 @@ AreaFigure AreaGauge::area(double x, double y, double t, bool bright) const {
     }
     Visits& seen = visits();
     seen.start(2 * static_cast<size_t>(f) * f);
-    struct Visit {
-        int i, j, k;
-        int lx, ly;
-    };
-    std::vector<Visit> queue{{i0, j0, seedK, 0, 0}};
+    std::vector<Visit>& queue = seen.queue;
+    queue.clear();
+    queue.push_back({i0, j0, seedK, 0, 0});
     auto id = [f](int i, int j, int k) { return 2 * (static_cast<size_t>(i) * f + j) + k; };
-    seen.search[id(i0, j0, seedK)] = seen.current;
-    seen.liftX[id(i0, j0, seedK)] = 0;
-    seen.liftY[id(i0, j0, seedK)] = 0;
+    seen.marks[id(i0, j0, seedK)] = Mark{seen.current, 0, 0};
     double fraction = 0;
     for (size_t head = 0; head < queue.size(); ++head) {
         const Visit c = queue[head];
@@ -165,17 +173,15 @@ AreaFigure AreaGauge::area(double x, double y, double t, bool bright) const {
             if (i < 0) { i = f - 1; --lx; }
             if (j == f) { j = 0; ++ly; }
             if (j < 0) { j = f - 1; --ly; }
-            const size_t k = id(i, j, s.k);
-            if (seen.search[k] == seen.current) {
-                if (seen.liftX[k] != lx || seen.liftY[k] != ly) {
+            Mark& mark = seen.marks[id(i, j, s.k)];
+            if (mark.search == seen.current) {
+                if (mark.liftX != lx || mark.liftY != ly) {
                     out.status = FeatureStatus::kMerged;
                     return out;
                 }
                 continue;
             }
-            seen.search[k] = seen.current;
-            seen.liftX[k] = static_cast<std::int16_t>(lx);
-            seen.liftY[k] = static_cast<std::int16_t>(ly);
+            mark = Mark{seen.current, static_cast<std::int16_t>(lx), static_cast<std::int16_t>(ly)};
             queue.push_back({i, j, s.k, lx, ly});
         }
     }

@@ -36,14 +36,10 @@ private:
     int factor_ = 1;  // fine nodes per sample
     int fine_ = 0;    // fine nodes per axis: N x factor
     std::vector<double> kernel_; // kernel_[r]: the weight of a sample r fine nodes before the node
-    // A cache filled as the regions reach it, one fine column of X at a time: every row
-    // interpolated at that X, and the fine nodes of the column (NaN until computed). A
-    // study keeps a gauge per focus, so only the columns round the feature take memory.
-    struct FineColumn {
-        std::vector<double> rows;
-        std::vector<double> nodes;
-    };
-    mutable std::vector<FineColumn> columns_;
+    // A cache filled as the regions reach it: per fine column of X every row interpolated at
+    // that X, and the fine nodes (NaN until computed). One gauge measures on one thread.
+    mutable std::vector<std::vector<double>> rows_;
+    mutable std::vector<double> nodes_;
 };
 
 } // namespace aerial_tool

@@ -45,9 +45,11 @@ std::optional<Boundary> boundary(Predicate holds, double a, double b, bool holds
     }
     double in = holdsBelow ? a : b;  // holds
     double out = holdsBelow ? b : a; // fails
+    // To a part in 10^12 of the threshold: far finer than any figure a dose is read from,
+    // and the two ends of a jump are still told apart.
     for (int k = 0; k < 200; ++k) {
         const double mid = in + (out - in) / 2;
-        if (mid == in || mid == out) break;
+        if (mid == in || mid == out || std::fabs(out - in) <= 1e-12 * std::fabs(in)) break;
         (holds(mid) ? in : out) = mid;
     }
     return Boundary{in, out};
