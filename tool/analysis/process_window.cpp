@@ -35,7 +35,7 @@ struct Boundary {
 };
 
 template <typename Predicate>
-std::optional<Boundary> boundary(Predicate holds, double a, double b, bool holdsBelow) {
+std::optional<Boundary> boundary(Predicate holds, double a, double b, bool holdsBelow, bool lastBit = false) {
     if (holdsBelow) {
         if (!holds(a)) return std::nullopt;
         if (holds(b)) return Boundary{b, std::nan("")};
@@ -45,11 +45,11 @@ std::optional<Boundary> boundary(Predicate holds, double a, double b, bool holds
     }
     double in = holdsBelow ? a : b;  // holds
     double out = holdsBelow ? b : a; // fails
-    // To a part in 10^12 of the threshold: far finer than any figure a dose is read from,
-    // and the two ends of a jump are still told apart.
+    // To a part in 10^12 of the threshold, far finer than any figure a dose is read from
+    // (an area costs a search of the plane each time), or to the last bit.
     for (int k = 0; k < 200; ++k) {
         const double mid = in + (out - in) / 2;
-        if (mid == in || mid == out || std::fabs(out - in) <= 1e-12 * std::fabs(in)) break;
+        if (mid == in || mid == out || (!lastBit && std::fabs(out - in) <= 1e-12 * std::fabs(in))) break;
         (holds(mid) ? in : out) = mid;
     }
     return Boundary{in, out};
@@ -91,8 +91,13 @@ FocusSolution solveFocus(const FeatureGauge& gauge, const ThresholdModel& model)
     // the figure comes from at low thresholds) and not yet past its far side: [tLow, tHigh].
     auto pastNear = [&](double t) { return falls ? figure(t) <= highCd : figure(t) >= lowCd; };
     auto beforeFar = [&](double t) { return falls ? figure(t) >= lowCd : figure(t) <= highCd; };
-    const std::optional<Boundary> low = boundary(pastNear, range->low, range->high, false);
-    const std::optional<Boundary> high = boundary(beforeFar, range->low, range->high, true);
+    std::optional<Boundary> low = boundary(pastNear, range->low, range->high, false);
+    std::optional<Boundary> high = boundary(beforeFar, range->low, range->high, true);
+    if (low && high && !(high->in - low->in > 1e-9 * std::fabs(high->in))) {
+        // No width at this resolution: to the last bit, to tell a jump from a narrow band.
+        low = boundary(pastNear, range->low, range->high, false, true);
+        high = boundary(beforeFar, range->low, range->high, true, true);
+    }
     if (low && high) {
         const double tLow = low->in, tHigh = high->in;
         // An interval narrower than the figure's own rounding lets the solver resolve (a
@@ -115,7 +120,7 @@ FocusSolution solveFocus(const FeatureGauge& gauge, const ThresholdModel& model)
     // The threshold where the figure meets the target: the last one at which it is not yet
     // below (bright) or above (dark) it. A jump across the target means no dose sizes it.
     auto reached = [&](double t) { return falls ? figure(t) >= model.targetCd : figure(t) <= model.targetCd; };
-    if (const std::optional<Boundary> t = boundary(reached, range->low, range->high, true)) {
+    if (const std::optional<Boundary> t = boundary(reached, range->low, range->high, true, true)) {
         const double at = figure(t->in);
         if (std::fabs(at - model.targetCd) <= 1e-9 * model.targetCd) s.doseToSize = model.t0 / t->in;
     }
