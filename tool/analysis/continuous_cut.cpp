@@ -124,7 +124,11 @@ TrigCut fitTrigCut(const std::vector<double>& samples, double origin, double ste
                 return std::pair{l.first, l.second};
             },
             lo, hi, !up);
-        const double r = reduced(s, n);
+        // An extremum on a sample (by symmetry, as a rule) is put there, so that it reads as
+        // that sample's position and not as a rounding away from it, or past the period's end.
+        double r = reduced(s, n);
+        if (std::fabs(r - std::round(r)) < 1e-9) r = std::round(r);
+        if (r >= n) r = 0;
         cut.extrema.push_back({origin + r * step, localAt(cut, r).value, up});
     }
     // A root refined to the very end of the period reduces to its start.
