@@ -329,6 +329,8 @@ int runWindow(const WindowOptions& options) {
                                  focusName, std::string(figureName) + " (" + figureUnit + ")"};
     std::vector<LatitudePoint> latitude;
     for (const ProcessWindow& w : summary->windows) latitude.push_back({w.dof, w.el});
+    // The curve ends at the largest latitude, which a single focus has.
+    if (summary->maxEl > summary->windows.back().el) latitude.push_back({0, summary->maxEl});
     const std::string ext = pictureExtension(format);
     const fs::path fem = folder / ("fem_bossung" + ext), ed = folder / ("ed_window" + ext);
     for (const char* stem : {"fem_bossung", "ed_window"}) removePictures(folder.string(), stem);
@@ -369,8 +371,8 @@ int runWindow(const WindowOptions& options) {
             std::printf("%-11s  %-12s  %-22s  %-8s  %s\n", valueText(f.focus).c_str(), dts, range, el, status.c_str());
         }
         if (refined) {
-            std::printf("refined      %zu extra foci in %s: every window's focus edges within %s %s\n", refinedRuns,
-                        (folder / kRefinedFolder).c_str(), valueText(precision).c_str(), unit.c_str());
+            std::printf("refined      %zu extra foci in %s: every window's focus edges within %.2g %s\n",
+                        refinedRuns, (folder / kRefinedFolder).c_str(), precision, unit.c_str());
         } else {
             std::printf("sampled      the windows stand on the foci run (focus step %s %s)\n",
                         valueText(focusStep(focusAxis)).c_str(), unit.c_str());
@@ -381,13 +383,13 @@ int runWindow(const WindowOptions& options) {
             std::printf("dose to size %.6g (threshold %.6g)\n", *atBest.doseToSize, model.t0 / *atBest.doseToSize);
         }
         std::printf("max EL       %s\n", percent(summary->maxEl).c_str());
-        std::printf("EL        DOF          focus                 doses\n");
+        std::printf("EL        DOF          focus                        doses\n");
         for (const ProcessWindow& w : summary->windows) {
             char focusRange[64], doseRange[64];
             std::snprintf(focusRange, sizeof focusRange, "%s .. %s", valueText(w.focusMin).c_str(),
                           valueText(w.focusMax).c_str());
             std::snprintf(doseRange, sizeof doseRange, "%.6g .. %.6g", w.doses.low, w.doses.high);
-            std::printf("%-8s  %-11s  %-20s  %s%s\n", percent(w.el).c_str(), valueText(w.dof).c_str(), focusRange,
+            std::printf("%-8s  %-11s  %-27s  %s%s\n", percent(w.el).c_str(), valueText(w.dof).c_str(), focusRange,
                         doseRange, w.openEnd ? "  (reaches the end of the sampled foci)" : "");
         }
         if (!options.study.quiet) {
