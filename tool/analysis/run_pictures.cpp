@@ -114,12 +114,16 @@ SourcePicture sourcePicture(const RunInput& input) {
 
 bool cutlineOf(const RunInput& input, const ResultTableData& image, const PictureChoices& choices,
                CutlineResult& result, std::string& error) {
-    if (!input.values) {
-        error = "the input cannot be read: the image's positions and pupil come from it";
-        return false;
-    }
     ImageSamples samples;
-    if (!imageSamples(image, *input.values, samples, error)) return false;
+    if (input.values) {
+        if (!imageSamples(image, *input.values, samples, error)) return false;
+    } else {
+        // Without the input there is no pupil to know the image between the samples by, and
+        // no pitch but the labels': the samples as the table lists them.
+        samples.size = image.size;
+        samples.samplePitch = image.xStep();
+        samples.values = image.values;
+    }
     CutChoice choice;
     choice.axis = cutAxisFor(choices.axis, input.recipe);
     choice.at = choices.at;

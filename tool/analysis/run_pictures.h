@@ -48,8 +48,8 @@ struct CutlineResult {
 };
 
 // The cut measured as `metrics` measures it, on the image at the input's positions and
-// pupil. False with a reason when the input cannot be read, or the cut or the feature's
-// position lies outside the grid.
+// pupil (without a readable input, on the samples at the labels' step). False with a reason
+// when the cut or the feature's position lies outside the grid.
 bool cutlineOf(const RunInput& input, const ResultTableData& image, const PictureChoices& choices,
                CutlineResult& result, std::string& error);
 
