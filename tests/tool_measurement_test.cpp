@@ -7,6 +7,7 @@
 #include <cmath>
 #include <complex>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -124,6 +125,34 @@ TEST(ContinuousImage, ATrigonometricPolynomialIsRecoveredWithItsRootsSlopesAndEx
     EXPECT_EQ(across, 0.02); // the nearest row
     EXPECT_STREQ(imageKindText(cut), "sampled");
     EXPECT_EQ(imageBasisText(coarse), "sampled (2 floor(R) = 16, R = 8.2, is not below N/2 = 16)");
+}
+
+TEST(ContinuousImage, APeriodsContrastIsThatOfItsExtremaWhateverTheThreshold) {
+    // I = 0.6 - 0.4 cos(theta) + 0.1 cos(2 theta), theta = 2 pi x / P, P a quarter of the grid:
+    // dI/dtheta = 0.4 sin(theta) (1 - cos(theta)) vanishes at 0 and pi only, so over a period
+    // the minimum is I(0) = 0.3 and the peak I(P / 2) = 1.1, between the samples when P / 2
+    // is not on one. Contrast (1.1 - 0.3) / (1.1 + 0.3) at every threshold, over the pattern's
+    // period or over the line and its neighbours alike.
+    const int n = 36;
+    const double h = 0.01, period = n * h / 4;
+    auto intensity = [&](double x) {
+        const double theta = 2 * kPi * x / period;
+        return 0.6 - 0.4 * std::cos(theta) + 0.1 * std::cos(2 * theta);
+    };
+    ImageSamples image = rowsOf(intensity, n, h, 4.5, true);
+    for (const std::optional<double> pattern : {std::optional<double>(period), std::optional<double>()}) {
+        FeatureGauge gauge;
+        std::string error;
+        ASSERT_TRUE(prepareGauge(image, CutChoice{}, PatternPeriods{pattern, {}}, gauge, error)) << error;
+        for (double t : {0.45, 0.7, 0.95}) {
+            const FeatureMetrics f = gaugeFeature(gauge, t, false);
+            ASSERT_EQ(f.status, FeatureStatus::kMeasured) << t;
+            EXPECT_NEAR(f.peak, 1.1, 1e-6) << t;
+            EXPECT_NEAR(std::fabs(f.peakPosition), period / 2, 1e-6) << t;
+            EXPECT_NEAR(f.minimum, 0.3, 1e-6) << t;
+            EXPECT_NEAR(f.contrast, 0.8 / 1.4, 1e-6) << t;
+        }
+    }
 }
 
 TEST(ContinuousImage, TheModelsImageBetweenItsSamplesIsTheImageOfTheMaskMovedBy) {
