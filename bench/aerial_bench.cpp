@@ -45,9 +45,9 @@ void enter(benchmark::State& state) {
     state.SetLabel(labels[state.range(0)]);
 }
 
-void loadAndSpectrum() {
+void loadAndSpectrum(const aerial::RunOptions& options = {}) {
     aerial::loadInput();
-    aerial::prepareStages();
+    aerial::prepareStages(options);
     aerial::computeMaskSpectrum();
 }
 
@@ -70,19 +70,16 @@ template <aerial::Evaluation evaluation>
 void BM_MaskSpectrum(benchmark::State& state) {
     enter(state);
     aerial::loadInput();
-    aerial::prepareStages();
-    aerial::imagingEvaluation = evaluation;
+    aerial::prepareStages({evaluation});
     for (auto _ : state) aerial::computeMaskSpectrum();
-    aerial::imagingEvaluation = aerial::Evaluation::kFast;
 }
 
 template <aerial::Evaluation evaluation>
 void BM_Imaging(benchmark::State& state) {
     enter(state);
-    aerial::imagingEvaluation = evaluation;
     for (auto _ : state) {
         state.PauseTiming();
-        loadAndSpectrum();
+        loadAndSpectrum({evaluation});
         state.ResumeTiming();
         aerial::imagePartiallyCoherent();
     }
@@ -91,8 +88,7 @@ void BM_Imaging(benchmark::State& state) {
 template <aerial::Evaluation evaluation>
 void BM_WholeRun(benchmark::State& state) {
     enter(state);
-    aerial::imagingEvaluation = evaluation;
-    for (auto _ : state) aerial::runSimulation();
+    for (auto _ : state) aerial::runSimulation({evaluation});
 }
 
 constexpr auto kMs = benchmark::kMillisecond;

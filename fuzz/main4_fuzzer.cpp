@@ -16,7 +16,7 @@
 #include "aerial/main4.h"
 #include "input/input_layout.h"
 #include "input/load_input.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 
 namespace {
 
@@ -89,10 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     writeInput(bytes);
     if (!aerial::loadInput()) std::abort(); // a regular file is always readable
-    if (aerial::workspace.gridSize > kFuzzGrid) writeInput(withSmallGrid(bytes));
+    if (aerial::workspace().gridSize > kFuzzGrid) writeInput(withSmallGrid(bytes));
 
     main4();
-    const int n = aerial::workspace.gridSize;
+    const int n = aerial::workspace().gridSize;
     if (n > kFuzzGrid) std::abort();
     for (const char* table : kTables) {
         if (!followsLayout(readAll(table), n)) {

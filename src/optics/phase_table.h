@@ -26,6 +26,8 @@ struct PhaseTable {
     int span() const { return last - first + 1; }
 };
 
+AERIAL_STATE_SCOPE_BEGIN
+
 // Fills table for lines of n samples (n <= kMaxGrid) along the axis of pass, for the
 // samples inside the run's pupil (radius ((NA * pitch) * n) / wavelength about the
 // centre) and one more on each side.
@@ -36,5 +38,7 @@ void buildPhaseTable(PhaseTable& table, int n, AxisPass pass);
 // and a finite field. Data at samples without factors (which the pupil cut never leaves)
 // would be sent to pupilTransform2D.
 void pupilTransform2DFast(const PhaseTable& alongY, const PhaseTable& alongX);
+
+AERIAL_STATE_SCOPE_END
 
 } // namespace aerial

@@ -1,0 +1,82 @@
+// The context of a run: the workspace, the stages' buffers and the run's options, the
+// whole of the state a simulation has. The stages reach it through workspace(),
+// stageBuffers() and runOptions() alone.
+//
+// The library (main4) runs on one process-wide context in static storage, zero when the
+// library is loaded. The engine's compilation of the same stages (AERIAL_ENGINE_BUILD)
+// runs each simulation on a context of its own, which the run binds to its thread for
+// its duration (ContextBinding): simulations on different threads share nothing.
+#pragma once
+
+#include <cstddef>
+
+#include "state/simulation_state.h"
+#include "state/stage_buffers.h"
+
+namespace aerial {
+
+struct SimulationContext {
+    SimulationState workspace;
+    StageBuffers buffers;
+    RunOptions options;
+    bool memoryAdvised; // adviseContextMemory has run on this context
+};
+
+// Where the platform lets a run ask for large pages, a context is placed on their
+// boundaries: a run then takes one page fault for each 2 MiB it touches first, instead of
+// one for each 4 KiB (a fresh process's first run is otherwise mostly page faults).
+#if defined(__linux__)
+inline constexpr std::size_t kContextAlignment = std::size_t{2} << 20;
+#else
+inline constexpr std::size_t kContextAlignment = 64;
+#endif
+
+AERIAL_STATE_SCOPE_BEGIN
+
+#if defined(AERIAL_ENGINE_BUILD)
+
+#if defined(__GNUC__)
+#define AERIAL_INITIAL_EXEC_TLS __attribute__((tls_model("initial-exec")))
+#else
+#define AERIAL_INITIAL_EXEC_TLS
+#endif
+
+// The context of the run on this thread; null outside a run. One pointer: the initial-exec
+// model reaches it without a call, also in a module loaded at run time.
+extern thread_local SimulationContext* boundContext AERIAL_INITIAL_EXEC_TLS;
+
+inline SimulationContext& context() { return *boundContext; }
+
+// Binds a context to the calling thread for the lifetime of this object.
+class ContextBinding {
+public:
+    explicit ContextBinding(SimulationContext& bound) : previous_(boundContext) { boundContext = &bound; }
+    ~ContextBinding() { boundContext = previous_; }
+    ContextBinding(const ContextBinding&) = delete;
+    ContextBinding& operator=(const ContextBinding&) = delete;
+
+private:
+    SimulationContext* previous_;
+};
+
+#else
+
+// main4's context: static storage, all zero when the library is loaded, reused by every run.
+extern SimulationContext processContext;
+
+inline SimulationContext& context() { return processContext; }
+
+#endif
+
+inline SimulationState& workspace() { return context().workspace; }
+inline StageBuffers& stageBuffers() { return context().buffers; }
+inline const RunOptions& runOptions() { return context().options; }
+
+// Asks, once per context, that its memory be backed by large pages where the system
+// offers them on request (Linux's transparent huge pages in madvise mode). Changes no
+// value; where it is refused or not offered, nothing changes but the page faults.
+void adviseContextMemory();
+
+AERIAL_STATE_SCOPE_END
+
+} // namespace aerial
