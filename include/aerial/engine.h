@@ -53,6 +53,10 @@ typedef enum aerial_evaluation {
     AERIAL_EVALUATION_BASELINE_VECTORS = 2 /* the fast one without AVX2: the same bits */
 } aerial_evaluation;
 
+/* The file name main4 gives the table: "OUT_MR.xls", "OUT_MI.xls", "OUT_M.xls"; NULL for
+ * no table. */
+AERIAL_ENGINE_C_API const char* aerial_table_file_name(aerial_table table);
+
 /* A new simulation whose input is all zero (grid size 0, no rectangle). */
 AERIAL_ENGINE_C_API aerial_status aerial_simulation_create(aerial_simulation** simulation);
 AERIAL_ENGINE_C_API void aerial_simulation_destroy(aerial_simulation* simulation);

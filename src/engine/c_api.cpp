@@ -73,6 +73,15 @@ aerial::Table tableOf(aerial_table table) {
 
 extern "C" {
 
+const char* aerial_table_file_name(aerial_table table) {
+    switch (table) {
+    case AERIAL_SPECTRUM_AMPLITUDE:
+    case AERIAL_SPECTRUM_PHASE:
+    case AERIAL_IMAGE_INTENSITY: return aerial::tableFileName(tableOf(table));
+    }
+    return nullptr;
+}
+
 aerial_status aerial_simulation_create(aerial_simulation** simulation) {
     if (simulation == nullptr) return AERIAL_INVALID_ARGUMENT;
     *simulation = nullptr;
