@@ -9,7 +9,6 @@ namespace aerial {
 AERIAL_STATE_SCOPE_BEGIN
 
 void prepareStages(const RunOptions& options) {
-    adviseContextMemory();
     workspace().pi = kPi;
     context().options = options;
 }
@@ -26,6 +25,8 @@ void runStages(const RunOptions& options) {
 }
 
 void runSimulation(const RunOptions& options) {
+    // Before the reader touches the first page of the context.
+    adviseContextMemory(context());
     if (!loadInput()) return;
     runStages(options);
 }

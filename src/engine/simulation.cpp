@@ -125,12 +125,12 @@ struct Simulation::Context {
     SimulationResult result; // of the last run(values, options)
 
     Context() {
-        const std::size_t size = (sizeof(SimulationContext) + kContextAlignment - 1) / kContextAlignment * kContextAlignment;
-        block = std::calloc(1, size + kContextAlignment);
+        block = std::calloc(1, sizeof(SimulationContext) + kContextAlignment);
         if (block == nullptr) throw Error(Status::kOutOfMemory, "no memory for a simulation's context");
         const std::uintptr_t at = (reinterpret_cast<std::uintptr_t>(block) + kContextAlignment - 1) /
                                   kContextAlignment * kContextAlignment;
         context = reinterpret_cast<SimulationContext*>(at);
+        adviseContextMemory(*context);
     }
     ~Context() { std::free(block); }
     Context(const Context&) = delete;

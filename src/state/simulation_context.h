@@ -15,21 +15,21 @@
 
 namespace aerial {
 
-struct SimulationContext {
-    SimulationState workspace;
-    StageBuffers buffers;
-    RunOptions options;
-    bool memoryAdvised; // adviseContextMemory has run on this context
-};
-
-// Where the platform lets a run ask for large pages, a context is placed on their
-// boundaries: a run then takes one page fault for each 2 MiB it touches first, instead of
-// one for each 4 KiB (a fresh process's first run is otherwise mostly page faults).
+// Where the platform lets a run ask for large pages, a context fills whole ones: a run
+// then takes one page fault for each 2 MiB it touches first, instead of one for each 4 KiB
+// (a fresh process's first run is otherwise mostly page faults). The alignment makes the
+// size a multiple of it, so the last large page lies wholly inside the context too.
 #if defined(__linux__)
 inline constexpr std::size_t kContextAlignment = std::size_t{2} << 20;
 #else
 inline constexpr std::size_t kContextAlignment = 64;
 #endif
+
+struct alignas(kContextAlignment) SimulationContext {
+    SimulationState workspace;
+    StageBuffers buffers;
+    RunOptions options;
+};
 
 AERIAL_STATE_SCOPE_BEGIN
 
@@ -72,10 +72,12 @@ inline SimulationState& workspace() { return context().workspace; }
 inline StageBuffers& stageBuffers() { return context().buffers; }
 inline const RunOptions& runOptions() { return context().options; }
 
-// Asks, once per context, that its memory be backed by large pages where the system
-// offers them on request (Linux's transparent huge pages in madvise mode). Changes no
+// Asks that the context's memory be backed by large pages where the system offers them on
+// request (Linux's transparent huge pages in madvise mode). It must come before the first
+// touch of the context's memory, which is why no flag in the context records it: main4
+// asks on every run (one system call), the engine when it allocates a context. Changes no
 // value; where it is refused or not offered, nothing changes but the page faults.
-void adviseContextMemory();
+void adviseContextMemory(SimulationContext& context);
 
 AERIAL_STATE_SCOPE_END
 

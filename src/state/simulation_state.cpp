@@ -4,7 +4,6 @@
 #include <sys/mman.h>
 #endif
 
-#include <cstdint>
 
 namespace aerial {
 AERIAL_STATE_SCOPE_BEGIN
@@ -13,22 +12,16 @@ AERIAL_STATE_SCOPE_BEGIN
 thread_local SimulationContext* boundContext AERIAL_INITIAL_EXEC_TLS = nullptr;
 #else
 // Zero-initialised, constant-initialised: no constructor runs when the library is loaded.
-alignas(kContextAlignment) constinit SimulationContext processContext{};
+constinit SimulationContext processContext{};
 #endif
 
-void adviseContextMemory() {
-    SimulationContext& c = context();
-    if (c.memoryAdvised) return;
-    c.memoryAdvised = true;
+void adviseContextMemory(SimulationContext& c) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-    // The context rounded out to whole large pages: a large page must lie wholly inside
-    // the advised range. The context starts on a boundary; past its end lie only a few
-    // flags of the library, or the rest of the engine's allocation, which is whole large
-    // pages too.
-    const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(&c) / kContextAlignment * kContextAlignment;
-    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(&c) + sizeof c + kContextAlignment - 1) /
-                               kContextAlignment * kContextAlignment;
-    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    // The context is whole large pages (kContextAlignment), so the advice reaches nothing
+    // beside it.
+    madvise(&c, sizeof c, MADV_HUGEPAGE);
+#else
+    (void)c;
 #endif
 }
 
