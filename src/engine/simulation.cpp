@@ -71,6 +71,9 @@ std::string inputLimitProblem(const InputValues& v) {
         return std::string(count) + " " + std::to_string(v.rectCount) + " is above " + std::to_string(kMaxRects) +
                " (the reader limits it to " + std::to_string(kMaxRects) + ")";
     }
+    // Without a grid nothing is simulated, whatever the edges (the reader's limit of an empty
+    // or negative grid is no interval).
+    if (v.gridSize <= 0) return "";
     const double h = static_cast<double>(v.gridSize / 2);
     for (int r = 0; r < v.rectCount; ++r) {
         const MaskRectangle& m = v.rects[r];

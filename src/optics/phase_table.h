@@ -20,8 +20,8 @@ struct PhaseTable {
     // Each in the order its pass reads them. Along Y by sample: factor (k, p) at
     // k * kMaxGrid + p, contiguous over the outputs p. Along X by output: at
     // p * span + (k - first), contiguous over the samples k, span = last - first + 1.
-    double cosine[kMaxGrid * kMaxGrid];
-    double sine[kMaxGrid * kMaxGrid];
+    alignas(64) double cosine[kMaxGrid * kMaxGrid]; // on cache lines, for the vector loads
+    alignas(64) double sine[kMaxGrid * kMaxGrid];
 
     int span() const { return last - first + 1; }
 };

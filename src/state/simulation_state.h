@@ -61,9 +61,10 @@ struct SimulationState {
     double aberrX[7];
     double aberrY[7];
     MaskRectangle rects[kRectCapacity];
-    FieldPlane fieldRe;
-    FieldPlane fieldIm;
-    FieldPlane II;
+    // On cache lines: the vector loops then load no value across two of them.
+    alignas(64) FieldPlane fieldRe;
+    alignas(64) FieldPlane fieldIm;
+    alignas(64) FieldPlane II;
     double pi; // set to kPi by the driver on every run
 };
 

@@ -48,7 +48,7 @@ struct RectangleGroup {
     int count;
     double tr[kRectangleGroupSize];
     double ti[kRectangleGroupSize];
-    double xr[kRectangleGroupSize][kMaxGrid];
+    alignas(64) double xr[kRectangleGroupSize][kMaxGrid];
     double xi[kRectangleGroupSize][kMaxGrid];
     double yr[kRectangleGroupSize][kMaxGrid];
     double yi[kRectangleGroupSize][kMaxGrid];
@@ -84,14 +84,14 @@ constexpr int kColumnBlockWidth = 8;
 // The samples of the X lines of one block in the rows with data, copied out so that the
 // outputs can replace them: [k][l] for line y + l.
 struct ColumnBlock {
-    double re[kMaxGrid][kColumnBlockWidth];
-    double im[kMaxGrid][kColumnBlockWidth];
+    alignas(64) double re[kMaxGrid][kColumnBlockWidth]; // each row one cache line
+    alignas(64) double im[kMaxGrid][kColumnBlockWidth];
 };
 
 struct TransformBuffers {
     // The direct evaluation's field transposed, so that each X line is a contiguous row.
-    FieldPlane Gr;
-    FieldPlane Gi;
+    alignas(64) FieldPlane Gr;
+    alignas(64) FieldPlane Gi;
     ColumnBlock columns;
     SampleRange lines[kMaxGrid]; // each Y line's non-zero samples
 };
@@ -99,8 +99,8 @@ struct TransformBuffers {
 // Imaging (partially_coherent_image.cpp): the mask spectrum saved before the field planes
 // become the working field, and the phase factors of the run for the fast evaluation.
 struct ImagingBuffers {
-    FieldPlane Br;
-    FieldPlane Bi;
+    alignas(64) FieldPlane Br;
+    alignas(64) FieldPlane Bi;
     PhaseTable factorsY;
     PhaseTable factorsX;
     AngleMemo angles;
