@@ -224,8 +224,10 @@ PYBIND11_MODULE(aerial, m) {
             std::string text = "aerial.Input(";
             for (const aerial::ParameterCell& cell : aerial::kParameterCells) {
                 if (cell.id == aerial::ParameterId::kRectCount) continue;
-                text += keywordOf(cell) + "=" +
-                        py::str(py::float_(aerial::parameterValue(*self.values, cell.id))).cast<std::string>() + ", ";
+                const double value = aerial::parameterValue(*self.values, cell.id);
+                const py::object shown = cell.kind == aerial::CellKind::kInteger ? py::object(py::int_(static_cast<int>(value)))
+                                                                                  : py::object(py::float_(value));
+                text += keywordOf(cell) + "=" + py::repr(shown).cast<std::string>() + ", ";
             }
             return text + "rectangles=<" + std::to_string(self.values->rectCount) + " rows>)";
         });

@@ -56,9 +56,10 @@ AERIAL_ENGINE_API InputValues readInputFile(const std::string& path);
 // The values of an input file's text in memory, as if it were the file's content.
 AERIAL_ENGINE_API InputValues parseInputText(std::string_view text);
 
-// Empty when a run takes the values as they are, else why not: what lies beyond the
+// Empty when a run takes the values as they are, else why not: the first value beyond the
 // reader's limits (grid size above kMaxGrid, rectangle count above kMaxRects, an edge
-// beyond +-N/2), in the words `aerial check` uses for a limit.
+// beyond +-N/2 on a grid of N > 0), by the name `aerial set` and `aerial check` give it,
+// and what the reader would make of it.
 AERIAL_ENGINE_API std::string inputLimitProblem(const InputValues& values);
 
 // What main4's three tables print, as doubles. N = gridSize (0 or less: every array is
@@ -101,9 +102,8 @@ public:
     // The same into a result of the caller's (its arrays are resized and reused).
     void run(const InputValues& values, const RunOptions& options, SimulationResult& result);
 
-    struct Context;
-
 private:
+    struct Context;
     std::unique_ptr<Context> context_;
 };
 
