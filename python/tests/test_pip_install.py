@@ -36,3 +36,4 @@ def test_pip_install_in_a_fresh_virtual_environment(source, tmp_path):
                          text=True).stdout
     assert str(venv) in out and "(16, 16)" in out, out
     shutil.rmtree(venv)
+    shutil.rmtree(tree) # with the build's objects

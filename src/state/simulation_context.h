@@ -2,6 +2,10 @@
 // whole of the state a simulation has. The stages reach it through workspace(),
 // stageBuffers() and runOptions() alone.
 //
+// Outside any context stay only two facts of the process, each an atomic set once and the
+// same for every run: the C locale object of the number parser (cell_parse.cpp) and
+// whether the processor has AVX2 (vector_paths.cpp).
+//
 // The library (main4) runs on one process-wide context in static storage, zero when the
 // library is loaded. The engine's compilation of the same stages (AERIAL_ENGINE_BUILD)
 // runs each simulation on a context of its own, which the run binds to its thread for

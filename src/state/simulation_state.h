@@ -13,8 +13,6 @@
 
 #include <cfloat>
 
-#include "aerial/input_values.hpp" // kMaxGrid, kMaxRects, MaskRectangle
-
 #if defined(__FAST_MATH__)
 #error "aerial fixes the order and rounding of every floating-point operation: build without fast-math"
 #endif
@@ -24,6 +22,8 @@
 #if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD != 0
 #error "aerial needs FLT_EVAL_METHOD == 0 (binary64 intermediates): on 32-bit x86 build with -msse2 -mfpmath=sse"
 #endif
+
+#include "aerial/input_values.hpp" // kMaxGrid, kMaxRects, MaskRectangle
 
 // The stages are compiled twice from the same sources: for the library, over one
 // process-wide context, and for the engine (AERIAL_ENGINE_BUILD), over the context a run
