@@ -60,11 +60,27 @@ const aerial::ParameterCell* namedParameter(const char* name) {
     return cell;
 }
 
-aerial::Table tableOf(aerial_table table) {
-    switch (table) {
+// A C caller may pass any int where the API names an enumeration: C++ may assume no value
+// beyond the enumerators' bits, so the value is taken from the argument's bytes.
+template <class Enumeration>
+int passedValue(const Enumeration& e) {
+    static_assert(sizeof(Enumeration) == sizeof(int), "the C enumerations are int-sized");
+    int value;
+    std::memcpy(&value, &e, sizeof value);
+    return value;
+}
+
+bool isTable(const aerial_table& table) {
+    const int t = passedValue(table);
+    return t == AERIAL_SPECTRUM_AMPLITUDE || t == AERIAL_SPECTRUM_PHASE || t == AERIAL_IMAGE_INTENSITY;
+}
+
+aerial::Table tableOf(const aerial_table& table) {
+    switch (passedValue(table)) {
     case AERIAL_SPECTRUM_AMPLITUDE: return aerial::Table::kSpectrumAmplitude;
     case AERIAL_SPECTRUM_PHASE: return aerial::Table::kSpectrumPhase;
     case AERIAL_IMAGE_INTENSITY: return aerial::Table::kImageIntensity;
+    default: break;
     }
     throw aerial::Error(aerial::Status::kInvalidArgument, "no such table");
 }
@@ -74,12 +90,7 @@ aerial::Table tableOf(aerial_table table) {
 extern "C" {
 
 const char* aerial_table_file_name(aerial_table table) {
-    switch (table) {
-    case AERIAL_SPECTRUM_AMPLITUDE:
-    case AERIAL_SPECTRUM_PHASE:
-    case AERIAL_IMAGE_INTENSITY: return aerial::tableFileName(tableOf(table));
-    }
-    return nullptr;
+    return isTable(table) ? aerial::tableFileName(tableOf(table)) : nullptr;
 }
 
 aerial_status aerial_simulation_create(aerial_simulation** simulation) {
@@ -161,7 +172,7 @@ int aerial_simulation_rectangle_count(const aerial_simulation* s) {
 aerial_status aerial_simulation_run(aerial_simulation* s, aerial_evaluation evaluation) {
     return guarded(s, [&] {
         aerial::RunOptions options;
-        switch (evaluation) {
+        switch (passedValue(evaluation)) {
         case AERIAL_EVALUATION_FAST: break;
         case AERIAL_EVALUATION_DIRECT: options.evaluation = aerial::Evaluation::kDirect; break;
         case AERIAL_EVALUATION_BASELINE_VECTORS: options.baselineVectorsOnly = true; break;
@@ -176,20 +187,19 @@ int aerial_simulation_grid_size(const aerial_simulation* s) {
 }
 
 const double* aerial_simulation_labels(const aerial_simulation* s, aerial_table table) {
-    if (s == nullptr || s->result.positions.empty()) return nullptr;
-    if (table == AERIAL_IMAGE_INTENSITY) return s->result.positions.data();
-    if (table == AERIAL_SPECTRUM_AMPLITUDE || table == AERIAL_SPECTRUM_PHASE) return s->result.directionSines.data();
-    return nullptr;
+    if (s == nullptr || s->result.positions.empty() || !isTable(table)) return nullptr;
+    return tableOf(table) == aerial::Table::kImageIntensity ? s->result.positions.data()
+                                                            : s->result.directionSines.data();
 }
 
 const double* aerial_simulation_cells(const aerial_simulation* s, aerial_table table) {
-    if (s == nullptr || s->result.intensity.empty()) return nullptr;
-    switch (table) {
-    case AERIAL_SPECTRUM_AMPLITUDE: return s->result.amplitude.data();
-    case AERIAL_SPECTRUM_PHASE: return s->result.phase.data();
-    case AERIAL_IMAGE_INTENSITY: return s->result.intensity.data();
+    if (s == nullptr || s->result.intensity.empty() || !isTable(table)) return nullptr;
+    switch (tableOf(table)) {
+    case aerial::Table::kSpectrumAmplitude: return s->result.amplitude.data();
+    case aerial::Table::kSpectrumPhase: return s->result.phase.data();
+    case aerial::Table::kImageIntensity: break;
     }
-    return nullptr;
+    return s->result.intensity.data();
 }
 
 aerial_status aerial_simulation_format_table(aerial_simulation* s, aerial_table table, char* buffer,

@@ -46,8 +46,9 @@ AERIAL_STATE_SCOPE_BEGIN
 #endif
 
 // The context of the run on this thread; null outside a run. One pointer: the initial-exec
-// model reaches it without a call, also in a module loaded at run time.
-extern thread_local SimulationContext* boundContext AERIAL_INITIAL_EXEC_TLS;
+// model reaches it without a call, also in a module loaded at run time, and constinit
+// spares every use the check for a dynamic initialiser of another file.
+extern thread_local constinit SimulationContext* boundContext AERIAL_INITIAL_EXEC_TLS;
 
 inline SimulationContext& context() { return *boundContext; }
 

@@ -9,7 +9,7 @@ namespace aerial {
 AERIAL_STATE_SCOPE_BEGIN
 
 #if defined(AERIAL_ENGINE_BUILD)
-thread_local SimulationContext* boundContext AERIAL_INITIAL_EXEC_TLS = nullptr;
+thread_local constinit SimulationContext* boundContext AERIAL_INITIAL_EXEC_TLS = nullptr;
 #else
 // Zero-initialised, constant-initialised: no constructor runs when the library is loaded.
 constinit SimulationContext processContext{};
