@@ -3,10 +3,15 @@
 // compilation of the stages (aerial_core) in a scratch folder, in this same process.
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <xmmintrin.h>
+#endif
 
 #include "aerial/engine.h"
 #include "aerial/engine.hpp"
@@ -87,6 +92,34 @@ TEST(Engine, FormattedArraysAreMain4sTables) {
         const Tables expected = main4Tables(c.text);
         const aerial::SimulationResult& result = simulation.run(aerial::parseInputText(c.text));
         EXPECT_TRUE(formatted(result) == expected);
+    }
+}
+
+// A caller's floating-point environment changes nothing, as for main4: the run computes
+// with rounding to nearest and subnormals kept, and the caller's rounding mode and
+// flush-to-zero/denormals-are-zero are back when it returns. The subnormal transmission
+// (3e-308 + 1e-309i) is what flush-to-zero would turn into 0 (its phase, atan(1/30) -
+// pi/4 in the first spectrum cells, is the table's tell).
+TEST(Engine, RunsInItsOwnFloatEnvironmentAndRestoresTheCallers) {
+    const std::string text = readFile(std::string(AERIAL_FIXTURES) + "/float-environment/subnormal-transmission/IN_FM.txt");
+    const Tables expected = main4Tables(text);
+    const aerial::InputValues values = aerial::parseInputText(text);
+    aerial::Simulation simulation;
+    for (int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+        SCOPED_TRACE(mode);
+        std::fesetround(mode);
+#if defined(__x86_64__) || defined(__i386__)
+        const unsigned int callerControl = _mm_getcsr() | 0x8040; // flush-to-zero, denormals-are-zero
+        _mm_setcsr(callerControl);
+#endif
+        const Tables got = formatted(simulation.run(values));
+        EXPECT_EQ(std::fegetround(), mode);
+#if defined(__x86_64__) || defined(__i386__)
+        EXPECT_EQ(_mm_getcsr() & 0xFFC0u, callerControl & 0xFFC0u); // the control bits, not the flags
+        _mm_setcsr(callerControl & ~0x8040u);
+#endif
+        std::fesetround(FE_TONEAREST);
+        EXPECT_TRUE(got == expected);
     }
 }
 

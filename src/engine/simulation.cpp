@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "driver/float_environment.h"
 #include "driver/run_simulation.h"
 #include "input/input_cells.h"
 #include "input/input_layout.h"
@@ -108,6 +109,7 @@ std::string formatTable(const SimulationResult& result, Table table) {
     if (labels.size() < static_cast<std::size_t>(n) || values.size() < cells) {
         throw Error(Status::kInvalidArgument, "the result's arrays are smaller than its grid size");
     }
+    const RunFloatEnvironmentScope environment; // the formatter's arithmetic, as main4's
     std::string out;
     out.reserve(cells * 10 + 64);
     auto text = std::make_unique<TableText>();
@@ -160,6 +162,9 @@ void Simulation::run(const InputValues& values, const RunOptions& options, Simul
     const TableValues out{result.directionSines.data(), result.positions.data(), result.amplitude.data(),
                           result.phase.data(), result.intensity.data()};
     const ContextBinding binding(*context_->context);
+    // As main4: the run computes in the library's floating-point environment, and the
+    // caller's is back when the run returns or throws.
+    const RunFloatEnvironmentScope environment;
     runInMemory(values, options, out);
 }
 
