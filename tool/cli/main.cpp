@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/feature_gauge.h"
 #include "cli/check_command.h"
 #include "cli/import_command.h"
 #include "cli/mask_command.h"
@@ -103,7 +104,13 @@ std::vector<CLI::Option*> addCutOptions(CLI::App* command, aerial_tool::CutOptio
                 ->check(kFiniteLength)};
 }
 
-const CLI::Validator kMeasureName = CLI::IsMember({"cd", "cd-y", "area"});
+// The figures a measurement can follow, by the names the analysis gives them.
+const CLI::Validator kMeasureName(
+    [](std::string& text) -> std::string {
+        aerial_tool::Measure measure;
+        return aerial_tool::measureFromName(text, measure) ? "" : "must be cd, cd-y or area, got '" + text + "'";
+    },
+    "cd|cd-y|area");
 
 // The options of `metrics` and `run --metrics`; returned so that `run` can make them need --metrics.
 std::vector<CLI::Option*> addMetricsOptions(CLI::App* command, aerial_tool::MetricsOptions& metrics) {
