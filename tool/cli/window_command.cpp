@@ -228,6 +228,9 @@ int runWindow(const WindowOptions& options) {
         summary = summariseWindow(fociOf(solved));
     }
     const std::vector<FocusDoses> foci = fociOf(solved);
+    if (refined && !refinementFoci(foci, precision).empty())
+        std::fprintf(stderr, "aerial: note: after %d rounds of refining runs some focus edges are still further "
+                             "apart than %.2g %s\n", kMaxRefinementRounds, precision, unit.c_str());
 
     // The best focus may lie between the foci run: then it gets a run of its own.
     FeatureGauge best;
