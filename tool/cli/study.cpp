@@ -71,8 +71,10 @@ int planStudy(const std::string& directory, const std::string& name, std::vector
     for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) study.input.append(block, got);
     std::fclose(file);
     // Checked once here; the points' runs skip the check (--no-check), so the warnings are
-    // not repeated for every point.
-    printCheckWarnings(checkInputCells(*cells), directory);
+    // not repeated for every point, and an input a run refuses is refused for all of them.
+    const InputReport report = checkInputCells(*cells);
+    printCheckWarnings(report, directory);
+    if (refuseInput(report, input.string())) return 2;
     study.values = std::make_unique<aerial::InputValues>();
     aerial::parseInput(*cells, *study.values);
     study.directory = directory;
