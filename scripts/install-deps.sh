@@ -11,6 +11,8 @@ packages=(cmake g++ make libgtest-dev libbenchmark-dev libcli11-dev locales "$@"
 packages+=(pkg-config python3)
 # The aerial tool: pictures (cairo, drawn with DejaVu fonts) and JSON reports.
 packages+=(libcairo2-dev fonts-dejavu-core nlohmann-json3-dev)
+# SHA-256 of the input in a study's manifest.
+packages+=(nettle-dev)
 # The report test opens the PDF it writes.
 packages+=(poppler-utils)
 # Studies run through GNU parallel in the tests (aerial sweep --print-commands | parallel).

@@ -18,6 +18,7 @@
 #include "cli/sweep_command.h"
 #include "cli/window_command.h"
 #include "input/input_layout.h"
+#include "io/study_points.h"
 
 #ifndef AERIAL_VERSION
 #define AERIAL_VERSION "unknown"
@@ -129,6 +130,13 @@ void addFormatOption(CLI::App* command, std::string& format) {
         ->check(CLI::IsMember({"png", "svg", "pdf"}));
 }
 
+// The command line as typed, the program called by its own name.
+std::string typedCommand(int argc, char** argv) {
+    std::vector<std::string> words = {"aerial"};
+    for (int k = 1; k < argc; ++k) words.push_back(argv[k]);
+    return aerial_tool::commandLine(words);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -179,11 +187,13 @@ int main(int argc, char** argv) {
 
     aerial_tool::ReportOptions report;
     CLI::App* reportCommand = app.add_subcommand(
-        "report", "One PDF of a run: input summary, image, cutline, spectrum, source, and its studies");
+        "report", "One PDF of a run: conditions, warnings and figures, its pictures, and its studies' tables");
     reportCommand->add_option("DIR", report.directory, "Folder of the run (default: .)");
     addPictureOptions(reportCommand, report.pictures);
     reportCommand->add_option("-o,--output", report.output, "The PDF to write (default: DIR/report.pdf)");
-    reportCommand->add_flag("-q,--quiet", report.quiet, "Print nothing on success");
+    reportCommand->add_option("--title", report.title, "The report's title (default: aerial report: FOLDER)");
+    reportCommand->add_option("--notes", report.notes, "A text file shown on the first page");
+    reportCommand->add_flag("-q,--quiet", report.quiet, "Print nothing on success (else the PDF's path)");
 
     aerial_tool::MetricsOptions metrics;
     CLI::App* metricsCommand = app.add_subcommand(
@@ -251,6 +261,8 @@ int main(int argc, char** argv) {
         return e.get_exit_code() == 0 ? 0 : (code == 0 ? 0 : 2);
     }
 
+    // The studies record the command that made them.
+    sweep.study.commandLine = window.study.commandLine = typedCommand(argc, argv);
     if (runCommand->parsed()) {
         run.check = !noCheck;
         int status = aerial_tool::runSimulation(run);

@@ -91,7 +91,8 @@ bool checkMaskPoints(const Study& study) {
 }
 
 int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool manyThresholds,
-                    const std::string& unit, bool bright, double featureAt, PictureFormat format, bool quiet) {
+                    const std::string& unit, bool bright, double featureAt, PictureFormat format, bool quiet,
+                    std::vector<std::string>& written) {
     const std::string feature = std::string(bright ? "space" : "line") + " at " + valueText(featureAt);
     const fs::path folder = study.folder;
     int status = 0;
@@ -114,6 +115,7 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
             return false;
         }
         if (!quiet) std::printf("picture %s\n", path.c_str());
+        written.push_back(path.filename().string());
         return true;
     };
 
@@ -178,6 +180,7 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
             std::fprintf(stderr, "aerial: %s: cannot write\n", csvPath.c_str());
             return 2;
         }
+        written.push_back(csvPath.filename().string());
         if (!series.empty() &&
             !plot(series, "Printed CD of the " + feature + " against the mask CD (MEEF: the slope)",
                   "mask CD (" + unit + ")", "wafer CD (" + unit + ")", "meef"))

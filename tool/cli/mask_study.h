@@ -18,8 +18,10 @@ bool checkMaskPoints(const Study& study);
 // With mask.pitch varied: DIR/sweep/cd_through_pitch and nils_through_pitch pictures. With
 // mask.bias or mask.cd varied: the mask error factor printed, DIR/sweep/meef.csv and the
 // meef picture. The pictures in that format. Exit status 0, 1 when the factor cannot be
-// measured, 2 when a file cannot be written.
+// measured, 2 when a file cannot be written. The names of the files written are added to
+// `written`.
 int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool manyThresholds,
-                    const std::string& unit, bool bright, double featureAt, PictureFormat format, bool quiet);
+                    const std::string& unit, bool bright, double featureAt, PictureFormat format, bool quiet,
+                    std::vector<std::string>& written);
 
 } // namespace aerial_tool

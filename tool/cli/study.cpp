@@ -8,12 +8,14 @@
 #include <system_error>
 #include <thread>
 
+#include "io/input_edit.h"
 #include "io/input_folder.h"
 #include "analysis/input_check.h"
 #include "cli/run_command.h"
 #include "input/input_cells.h"
 #include "input/input_layout.h"
 #include "io/result_table.h"
+#include "io/study_manifest.h"
 #include "io/study_points.h"
 #include "io/table_files.h"
 
@@ -80,6 +82,7 @@ int planStudy(const std::string& directory, const std::string& name, std::vector
     study.directory = directory;
     study.folder = (fs::absolute(directory, ec) / name).lexically_normal().string();
     study.recipe.reset();
+    study.recipeBytes.clear();
     for (const SweepAxis& axis : axes) {
         if (axis.cell != nullptr || study.recipe) continue;
         const fs::path recipePath = fs::path(directory) / kMaskRecipeFileName;
@@ -98,6 +101,7 @@ int planStudy(const std::string& directory, const std::string& name, std::vector
             return 2;
         }
         study.recipe = recipe;
+        study.recipeBytes = std::move(text);
     }
     study.axes = std::move(axes);
     study.points = sweepPoints(study.axes);
@@ -200,6 +204,8 @@ int runStudy(const Study& study, const StudyOptions& options, std::vector<bool>&
             std::fprintf(stderr, "aerial: the run in %s failed\n", shown(pointFolder(study, p)).c_str());
             failed[p] = true;
         }
+        // The study's files are written again from here on.
+        removeStudyManifest(study.folder);
         return -1;
     }
 
@@ -209,6 +215,13 @@ int runStudy(const Study& study, const StudyOptions& options, std::vector<bool>&
     for (size_t p = 0; p < count; ++p) {
         const std::string folder = pointFolder(study, p);
         std::string why = tablesFault(folder, study.values->gridSize);
+        // The manifest names the input the study is made from: a point set up from an
+        // earlier version of it is not that study's point.
+        std::string expected, present, error;
+        if (why.empty() && pointInput(study, study.points[p].values, expected, error) &&
+            readFileBytes((fs::path(folder) / aerial::kInputFileName).string(), present) && present != expected)
+            why = "set up from another version of " + std::string(aerial::kInputFileName) +
+                  " (it has changed since): set the study up again without --no-run";
         if (why.empty()) continue;
         ++refusedCount;
         if (refusedCount <= 20) refused += "\n  " + shown(folder) + ": " + why;
@@ -219,6 +232,7 @@ int runStudy(const Study& study, const StudyOptions& options, std::vector<bool>&
                      "(run their commands first):%s\n", refusedCount, count, refused.c_str());
         return 1;
     }
+    removeStudyManifest(study.folder);
     return -1;
 }
 
@@ -243,6 +257,24 @@ int runExtraPoint(const Study& study, const StudyOptions& options, const std::st
         return 1;
     }
     return 0;
+}
+
+bool recordStudy(const Study& study, const StudyOptions& options, const std::vector<std::string>& files) {
+    StudyManifest m;
+    m.study = fs::path(study.folder).filename().string();
+    m.command = options.commandLine;
+    // The study folder is DIR/<name>: its inputs are one folder up.
+    m.inputs.push_back({(fs::path("..") / aerial::kInputFileName).string(), sha256Hex(study.input)});
+    if (study.recipe)
+        m.inputs.push_back({(fs::path("..") / kMaskRecipeFileName).string(), sha256Hex(study.recipeBytes)});
+    for (const SweepAxis& axis : study.axes) m.variables.push_back({axisName(axis), axis.valuesText, axis.values.size()});
+    m.points = study.points.size();
+    m.files = files;
+    m.written = utcNow();
+    std::string error;
+    if (writeStudyManifest(study.folder, m, error)) return true;
+    std::fprintf(stderr, "aerial: %s\n", error.c_str());
+    return false;
 }
 
 bool readPointCut(const std::string& folder, Profile& profile) {

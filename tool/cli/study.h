@@ -22,6 +22,7 @@ struct StudyOptions {
     bool noRun = false;         // set up nothing new, tabulate the runs already done
     bool clean = false;         // remove folders of an earlier study
     bool quiet = false;         // no progress line
+    std::string commandLine;    // as typed, for the study's manifest
 };
 
 struct Study {
@@ -34,6 +35,7 @@ struct Study {
     size_t nominal = 0; // the point whose values are the input's own, else the first
     std::vector<std::string> ownFolders; // further folders of the study, never stale
     std::optional<MaskRecipe> recipe; // DIR/mask.json, read when a mask parameter varies
+    std::string recipeBytes;          // its bytes as read
 };
 
 // Reads DIR's input and lays out the points under DIR/<name>/. Exit status 2 with a message
@@ -61,6 +63,11 @@ int runExtraPoint(const Study& study, const StudyOptions& options, const std::st
 
 // The cut along X through the grid centre of a point's image; false with a message printed.
 bool readPointCut(const std::string& folder, Profile& profile);
+
+// Writes the study's manifest beside the files it wrote (names in the study folder): the
+// command, the hashes of the input and recipe the points were made from, the varied
+// parameters. False with the message printed.
+bool recordStudy(const Study& study, const StudyOptions& options, const std::vector<std::string>& files);
 
 // The jobs option as a number of processes.
 int jobCount(int jobs);

@@ -175,6 +175,13 @@ int runWindow(const WindowOptions& options) {
                            {"dose_min", w.doses.low}, {"dose_max", w.doses.high}, {"open_end", w.openEnd}});
     }
     out["windows"] = windows;
+    // The depths of focus quoted most, at EL 5 % and 10 %; null where no window reaches it.
+    json quoted = json::array();
+    for (double el : {0.05, 0.10}) {
+        const std::optional<ProcessWindow> w = widestWindow(foci, el);
+        quoted.push_back({{"el", el}, {"dof", w ? json(w->dof) : json(nullptr)}});
+    }
+    out["dof_at_el"] = quoted;
     out["feature"] = kind;
     out["feature_at"] = model.featureAt;
     out["length_unit"] = unit;
@@ -215,6 +222,9 @@ int runWindow(const WindowOptions& options) {
         return 2;
     }
 
+    if (!recordStudy(study, options.study,
+                     {"fem.csv", "window.json", fem.filename().string(), ed.filename().string()}))
+        return 2;
     if (options.json) {
         std::printf("%s", summaryText.c_str());
     } else {
