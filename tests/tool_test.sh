@@ -189,6 +189,13 @@ for args in "check $bell" "run -q $bell"; do
     contains "$args: the escape shown as \\x1b" "$out" '\x1b[31m\x07'
     [[ $out != *$'\e'* && $out != *$'\a'* ]] && pass "$args: no control byte printed" || fail "$args printed ESC or BEL"
 done
+# Bytes that are not UTF-8: escaped in text, replaced in JSON (which cannot hold them).
+latin=$(case_of latin grid=32 sample-pitch=0.04 sigma=$'0.5\xb5')
+contains "check: a byte that is not UTF-8 escaped" "$("$tool" check "$latin" 2>&1)" "'0.5\xb5'"
+out=$("$tool" check --json "$latin")
+check "check --json: a cell that is not UTF-8" 1 $?
+python3 -c 'import json, sys; assert json.load(sys.stdin)["parameters"][4]["cell"] == "0.5\ufffd"' <<<"$out" &&
+    pass "check --json: valid JSON, the byte replaced" || fail "check --json: $out"
 
 "$tool" run "$work/run" --json >/dev/null 2>&1
 check "run --json without --metrics" 2 $?

@@ -162,8 +162,9 @@ int printInputCheck(const CheckOptions& options) {
         std::fprintf(stderr, "aerial: %s: not a readable file\n", showText(file.string()).c_str());
         return 2;
     }
+    // A cell may hold bytes that are not UTF-8: JSON gets U+FFFD in their place, not an abort.
     if (options.json)
-        std::printf("%s\n", toJson(file.string(), report).dump(2).c_str());
+        std::printf("%s\n", toJson(file.string(), report).dump(2, ' ', false, json::error_handler_t::replace).c_str());
     else
         printText(file.string(), report);
     return report.warnings.empty() ? 0 : 1;

@@ -178,7 +178,9 @@ int printMetrics(const MetricsOptions& options) {
     }
     const FeatureMetrics* f = feature ? &*feature : nullptr;
     if (options.json) {
-        std::printf("%s\n", toJson(options, m, f, cutPosition, table.size, profilePeriod(profile)).dump(2).c_str());
+        std::printf("%s\n", toJson(options, m, f, cutPosition, table.size, profilePeriod(profile))
+                                .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+                                .c_str());
     } else {
         printText(options, m, f, cutPosition, table.size, profilePeriod(profile));
     }

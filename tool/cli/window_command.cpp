@@ -197,7 +197,8 @@ int runWindow(const WindowOptions& options) {
                             {"el", s.inTolerance ? number(exposureLatitude(*s.inTolerance)) : json(nullptr)}});
     }
     out["foci"] = perFocus;
-    const std::string summaryText = out.dump(2) + "\n";
+    // The unit comes from the input's cells, whatever their bytes.
+    const std::string summaryText = out.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
     if (!writeText(folder / "fem.csv", csv) || !writeText(folder / "window.json", summaryText)) return 2;
 
     const PictureFunctions* draw = loadPictureFunctions(error);

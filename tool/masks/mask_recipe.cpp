@@ -49,7 +49,7 @@ std::string recipeJson(const MaskRecipe& recipe) {
     out["grid"] = recipe.grid.size;
     out["sample_pitch"] = recipe.grid.samplePitch;
     out["unit"] = recipe.unit;
-    return out.dump(2) + "\n";
+    return out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
 bool parseRecipe(const std::string& text, MaskRecipe& recipe, std::string& error) {
