@@ -74,6 +74,16 @@ mkdir "$fs" && cp "$examples/focus-series/$input_file" "$fs/"
 check "focus series: sweep" 0 $?
 "$tool" window "$fs" --defocus -0.3:0.3:0.05 --target-cd 0.1 --jobs 2 -q >/dev/null 2>&1
 check "focus series: window" 0 $?
+# Each study's manifest: its command, the hash of the input as sha256sum gives it, its files.
+manifest_of() { python3 -c "import json, sys; m = json.load(open(sys.argv[1])); print($2)" "$fs/$1/manifest.json"; }
+[ "$(manifest_of sweep 'm["inputs"][0]["file"], m["inputs"][0]["sha256"]')" = \
+  "../$input_file $(sha256sum <"$fs/$input_file" | cut -d' ' -f1)" ] &&
+    pass "the sweep's manifest holds the input's SHA-256" || fail "manifest: $(cat "$fs/sweep/manifest.json")"
+contains "the sweep's manifest holds its command" "$(manifest_of sweep 'm["command"]')" "aerial sweep $fs --vary sigma=0.5,0.8"
+[ "$(manifest_of sweep '" ".join(m["files"])')" = "results.csv bossung.png" ] && pass "the sweep's files" ||
+    fail "the sweep's files: $(manifest_of sweep 'm["files"]')"
+[ "$(manifest_of window '" ".join(m["files"])')" = "fem.csv window.json fem_bossung.png ed_window.png" ] &&
+    pass "the window's files" || fail "the window's files: $(manifest_of window 'm["files"]')"
 printf 'For the review of the 1:1 grating.\n\nSecond paragraph \033[31mwith an escape.\n' >"$work/notes.txt"
 out=$("$tool" report "$fs" --title "Grating at k1 0.47" --notes "$work/notes.txt" 2>&1)
 check "focus series: report" 0 $?

@@ -24,7 +24,7 @@ constexpr double kMargin = 24;
 constexpr double kFlowTop = 54;                   // below the heading's rule
 constexpr double kFlowBottom = kPageHeight - 30;  // above the foot
 constexpr double kFlowWidth = kPageWidth - 2 * kMargin;
-constexpr double kReadingWidth = 820;             // plain text wraps here, tables and alerts use the page
+constexpr double kReadingWidth = 900;             // plain text wraps here, tables and alerts use the page
 constexpr double kTextColumn = 350;               // the run page's summary
 constexpr double kMonoSize = 6.8;
 constexpr double kMonoLine = 8.1;
@@ -38,19 +38,21 @@ struct Style {
     const char* font;
 };
 
-constexpr Style kHeadingStyle{13, 22, true, kFont};
-constexpr Style kPlainStyle{9.5, 13.5, false, kFont};
-constexpr Style kBoldStyle{9.5, 13.5, true, kFont};
-constexpr Style kCodeStyle{8.5, 12, false, kMonoFont};
-constexpr double kTableSize = 8.5;
-constexpr double kTableRow = 12.5;
-constexpr double kTableTitle = 17;
-constexpr double kTableNote = 11;
-constexpr double kCellPad = 10;  // between columns
+constexpr Style kHeadingStyle{15, 25, true, kFont};
+constexpr Style kPlainStyle{11, 15.5, false, kFont};
+constexpr Style kBoldStyle{11, 15.5, true, kFont};
+constexpr Style kCodeStyle{10, 14, false, kMonoFont};
+constexpr double kTableSize = 10;
+constexpr double kTableTitleSize = 11.5;
+constexpr double kTableRow = 14.5;
+constexpr double kTableTitle = 20;
+constexpr double kTableNote = 13;
+constexpr double kCellPad = 12;  // between columns
 constexpr double kTableGap = 36; // between tables side by side
 constexpr double kBlockGap = 8;
 constexpr double kPictureGap = 12;
-constexpr double kCaption = 14; // under a picture: its file's name
+constexpr double kCaption = 14;         // under a picture: its file's name
+constexpr double kSmallestPicture = 280; // a row of pictures takes the rest of a page down to this
 
 const Style& styleOf(LineStyle s) {
     switch (s) {
@@ -216,7 +218,7 @@ TableShape shapeOf(cairo_t* cr, const ReportTable& t) {
         s.widths[k] += kCellPad;
     }
     for (double w : s.widths) s.width += w;
-    s.width = std::max(s.width, textWidth(cr, t.title, 10, true));
+    s.width = std::max(s.width, textWidth(cr, t.title, kTableTitleSize, true));
     if (s.width > kFlowWidth) {
         s.scale = kFlowWidth / s.width;
         for (double& w : s.widths) w *= s.scale;
@@ -373,13 +375,14 @@ private:
         const double height =
             std::min(cellWidth * 2 / 3, (kFlowBottom - kFlowTop - kPictureGap) / 2 - kCaption) + kCaption;
         for (size_t first = 0; first < count; first += perRow) {
-            if (room() < height) newPage(true);
+            // A row takes what is left of the page when that is most of its height.
+            if (room() < std::min(height, kSmallestPicture + kCaption)) newPage(true);
             Piece p = pieceAt(b);
             p.rowFrom = first;
             p.rowTo = std::min(count, first + perRow);
-            p.pictureHeight = height;
+            p.pictureHeight = std::min(height, room());
             pages_.back().pieces.push_back(p);
-            y_ += height + kPictureGap;
+            y_ += p.pictureHeight + kPictureGap;
         }
     }
 
@@ -406,7 +409,8 @@ void drawTable(cairo_t* cr, double x, double y, const ReportTable& t, const Tabl
     const double size = kTableSize * s.scale;
     cairo_set_source_rgb(cr, 0, 0, 0);
     if (!t.title.empty()) {
-        text(cr, x, y + kTableTitle / 2 - 1, t.title + (continued ? " (continued)" : ""), 10, Align::kLeft, true);
+        text(cr, x, y + kTableTitle / 2 - 1, t.title + (continued ? " (continued)" : ""), kTableTitleSize, Align::kLeft,
+             true);
         y += kTableTitle;
     }
     auto row = [&](const std::vector<std::string>& cells, bool bold) {
@@ -437,14 +441,14 @@ void drawTable(cairo_t* cr, double x, double y, const ReportTable& t, const Tabl
     if (!withNotes) {
         if (to < t.rows.size()) {
             cairo_set_source_rgb(cr, 0.35, 0.35, 0.35);
-            text(cr, x, y + 6, "continues on the next page", 7.5, Align::kLeft);
+            text(cr, x, y + 7, "continues on the next page", 9, Align::kLeft);
         }
         return;
     }
     y += 4;
     cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
     for (const std::string& note : t.notes) {
-        text(cr, x, y + kTableNote / 2, note, 8, Align::kLeft);
+        text(cr, x, y + kTableNote / 2, note, 9.5, Align::kLeft);
         y += kTableNote;
     }
 }
@@ -458,7 +462,7 @@ void drawPictures(cairo_t* cr, const Piece& p) {
         const double pictureHeight = p.pictureHeight - kCaption;
         const std::string name = std::filesystem::path(all[k]).filename().string();
         cairo_set_source_rgb(cr, 0.3, 0.3, 0.3);
-        text(cr, x + cellWidth / 2, p.y + pictureHeight + kCaption / 2, name, 8, Align::kCentre);
+        text(cr, x + cellWidth / 2, p.y + pictureHeight + kCaption / 2, name, 9, Align::kCentre);
         cairo_surface_t* png = cairo_image_surface_create_from_png(all[k].c_str());
         if (cairo_surface_status(png) == CAIRO_STATUS_SUCCESS) {
             const double w = cairo_image_surface_get_width(png), h = cairo_image_surface_get_height(png);
