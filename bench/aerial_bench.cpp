@@ -9,6 +9,7 @@
 #include <string>
 
 #include "bench_inputs.h"
+#include "driver/float_environment.h"
 #include "driver/run_simulation.h"
 #include "input/input_layout.h"
 #include "input/load_input.h"
@@ -95,8 +96,20 @@ void BM_WholeRun(benchmark::State& state) {
     for (auto _ : state) aerial::runSimulation();
 }
 
+// What main4 adds around every run: saving the host's floating-point environment, setting
+// the run's and restoring the host's.
+void BM_FloatEnvironment(benchmark::State& state) {
+    for (auto _ : state) {
+        aerial::HostFloatEnvironment host;
+        aerial::enterRunFloatEnvironment(host);
+        benchmark::ClobberMemory();
+        aerial::leaveRunFloatEnvironment(host);
+    }
+}
+
 constexpr auto kMs = benchmark::kMillisecond;
 
+BENCHMARK(BM_FloatEnvironment)->Unit(benchmark::kNanosecond);
 BENCHMARK(BM_ReadInput)->DenseRange(0, 2)->Unit(kMs);
 BENCHMARK(BM_MaskSpectrum<aerial::Evaluation::kFast>)->Name("BM_MaskSpectrum/fast")->DenseRange(0, 2)->Unit(kMs);
 BENCHMARK(BM_MaskSpectrum<aerial::Evaluation::kDirect>)->Name("BM_MaskSpectrum/direct")->DenseRange(0, 2)->Unit(kMs);

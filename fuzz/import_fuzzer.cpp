@@ -1,18 +1,21 @@
 // libFuzzer target of the layout import: arbitrary bytes as a GDSII stream file, clipped
 // the way `aerial import` clips, for each of the first few cells of the file on the layer
 // of its first shape, in a window around that shape's first point. Every outcome must be
-// a result or a one-line refusal; the sanitizers catch the rest.
+// a result of rectangles that do not overlap or a one-line refusal; the sanitizers catch
+// the rest.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "masks/gdsii_reader.h"
 #include "masks/layout_import.h"
 
 namespace {
 
-void clipAround(const std::string& bytes, const aerial_tool::GdsLibrary& library,
+void clipAround(std::string_view bytes, const aerial_tool::GdsLibrary& library,
                 const aerial_tool::GdsStructure& cell, bool dark, bool manhattanize) {
     aerial_tool::ImportOptions options;
     options.cell = cell.name;
@@ -40,12 +43,24 @@ void clipAround(const std::string& bytes, const aerial_tool::GdsLibrary& library
         __builtin_trap();
     }
     if (ok && static_cast<int>(result.rects.size()) > aerial::kMaxRects) __builtin_trap();
+    // The rectangles never overlap: overlapping ones would add their transmissions.
+    for (std::size_t i = 0; ok && i < result.rects.size(); ++i) {
+        for (std::size_t j = i + 1; j < result.rects.size(); ++j) {
+            const aerial::MaskRectangle& a = result.rects[i];
+            const aerial::MaskRectangle& b = result.rects[j];
+            if (std::fmin(a.xEnd, b.xEnd) > std::fmax(a.xStart, b.xStart) &&
+                std::fmin(a.yEnd, b.yEnd) > std::fmax(a.yStart, b.yStart)) {
+                std::fprintf(stderr, "rectangles %zu and %zu overlap\n", i, j);
+                __builtin_trap();
+            }
+        }
+    }
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     aerial_tool::GdsLibrary library;
     std::string error;
     if (!aerial_tool::readGdsii(bytes, library, error)) {

@@ -58,10 +58,11 @@ fuzz() {
 }
 
 # main4 from every bundled example and every input fixture of the tests.
-mapfile -d '' main4_seeds < <(find examples tests/fixtures -type f \( -name 'IN_FM.txt' -o -path 'tests/fixtures/*' \) -print0 2>/dev/null)
+mapfile -d '' main4_seeds < <(find examples tests/fixtures -type f \( -name 'IN_FM.txt' -o -path 'tests/fixtures/fuzz/*' \) -print0 2>/dev/null)
 fuzz aerial_main4_fuzzer "$root/fuzz/input.dict" 16384 "${main4_seeds[@]}"
-# The layout import from small layouts written by gdspy.
-fuzz aerial_import_fuzzer "$root/fuzz/gds.dict" 16384 fuzz/gds-seeds/*.gds
+# The layout import from small layouts written by gdspy and the test fixtures (repeated,
+# collinear and clockwise vertices, half database units, placements near 1e308).
+fuzz aerial_import_fuzzer "$root/fuzz/gds.dict" 16384 fuzz/gds-seeds/*.gds tests/fixtures/layouts/*.gds
 done_stage "fuzz smoke (${fuzz_seconds} s per target)"
 
 # The bundled example at its own N = 128 (seconds under memcheck with the fast evaluation);

@@ -20,6 +20,9 @@ packages+=(parallel)
 # Layout import: Boost's polygon library (header-only); the import tests write their GDSII
 # files with gdspy.
 packages+=(libboost-dev python3-gdspy)
+# The pinned-bytes test hashes with nettle; the independent model of a run computes with
+# numpy.
+packages+=(nettle-dev python3-numpy)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -342,3 +342,103 @@ TEST(FastEvaluationCases, DataBeyondTheTabledSamples) {
 }
 
 } // namespace
+
+namespace {
+
+// A field of n x n samples for the plane-level comparisons below: the pattern's samples
+// are mantissas from [0.75, 1) times the scale, of either sign or (sameSign) positive,
+// every other sample zero.
+enum class Pattern {
+    kWholeField,   // every sample
+    kOneFieldRow,  // only the line x = 3: its Y line sums n samples, every X line one
+    kCentreColumn, // only y = n/2, whose factor is 1: every Y line passes its one sample on,
+                   // and every X line of the Y pass's output sums n of them
+    kRealField,    // every sample, imaginary parts zero
+};
+
+void fillField(Pattern pattern, double scale, bool sameSign, int n, std::uint64_t seed) {
+    aerial::SimulationState& s = aerial::workspace;
+    Lcg random{seed};
+    auto sample = [&]() {
+        const double m = random.uniform(0.75, 1.0);
+        return (sameSign || random.uniform(-1, 1) >= 0 ? m : -m) * scale;
+    };
+    for (int x = 0; x < n; ++x) {
+        for (int y = 0; y < n; ++y) {
+            const bool used = pattern == Pattern::kWholeField || pattern == Pattern::kRealField ||
+                              (pattern == Pattern::kOneFieldRow && x == 3) ||
+                              (pattern == Pattern::kCentreColumn && y == n / 2);
+            s.fieldRe[x][y] = used ? sample() : 0.0;
+            s.fieldIm[x][y] = used && pattern != Pattern::kRealField ? sample() : 0.0;
+        }
+    }
+}
+
+} // namespace
+
+// The doubled sums at the magnitudes where the guards decide, transform against transform.
+// Doubling is exact only for moderate samples and factors: beyond 2^900 a doubled sum
+// overflows where the plain one does not (n = 20 samples of one sign up to 2^1019 sum to
+// below 2^1024 at the centre output, whose factors are 1; twice that is infinite), and
+// where products fall among the subnormal numbers, halving each term rounds where halving
+// the sum once does not: subnormal samples, or moderate ones times a sine below 2^-100 (a
+// defocus of 5e-44 turns the factors of the output x = 0 by angles near 2^-140, whose
+// sines multiply a real field into imaginary parts of about 2^-1040). A guard that let
+// such lines through would change these planes, though not any table, whose |field|^2
+// under- or overflows at such scales. Samples just inside the bounds take the doubled sums
+// and must give the same bits as well.
+TEST(FastEvaluationCases, DoubledSumsAtTheMagnitudesWhereTheGuardsDecide) {
+    aerial::SimulationState& s = aerial::workspace;
+    const int n = 20; // two blocks of eight outputs and four single ones per line
+    s.gridSize = n;
+    s.samplePitch = 0.1;
+    s.wavelength = 0.193;
+    s.numericalAperture = 0.9; // pupil radius 9.3 samples: every sample has factors
+    for (int j = 1; j <= 6; ++j) s.aberrX[j] = s.aberrY[j] = 0;
+    s.pi = aerial::kPi;
+
+    struct GuardCase {
+        const char* name;
+        Pattern pattern;
+        double scale;
+        bool sameSign;
+        double defocus; // 0: the factors of the centre output are 1
+    };
+    const GuardCase cases[] = {
+        {"Y sums near overflow", Pattern::kOneFieldRow, 0x1p1019, true, 0},
+        {"X sums near overflow", Pattern::kCentreColumn, 0x1p1019, true, 0},
+        {"subnormal samples", Pattern::kWholeField, 0x1p-1060, false, 0},
+        {"samples whose products are subnormal", Pattern::kWholeField, 0x1p-1015, false, 0},
+        {"samples whose Y outputs are subnormal", Pattern::kCentreColumn, 0x1p-1030, false, 0},
+        {"moderate samples, sines below 2^-100", Pattern::kRealField, 0x1p-899, false, 5e-44},
+        {"just below the upper bound", Pattern::kWholeField, 0x1p899, false, 0},
+        {"just above the lower bound", Pattern::kWholeField, 0x1p-899, false, 0},
+    };
+    static aerial::PhaseTable alongY, alongX;
+    for (const GuardCase& c : cases) {
+        s.defocus = c.defocus;
+        aerial::buildPhaseTable(alongY, n, aerial::kPassY);
+        aerial::buildPhaseTable(alongX, n, aerial::kPassX);
+        ASSERT_EQ(alongY.first, 0);
+        ASSERT_EQ(alongY.last, n - 1);
+        EXPECT_EQ(alongY.moderate, c.defocus == 0) << c.name;
+        for (bool wide : {true, false}) {
+            SCOPED_TRACE(testing::Message() << c.name << (wide ? ", widest vectors" : ", baseline vectors"));
+            fillField(c.pattern, c.scale, c.sameSign, n, 21);
+            aerial::pupilTransform2D();
+            static aerial::FieldPlane directRe, directIm;
+            std::memcpy(directRe, s.fieldRe, sizeof directRe);
+            std::memcpy(directIm, s.fieldIm, sizeof directIm);
+            fillField(c.pattern, c.scale, c.sameSign, n, 21);
+            aerial::wideVectorsAllowed = wide;
+            aerial::pupilTransform2DFast(alongY, alongX);
+            aerial::wideVectorsAllowed = true;
+            EXPECT_EQ(std::memcmp(directRe, s.fieldRe, sizeof directRe), 0);
+            EXPECT_EQ(std::memcmp(directIm, s.fieldIm, sizeof directIm), 0);
+            if (c.sameSign) { // finite in the direct sums, where a doubled sum would not be
+                EXPECT_TRUE(std::isfinite(directRe[n / 2][n / 2]) && std::isfinite(directIm[n / 2][n / 2]));
+            }
+        }
+    }
+    s.defocus = 0;
+}

@@ -3,12 +3,18 @@
 // hand-written input of the same rectangles. Then hostile files, built record by record.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,8 +23,11 @@
 #include "input/input_layout.h"
 #include "io/input_writer.h"
 #include "io/result_table.h"
+#include "masks/gdsii_reader.h"
 #include "masks/layout_import.h"
 #include "test_support.h"
+
+extern char** environ;
 
 using namespace aerial_tool;
 using aerial::MaskRectangle;
@@ -58,10 +67,25 @@ ImportResult importFile(const std::string& path, const ImportOptions& options) {
     return result;
 }
 
+// Sum of transmission times area: the clear area of disjoint rectangles of transmission 1,
+// and of expected covers written as overlapping rectangles of +1 and -1.
 double area(const std::vector<MaskRectangle>& rects) {
     double sum = 0;
-    for (const MaskRectangle& r : rects) sum += (r.xEnd - r.xStart) * (r.yEnd - r.yStart);
+    for (const MaskRectangle& r : rects) sum += r.transRe * (r.xEnd - r.xStart) * (r.yEnd - r.yStart);
     return sum;
+}
+
+// No two rectangles share any area (overlapping ones would add their transmissions).
+void expectDisjoint(const std::vector<MaskRectangle>& rects) {
+    for (size_t i = 0; i < rects.size(); ++i) {
+        for (size_t j = i + 1; j < rects.size(); ++j) {
+            const MaskRectangle& a = rects[i];
+            const MaskRectangle& b = rects[j];
+            const bool overlap = std::fmin(a.xEnd, b.xEnd) > std::fmax(a.xStart, b.xStart) &&
+                                 std::fmin(a.yEnd, b.yEnd) > std::fmax(a.yStart, b.yStart);
+            ASSERT_FALSE(overlap) << "rectangles " << i << " and " << j << " overlap";
+        }
+    }
 }
 
 double coverage(const std::vector<MaskRectangle>& rects, double x, double y) {
@@ -71,9 +95,10 @@ double coverage(const std::vector<MaskRectangle>& rects, double x, double y) {
     return t;
 }
 
-// The rectangles do not overlap and cover exactly the expected ones (disjoint, in
-// samples): equal areas, and every point of a fine lattice covered as expected.
+// The rectangles do not overlap and cover exactly the expected ones (in samples): equal
+// areas, and every point of a fine lattice covered as expected.
 void expectSameCover(const std::vector<MaskRectangle>& got, const std::vector<MaskRectangle>& expected) {
+    expectDisjoint(got);
     EXPECT_NEAR(area(got), area(expected), 1e-9);
     for (double x = -63.75; x < 64; x += 0.5) {
         for (double y = -63.75; y < 64; y += 0.5) {
@@ -154,6 +179,104 @@ TEST(LayoutImport, APolygonWithAHoleStaysOpenInTheHole) {
     expectSameCover(r.rects, {{1, 0, -40, 40, -40, -10}, {1, 0, -40, -10, -10, 20},
                               {1, 0, 10, 40, -10, 20}, {1, 0, -40, 40, 20, 40}});
     EXPECT_NEAR(area(r.rects), 6400 - 600, 1e-9);
+}
+
+// The layouts of tests/fixtures/layouts (make_layouts.py writes them, vertex by vertex),
+// each of which an earlier import got wrong: outlines that start in the middle of an edge,
+// repeat a vertex or run clockwise, mirrored references, windows through them, paths of
+// odd width and magnifications that put edges on half database units, and placements near
+// the largest double. Expected covers in samples of 10 nm from the window's centre; a
+// cover of -1 cuts its rectangle out of the ones before it.
+TEST(LayoutImport, TheAuditedLayoutsImportAsDrawn) {
+    struct FixtureCase {
+        const char* file;
+        const char* cell;
+        int layer;
+        double window[4];
+        bool dark;
+        std::vector<MaskRectangle> expected;
+    };
+    const FixtureCase cases[] = {
+        // The square 100..900 nm, window 0..1.28 um (centre 640 nm): -54..26 samples.
+        {"mid-edge-start", "TOP", 1, {0, 0, 1.28, 1.28}, false, {{1, 0, -54, 26, -54, 26}}},
+        // The rectangle with its repeated first vertex lies inside the square -500..500: no hole.
+        {"repeated-vertices", "TOP", 1, {-0.64, -0.64, 0.64, 0.64}, false, {{1, 0, -50, 50, -50, 50}}},
+        // A vertex repeated mid-outline and one on an edge: the square -200..200 stays.
+        {"repeated-vertices", "TOP", 2, {-0.64, -0.64, 0.64, 0.64}, false, {{1, 0, -20, 20, -20, 20}}},
+        // The window -400..400 keeps [-400,-250] x [350,400] of the cut L and the whole inner L.
+        {"clockwise-l", "TOP", 2, {-0.4, -0.4, 0.4, 0.4}, false,
+         {{1, 0, -40, -25, 35, 40}, {1, 0, 10, 30, 10, 15}, {1, 0, 10, 15, 15, 30}}},
+        // The L mirrored about X and moved by (-500, 200): [-500,-200] x [100,200] and
+        // [-500,-400] x [-100,200]; the window -300..300 x 150..600 (centre (0, 375)) keeps
+        // [-300,-200] x [150,200].
+        {"clockwise-l", "TOP", 3, {-0.3, 0.15, 0.3, 0.6}, false, {{1, 0, -30, -20, -22.5, -17.5}}},
+        {"clockwise-l", "TOP", 3, {-0.3, 0.15, 0.3, 0.6}, true,
+         {{1, 0, -30, 30, -22.5, 22.5}, {-1, 0, -30, -20, -22.5, -17.5}}},
+        // Width 25 about y = 600 and y = 601: 587.5..612.5 and 588.5..613.5, both 25 nm; the
+        // square 0..25 at magnification 0.5 from (-400, -400): 12.5 nm wide.
+        {"half-unit-path", "TOP", 1, {-0.64, -0.64, 0.64, 0.64}, false,
+         {{1, 0, -30, -5, 58.75, 61.25}, {1, 0, 5, 30, 58.85, 61.35}, {1, 0, -40, -38.75, -40, -38.75}}},
+        // The half plane x < 0 from 1.5e308 away, exactly; in dark tone the other half.
+        {"huge-coordinates", "C0", 1, {-0.64, -0.64, 0.64, 0.64}, false, {{1, 0, -64, 0, -64, 64}}},
+        {"huge-coordinates", "C0", 1, {-0.64, -0.64, 0.64, 0.64}, true, {{1, 0, 0, 64, -64, 64}}},
+    };
+    for (const FixtureCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.file << " layer " << c.layer << (c.dark ? " dark" : ""));
+        ImportOptions options = clip(c.cell, c.layer, c.window[0], c.window[1], c.window[2], c.window[3]);
+        options.dark = c.dark;
+        const ImportResult r = importFile(std::string(AERIAL_LAYOUTS) + "/" + c.file + ".gds", options);
+        expectSameCover(r.rects, c.expected);
+    }
+
+    // The triangle below y = x from 1.5e308 away is no Manhattan shape; stepping it would
+    // take differences of coordinates near the largest double, so it is refused.
+    ImportOptions triangle = clip("C0", 2, -0.64, -0.64, 0.64, 0.64);
+    triangle.manhattanize = true;
+    ImportResult result;
+    std::string error;
+    EXPECT_FALSE(importLayout(aerial_test::readFile(std::string(AERIAL_LAYOUTS) + "/huge-coordinates.gds"),
+                              triangle, kGrid, kMicron, result, error));
+    EXPECT_NE(error.find("boundary 1 of cell 'C34'"), std::string::npos) << error;
+    EXPECT_NE(error.find("too far from the window"), std::string::npos) << error;
+}
+
+// Random Manhattan layouts written by gdspy, with the vertex lists of other tools (starts in
+// the middle of an edge, repeated and collinear vertices, spikes, both orientations),
+// holes, mirrored, turned, magnified and arrayed references and windows through them
+// (tests/random_layouts.py): the import against gdspy's own boolean of the flattened
+// polygons and the window, by area and at 576 points off every edge, in both tones.
+TEST(LayoutImport, RandomLayoutsClipAsGdspyClipsThem) {
+    aerial_test::ScratchFolder folder;
+    const int count = 100;
+    const std::string command = std::string(AERIAL_PYTHON) + " " + AERIAL_RANDOM_LAYOUTS + " " +
+                                std::to_string(count) + " 20 " + folder.path();
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    for (int k = 0; k < count; ++k) {
+        const std::string name = folder.path() + "/layout-" + std::to_string(k);
+        SCOPED_TRACE(name);
+        std::istringstream clipText(aerial_test::readFile(name + ".txt"));
+        std::string word, cell;
+        int layer = 0, dark = 0;
+        double w[4], expectedArea = 0;
+        clipText >> word >> cell >> layer >> w[0] >> w[1] >> w[2] >> w[3] >> dark >> expectedArea;
+        ASSERT_EQ(word, "clip");
+        ImportOptions options = clip(cell, layer, w[0], w[1], w[2], w[3]);
+        options.dark = dark != 0;
+        ImportResult r;
+        std::string error;
+        ASSERT_TRUE(importLayout(aerial_test::readFile(name + ".gds"), options, kGrid, kMicron, r, error)) << error;
+        expectDisjoint(r.rects);
+        EXPECT_NEAR(area(r.rects) * 1e-4, expectedArea, 1e-9); // samples of 0.01 um
+        // The window's centre on the database grid (1 nm), in um.
+        const double cx = (std::nearbyint(w[0] * 1000) + std::nearbyint(w[2] * 1000)) / 2000;
+        const double cy = (std::nearbyint(w[1] * 1000) + std::nearbyint(w[3] * 1000)) / 2000;
+        double x, y;
+        int inside = 0, wrong = 0;
+        while (clipText >> word >> x >> y >> inside) {
+            if (coverage(r.rects, (x - cx) / 0.01, (y - cy) / 0.01) != inside) ++wrong;
+        }
+        EXPECT_EQ(wrong, 0) << "points covered otherwise than gdspy has it";
+    }
 }
 
 TEST(LayoutImport, TheWindowCutsShapesAndItsCentreIsTheGridCentre) {
@@ -357,5 +480,155 @@ TEST(LayoutImport, TheImportCommandRefusesHostileFilesWithExitStatus2) {
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << c.what << ": " << err;
         EXPECT_EQ(aerial_test::readFile("stdout.txt"), "") << c.what;
         EXPECT_FALSE(aerial_test::fileExists(std::string("out/") + aerial::kInputFileName)) << c.what;
+    }
+}
+
+// Each limit of the reader holds exactly: a file at the limit is read, one more element of
+// the kind is refused at the record that goes beyond it.
+TEST(LayoutImport, TheReaderCountsWhatAFileHoldsBeforeStoringIt) {
+    const GdsLimits limits{3, 4, 12};
+    // structures; in the first, references and a rectangle (5 points) and, when points > 0,
+    // a boundary of that many points (closing point included)
+    auto file = [](int structures, int references, int points) {
+        GdsBytes b;
+        b.beginLibrary();
+        for (int k = 0; k < structures; ++k) {
+            b.beginStructure(std::string(1, static_cast<char>('A' + k)));
+            if (k == 0) {
+                for (int e = 0; e < references; ++e) b.reference("B", 0, 0);
+                b.rectangle(1, 0, 0, 10, 10);
+                if (points > 0) b.boundary(1, std::vector<std::int32_t>(2 * (points - 1), 7));
+            }
+            b.endStructure();
+        }
+        b.endLibrary();
+        return b.bytes();
+    };
+    struct LimitCase {
+        const char* what;
+        std::string bytes;
+        const char* reason; // empty: read
+    };
+    const LimitCase cases[] = {
+        {"at every limit", file(3, 2, 7), ""},
+        {"a structure too many", file(4, 0, 0), "goes beyond 3 structures"},
+        {"an element too many", file(1, 4, 0), "goes beyond 4 boundaries, paths and references"},
+        {"a point too many", file(1, 0, 8), "goes beyond 12 points"},
+    };
+    for (const LimitCase& c : cases) {
+        GdsLibrary library;
+        std::string error;
+        const bool read = readGdsii(c.bytes, library, error, limits);
+        EXPECT_EQ(read, std::string(c.reason).empty()) << c.what << ": " << error;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << c.what << ": " << error;
+    }
+}
+
+namespace {
+
+// Runs `aerial import` on a file and returns its exit status and, from the kernel's
+// account of the finished process, its peak resident size in bytes.
+int importPeak(const std::string& layout, long long& peakBytes) {
+    const std::string tool = AERIAL_TOOL;
+    std::vector<std::string> args = {tool, "import", layout, "out", "--cell", "TOP", "--layer", "1",
+                                     "--window", "-0.5,-0.5,0.5,0.5", "-q"};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv.data(), environ) != 0) return -1;
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    peakBytes = usage.ru_maxrss * 1024LL; // kilobytes on Linux
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+// Hostile files of the largest size the import reads (512 MiB), each one element repeated
+// one time more than its limit allows, of the kind that costs most memory per byte of file
+// at that limit: empty structures, structure references by short and by long names, small
+// boundaries and boundaries of 8191 points; then zeros to the full size (never parsed). And the largest whole file: small
+// boundaries one short of the limit, then records the reader skips up to ENDLIB, so that
+// every byte is read and the hierarchy is counted before it is refused. Each stops with a
+// line naming its limit, in at most twice the file's size (its mapped bytes included). The
+// sanitizers' allocator keeps far more, so their build skips it.
+TEST(LayoutImport, HostileFilesOfTheLargestSizeStayWithinTwiceItInMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the peak size of a sanitizer build says nothing about the import's";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "the peak size of a sanitizer build says nothing about the import's";
+#endif
+#endif
+    aerial_test::ScratchFolder folder;
+    auto element = [](auto&& body) {
+        GdsBytes b;
+        body(b);
+        return b.bytes();
+    };
+    std::vector<std::int32_t> outline;
+    for (int k = 0; k < 8190; ++k) outline.insert(outline.end(), {k % 2 ? 0 : 1, k / 2}); // 8191 points, closed
+    const GdsLimits limits;
+    struct MemoryCase {
+        const char* what;
+        std::string unit; // repeated, within a structure named TOP when inStructure
+        bool inStructure;
+        std::size_t count;
+        const char* reason;
+    };
+    const MemoryCase cases[] = {
+        {"empty structures", element([](GdsBytes& b) { b.beginStructure("").endStructure(); }), false,
+         limits.structures + 1, "goes beyond 100000 structures"},
+        {"structure references", element([](GdsBytes& b) { b.reference("AB", 0, 0); }), true,
+         limits.elements + 1, "goes beyond 2000000 boundaries, paths and references"},
+        {"references by names of 240 bytes", element([](GdsBytes& b) { b.reference(std::string(240, 'N'), 0, 0); }),
+         true, limits.elements + 1, "goes beyond 2000000 boundaries, paths and references"},
+        {"small boundaries", element([](GdsBytes& b) { b.rectangle(1, 0, 0, 1, 1); }), true,
+         limits.elements + 1, "goes beyond 2000000 boundaries, paths and references"},
+        {"boundaries of 8191 points", element([&](GdsBytes& b) { b.boundary(1, outline); }), true,
+         limits.points / 8191 + 1, "goes beyond 16000000 points"},
+        {"a whole file of small boundaries", element([](GdsBytes& b) { b.rectangle(1, 0, 0, 1, 1); }), true,
+         limits.elements - 1, "would place 1999999 shapes"},
+    };
+    for (const MemoryCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        GdsBytes head;
+        head.beginLibrary();
+        if (c.inStructure) head.beginStructure("TOP");
+        const std::uintmax_t size = kMaxLayoutBytes;
+        {
+            std::ofstream out("hostile.gds", std::ios::binary);
+            out << head.bytes();
+            for (std::size_t k = 0; k < c.count; ++k) out << c.unit;
+            if (c.count < limits.elements) { // records of a type the reader skips, to the end
+                GdsBytes end;
+                end.endStructure().endLibrary();
+                std::uintmax_t left = size - static_cast<std::uintmax_t>(out.tellp()) - end.bytes().size();
+                while (left > 0) {
+                    std::size_t length = left > 65534 ? 65534 : static_cast<std::size_t>(left);
+                    if (left - length == 2) length -= 2; // no record is shorter than 4 bytes
+                    out << GdsBytes().record(0x3B, 0, std::string(length - 4, '\0')).bytes();
+                    left -= length;
+                }
+                out << end.bytes();
+            }
+        }
+        std::filesystem::resize_file("hostile.gds", size); // zeros, which need no writing
+        ASSERT_EQ(std::filesystem::file_size("hostile.gds"), size);
+        long long peak = 0;
+        EXPECT_EQ(importPeak("hostile.gds", peak), 2);
+        const std::string err = aerial_test::readFile("stderr.txt");
+        EXPECT_NE(err.find(c.reason), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_LE(peak, 2 * static_cast<long long>(size)) << "peak resident size " << peak / (1 << 20) << " MiB";
+        std::printf("%s: peak resident size %.0f MiB for a file of %.0f MiB\n", c.what, peak / 1048576.0,
+                    size / 1048576.0);
+        std::filesystem::remove("hostile.gds");
     }
 }

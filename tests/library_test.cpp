@@ -1,15 +1,20 @@
 // The shared library as hosts see it: loaded with dlopen, main4 looked up by name and
 // called in the folder that holds the input file.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "driver/run_simulation.h"
 #include "input/input_layout.h"
@@ -155,6 +160,29 @@ TEST(Library, BundledExampleRunsToTheEnd) {
         EXPECT_EQ(lines, 131u);
     }
     EXPECT_EQ(tables.image.find("nan"), std::string::npos);
+}
+
+// A host may feed the input through a pipe: main4 reads to the end of the stream, however
+// the writer splits it, and gives the tables of the same input read from a file.
+TEST(Library, InputThroughAFifoIsReadToItsEnd) {
+    ScratchFolder folder;
+    const std::string text = smallFullInput().text();
+    writeInput(text);
+    const Tables fromFile = runHere();
+    fs::remove(aerial::kInputFileName);
+    ASSERT_EQ(mkfifo(aerial::kInputFileName, 0600), 0);
+    std::thread writer([&text] {
+        const int fd = open(aerial::kInputFileName, O_WRONLY);
+        for (std::size_t at = 0; at < text.size(); at += 100) { // pieces shorter than a line
+            const std::size_t piece = std::min<std::size_t>(100, text.size() - at);
+            if (write(fd, text.data() + at, piece) != static_cast<ssize_t>(piece)) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        close(fd);
+    });
+    const Tables fromFifo = runHere();
+    writer.join();
+    EXPECT_TRUE(fromFifo == fromFile);
 }
 
 int main(int argc, char** argv) {

@@ -1,4 +1,5 @@
 #include "input/cell_parse.h"
+#include "state/precision_guard.h"
 
 #include <atomic>
 #include <climits>

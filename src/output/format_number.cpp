@@ -1,4 +1,5 @@
 #include "output/format_number.h"
+#include "state/precision_guard.h"
 
 #if !defined(__SIZEOF_INT128__)
 #include <charconv>

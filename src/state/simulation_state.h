@@ -11,17 +11,7 @@
 //     unit, whichever it is: only their ratios and products occur.
 #pragma once
 
-#include <cfloat>
-
-#if defined(__FAST_MATH__)
-#error "aerial fixes the order and rounding of every floating-point operation: build without fast-math"
-#endif
-
-// Every intermediate must be rounded to its type, as on x86-64; the x87 unit of 32-bit x86
-// keeps extended precision unless SSE2 does the arithmetic (-msse2 -mfpmath=sse).
-#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD != 0
-#error "aerial needs FLT_EVAL_METHOD == 0 (binary64 intermediates): on 32-bit x86 build with -msse2 -mfpmath=sse"
-#endif
+#include "state/precision_guard.h"
 
 namespace aerial {
 

@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include <CLI/CLI.hpp>
 
 #include "input/input_layout.h"
 #include "io/input_writer.h"
+#include "io/layout_file.h"
 #include "masks/layout_import.h"
 
 namespace aerial_tool {
@@ -17,9 +17,6 @@ namespace fs = std::filesystem;
 using aerial::ParameterId;
 
 namespace {
-
-// A clip comes from a file of this size at most; anything larger is read no further.
-constexpr std::uintmax_t kMaxLayoutBytes = std::uintmax_t{512} << 20;
 
 int fail(const std::string& message) {
     std::fprintf(stderr, "aerial import: %s\n", message.c_str());
@@ -88,20 +85,15 @@ int importLayoutClip(const ImportCommandOptions& o) {
     if (!parseLayer(o.layer, options.layer)) return fail("--layer wants LAYER/DATATYPE, e.g. 1/0");
     if (!parseWindow(o.window, options.window)) return fail("--window wants X0,Y0,X1,Y1, e.g. 0,0,1.28,1.28");
 
-    std::error_code ec;
-    if (!fs::is_regular_file(o.layout, ec)) return fail("cannot read the layout file " + o.layout);
-    if (fs::file_size(o.layout, ec) > kMaxLayoutBytes)
-        return fail("the layout file " + o.layout + " is over 512 MiB; export the clip's cells alone");
-    std::ifstream in(o.layout, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (!in && !in.eof()) return fail("cannot read the layout file " + o.layout);
+    LayoutFile layout;
+    if (!layout.open(o.layout, error)) return fail(error);
 
     const Grid grid{static_cast<int>(parameters[ParameterId::kGridSize]), parameters[ParameterId::kSamplePitch]};
     ImportResult result;
-    if (!importLayout(bytes.str(), options, grid, unit, result, error)) return fail(o.layout + ": " + error);
+    if (!importLayout(layout.bytes(), options, grid, unit, result, error)) return fail(o.layout + ": " + error);
 
     const fs::path dir(o.directory);
+    std::error_code ec;
     fs::create_directories(dir, ec);
     const std::string title = "aerial import " + fs::path(o.layout).filename().string() + ": cell " + o.cell +
                               ", layer " + o.layer + ", window " + o.window +

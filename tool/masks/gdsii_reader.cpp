@@ -63,7 +63,7 @@ struct RecordView {
 
 class Stream {
 public:
-    explicit Stream(const std::string& bytes)
+    explicit Stream(std::string_view bytes)
         : bytes_(reinterpret_cast<const unsigned char*>(bytes.data())), size_(bytes.size()) {}
 
     // The next record; false with a reason at the end of the bytes or for a bad length.
@@ -142,13 +142,12 @@ bool expect(const RecordView& r, int dataType, size_t count, std::string& error)
     return true;
 }
 
-// A name up to its first zero byte (names are padded with zeros to an even length);
-// control bytes, which no name may hold, become '?' so that a message stays one line.
-std::string asciiText(const RecordView& r) {
-    std::string s;
-    for (size_t k = 0; k < r.size && r.data[k] != 0; ++k)
-        s += r.data[k] < 0x20 || r.data[k] == 0x7F ? '?' : static_cast<char>(r.data[k]);
-    return s;
+// A name: the record's bytes up to its first zero byte (names are padded with zeros to an
+// even length).
+std::string_view nameIn(const RecordView& r) {
+    size_t length = 0;
+    while (length < r.size && r.data[length] != 0) ++length;
+    return {reinterpret_cast<const char*>(r.data), length};
 }
 
 enum class ElementKind { kBoundary, kPath, kReference, kArray, kSkipped };
@@ -163,7 +162,7 @@ struct Element {
 
 bool finishElement(Element& e, GdsStructure& structure, std::string& error) {
     const std::string at = " at byte " + std::to_string(e.offset) + " in structure '" +
-                           structure.name + "'";
+                           displayName(structure.name) + "'";
     switch (e.kind) {
     case ElementKind::kSkipped: return true;
     case ElementKind::kBoundary:
@@ -203,8 +202,20 @@ bool finishElement(Element& e, GdsStructure& structure, std::string& error) {
     return true;
 }
 
+// What the file has asked to store so far, against the limits.
+struct Budget {
+    const GdsLimits& limits;
+    std::size_t elements = 0;
+    std::size_t points = 0;
+};
+
+std::string overLimit(const RecordView& r, std::size_t limit, const char* what) {
+    return "the " + where(r) + " goes beyond " + std::to_string(limit) + " " + what +
+           ", more than a clip's file holds (export the clip's cells alone)";
+}
+
 // A record inside an element.
-bool elementRecord(const RecordView& r, Element& e, std::string& error) {
+bool elementRecord(const RecordView& r, Element& e, Budget& budget, std::string& error) {
     if (e.kind == ElementKind::kSkipped) return true;
     GdsShape& s = e.shape;
     GdsReference& ref = e.reference;
@@ -244,6 +255,14 @@ bool elementRecord(const RecordView& r, Element& e, std::string& error) {
             error = "the " + where(r) + " does not hold whole coordinate pairs";
             return false;
         }
+        if (shape) {
+            budget.points -= s.points.size(); // a second XY record replaces the first
+            if (r.size / 8 > budget.limits.points - budget.points) {
+                error = overLimit(r, budget.limits.points, "points in boundaries and paths");
+                return false;
+            }
+            budget.points += r.size / 8;
+        }
         std::vector<GdsPoint> points(r.size / 8);
         for (size_t k = 0; k < points.size(); ++k)
             points[k] = {int32At(r.data + 8 * k), int32At(r.data + 8 * k + 4)};
@@ -268,7 +287,7 @@ bool elementRecord(const RecordView& r, Element& e, std::string& error) {
     case kSname:
         if (shape) return true;
         if (r.dataType != kAscii) return expect(r, kAscii, 1, error);
-        ref.structure = asciiText(r);
+        ref.structure = nameIn(r);
         e.sawName = true;
         return true;
     case kColRow:
@@ -313,7 +332,16 @@ bool elementRecord(const RecordView& r, Element& e, std::string& error) {
 
 } // namespace
 
-bool readGdsii(const std::string& bytes, GdsLibrary& library, std::string& error) {
+std::string displayName(std::string_view name) {
+    std::string s;
+    for (char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        s += b < 0x20 || b == 0x7F ? '?' : c;
+    }
+    return s;
+}
+
+bool readGdsii(std::string_view bytes, GdsLibrary& library, std::string& error, const GdsLimits& limits) {
     library = GdsLibrary{};
     Stream stream(bytes);
     RecordView r;
@@ -323,6 +351,7 @@ bool readGdsii(const std::string& bytes, GdsLibrary& library, std::string& error
         return false;
     }
     bool sawUnits = false;
+    Budget budget{limits};
     GdsStructure* structure = nullptr;
     bool inElement = false;
     Element element{};
@@ -340,7 +369,7 @@ bool readGdsii(const std::string& bytes, GdsLibrary& library, std::string& error
                         " has no ENDEL before the " + where(r);
                 return false;
             }
-            if (!elementRecord(r, element, error)) return false;
+            if (!elementRecord(r, element, budget, error)) return false;
             continue;
         }
         switch (r.type) {
@@ -359,11 +388,15 @@ bool readGdsii(const std::string& bytes, GdsLibrary& library, std::string& error
         case kBgnStr:
             if (structure != nullptr) {
                 error = "the " + where(r) + " begins a structure inside structure '" +
-                        structure->name + "'";
+                        displayName(structure->name) + "'";
                 return false;
             }
             if (!sawUnits) {
                 error = "the " + where(r) + " comes before the UNITS record";
+                return false;
+            }
+            if (library.structures.size() == limits.structures) {
+                error = overLimit(r, limits.structures, "structures");
                 return false;
             }
             library.structures.emplace_back();
@@ -375,7 +408,7 @@ bool readGdsii(const std::string& bytes, GdsLibrary& library, std::string& error
                 return false;
             }
             if (r.dataType != kAscii) return expect(r, kAscii, 1, error);
-            structure->name = asciiText(r);
+            structure->name = nameIn(r);
             break;
         case kEndStr:
             if (structure == nullptr) {
@@ -397,6 +430,13 @@ bool readGdsii(const std::string& bytes, GdsLibrary& library, std::string& error
             }
             element = Element{};
             element.offset = r.offset;
+            if (r.type != kText && r.type != kNode && r.type != kBox) { // the others are skipped
+                if (budget.elements == limits.elements) {
+                    error = overLimit(r, limits.elements, "boundaries, paths and references");
+                    return false;
+                }
+                ++budget.elements;
+            }
             element.kind = r.type == kBoundary ? ElementKind::kBoundary
                            : r.type == kPath   ? ElementKind::kPath
                            : r.type == kSref   ? ElementKind::kReference
@@ -406,7 +446,7 @@ bool readGdsii(const std::string& bytes, GdsLibrary& library, std::string& error
             break;
         case kEndLib:
             if (structure != nullptr) {
-                error = "the " + where(r) + " comes inside structure '" + structure->name + "'";
+                error = "the " + where(r) + " comes inside structure '" + displayName(structure->name) + "'";
                 return false;
             }
             if (!sawUnits) {

@@ -1,15 +1,19 @@
 // A reader of GDSII stream files into structures, shapes and references, for clips that
 // become masks. Layout files are untrusted: every record is checked against the bytes that
 // are left and against what its type must hold, and the first fault ends the read with a
-// one-line reason naming the byte offset. Memory stays proportional to the file size.
+// one-line reason naming the byte offset. What the file holds is counted while it is read
+// and checked against GdsLimits before anything is stored, so a file of any content takes
+// a bounded amount of memory beside its bytes (README: the import's limits).
 //
 // Kept: boundaries and paths (layer, datatype, points), structure references and arrays
 // (name, reflection, magnification, angle, columns and rows). Skipped: text, nodes, boxes,
 // properties and the library's descriptive records.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace aerial_tool {
@@ -29,8 +33,11 @@ struct GdsShape {
     std::vector<GdsPoint> points; // a boundary's last point repeats its first
 };
 
+// Names (of structures and in references) view the stream's own bytes, up to the first
+// zero byte of their record, so that no name is copied: the bytes must outlive the library
+// read from them. displayName gives a name as a message shows it.
 struct GdsReference {
-    std::string structure;
+    std::string_view structure;
     bool reflected = false;    // about the X axis, before the rotation
     double magnification = 1;
     double angle = 0;          // degrees, counter-clockwise
@@ -42,7 +49,7 @@ struct GdsReference {
 };
 
 struct GdsStructure {
-    std::string name;
+    std::string_view name;
     std::vector<GdsShape> shapes;
     std::vector<GdsReference> references;
 };
@@ -53,8 +60,25 @@ struct GdsLibrary {
     std::vector<GdsStructure> structures;
 };
 
-// Reads the bytes of a stream file. Returns false with a one-line reason when the bytes
-// are not a complete, well-formed stream (up to and including ENDLIB).
-bool readGdsii(const std::string& bytes, GdsLibrary& library, std::string& error);
+// A name for a one-line message: control bytes, which no name may hold, become '?'.
+std::string displayName(std::string_view name);
+
+// The largest layout file read: a clip, not a whole chip.
+constexpr std::uintmax_t kMaxLayoutBytes = std::uintmax_t{512} << 20;
+
+// What a file may hold. A clip's file holds its cells alone; these leave room for many
+// layers of them. At the limits what the reader stores takes at most about 350 MB beside
+// the file's bytes (README: the import's limits).
+struct GdsLimits {
+    std::size_t structures = 100000;
+    std::size_t elements = 2000000; // boundaries, paths, structure references and arrays
+    std::size_t points = 16000000;  // coordinate pairs of boundaries and paths
+};
+
+// Reads the bytes of a stream file, in place. Returns false with a one-line reason when the bytes
+// are not a complete, well-formed stream (up to and including ENDLIB) or hold more than
+// the limits allow.
+bool readGdsii(std::string_view bytes, GdsLibrary& library, std::string& error,
+               const GdsLimits& limits = GdsLimits{});
 
 } // namespace aerial_tool

@@ -57,7 +57,7 @@ std::string cellList(const GdsLibrary& library) {
             names += ", ...";
             break;
         }
-        names += (shown++ ? ", '" : "'") + s.name + "'";
+        names += (shown++ ? ", '" : "'") + displayName(s.name) + "'";
     }
     return names.empty() ? "none" : names;
 }
@@ -150,7 +150,7 @@ bool overlaps(const std::vector<PointD>& points, const Box* keep, bool& finite) 
 std::string shapeName(const GdsLibrary& library, const PlacedShape& shape) {
     const GdsStructure& s = library.structures[shape.structure];
     return std::string(s.shapes[shape.shape].isPath ? "path " : "boundary ") +
-           std::to_string(shape.shape) + " of cell '" + s.name + "'";
+           std::to_string(shape.shape) + " of cell '" + displayName(s.name) + "'";
 }
 
 bool flattenLayer(const GdsLibrary& library, const std::string& cell, LayerId layer,
@@ -158,10 +158,10 @@ bool flattenLayer(const GdsLibrary& library, const std::string& cell, LayerId la
                   std::string& error) {
     shapes.clear();
     const int count = static_cast<int>(library.structures.size());
-    std::unordered_map<std::string, int> byName;
+    std::unordered_map<std::string_view, int> byName;
     for (int k = 0; k < count; ++k) {
         if (!byName.emplace(library.structures[k].name, k).second) {
-            error = "the file defines cell '" + library.structures[k].name + "' twice";
+            error = "the file defines cell '" + displayName(library.structures[k].name) + "' twice";
             return false;
         }
     }
@@ -195,22 +195,22 @@ bool flattenLayer(const GdsLibrary& library, const std::string& cell, LayerId la
         const GdsReference& ref = s.references[f.next++];
         const auto child = byName.find(ref.structure);
         if (child == byName.end()) {
-            error = "cell '" + s.name + "' references cell '" + ref.structure +
+            error = "cell '" + displayName(s.name) + "' references cell '" + displayName(ref.structure) +
                     "', which the file does not define";
             return false;
         }
         children[f.structure].push_back(child->second);
         if (state[child->second] == 1) {
-            std::string loop = "'" + ref.structure + "'";
+            std::string loop = "'" + displayName(ref.structure) + "'";
             bool inLoop = false;
             for (const Frame& g : stack) {
                 if (g.structure == child->second) inLoop = true;
                 if (inLoop && g.structure != child->second)
-                    loop += " -> '" + library.structures[g.structure].name + "'";
+                    loop += " -> '" + displayName(library.structures[g.structure].name) + "'";
             }
-            loop += " -> '" + ref.structure + "'";
+            loop += " -> '" + displayName(ref.structure) + "'";
             error = child->second == f.structure
-                        ? "cell '" + s.name + "' references itself"
+                        ? "cell '" + displayName(s.name) + "' references itself"
                         : "cells reference each other in a loop: " + loop;
             return false;
         }

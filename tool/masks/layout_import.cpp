@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <tuple>
 
 #include <boost/polygon/polygon.hpp>
@@ -26,6 +27,16 @@ std::string number(double value) {
 // over the shapes' edges and the window's sample rows.
 constexpr double kSteppingBudget = 5e7;
 
+// Window corners within 2^52 database units of the layout's origin: twice a corner, and the
+// sum of two, are exact integers in a double.
+constexpr double kWindowReach = 4503599627370496.0;
+// A window of at most 2^30 database units a side: in half units from its centre every
+// coordinate inside lies within 2^31 and every area within 2^62, far inside a 64-bit integer.
+constexpr double kMaxWindowSpan = 1073741824.0;
+// Vertices of shapes to step lie within 2^40 database units of the window: the crossings'
+// differences stay far from overflow and their rounding far below a database unit.
+constexpr double kSteppingReach = 1099511627776.0;
+
 bool manhattan(const std::vector<PointD>& p, size_t& bad) {
     for (size_t k = 0; k + 1 < p.size(); ++k) {
         if (p[k].x != p[k + 1].x && p[k].y != p[k + 1].y) {
@@ -34,6 +45,78 @@ bool manhattan(const std::vector<PointD>& p, size_t& bad) {
         }
     }
     return true;
+}
+
+// The middle one of three consecutive vertices of a Manhattan outline adds nothing when all
+// three lie on one axis-parallel line: it sits on an edge, or is the tip of a spike.
+bool collinear(const PointD& a, const PointD& b, const PointD& c) {
+    return (a.x == b.x && b.x == c.x) || (a.y == b.y && b.y == c.y);
+}
+
+// A Manhattan outline (without its closing vertex) with repeated vertices and the middles
+// of collinear ones removed, round the end of the list too, until none is left: what stays
+// alternates horizontal and vertical edges, as Boost's Manhattan polygons read their
+// vertices, and starts at a corner. Fewer than four vertices left: the outline has no area.
+std::vector<PointD> normaliseOutline(const std::vector<PointD>& outline) {
+    std::deque<PointD> ring;
+    auto same = [](const PointD& a, const PointD& b) { return a.x == b.x && a.y == b.y; };
+    for (const PointD& q : outline) {
+        ring.push_back(q);
+        while (true) {
+            const size_t n = ring.size();
+            if (n >= 2 && same(ring[n - 1], ring[n - 2])) {
+                ring.pop_back();
+            } else if (n >= 3 && collinear(ring[n - 3], ring[n - 2], ring[n - 1])) {
+                ring.erase(ring.end() - 2);
+            } else {
+                break;
+            }
+        }
+    }
+    while (ring.size() >= 3) { // where the end meets the start
+        const size_t n = ring.size();
+        if (same(ring[n - 1], ring[0]) || collinear(ring[n - 2], ring[n - 1], ring[0])) {
+            ring.pop_back();
+        } else if (collinear(ring[n - 1], ring[0], ring[1])) {
+            ring.pop_front();
+        } else {
+            break;
+        }
+    }
+    if (ring.size() < 4) return {};
+    return {ring.begin(), ring.end()};
+}
+
+// The part of a Manhattan outline (without its closing vertex) inside the box, as one
+// outline: Sutherland-Hodgman against each side. An edge crossing a side is horizontal
+// where the side is vertical and the other way round, so every vertex of the result is
+// exact: a vertex of the outline, or a side's coordinate with an edge's. Where the
+// outline leaves the box and comes back, the result runs along the side and back, edges
+// of no area, which the union of the Manhattan polygons cancels.
+std::vector<PointD> clipToBox(std::vector<PointD> outline, const Box& box) {
+    std::vector<PointD> out;
+    for (int side = 0; side < 4 && !outline.empty(); ++side) {
+        const bool alongX = side < 2; // the side is a vertical line x = edge
+        const double edge = side == 0 ? box.x0 : side == 1 ? box.x1 : side == 2 ? box.y0 : box.y1;
+        auto inside = [&](const PointD& q) {
+            const double v = alongX ? q.x : q.y;
+            return side % 2 == 0 ? v >= edge : v <= edge;
+        };
+        out.clear();
+        for (size_t k = 0; k < outline.size(); ++k) {
+            const PointD& a = outline[k];
+            const PointD& b = outline[(k + 1) % outline.size()];
+            const PointD cut = alongX ? PointD{edge, a.y} : PointD{a.x, edge};
+            if (inside(a)) {
+                out.push_back(a);
+                if (!inside(b)) out.push_back(cut);
+            } else if (inside(b)) {
+                out.push_back(cut);
+            }
+        }
+        outline.swap(out);
+    }
+    return outline;
 }
 
 // Area of the polygon inside the box (Sutherland-Hodgman against each side; the box is
@@ -83,8 +166,11 @@ double areaInside(const std::vector<PointD>& polygon, const Box& box) {
 // The shape in the window as rectangles one sample row high, each spanning the shape
 // where the row's middle line crosses it (even-odd): the midpoint rule, so a straight
 // edge keeps its area up to the rounding of the crossings to the database grid.
+// Coordinates are database units from a point of the database grid near the window's
+// centre, every vertex within kSteppingReach of it.
+// Rectangles go into region in half database units: 2 v + offset for a coordinate v.
 void stepShape(const std::vector<PointD>& p, const Box& window, double centreY, double pitch,
-               Region& region, double& steppedArea) {
+               long long offsetX, long long offsetY, Region& region, double& steppedArea) {
     double y0 = p[0].y, y1 = y0;
     for (const PointD& q : p) {
         y0 = std::fmin(y0, q.y);
@@ -114,7 +200,7 @@ void stepShape(const std::vector<PointD>& p, const Box& window, double centreY, 
             const long long ix0 = std::llround(x0), ix1 = std::llround(x1);
             const long long iy0 = std::llround(lo), iy1 = std::llround(hi);
             if (ix1 <= ix0 || iy1 <= iy0) continue;
-            region.insert(Rect(ix0, iy0, ix1, iy1));
+            region.insert(Rect(2 * ix0 + offsetX, 2 * iy0 + offsetY, 2 * ix1 + offsetX, 2 * iy1 + offsetY));
             steppedArea += static_cast<double>(ix1 - ix0) * static_cast<double>(iy1 - iy0);
         }
     }
@@ -178,7 +264,7 @@ std::vector<Rect> decompose(const Region& region) {
 
 } // namespace
 
-bool importLayout(const std::string& bytes, const ImportOptions& options, const Grid& grid,
+bool importLayout(std::string_view bytes, const ImportOptions& options, const Grid& grid,
                   double unitMetres, ImportResult& result, std::string& error) {
     result = ImportResult{};
     GdsLibrary library;
@@ -202,9 +288,8 @@ bool importLayout(const std::string& bytes, const ImportOptions& options, const 
     const double perUser = 1 / library.userUnitsPerDatabaseUnit;
     double w[4];
     for (int k = 0; k < 4; ++k) w[k] = std::nearbyint(options.window[k] * perUser);
-    const double limit = 9e15; // database coordinates stay exact integers in a double
     for (double v : w) {
-        if (!std::isfinite(v) || std::fabs(v) > limit) {
+        if (!std::isfinite(v) || std::fabs(v) > kWindowReach) {
             error = "the window lies beyond the coordinates a layout can hold";
             return false;
         }
@@ -215,19 +300,15 @@ bool importLayout(const std::string& bytes, const ImportOptions& options, const 
                 " is empty: X1 must exceed X0 and Y1 exceed Y0 (on the layout's database grid)";
         return false;
     }
-    if (w[2] - w[0] > 2147483647.0 || w[3] - w[1] > 2147483647.0) {
-        error = "the window spans more than 2^31 database units";
+    if (w[2] - w[0] > kMaxWindowSpan || w[3] - w[1] > kMaxWindowSpan) {
+        error = "the window spans more than 2^30 database units";
         return false;
     }
-    // From here on database coordinates are taken from a point at the window's centre,
-    // so every coordinate and area of the geometry stays far inside a 64-bit integer.
-    const double originX = std::floor((w[0] + w[2]) / 2), originY = std::floor((w[1] + w[3]) / 2);
+    // The geometry is computed in half database units from the window's centre (twice the
+    // centre is sumX, sumY: integers): 2 x - sumX for a coordinate x. Every vertex inside
+    // the window is then an integer within 2^31, every area within 2^62.
+    const double sumX = w[0] + w[2], sumY = w[1] + w[3];
     const Box keep{w[0], w[1], w[2], w[3]};
-    w[0] -= originX;
-    w[2] -= originX;
-    w[1] -= originY;
-    w[3] -= originY;
-    const Box window{w[0], w[1], w[2], w[3]};
     const double pitch = grid.samplePitch * unitMetres / library.metresPerDatabaseUnit; // in database units
     const double toUnit = library.metresPerDatabaseUnit / unitMetres;
     result.windowWidth = (w[2] - w[0]) * toUnit;
@@ -249,37 +330,65 @@ bool importLayout(const std::string& bytes, const ImportOptions& options, const 
         return false;
     result.shapes = static_cast<int>(shapes.size());
 
-    const double centreX = (w[0] + w[2]) / 2, centreY = (w[1] + w[3]) / 2;
+    // Shapes to step are computed in database units from (originX, originY), on the
+    // database grid next to the window's centre.
+    const double originX = std::floor(sumX / 2), originY = std::floor(sumY / 2);
+    const Box stepWindow{w[0] - originX, w[1] - originY, w[2] - originX, w[3] - originY};
+    const double stepCentreY = sumY / 2 - originY;
+    const auto stepOffsetX = static_cast<long long>(2 * originX - sumX);
+    const auto stepOffsetY = static_cast<long long>(2 * originY - sumY);
     const double rows = std::ceil(heightSamples) + 1;
+    const double u = library.userUnitsPerDatabaseUnit;
     double steppingWork = 0;
     Region layer;
     for (PlacedShape& s : shapes) {
-        for (PointD& q : s.points) q = {std::nearbyint(q.x) - originX, std::nearbyint(q.y) - originY};
         size_t bad = 0;
         if (!s.roundCap && manhattan(s.points, bad)) {
-            // Each vertex brought into the window: for an outline whose edges are all
-            // horizontal or vertical this gives exactly its part inside the window.
+            // Normalised, clipped to the window exactly, normalised again, in half units.
+            const std::vector<PointD> outline = normaliseOutline(
+                clipToBox(normaliseOutline({s.points.begin(), s.points.end() - 1}), keep));
             std::vector<PointL> points;
-            for (const PointD& q : s.points) {
-                points.emplace_back(static_cast<long long>(std::clamp(q.x, window.x0, window.x1)),
-                                    static_cast<long long>(std::clamp(q.y, window.y0, window.y1)));
+            for (const PointD& q : outline) {
+                const double hx = 2 * q.x - sumX, hy = 2 * q.y - sumY;
+                if (hx != std::nearbyint(hx) || hy != std::nearbyint(hy)) {
+                    error = shapeName(library, s) + " has a vertex at (" + number(q.x * u) + ", " + number(q.y * u) +
+                            ") once placed, off the grid of half database units that the import keeps exactly";
+                    return false;
+                }
+                points.emplace_back(static_cast<long long>(hx), static_cast<long long>(hy));
             }
+            if (points.empty()) continue;
+            __int128 twiceArea = 0; // exact: every product is within 2^62
+            for (size_t k = 0; k < points.size(); ++k) {
+                const PointL& a = points[k];
+                const PointL& b = points[(k + 1) % points.size()];
+                twiceArea += static_cast<__int128>(a.x()) * b.y() - static_cast<__int128>(b.x()) * a.y();
+            }
+            if (twiceArea < 0) std::reverse(points.begin(), points.end()); // counter-clockwise
             gtl::polygon_90_data<long long> polygon;
-            polygon.set(points.begin(), points.end() - 1);
+            polygon.set(points.begin(), points.end());
             layer.insert(polygon);
             continue;
         }
         if (!options.manhattanize) {
-            const double u = library.userUnitsPerDatabaseUnit;
             error = shapeName(library, s) +
                     (s.roundCap ? " has round ends"
-                                : " has an edge from (" + number((s.points[bad].x + originX) * u) +
-                                      ", " + number((s.points[bad].y + originY) * u) + ") to (" +
-                                      number((s.points[bad + 1].x + originX) * u) + ", " +
-                                      number((s.points[bad + 1].y + originY) * u) + ")") +
+                                : " has an edge from (" + number(s.points[bad].x * u) + ", " +
+                                      number(s.points[bad].y * u) + ") to (" + number(s.points[bad + 1].x * u) +
+                                      ", " + number(s.points[bad + 1].y * u) + ")") +
                     ", neither horizontal nor vertical; --manhattanize steps such shapes in "
                     "one-sample steps";
             return false;
+        }
+        std::vector<PointD> relative;
+        for (const PointD& q : s.points) {
+            relative.push_back({q.x - originX, q.y - originY});
+            if (!(std::fabs(relative.back().x) <= kSteppingReach && std::fabs(relative.back().y) <= kSteppingReach)) {
+                error = shapeName(library, s) + " reaches (" + number(q.x * u) + ", " + number(q.y * u) +
+                        ") once placed, too far from the window to be stepped exactly (more than 2^40 "
+                        "database units); clip a cell nearer the window";
+                return false;
+            }
         }
         steppingWork += static_cast<double>(s.points.size()) * rows;
         if (steppingWork > kSteppingBudget) {
@@ -288,19 +397,22 @@ bool importLayout(const std::string& bytes, const ImportOptions& options, const 
             return false;
         }
         ++result.manhattanized;
-        result.steppedAreaBefore += areaInside(s.points, window);
-        stepShape(s.points, window, centreY, pitch, layer, result.steppedAreaAfter);
+        result.steppedAreaBefore += areaInside(relative, stepWindow);
+        stepShape(relative, stepWindow, stepCentreY, pitch, stepOffsetX, stepOffsetY, layer,
+                  result.steppedAreaAfter);
     }
     const double samplesSquared = pitch * pitch;
     result.steppedAreaBefore /= samplesSquared;
     result.steppedAreaAfter /= samplesSquared;
 
+    // In half units the window runs from -(X1 - X0) to X1 - X0 across, and so along Y.
+    const auto extentX = static_cast<long long>(w[2] - w[0]), extentY = static_cast<long long>(w[3] - w[1]);
     Region windowRegion;
-    windowRegion.insert(Rect(static_cast<long long>(w[0]), static_cast<long long>(w[1]),
-                             static_cast<long long>(w[2]), static_cast<long long>(w[3])));
+    windowRegion.insert(Rect(-extentX, -extentY, extentX, extentY));
     layer.clean();
+    const double halfUnitSamplesSquared = (2 * pitch) * (2 * pitch); // a sample's area in half units
     const double shapeArea = static_cast<double>(gtl::area(layer));
-    result.shapeArea = shapeArea / samplesSquared;
+    result.shapeArea = shapeArea / halfUnitSamplesSquared;
     if (shapeArea == 0) {
         error = "no shape of layer " + std::to_string(options.layer.layer) + "/" +
                 std::to_string(options.layer.datatype) + " of cell '" + options.cell +
@@ -312,20 +424,22 @@ bool importLayout(const std::string& bytes, const ImportOptions& options, const 
         using namespace gtl::operators;
         clear = windowRegion - layer;
     } else {
-        clear = layer;
+        using namespace gtl::operators;
+        clear = layer & windowRegion;
     }
     clear.clean();
-    result.clearArea = static_cast<double>(gtl::area(clear)) / samplesSquared;
+    result.clearArea = static_cast<double>(gtl::area(clear)) / halfUnitSamplesSquared;
     const std::vector<Rect> rects = decompose(clear);
     if (static_cast<int>(rects.size()) > aerial::kMaxRects) {
         error = "the clip needs " + std::to_string(rects.size()) + " rectangles after merging, more than the " +
                 std::to_string(aerial::kMaxRects) + " an input holds";
         return false;
     }
+    // Samples from the grid centre, which is the window's: h / (2 pitch).
+    const double halfUnitsPerSample = 2 * pitch;
+    auto samples = [&](long long v) { return static_cast<double>(v) / halfUnitsPerSample; };
     for (const Rect& r : rects) {
-        auto sx = [&](long long v) { return (static_cast<double>(v) - centreX) / pitch; };
-        auto sy = [&](long long v) { return (static_cast<double>(v) - centreY) / pitch; };
-        result.rects.push_back({1, 0, sx(gtl::xl(r)), sx(gtl::xh(r)), sy(gtl::yl(r)), sy(gtl::yh(r))});
+        result.rects.push_back({1, 0, samples(gtl::xl(r)), samples(gtl::xh(r)), samples(gtl::yl(r)), samples(gtl::yh(r))});
     }
     return true;
 }

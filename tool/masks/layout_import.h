@@ -2,13 +2,18 @@
 // clipped to a window, united and cut into rectangles that do not overlap (overlapping
 // rectangles would add their transmissions), with the window's centre on the grid centre.
 //
-// The geometry is exact in the layout's database units (integers): Boost's polygon
-// library unites the Manhattan shapes, clips them and cuts them into rectangles, which
-// are then merged along both axes to keep their number down. Rectangles leave in samples
-// from the grid centre.
+// The geometry is exact on a grid of half database units, which holds every vertex that
+// a path of odd width or a magnification of 0.5 puts between database units (a vertex off
+// it is refused with its position). Each Manhattan outline is normalised first (repeated
+// vertices and the middles of collinear ones removed round the whole outline, the order
+// made counter-clockwise) and clipped to the window exactly; Boost's polygon library then
+// unites the outlines and cuts the union into rectangles that do not overlap, which are
+// merged along both axes to keep their number down. Rectangles leave in samples from the
+// grid centre.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "masks/layout_flatten.h"
@@ -36,9 +41,10 @@ struct ImportResult {
     double steppedAreaBefore = 0, steppedAreaAfter = 0; // their areas, in samples^2
 };
 
-// unitMetres: the input's length unit in metres (the grid's sample pitch is in it).
+// bytes: the layout file's, read in place. unitMetres: the input's length unit in metres
+// (the grid's sample pitch is in it).
 // Returns false with a one-line reason; nothing in result is meaningful then.
-bool importLayout(const std::string& bytes, const ImportOptions& options, const Grid& grid,
+bool importLayout(std::string_view bytes, const ImportOptions& options, const Grid& grid,
                   double unitMetres, ImportResult& result, std::string& error);
 
 } // namespace aerial_tool
