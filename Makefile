@@ -32,4 +32,5 @@ clean:
 # Stage and whole-run benchmarks, fast and direct evaluation side by side (bench/README.md).
 bench: build
 	$(BUILD)/bin/aerial_bench
+	$(BUILD)/bin/engine_bench
 	bench/window_bench.sh $(BUILD)/bin/aerial examples/dense-lines

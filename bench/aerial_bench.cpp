@@ -46,9 +46,9 @@ void enter(benchmark::State& state) {
     state.SetLabel(labels[state.range(0)]);
 }
 
-void loadAndSpectrum() {
+void loadAndSpectrum(const aerial::RunOptions& options = {}) {
     aerial::loadInput();
-    aerial::prepareStages();
+    aerial::prepareStages(options);
     aerial::computeMaskSpectrum();
 }
 
@@ -71,19 +71,16 @@ template <aerial::Evaluation evaluation>
 void BM_MaskSpectrum(benchmark::State& state) {
     enter(state);
     aerial::loadInput();
-    aerial::prepareStages();
-    aerial::imagingEvaluation = evaluation;
+    aerial::prepareStages({evaluation});
     for (auto _ : state) aerial::computeMaskSpectrum();
-    aerial::imagingEvaluation = aerial::Evaluation::kFast;
 }
 
 template <aerial::Evaluation evaluation>
 void BM_Imaging(benchmark::State& state) {
     enter(state);
-    aerial::imagingEvaluation = evaluation;
     for (auto _ : state) {
         state.PauseTiming();
-        loadAndSpectrum();
+        loadAndSpectrum({evaluation});
         state.ResumeTiming();
         aerial::imagePartiallyCoherent();
     }
@@ -92,8 +89,7 @@ void BM_Imaging(benchmark::State& state) {
 template <aerial::Evaluation evaluation>
 void BM_WholeRun(benchmark::State& state) {
     enter(state);
-    aerial::imagingEvaluation = evaluation;
-    for (auto _ : state) aerial::runSimulation();
+    for (auto _ : state) aerial::runSimulation({evaluation});
 }
 
 // What main4 adds around every run: saving the host's floating-point environment, setting

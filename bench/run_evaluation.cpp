@@ -20,8 +20,8 @@ int main(int argc, char** argv) {
         std::perror(argv[2]);
         return 2;
     }
-    aerial::imagingEvaluation =
-        std::strcmp(argv[1], "direct") == 0 ? aerial::Evaluation::kDirect : aerial::Evaluation::kFast;
-    aerial::runSimulation();
+    aerial::RunOptions options;
+    if (std::strcmp(argv[1], "direct") == 0) options.evaluation = aerial::Evaluation::kDirect;
+    aerial::runSimulation(options);
     return 0;
 }

@@ -1,16 +1,22 @@
-# Installed layout: the shared library, its header, a CMake package (aerial::aerial) and a
-# pkg-config file; the tool installs itself from tool/.
+# Installed layout: the shared library and its header, the engine's shared library and its
+# headers, a CMake package (aerial::aerial, aerial::engine) and a pkg-config file for each
+# (aerial, aerial-engine); the tool installs itself from tool/.
 include(CMakePackageConfigHelpers)
 
 target_include_directories(aerial PUBLIC
   $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
-install(TARGETS aerial EXPORT aerialTargets
+target_include_directories(aerial_engine_shared PUBLIC
+  $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
+  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+
+install(TARGETS aerial aerial_engine_shared EXPORT aerialTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/include/aerial/main4.h
+install(FILES ${PROJECT_SOURCE_DIR}/include/aerial/main4.h ${PROJECT_SOURCE_DIR}/include/aerial/engine.h
+  ${PROJECT_SOURCE_DIR}/include/aerial/engine.hpp ${PROJECT_SOURCE_DIR}/include/aerial/input_values.hpp
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/aerial)
 
 set(AERIAL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/aerial)
@@ -36,4 +42,6 @@ else()
   set(AERIAL_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
 endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/aerial.pc.in ${PROJECT_BINARY_DIR}/aerial.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/aerial.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/aerial-engine.pc.in ${PROJECT_BINARY_DIR}/aerial-engine.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/aerial.pc ${PROJECT_BINARY_DIR}/aerial-engine.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

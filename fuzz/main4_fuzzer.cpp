@@ -2,9 +2,9 @@
 // undefined behaviour; the harness itself checks that main4 returns and that every table
 // has the layout of its grid size.
 //
-// Grids above kFuzzGrid are cut down by rewriting the grid-size line before the run: the
-// imaging cost grows with N^3 and a full grid would leave few runs per second. The reader
-// still sees the original bytes first, so its handling of every grid size is exercised.
+// Grids above kFuzzGrid are cut down by rewriting the grid-size line before the run
+// (fuzz_support.h). The reader still sees the original bytes first, so its handling of
+// every grid size is exercised.
 #include <unistd.h>
 
 #include <cstdint>
@@ -14,13 +14,13 @@
 #include <string>
 
 #include "aerial/main4.h"
+#include "fuzz_support.h"
 #include "input/input_layout.h"
 #include "input/load_input.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 
 namespace {
 
-constexpr int kFuzzGrid = 16;
 constexpr const char* kTables[] = {aerial::kSpectrumAmplitudeFileName, aerial::kSpectrumPhaseFileName,
                                    aerial::kImageIntensityFileName};
 
@@ -43,35 +43,6 @@ std::string readAll(const char* name) {
     return bytes;
 }
 
-// The grid-size line replaced by one that holds kFuzzGrid in the grid-size cell.
-std::string withSmallGrid(const std::string& bytes) {
-    const aerial::ParameterCell& grid = aerial::parameterCell(aerial::ParameterId::kGridSize);
-    std::size_t start = 0;
-    for (int line = 0; line < grid.line; ++line) {
-        start = bytes.find('\n', start);
-        if (start == std::string::npos) return bytes;
-        ++start;
-    }
-    const std::size_t end = bytes.find('\n', start);
-    const std::string line = std::string(grid.column, '\t') + std::to_string(kFuzzGrid);
-    return bytes.substr(0, start) + line + (end == std::string::npos ? "" : bytes.substr(end));
-}
-
-// Title, axis row, N data rows and the closing empty line, every line ended by CR LF and
-// every line but the first and the last by TAB CR LF.
-bool followsLayout(const std::string& table, int n) {
-    const std::size_t rows = static_cast<std::size_t>(n > 0 ? n : 0);
-    std::size_t lines = 0;
-    std::size_t start = 0;
-    for (std::size_t end; (end = table.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        const bool framed = lines == 0 || lines == rows + 2;
-        if (!framed && (end == start || table[end - 1] != '\t')) return false;
-        if (lines == rows + 2 && end != start) return false;
-        ++lines;
-    }
-    return start == table.size() && lines == rows + 3;
-}
-
 } // namespace
 
 // Every run works in a scratch folder of its own, entered before libFuzzer opens any file:
@@ -89,13 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     writeInput(bytes);
     if (!aerial::loadInput()) std::abort(); // a regular file is always readable
-    if (aerial::workspace.gridSize > kFuzzGrid) writeInput(withSmallGrid(bytes));
+    if (aerial::workspace().gridSize > aerial_fuzz::kFuzzGrid) writeInput(aerial_fuzz::withSmallGrid(bytes));
 
     main4();
-    const int n = aerial::workspace.gridSize;
-    if (n > kFuzzGrid) std::abort();
+    const int n = aerial::workspace().gridSize;
+    if (n > aerial_fuzz::kFuzzGrid) std::abort();
     for (const char* table : kTables) {
-        if (!followsLayout(readAll(table), n)) {
+        if (!aerial_fuzz::followsLayout(readAll(table), n)) {
             std::fprintf(stderr, "%s does not have the layout of a %d grid\n", table, n);
             std::abort();
         }

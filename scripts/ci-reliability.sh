@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Reliability stage of CI, after the normal suite: the whole suite under AddressSanitizer
-# and UndefinedBehaviorSanitizer, bounded libFuzzer runs of main4 and of the layout import,
-# and a valgrind memcheck run of the tool on the bundled example.
+# and UndefinedBehaviorSanitizer, the engine's tests under ThreadSanitizer (simulations on
+# several threads at once), bounded libFuzzer runs of main4, of the engine's C API and of
+# the layout import, and a valgrind memcheck run of the tool on the bundled example.
 # Usage: scripts/ci-reliability.sh [fuzz-seconds]   (per fuzz target; default 30)
-# Build folders: build-sanitize, build-fuzz; the normal build folder is $BUILD (build).
+# Build folders: build-sanitize, build-tsan, build-fuzz; the normal build folder is $BUILD (build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -17,16 +18,27 @@ stage() { echo "== $1"; stage_start=$(date +%s); }
 done_stage() { echo "== $1: $(( $(date +%s) - stage_start )) s"; }
 
 stage "sanitizer build and suite"
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAERIAL_SANITIZE=ON -DAERIAL_WERROR=ON >/dev/null
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAERIAL_SANITIZE=ON -DAERIAL_WERROR=ON \
+    -DAERIAL_BUILD_PYTHON=OFF >/dev/null
 cmake --build build-sanitize -j "$jobs"
 LSAN_OPTIONS="suppressions=$root/tests/lsan.supp" \
     ctest --test-dir build-sanitize -j "$jobs" --output-on-failure
 done_stage "sanitizer build and suite"
 
+# Only the library, the engine and their test: 8 simulations on 4 threads (and 100 inputs)
+# against serial runs, the engine's arrays against main4's tables, its C API.
+stage "thread sanitizer: the engine's tests"
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAERIAL_THREAD_SANITIZE=ON -DAERIAL_WERROR=ON \
+    -DAERIAL_BUILD_TOOL=OFF -DAERIAL_BUILD_PYTHON=OFF >/dev/null
+cmake --build build-tsan -j "$jobs" --target aerial_engine_tests
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" build-tsan/bin/aerial_engine_tests
+done_stage "thread sanitizer: the engine's tests"
+
 stage "fuzz smoke (${fuzz_seconds} s per target)"
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DAERIAL_BUILD_FUZZ=ON -DAERIAL_BUILD_TESTS=OFF -DAERIAL_BUILD_TOOL=OFF -DAERIAL_WERROR=ON >/dev/null
-cmake --build build-fuzz -j "$jobs" --target aerial_main4_fuzzer aerial_import_fuzzer
+    -DAERIAL_BUILD_FUZZ=ON -DAERIAL_BUILD_TESTS=OFF -DAERIAL_BUILD_TOOL=OFF -DAERIAL_BUILD_PYTHON=OFF \
+    -DAERIAL_WERROR=ON >/dev/null
+cmake --build build-fuzz -j "$jobs" --target aerial_main4_fuzzer aerial_engine_fuzzer aerial_import_fuzzer
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -60,6 +72,8 @@ fuzz() {
 # main4 from every bundled example and every input fixture of the tests.
 mapfile -d '' main4_seeds < <(find examples tests/fixtures -type f \( -name 'IN_FM.txt' -o -path 'tests/fixtures/fuzz/*' \) -print0 2>/dev/null)
 fuzz aerial_main4_fuzzer "$root/fuzz/input.dict" 16384 "${main4_seeds[@]}"
+# The engine's C API from the same inputs.
+fuzz aerial_engine_fuzzer "$root/fuzz/input.dict" 16384 "${main4_seeds[@]}"
 # The layout import from small layouts written by gdspy and the test fixtures (repeated,
 # collinear and clockwise vertices, half database units, placements near 1e308).
 fuzz aerial_import_fuzzer "$root/fuzz/gds.dict" 16384 fuzz/gds-seeds/*.gds tests/fixtures/layouts/*.gds

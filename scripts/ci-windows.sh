@@ -73,7 +73,7 @@ fi
 echo "ok: no x87 arithmetic in the 32-bit library objects"
 # Without SSE2 arithmetic the intermediates would be extended precision: the build refuses.
 if echo '#include "state/simulation_state.h"' |
-    i686-w64-mingw32-g++ -std=c++20 -mfpmath=387 -Isrc -x c++ -fsyntax-only - 2>"$mingw32_build/x87.log"; then
+    i686-w64-mingw32-g++ -std=c++20 -mfpmath=387 -Isrc -Iinclude -x c++ -fsyntax-only - 2>"$mingw32_build/x87.log"; then
     echo "FAIL: a 32-bit build with x87 arithmetic compiles"
     exit 1
 fi

@@ -20,9 +20,13 @@ packages+=(parallel)
 # Layout import: Boost's polygon library (header-only); the import tests write their GDSII
 # files with gdspy.
 packages+=(libboost-dev python3-gdspy)
+# The Python module (import aerial): pybind11, numpy, the pytest suite, the plotting
+# example, and a pip install into a virtual environment in the tests.
+packages+=(python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest python3-matplotlib
+  python3-venv python3-setuptools python3-wheel)
 # The pinned-bytes test hashes with nettle; the independent model of a run computes with
-# numpy.
-packages+=(nettle-dev python3-numpy)
+# numpy (above).
+packages+=(nettle-dev)
 
 missing=()
 for p in "${packages[@]}"; do

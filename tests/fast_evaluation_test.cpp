@@ -16,7 +16,7 @@
 #include "optics/optics.h"
 #include "optics/phase_table.h"
 #include "optics/vector_paths.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 #include "test_support.h"
 
 using namespace aerial_test;
@@ -27,11 +27,9 @@ struct Outcome {
     std::string amplitude, phase, image;
 };
 
-Outcome runWith(aerial::Evaluation evaluation, const std::string& input) {
-    aerial::imagingEvaluation = evaluation;
+Outcome runWith(const aerial::RunOptions& options, const std::string& input) {
     writeInput(input);
-    aerial::runSimulation();
-    aerial::imagingEvaluation = aerial::Evaluation::kFast;
+    aerial::runSimulation(options);
     const Tables tables = readTables();
     return {tables.amplitude, tables.phase, tables.image};
 }
@@ -39,15 +37,13 @@ Outcome runWith(aerial::Evaluation evaluation, const std::string& input) {
 // Runs both evaluations and demands identical bits in II and identical table bytes.
 void expectSameResults(const std::string& input) {
     ScratchFolder folder;
-    Outcome direct = runWith(aerial::Evaluation::kDirect, input);
+    Outcome direct = runWith({aerial::Evaluation::kDirect}, input);
     static double directII[aerial::kMaxGrid][aerial::kMaxGrid];
-    std::memcpy(directII, aerial::workspace.II, sizeof directII);
+    std::memcpy(directII, aerial::workspace().II, sizeof directII);
     // The fast evaluation with the widest vectors the processor has, then the baseline.
     for (bool wide : {true, false}) {
-        aerial::wideVectorsAllowed = wide;
-        Outcome fast = runWith(aerial::Evaluation::kFast, input);
-        aerial::wideVectorsAllowed = true;
-        EXPECT_EQ(std::memcmp(directII, aerial::workspace.II, sizeof directII), 0) << wide;
+        Outcome fast = runWith({aerial::Evaluation::kFast, !wide}, input);
+        EXPECT_EQ(std::memcmp(directII, aerial::workspace().II, sizeof directII), 0) << wide;
         EXPECT_TRUE(direct.amplitude == fast.amplitude) << wide;
         EXPECT_TRUE(direct.phase == fast.phase) << wide;
         ASSERT_EQ(direct.image.size(), fast.image.size()) << wide;
@@ -308,13 +304,13 @@ TEST(FastEvaluationCases, MirroredAnglesAndShiftedGrids) {
 // The phase tables hold factors only for the samples a pupil cut can leave data on; data
 // beyond them (which a run never produces) must still transform to the direct bits.
 TEST(FastEvaluationCases, DataBeyondTheTabledSamples) {
-    aerial::SimulationState& s = aerial::workspace;
+    aerial::SimulationState& s = aerial::workspace();
     s.gridSize = 32;
     s.samplePitch = 0.01;
     s.wavelength = 0.193;
     s.numericalAperture = 0.9; // pupil radius 1.5 samples: factors for samples 13..19
     s.defocus = 0.1;
-    s.pi = aerial::kPi;
+    aerial::prepareStages();
     static aerial::PhaseTable alongY, alongX;
     aerial::buildPhaseTable(alongY, 32, aerial::kPassY);
     aerial::buildPhaseTable(alongX, 32, aerial::kPassX);
@@ -357,7 +353,7 @@ enum class Pattern {
 };
 
 void fillField(Pattern pattern, double scale, bool sameSign, int n, std::uint64_t seed) {
-    aerial::SimulationState& s = aerial::workspace;
+    aerial::SimulationState& s = aerial::workspace();
     Lcg random{seed};
     auto sample = [&]() {
         const double m = random.uniform(0.75, 1.0);
@@ -388,7 +384,7 @@ void fillField(Pattern pattern, double scale, bool sameSign, int n, std::uint64_
 // under- or overflows at such scales. Samples just inside the bounds take the doubled sums
 // and must give the same bits as well.
 TEST(FastEvaluationCases, DoubledSumsAtTheMagnitudesWhereTheGuardsDecide) {
-    aerial::SimulationState& s = aerial::workspace;
+    aerial::SimulationState& s = aerial::workspace();
     const int n = 20; // two blocks of eight outputs and four single ones per line
     s.gridSize = n;
     s.samplePitch = 0.1;
@@ -430,9 +426,9 @@ TEST(FastEvaluationCases, DoubledSumsAtTheMagnitudesWhereTheGuardsDecide) {
             std::memcpy(directRe, s.fieldRe, sizeof directRe);
             std::memcpy(directIm, s.fieldIm, sizeof directIm);
             fillField(c.pattern, c.scale, c.sameSign, n, 21);
-            aerial::wideVectorsAllowed = wide;
+            aerial::prepareStages({aerial::Evaluation::kFast, !wide});
             aerial::pupilTransform2DFast(alongY, alongX);
-            aerial::wideVectorsAllowed = true;
+            aerial::prepareStages();
             EXPECT_EQ(std::memcmp(directRe, s.fieldRe, sizeof directRe), 0);
             EXPECT_EQ(std::memcmp(directIm, s.fieldIm, sizeof directIm), 0);
             if (c.sameSign) { // finite in the direct sums, where a doubled sum would not be

@@ -22,7 +22,7 @@
 
 #include "aerial/main4.h"
 #include "input/input_layout.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 #include "test_support.h"
 
 using aerial::workspace;
@@ -255,8 +255,8 @@ TEST_P(HostileInput, RunFinishesAndWritesEveryTable) {
     ScratchFolder folder;
     writeInput(bytes);
     main4();
-    const int grid = c.grid == -1 ? workspace.gridSize : c.grid;
-    EXPECT_EQ(workspace.gridSize, grid);
+    const int grid = c.grid == -1 ? workspace().gridSize : c.grid;
+    EXPECT_EQ(workspace().gridSize, grid);
     for (const char* table : kTables) {
         ASSERT_TRUE(fileExists(table)) << table;
         expectLayout(readFile(table), grid, c.nanCells, table);
@@ -305,7 +305,7 @@ TEST(HostileInputFixtures, EveryKeptInputRunsToTheEnd) {
         main4();
         for (const char* table : kTables) {
             ASSERT_TRUE(fileExists(table)) << table;
-            expectLayout(readFile(table), workspace.gridSize, kSomeFinite, table);
+            expectLayout(readFile(table), workspace().gridSize, kSomeFinite, table);
         }
     }
 }

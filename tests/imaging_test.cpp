@@ -7,7 +7,7 @@
 
 #include "driver/run_simulation.h"
 #include "optics/optics.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 
 using aerial::workspace;
 
@@ -19,15 +19,15 @@ struct Optics {
 };
 
 void setUp(const Optics& o, std::initializer_list<aerial::MaskRectangle> rects) {
-    std::memset(&workspace, 0, sizeof workspace);
-    workspace.gridSize = o.n;
-    workspace.samplePitch = o.pitch;
-    workspace.wavelength = o.wavelength;
-    workspace.numericalAperture = o.na;
-    workspace.sigma = o.sigma;
-    workspace.defocus = o.defocus;
+    std::memset(&workspace(), 0, sizeof workspace());
+    workspace().gridSize = o.n;
+    workspace().samplePitch = o.pitch;
+    workspace().wavelength = o.wavelength;
+    workspace().numericalAperture = o.na;
+    workspace().sigma = o.sigma;
+    workspace().defocus = o.defocus;
     aerial::prepareStages();
-    for (const aerial::MaskRectangle& r : rects) workspace.rects[workspace.rectCount++] = r;
+    for (const aerial::MaskRectangle& r : rects) workspace().rects[workspace().rectCount++] = r;
 }
 
 void runImaging() {
@@ -35,7 +35,7 @@ void runImaging() {
     aerial::imagePartiallyCoherent();
 }
 
-double II(int x, int y) { return workspace.II[x][y]; }
+double II(int x, int y) { return workspace().II[x][y]; }
 
 } // namespace
 
@@ -43,7 +43,7 @@ TEST(Imaging, OpenFrameImagesAsUniformIntensity) {
     Optics o;
     o.defocus = 0.15;
     setUp(o, {{1, 0, -16, 16, -16, 16}});
-    for (int j = 1; j <= 6; ++j) workspace.aberrX[j] = 0.003 * j, workspace.aberrY[j] = -0.002 * j;
+    for (int j = 1; j <= 6; ++j) workspace().aberrX[j] = 0.003 * j, workspace().aberrY[j] = -0.002 * j;
     runImaging();
     for (int x = 0; x < o.n; ++x)
         for (int y = 0; y < o.n; ++y) ASSERT_NEAR(II(x, y), 1.0, 1e-12) << x << "," << y;
@@ -63,28 +63,28 @@ TEST(Imaging, CoherentIlluminationIsTheMeanOfThirteenEqualImages) {
     setUp(o, {{1, 0, -5, 3, -7, 7}, {0.5, 0.5, 4, 9, -2, 2}});
     aerial::computeMaskSpectrum();
     static double spectrumRe[128][128], spectrumIm[128][128];
-    std::memcpy(spectrumRe, workspace.fieldRe, sizeof spectrumRe);
-    std::memcpy(spectrumIm, workspace.fieldIm, sizeof spectrumIm);
+    std::memcpy(spectrumRe, workspace().fieldRe, sizeof spectrumRe);
+    std::memcpy(spectrumIm, workspace().fieldIm, sizeof spectrumIm);
     aerial::imagePartiallyCoherent();
 
     // One coherent image by hand: cut by the pupil, transform, square.
     const int n = o.n, c = n / 2;
     const double r = ((o.na * o.pitch) * n) / o.wavelength;
     static double coherent[128][128];
-    std::memset(workspace.fieldRe, 0, sizeof workspace.fieldRe);
-    std::memset(workspace.fieldIm, 0, sizeof workspace.fieldIm);
+    std::memset(workspace().fieldRe, 0, sizeof workspace().fieldRe);
+    std::memset(workspace().fieldIm, 0, sizeof workspace().fieldIm);
     for (int x = 0; x < n; ++x)
         for (int y = 0; y < n; ++y)
             if (r * r >= (x - c) * (x - c) + (y - c) * (y - c)) {
-                workspace.fieldRe[x][y] = spectrumRe[x][y];
-                workspace.fieldIm[x][y] = spectrumIm[x][y];
+                workspace().fieldRe[x][y] = spectrumRe[x][y];
+                workspace().fieldIm[x][y] = spectrumIm[x][y];
             }
     aerial::pupilTransform2D();
     double peak = 0;
     for (int x = 0; x < n; ++x)
         for (int y = 0; y < n; ++y) {
-            coherent[x][y] = workspace.fieldRe[x][y] * workspace.fieldRe[x][y] +
-                             workspace.fieldIm[x][y] * workspace.fieldIm[x][y];
+            coherent[x][y] = workspace().fieldRe[x][y] * workspace().fieldRe[x][y] +
+                             workspace().fieldIm[x][y] * workspace().fieldIm[x][y];
             peak = std::max(peak, coherent[x][y]);
         }
     ASSERT_GT(peak, 0.1);
@@ -99,7 +99,7 @@ TEST(Imaging, PupilBelowOneSamplePassesOnlyZeroFrequency) {
     o.na = 0.3; // R = 0.3 * 0.01 * 8 / 0.193, about 0.12
     setUp(o, {{1, 0, -2, 1, -3, 2}});
     aerial::computeMaskSpectrum();
-    const double re = workspace.fieldRe[4][4], im = workspace.fieldIm[4][4];
+    const double re = workspace().fieldRe[4][4], im = workspace().fieldIm[4][4];
     aerial::imagePartiallyCoherent();
     const double expected = re * re + im * im;
     for (int x = 0; x < 8; ++x)
@@ -125,7 +125,7 @@ TEST_P(PupilCount, RimIsIncluded) {
     o.sigma = 0;
     setUp(o, {});
     for (int x = 0; x < 12; ++x)
-        for (int y = 0; y < 12; ++y) workspace.fieldRe[x][y] = 1;
+        for (int y = 0; y < 12; ++y) workspace().fieldRe[x][y] = 1;
     aerial::imagePartiallyCoherent();
     const double s = GetParam().samples;
     EXPECT_NEAR(II(6, 6), s * s, 1e-9);
@@ -165,7 +165,7 @@ TEST(Imaging, NonFiniteSourceShiftsPassNothingButStillCount) {
     o.sigma = INFINITY;
     setUp(o, {{1, 0, -4, 4, -4, 4}});
     aerial::computeMaskSpectrum();
-    const double re = workspace.fieldRe[4][4];
+    const double re = workspace().fieldRe[4][4];
     aerial::imagePartiallyCoherent();
     // Only the centre point (j = k = 0 gives 0 * inf = NaN too), so nothing passes.
     for (int x = 0; x < 8; ++x)

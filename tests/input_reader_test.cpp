@@ -15,7 +15,7 @@
 #include "input/input_layout.h"
 #include "input/load_input.h"
 #include "input/parse_input.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 #include "test_support.h"
 
 using aerial::ParameterId;
@@ -61,17 +61,17 @@ std::string cell(int column, int line) {
 
 TEST(InputReader, ReadsTheTwoRectangleExample) {
     ASSERT_TRUE(loadText(twoRectangleExample().text()));
-    EXPECT_EQ(workspace.gridSize, 128);
-    EXPECT_EQ(workspace.samplePitch, 0.01);
-    EXPECT_EQ(workspace.wavelength, 0.193);
-    EXPECT_EQ(workspace.numericalAperture, 0.75);
-    EXPECT_EQ(workspace.sigma, 0.5);
-    EXPECT_EQ(workspace.rectCount, 2);
-    const aerial::MaskRectangle& a = workspace.rects[0];
+    EXPECT_EQ(workspace().gridSize, 128);
+    EXPECT_EQ(workspace().samplePitch, 0.01);
+    EXPECT_EQ(workspace().wavelength, 0.193);
+    EXPECT_EQ(workspace().numericalAperture, 0.75);
+    EXPECT_EQ(workspace().sigma, 0.5);
+    EXPECT_EQ(workspace().rectCount, 2);
+    const aerial::MaskRectangle& a = workspace().rects[0];
     EXPECT_EQ(a.transRe, 1);
     EXPECT_EQ(a.xStart, -20);
     EXPECT_EQ(a.yEnd, 40);
-    const aerial::MaskRectangle& b = workspace.rects[1];
+    const aerial::MaskRectangle& b = workspace().rects[1];
     EXPECT_EQ(b.transRe, -1);
     EXPECT_EQ(b.yStart, -64); // limited to h = 64
     EXPECT_EQ(b.yEnd, 64);
@@ -92,15 +92,15 @@ TEST(InputReader, EveryParameterLandsInItsField) {
         inputFile.aberrY[j] = -j * 0.001;
     }
     ASSERT_TRUE(loadText(inputFile.text()));
-    EXPECT_EQ(workspace.gridSize, 32);
-    EXPECT_EQ(workspace.spectrumShiftX, 0.125);
-    EXPECT_EQ(workspace.spectrumShiftY, -0.25);
-    EXPECT_EQ(workspace.defocus, 0.4);
+    EXPECT_EQ(workspace().gridSize, 32);
+    EXPECT_EQ(workspace().spectrumShiftX, 0.125);
+    EXPECT_EQ(workspace().spectrumShiftY, -0.25);
+    EXPECT_EQ(workspace().defocus, 0.4);
     for (int j = 1; j <= 6; ++j) {
-        EXPECT_EQ(workspace.aberrX[j], j * 0.01) << j;
-        EXPECT_EQ(workspace.aberrY[j], -j * 0.001) << j;
+        EXPECT_EQ(workspace().aberrX[j], j * 0.01) << j;
+        EXPECT_EQ(workspace().aberrY[j], -j * 0.001) << j;
     }
-    EXPECT_EQ(workspace.rectCount, 0);
+    EXPECT_EQ(workspace().rectCount, 0);
 }
 
 TEST(InputReader, CrLfAndLfFilesReadAlike) {
@@ -110,14 +110,14 @@ TEST(InputReader, CrLfAndLfFilesReadAlike) {
     InputSpec crlf = lf;
     crlf.lineEnd = "\r\n";
     ASSERT_TRUE(loadText(lf.text()));
-    aerial::SimulationState fromLf = workspace;
+    aerial::SimulationState fromLf = workspace();
     ASSERT_TRUE(loadText(crlf.text()));
-    EXPECT_EQ(workspace.gridSize, fromLf.gridSize);
-    EXPECT_EQ(workspace.samplePitch, fromLf.samplePitch);
-    EXPECT_EQ(workspace.defocus, fromLf.defocus);
-    EXPECT_EQ(workspace.aberrY[3], fromLf.aberrY[3]);
-    EXPECT_EQ(workspace.rectCount, fromLf.rectCount);
-    EXPECT_EQ(workspace.rects[1].yEnd, fromLf.rects[1].yEnd);
+    EXPECT_EQ(workspace().gridSize, fromLf.gridSize);
+    EXPECT_EQ(workspace().samplePitch, fromLf.samplePitch);
+    EXPECT_EQ(workspace().defocus, fromLf.defocus);
+    EXPECT_EQ(workspace().aberrY[3], fromLf.aberrY[3]);
+    EXPECT_EQ(workspace().rectCount, fromLf.rectCount);
+    EXPECT_EQ(workspace().rects[1].yEnd, fromLf.rects[1].yEnd);
 }
 
 struct GridCase {
@@ -131,7 +131,7 @@ TEST_P(GridSizeCell, ParsesAsLimitedInteger) {
     InputSpec inputFile;
     inputFile.gridSize = GetParam().cell;
     ASSERT_TRUE(loadText(inputFile.text()));
-    EXPECT_EQ(workspace.gridSize, GetParam().gridSize);
+    EXPECT_EQ(workspace().gridSize, GetParam().gridSize);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -147,39 +147,39 @@ TEST(InputReader, LimitsTheRectangleCountButNotBelowZero) {
     InputGrid many = inputFile.grid();
     many.setParameter(ParameterId::kRectCount, "1500");
     ASSERT_TRUE(loadText(many.text()));
-    EXPECT_EQ(workspace.rectCount, 1000);
+    EXPECT_EQ(workspace().rectCount, 1000);
 
-    workspace.rects[0] = {7, 7, 7, 7, 7, 7};
+    workspace().rects[0] = {7, 7, 7, 7, 7, 7};
     InputGrid negative = inputFile.grid();
     negative.setParameter(ParameterId::kRectCount, "-3");
     ASSERT_TRUE(loadText(negative.text()));
-    EXPECT_EQ(workspace.rectCount, -3);
-    EXPECT_EQ(workspace.rects[0].transRe, 7); // no row was read
+    EXPECT_EQ(workspace().rectCount, -3);
+    EXPECT_EQ(workspace().rects[0].transRe, 7); // no row was read
 }
 
 TEST(InputReader, LimitsEdgesToHalfTheGrid) {
     InputSpec inputFile;
     inputFile.rects = {{2.5, -1, 70, -70, 64, -64}, {1, 0, 10, -10, 0, 0}};
     ASSERT_TRUE(loadText(inputFile.text()));
-    EXPECT_EQ(workspace.rects[0].transRe, 2.5); // transmissions are not limited
-    EXPECT_EQ(workspace.rects[0].xStart, 64);
-    EXPECT_EQ(workspace.rects[0].xEnd, -64);
-    EXPECT_EQ(workspace.rects[0].yStart, 64); // exactly h stays
-    EXPECT_EQ(workspace.rects[0].yEnd, -64);
-    EXPECT_EQ(workspace.rects[1].xStart, 10); // reversed edges stay as read
-    EXPECT_EQ(workspace.rects[1].xEnd, -10);
+    EXPECT_EQ(workspace().rects[0].transRe, 2.5); // transmissions are not limited
+    EXPECT_EQ(workspace().rects[0].xStart, 64);
+    EXPECT_EQ(workspace().rects[0].xEnd, -64);
+    EXPECT_EQ(workspace().rects[0].yStart, 64); // exactly h stays
+    EXPECT_EQ(workspace().rects[0].yEnd, -64);
+    EXPECT_EQ(workspace().rects[1].xStart, 10); // reversed edges stay as read
+    EXPECT_EQ(workspace().rects[1].xEnd, -10);
 
     inputFile.gridSize = "127";
     inputFile.rects = {{1, 0, 63.5, -63.5, 0, 0}};
     ASSERT_TRUE(loadText(inputFile.text()));
-    EXPECT_EQ(workspace.rects[0].xStart, 63);
-    EXPECT_EQ(workspace.rects[0].xEnd, -63);
+    EXPECT_EQ(workspace().rects[0].xStart, 63);
+    EXPECT_EQ(workspace().rects[0].xEnd, -63);
 
     inputFile.gridSize = "500"; // h comes from the limited size, 64
     inputFile.rects = {{1, 0, 250, -250, 0, 0}};
     ASSERT_TRUE(loadText(inputFile.text()));
-    EXPECT_EQ(workspace.rects[0].xStart, 64);
-    EXPECT_EQ(workspace.rects[0].xEnd, -64);
+    EXPECT_EQ(workspace().rects[0].xStart, 64);
+    EXPECT_EQ(workspace().rects[0].xEnd, -64);
 }
 
 TEST(InputReader, ValueCellsFollowTheNumberParsingRules) {
@@ -187,8 +187,8 @@ TEST(InputReader, ValueCellsFollowTheNumberParsingRules) {
     g.setParameter(ParameterId::kSigma, "0.5 um");
     g.setParameter(ParameterId::kSamplePitch, "");
     ASSERT_TRUE(loadText(g.text()));
-    EXPECT_EQ(workspace.sigma, 0.5);
-    EXPECT_EQ(workspace.samplePitch, 0.0);
+    EXPECT_EQ(workspace().sigma, 0.5);
+    EXPECT_EQ(workspace().samplePitch, 0.0);
 }
 
 TEST(InputReader, LongCellsKeepTheirFirst99Bytes) {
@@ -196,8 +196,8 @@ TEST(InputReader, LongCellsKeepTheirFirst99Bytes) {
     InputGrid g = InputSpec().grid();
     g.setParameter(ParameterId::kSamplePitch, digits);
     ASSERT_TRUE(loadText(g.text()));
-    EXPECT_EQ(workspace.samplePitch, std::strtod(digits.substr(0, 99).c_str(), nullptr));
-    EXPECT_EQ(workspace.wavelength, 0.193); // the next line is unaffected
+    EXPECT_EQ(workspace().samplePitch, std::strtod(digits.substr(0, 99).c_str(), nullptr));
+    EXPECT_EQ(workspace().wavelength, 0.193); // the next line is unaffected
 }
 
 TEST(InputReader, ExtraCellsChangeNoValue) {
@@ -207,9 +207,9 @@ TEST(InputReader, ExtraCellsChangeNoValue) {
     g.set(wavelength.line, wavelength.column + 2, "more");
     g.setRectangle(0, {"1", "0", "-20", "20", "-40", "40", "7", "8", "9", "10", "11", "12"});
     ASSERT_TRUE(loadText(g.text()));
-    EXPECT_EQ(workspace.wavelength, 0.193);
-    EXPECT_EQ(workspace.rects[0].xEnd, 20);
-    EXPECT_EQ(workspace.rects[0].yEnd, 40);
+    EXPECT_EQ(workspace().wavelength, 0.193);
+    EXPECT_EQ(workspace().rects[0].xEnd, 20);
+    EXPECT_EQ(workspace().rects[0].yEnd, 40);
     // Later cells fold into the last column: it holds the line's last cell.
     EXPECT_EQ(cell(aerial::kCellColumns - 1, aerial::rectangleLine(0)), "12");
 }
@@ -218,9 +218,9 @@ TEST(InputReader, OneBlankLineShiftsEveryLaterValue) {
     std::string text = InputSpec().text();
     text.insert(lineStart(text, aerial::parameterCell(ParameterId::kGridSize).line), "\n");
     ASSERT_TRUE(loadText(text));
-    EXPECT_EQ(workspace.gridSize, 0);         // line 2 is now the blank line
-    EXPECT_EQ(workspace.samplePitch, 128.0);  // the former line 2
-    EXPECT_EQ(workspace.wavelength, 0.01);
+    EXPECT_EQ(workspace().gridSize, 0);         // line 2 is now the blank line
+    EXPECT_EQ(workspace().samplePitch, 128.0);  // the former line 2
+    EXPECT_EQ(workspace().wavelength, 0.01);
 }
 
 TEST(InputReader, ReadsAllThousandRectangleRows) {
@@ -229,11 +229,11 @@ TEST(InputReader, ReadsAllThousandRectangleRows) {
     std::string text = inputFile.text();
     for (int extra = 0; extra < 50; ++extra) text += "\t9\t9\t9\t9\t9\t9\n"; // past line 1024
     ASSERT_TRUE(loadText(text));
-    EXPECT_EQ(workspace.rectCount, 1000);
-    EXPECT_EQ(workspace.rects[975].transRe, 975.5);
-    EXPECT_EQ(workspace.rects[976].transRe, 976.5);
-    EXPECT_EQ(workspace.rects[999].transRe, 999.5); // line 1024, not overwritten
-    EXPECT_EQ(workspace.rects[999].yEnd, 2);
+    EXPECT_EQ(workspace().rectCount, 1000);
+    EXPECT_EQ(workspace().rects[975].transRe, 975.5);
+    EXPECT_EQ(workspace().rects[976].transRe, 976.5);
+    EXPECT_EQ(workspace().rects[999].transRe, 999.5); // line 1024, not overwritten
+    EXPECT_EQ(workspace().rects[999].yEnd, 2);
 }
 
 TEST(InputReader, LastLineWithoutLineFeedAndShortFile) {
@@ -242,15 +242,15 @@ TEST(InputReader, LastLineWithoutLineFeedAndShortFile) {
     std::string text = inputFile.text();
     text.pop_back(); // no final line feed
     ASSERT_TRUE(loadText(text));
-    EXPECT_EQ(workspace.rects[0].yEnd, 4);
+    EXPECT_EQ(workspace().rects[0].yEnd, 4);
 
     // A file that ends early: every unwritten cell reads as 0.
     InputGrid onlyTheGrid;
     onlyTheGrid.setParameter(ParameterId::kGridSize, "16");
     ASSERT_TRUE(loadText(onlyTheGrid.text()));
-    EXPECT_EQ(workspace.gridSize, 16);
-    EXPECT_EQ(workspace.samplePitch, 0.0);
-    EXPECT_EQ(workspace.rectCount, 0);
+    EXPECT_EQ(workspace().gridSize, 16);
+    EXPECT_EQ(workspace().samplePitch, 0.0);
+    EXPECT_EQ(workspace().rectCount, 0);
 }
 
 // A cell ended by a tab or a line feed keeps its first 99 bytes: later bytes land on
@@ -298,9 +298,9 @@ TEST(InputReader, LastCellOfTheFileReadsAsTheBytesStoredInIt) {
     std::string text = g.text();
     text.pop_back();
     ASSERT_TRUE(loadText(text));
-    EXPECT_EQ(workspace.rects[0].yEnd, 16);
+    EXPECT_EQ(workspace().rects[0].yEnd, 16);
     ASSERT_TRUE(loadText(text.substr(0, text.size() - 1))); // "1": within the grid
-    EXPECT_EQ(workspace.rects[0].yEnd, 1);
+    EXPECT_EQ(workspace().rects[0].yEnd, 1);
 }
 
 TEST(InputReader, LastCellEndsAtEndOfFile) {
@@ -323,13 +323,13 @@ TEST(InputReader, LastCellEndsAtEndOfFile) {
     std::string text = inputFile.text();
     text += "\t123456\n\t" + std::string(120, '7') + "\t7"; // lines past the table: not stored
     ASSERT_TRUE(loadText(text));
-    EXPECT_EQ(workspace.rects[999].transRe, 1.0);
+    EXPECT_EQ(workspace().rects[999].transRe, 1.0);
 
     text = inputFile.text();
     text.pop_back();
     text.replace(text.rfind('\n') + 1, std::string::npos, "\t5"); // the last row without line feed
     ASSERT_TRUE(loadText(text));
-    EXPECT_EQ(workspace.rects[999].transRe, 5.0);
+    EXPECT_EQ(workspace().rects[999].transRe, 5.0);
     EXPECT_EQ(cell(aerial::kRectangleCells[1].column, aerial::rectangleLine(999)), ""); // trans-im
 }
 
@@ -370,11 +370,11 @@ TEST(InputReader, ScansAFileOfAnyNameInAnyFolder) {
     EXPECT_TRUE(scanned.sawTab);
     aerial::parseInput(scanned, parsed);
     ASSERT_TRUE(aerial::loadInput());
-    EXPECT_EQ(parsed.gridSize, workspace.gridSize);
-    EXPECT_EQ(parsed.sigma, workspace.sigma);
-    EXPECT_EQ(parsed.defocus, workspace.defocus);
-    EXPECT_EQ(parsed.rectCount, workspace.rectCount);
-    EXPECT_EQ(parsed.rects[1].yStart, workspace.rects[1].yStart);
+    EXPECT_EQ(parsed.gridSize, workspace().gridSize);
+    EXPECT_EQ(parsed.sigma, workspace().sigma);
+    EXPECT_EQ(parsed.defocus, workspace().defocus);
+    EXPECT_EQ(parsed.rectCount, workspace().rectCount);
+    EXPECT_EQ(parsed.rects[1].yStart, workspace().rects[1].yStart);
     EXPECT_EQ(parsed.rects[2].transRe, 0.0); // rows past the count are zero
 
     EXPECT_FALSE(aerial::scanInputFile((folder.path() + "/none.txt").c_str(), scanned));
@@ -408,17 +408,17 @@ TEST(InputReader, NothingOfAnEarlierTableSurvivesAScan) {
     ASSERT_TRUE(loadText(twoRectangleExample().text()));
     ASSERT_TRUE(loadText(shortFile));
     expectShortFile(aerial::loadedInputCells());
-    EXPECT_EQ(workspace.gridSize, 0);
-    EXPECT_EQ(workspace.sigma, 0.0);
-    EXPECT_EQ(workspace.rectCount, 0);
+    EXPECT_EQ(workspace().gridSize, 0);
+    EXPECT_EQ(workspace().sigma, 0.0);
+    EXPECT_EQ(workspace().rectCount, 0);
 }
 
 TEST(InputReader, MissingFileChangesNothing) {
     ASSERT_TRUE(loadText(twoRectangleExample().text()));
     ScratchFolder empty;
     EXPECT_FALSE(aerial::loadInput());
-    EXPECT_EQ(workspace.gridSize, 128);
-    EXPECT_EQ(workspace.rectCount, 2);
+    EXPECT_EQ(workspace().gridSize, 128);
+    EXPECT_EQ(workspace().rectCount, 2);
 }
 
 TEST(InputReader, DirectoryNamedLikeTheInputIsUnreadable) {

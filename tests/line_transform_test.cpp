@@ -6,7 +6,7 @@
 
 #include "driver/run_simulation.h"
 #include "optics/optics.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 
 using aerial::workspace;
 
@@ -14,11 +14,11 @@ namespace {
 
 // Optics where every coordinate is simple: g = n, a = 1/n.
 void setUpOptics(int n) {
-    std::memset(&workspace, 0, sizeof workspace);
-    workspace.gridSize = n;
-    workspace.samplePitch = 1;
-    workspace.wavelength = 1;
-    workspace.numericalAperture = 1;
+    std::memset(&workspace(), 0, sizeof workspace());
+    workspace().gridSize = n;
+    workspace().samplePitch = 1;
+    workspace().wavelength = 1;
+    workspace().numericalAperture = 1;
     aerial::prepareStages();
 }
 
@@ -47,8 +47,8 @@ class WorkedExample : public testing::TestWithParam<WorkedCase> {};
 
 TEST_P(WorkedExample, MatchesTheHandComputedLine) {
     setUpOptics(4);
-    workspace.defocus = 1;
-    workspace.aberrX[2] = 0.25;
+    workspace().defocus = 1;
+    workspace().aberrX[2] = 0.25;
     Line line(4);
     line.re[1] = 1;
     aerial::lineTransform(line.re.data(), line.im.data(), 4, GetParam().pass);
@@ -114,8 +114,8 @@ TEST(LineTransform, UniformLineSumsWithHalfWeightEnds) {
 
 TEST(LineTransform, CentreSampleCarriesNoDefocusOrAberration) {
     setUpOptics(8);
-    workspace.defocus = 0.7;
-    for (int j = 1; j <= 6; ++j) workspace.aberrX[j] = workspace.aberrY[j] = 0.3 * j;
+    workspace().defocus = 0.7;
+    for (int j = 1; j <= 6; ++j) workspace().aberrX[j] = workspace().aberrY[j] = 0.3 * j;
     Line line(8);
     line.re[4] = 1;
     aerial::lineTransform(line.re.data(), line.im.data(), 8, aerial::kPassX);
@@ -134,7 +134,7 @@ TEST(LineTransform, EachPassUsesOnlyItsOwnCoefficients) {
     aerial::lineTransform(reference.re.data(), reference.im.data(), n, aerial::kPassX);
 
     setUpOptics(n);
-    workspace.aberrY[3] = 0.2; // Y only: the X pass does not see it
+    workspace().aberrY[3] = 0.2; // Y only: the X pass does not see it
     Line xLine = plain;
     aerial::lineTransform(xLine.re.data(), xLine.im.data(), n, aerial::kPassX);
     EXPECT_EQ(xLine.re, reference.re);
@@ -147,8 +147,8 @@ TEST(LineTransform, EachPassUsesOnlyItsOwnCoefficients) {
 TEST(LineTransform, TiltTermAddsALinearPhase) {
     const int n = 8;
     setUpOptics(n);
-    workspace.wavelength = 0.5; // g = 16, a = 1/16
-    workspace.aberrX[1] = 0.01;
+    workspace().wavelength = 0.5; // g = 16, a = 1/16
+    workspace().aberrX[1] = 0.01;
     Line line(n);
     line.re[6] = 1;
     aerial::lineTransform(line.re.data(), line.im.data(), n, aerial::kPassX);
@@ -178,7 +178,7 @@ TEST(LineTransform, DegenerateLengths) {
 
 TEST(LineTransform, ZeroApertureTurnsTheLineIntoNaN) {
     setUpOptics(4);
-    workspace.numericalAperture = 0;
+    workspace().numericalAperture = 0;
     Line line(4);
     line.re[1] = 1;
     aerial::lineTransform(line.re.data(), line.im.data(), 4, aerial::kPassX);
@@ -190,54 +190,54 @@ TEST(LineTransform, ZeroApertureTurnsTheLineIntoNaN) {
 TEST(PupilTransform, CentredImpulseBecomesOneEverywhere) {
     const int n = 16;
     setUpOptics(n);
-    workspace.samplePitch = 0.01;
-    workspace.wavelength = 0.193;
-    workspace.numericalAperture = 0.75;
-    workspace.defocus = 0.3;
-    for (int j = 1; j <= 6; ++j) workspace.aberrX[j] = 0.01 * j, workspace.aberrY[j] = -0.02 * j;
-    workspace.fieldRe[n / 2][n / 2] = 1;
-    workspace.fieldRe[n][0] = 9; // outside the square
+    workspace().samplePitch = 0.01;
+    workspace().wavelength = 0.193;
+    workspace().numericalAperture = 0.75;
+    workspace().defocus = 0.3;
+    for (int j = 1; j <= 6; ++j) workspace().aberrX[j] = 0.01 * j, workspace().aberrY[j] = -0.02 * j;
+    workspace().fieldRe[n / 2][n / 2] = 1;
+    workspace().fieldRe[n][0] = 9; // outside the square
     aerial::pupilTransform2D();
     for (int x = 0; x < n; ++x)
         for (int y = 0; y < n; ++y) {
-            ASSERT_EQ(workspace.fieldRe[x][y], 1.0) << x << "," << y;
-            ASSERT_EQ(workspace.fieldIm[x][y], 0.0) << x << "," << y;
+            ASSERT_EQ(workspace().fieldRe[x][y], 1.0) << x << "," << y;
+            ASSERT_EQ(workspace().fieldIm[x][y], 0.0) << x << "," << y;
         }
-    EXPECT_EQ(workspace.fieldRe[n][0], 9.0);
+    EXPECT_EQ(workspace().fieldRe[n][0], 9.0);
 }
 
 TEST(PupilTransform, FirstIndexIsTheXAxis) {
     const int n = 8, k = 2;
     for (bool alongX : {true, false}) {
         setUpOptics(n);
-        workspace.defocus = 0.2;
-        workspace.aberrX[2] = 0.05;
-        workspace.aberrY[3] = -0.04;
+        workspace().defocus = 0.2;
+        workspace().aberrX[2] = 0.05;
+        workspace().aberrY[3] = -0.04;
         Line line(n);
         line.re[k] = 1;
         aerial::lineTransform(line.re.data(), line.im.data(), n,
                               alongX ? aerial::kPassX : aerial::kPassY);
         if (alongX)
-            workspace.fieldRe[k][n / 2] = 1;
+            workspace().fieldRe[k][n / 2] = 1;
         else
-            workspace.fieldRe[n / 2][k] = 1;
+            workspace().fieldRe[n / 2][k] = 1;
         aerial::pupilTransform2D();
         for (int a = 0; a < n; ++a)
             for (int b = 0; b < n; ++b) {
                 const int x = alongX ? b : a, y = alongX ? a : b;
-                EXPECT_NEAR(workspace.fieldRe[x][y], line.re[b], 1e-15) << x << "," << y;
-                EXPECT_NEAR(workspace.fieldIm[x][y], line.im[b], 1e-15) << x << "," << y;
+                EXPECT_NEAR(workspace().fieldRe[x][y], line.re[b], 1e-15) << x << "," << y;
+                EXPECT_NEAR(workspace().fieldIm[x][y], line.im[b], 1e-15) << x << "," << y;
             }
     }
 }
 
 TEST(PupilTransform, DegenerateGrids) {
     setUpOptics(1);
-    workspace.fieldRe[0][0] = 2;
+    workspace().fieldRe[0][0] = 2;
     aerial::pupilTransform2D();
-    EXPECT_EQ(workspace.fieldRe[0][0], 0.0);
+    EXPECT_EQ(workspace().fieldRe[0][0], 0.0);
     setUpOptics(0);
-    workspace.fieldRe[0][0] = 2;
+    workspace().fieldRe[0][0] = 2;
     aerial::pupilTransform2D();
-    EXPECT_EQ(workspace.fieldRe[0][0], 2.0);
+    EXPECT_EQ(workspace().fieldRe[0][0], 2.0);
 }

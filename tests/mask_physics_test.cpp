@@ -13,7 +13,7 @@
 #include "io/result_table.h"
 #include "masks/pattern_generator.h"
 #include "optics/source_points.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 #include "test_support.h"
 
 using namespace aerial_tool;
@@ -84,15 +84,15 @@ TEST(GratingPhysics, CoherentOneToOneGratingGivesTheThreeBeamImage) {
     double highest = 0, lowest = 1e9;
     for (int x = 0; x < 128; ++x) {
         for (int y = 0; y < 128; ++y) {
-            highest = std::fmax(highest, aerial::workspace.II[x][y]);
-            lowest = std::fmin(lowest, aerial::workspace.II[x][y]);
+            highest = std::fmax(highest, aerial::workspace().II[x][y]);
+            lowest = std::fmin(lowest, aerial::workspace().II[x][y]);
             // Everywhere the three-beam image (the lines run along Y).
             const double u = a0 + 2 * a1 * std::cos(2 * kExactPi * (x - c) / 32.0);
-            ASSERT_NEAR(aerial::workspace.II[x][y], u * u, 1e-9) << x << "," << y;
+            ASSERT_NEAR(aerial::workspace().II[x][y], u * u, 1e-9) << x << "," << y;
         }
     }
-    EXPECT_NEAR(aerial::workspace.II[c][c], peak, 1e-9);      // 1.291905...
-    EXPECT_NEAR(aerial::workspace.II[c + 16][c], minimum, 1e-9); // 0.018665...
+    EXPECT_NEAR(aerial::workspace().II[c][c], peak, 1e-9);      // 1.291905...
+    EXPECT_NEAR(aerial::workspace().II[c + 16][c], minimum, 1e-9); // 0.018665...
     EXPECT_NEAR(highest, peak, 1e-9);
     // The amplitude is lowest in the middle of the line, a0 - 2 a1 < 0: it passes through
     // zero on either side, so the intensity there is a small local maximum between two
@@ -121,7 +121,7 @@ TEST(GratingPhysics, NoFirstOrderThroughThePupilLeavesAFlatImage) {
     }
     run(grating(Tone::kClear, 0.16, 0.08), optics(0.5));
     for (int x = 0; x < 128; ++x)
-        for (int y = 0; y < 128; ++y) ASSERT_NEAR(aerial::workspace.II[x][y], 0.25, 1e-9) << x << "," << y;
+        for (int y = 0; y < 128; ++y) ASSERT_NEAR(aerial::workspace().II[x][y], 0.25, 1e-9) << x << "," << y;
 }
 
 TEST(GratingPhysics, DarkLinesAndClearSpacesOfOneGratingAddUpToTheOpenFrame) {

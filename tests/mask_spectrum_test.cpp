@@ -5,7 +5,7 @@
 
 #include "driver/run_simulation.h"
 #include "optics/optics.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 
 using aerial::workspace;
 
@@ -13,33 +13,33 @@ namespace {
 
 void setUpGrid(int n, std::initializer_list<aerial::MaskRectangle> rects, double shiftX = 0,
                double shiftY = 0) {
-    workspace.gridSize = n;
-    workspace.samplePitch = 0.01;
-    workspace.wavelength = 0.193;
-    workspace.spectrumShiftX = shiftX;
-    workspace.spectrumShiftY = shiftY;
+    workspace().gridSize = n;
+    workspace().samplePitch = 0.01;
+    workspace().wavelength = 0.193;
+    workspace().spectrumShiftX = shiftX;
+    workspace().spectrumShiftY = shiftY;
     aerial::prepareStages();
-    workspace.rectCount = 0;
-    for (const aerial::MaskRectangle& r : rects) workspace.rects[workspace.rectCount++] = r;
+    workspace().rectCount = 0;
+    for (const aerial::MaskRectangle& r : rects) workspace().rects[workspace().rectCount++] = r;
 }
 
-double re(int x, int y) { return workspace.fieldRe[x][y]; }
-double im(int x, int y) { return workspace.fieldIm[x][y]; }
+double re(int x, int y) { return workspace().fieldRe[x][y]; }
+double im(int x, int y) { return workspace().fieldIm[x][y]; }
 
 } // namespace
 
 TEST(MaskSpectrum, NoRectanglesClearsThePlanes) {
     setUpGrid(8, {});
-    workspace.fieldRe[3][5] = 7;
-    workspace.fieldIm[0][0] = -1;
-    workspace.fieldRe[8][8] = 42; // outside the square: untouched
+    workspace().fieldRe[3][5] = 7;
+    workspace().fieldIm[0][0] = -1;
+    workspace().fieldRe[8][8] = 42; // outside the square: untouched
     aerial::computeMaskSpectrum();
     for (int x = 0; x < 8; ++x)
         for (int y = 0; y < 8; ++y) {
             EXPECT_EQ(re(x, y), 0.0);
             EXPECT_EQ(im(x, y), 0.0);
         }
-    EXPECT_EQ(workspace.fieldRe[8][8], 42);
+    EXPECT_EQ(workspace().fieldRe[8][8], 42);
 }
 
 TEST(MaskSpectrum, CentredSquareMatchesTheClosedForm) {
@@ -132,8 +132,8 @@ TEST(MaskSpectrum, HalfSampleShiftKeepsTheCentreBranch) {
 TEST(MaskSpectrum, WholeSampleShiftGivesNoNaN) {
     // sx = -1 exactly: the true zero frequency falls on index c + 1.
     setUpGrid(16, {{1, 0, -4, 4, -4, 4}}, -1.0);
-    workspace.samplePitch = 0.0625; // pitch * N / wavelength = 1: sx = shift exactly
-    workspace.wavelength = 1.0;
+    workspace().samplePitch = 0.0625; // pitch * N / wavelength = 1: sx = shift exactly
+    workspace().wavelength = 1.0;
     aerial::computeMaskSpectrum();
     for (int x = 0; x < 16; ++x)
         for (int y = 0; y < 16; ++y) {

@@ -122,15 +122,14 @@ TEST(PinnedBytes, SpectrumAndImagePlanes) {
         fs::copy_file(fs::path(AERIAL_SOURCE_DIR) / c.input, aerial::kInputFileName);
         for (bool wide : {true, false}) {
             SCOPED_TRACE(testing::Message() << c.name << (wide ? ", widest vectors" : ", baseline vectors"));
-            aerial::wideVectorsAllowed = wide;
             ASSERT_TRUE(aerial::loadInput());
-            aerial::prepareStages();
+            aerial::prepareStages({aerial::Evaluation::kFast, !wide});
             aerial::computeMaskSpectrum();
-            const aerial::SimulationState& s = aerial::workspace;
+            const aerial::SimulationState& s = aerial::workspace();
             EXPECT_EQ(planeDigest({&s.fieldRe, &s.fieldIm}, s.gridSize), c.digests.at("spectrum"));
             aerial::imagePartiallyCoherent();
             EXPECT_EQ(planeDigest({&s.II}, s.gridSize), c.digests.at("image"));
-            aerial::wideVectorsAllowed = true;
+            aerial::prepareStages();
         }
     }
 }

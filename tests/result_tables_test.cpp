@@ -7,7 +7,7 @@
 #include "driver/run_simulation.h"
 #include "input/input_layout.h"
 #include "output/result_tables.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 #include "test_support.h"
 
 using aerial::workspace;
@@ -40,12 +40,12 @@ std::string phaseText(double re, double im) {
 
 TEST(ResultTables, ImageTableOfTwoByTwo) {
     ScratchFolder folder;
-    workspace.gridSize = 2;
-    workspace.samplePitch = 0.1;
-    workspace.II[0][0] = 0.1;
-    workspace.II[1][0] = 0.2;
-    workspace.II[0][1] = 0.3;
-    workspace.II[1][1] = 0.4;
+    workspace().gridSize = 2;
+    workspace().samplePitch = 0.1;
+    workspace().II[0][0] = 0.1;
+    workspace().II[1][0] = 0.2;
+    workspace().II[0][1] = 0.3;
+    workspace().II[1][1] = 0.4;
     EXPECT_EQ(tableText(aerial::kImageIntensity, aerial::kImageIntensityFileName),
               kIntensityTitle + "\r\n\t-0.100000\t0.000000\t\r\n"
                                 "-0.100000\t0.100000\t0.200000\t\r\n"
@@ -55,15 +55,15 @@ TEST(ResultTables, ImageTableOfTwoByTwo) {
 
 TEST(ResultTables, SpectrumTablesOfTwoByTwo) {
     ScratchFolder folder;
-    workspace.gridSize = 2;
-    workspace.samplePitch = 0.25;
-    workspace.wavelength = 0.5;
+    workspace().gridSize = 2;
+    workspace().samplePitch = 0.25;
+    workspace().wavelength = 0.5;
     aerial::prepareStages();
     // [x][y]: x across the columns, y down the rows.
-    workspace.fieldRe[0][0] = 3, workspace.fieldIm[0][0] = 4;
-    workspace.fieldRe[1][0] = -1, workspace.fieldIm[1][0] = 1;
-    workspace.fieldRe[0][1] = 0, workspace.fieldIm[0][1] = 5;
-    workspace.fieldRe[1][1] = -2, workspace.fieldIm[1][1] = 0;
+    workspace().fieldRe[0][0] = 3, workspace().fieldIm[0][0] = 4;
+    workspace().fieldRe[1][0] = -1, workspace().fieldIm[1][0] = 1;
+    workspace().fieldRe[0][1] = 0, workspace().fieldIm[0][1] = 5;
+    workspace().fieldRe[1][1] = -2, workspace().fieldIm[1][1] = 0;
     EXPECT_EQ(tableText(aerial::kSpectrumAmplitude, aerial::kSpectrumAmplitudeFileName),
               kAmplitudeTitle + "\r\n\t-1.000000\t0.000000\t\r\n"
                                 "-1.000000\t5.000000\t1.414214\t\r\n"
@@ -78,9 +78,9 @@ TEST(ResultTables, SpectrumTablesOfTwoByTwo) {
 
 TEST(ResultTables, AxisLabelsOfFourByFour) {
     ScratchFolder folder;
-    workspace.gridSize = 4;
-    workspace.wavelength = 0.5;
-    workspace.samplePitch = 0.25;
+    workspace().gridSize = 4;
+    workspace().wavelength = 0.5;
+    workspace().samplePitch = 0.25;
     std::string spectrum = tableText(aerial::kSpectrumAmplitude, aerial::kSpectrumAmplitudeFileName);
     EXPECT_EQ(spectrum.substr(24, spectrum.find("\r\n", 26) + 2 - 24),
               "\r\n\t-1.000000\t-0.500000\t0.000000\t0.500000\t\r\n");
@@ -92,10 +92,10 @@ TEST(ResultTables, AxisLabelsOfFourByFour) {
 
 TEST(ResultTables, SingleSampleHasFourLines) {
     ScratchFolder folder;
-    workspace.gridSize = 1;
-    workspace.samplePitch = 0.1;
-    workspace.wavelength = 0.2;
-    workspace.II[0][0] = 0.5;
+    workspace().gridSize = 1;
+    workspace().samplePitch = 0.1;
+    workspace().wavelength = 0.2;
+    workspace().II[0][0] = 0.5;
     EXPECT_EQ(tableText(aerial::kImageIntensity, aerial::kImageIntensityFileName),
               kIntensityTitle + "\r\n\t0.000000\t\r\n0.000000\t0.500000\t\r\n\r\n");
 }
@@ -103,7 +103,7 @@ TEST(ResultTables, SingleSampleHasFourLines) {
 TEST(ResultTables, EmptyGridWritesOnlyTheFrame) {
     ScratchFolder folder;
     for (int n : {0, -5}) {
-        workspace.gridSize = n;
+        workspace().gridSize = n;
         EXPECT_EQ(tableText(aerial::kSpectrumAmplitude, aerial::kSpectrumAmplitudeFileName), kAmplitudeTitle + "\r\n\t\r\n\r\n");
         EXPECT_EQ(tableText(aerial::kSpectrumPhase, aerial::kSpectrumPhaseFileName), kPhaseTitle + "\r\n\t\r\n\r\n");
         EXPECT_EQ(tableText(aerial::kImageIntensity, aerial::kImageIntensityFileName), kIntensityTitle + "\r\n\t\r\n\r\n");
@@ -133,9 +133,9 @@ TEST(ResultTables, AmplitudeRules) {
 
 TEST(ResultTables, ReplacesAnExistingFileAndSkipsAnUnwritableOne) {
     ScratchFolder folder;
-    workspace.gridSize = 1;
-    workspace.samplePitch = 0.1;
-    workspace.II[0][0] = 1;
+    workspace().gridSize = 1;
+    workspace().samplePitch = 0.1;
+    workspace().II[0][0] = 1;
     writeFile(aerial::kImageIntensityFileName, std::string(10000, 'x'));
     std::string written = tableText(aerial::kImageIntensity, aerial::kImageIntensityFileName);
     EXPECT_EQ(written, kIntensityTitle + "\r\n\t0.000000\t\r\n0.000000\t1.000000\t\r\n\r\n");
@@ -148,9 +148,9 @@ TEST(ResultTables, ReplacesAnExistingFileAndSkipsAnUnwritableOne) {
 
 TEST(ResultTables, HugeValuesAreWrittenInFull) {
     ScratchFolder folder;
-    workspace.gridSize = 1;
-    workspace.samplePitch = 0.1;
-    workspace.II[0][0] = 1e300;
+    workspace().gridSize = 1;
+    workspace().samplePitch = 0.1;
+    workspace().II[0][0] = 1e300;
     std::string text = tableText(aerial::kImageIntensity, aerial::kImageIntensityFileName);
     char expected[400];
     std::snprintf(expected, sizeof expected, "%f", 1e300);

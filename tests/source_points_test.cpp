@@ -8,7 +8,7 @@
 #include "driver/run_simulation.h"
 #include "optics/optics.h"
 #include "optics/source_points.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 
 using aerial::DerivedOptics;
 using aerial::SourcePoint;
@@ -107,8 +107,8 @@ TEST(SourcePoints, ShiftsWithoutAGridIndexPassNothing) {
 // the same shifts give the same image bits, and a sigma that moves one point does not.
 TEST(SourcePoints, TheImageChangesOnlyWithTheRoundedShifts) {
     auto imageFor = [](double sigma) {
-        std::memset(&aerial::workspace, 0, sizeof aerial::workspace);
-        aerial::SimulationState& s = aerial::workspace;
+        std::memset(&aerial::workspace(), 0, sizeof aerial::workspace());
+        aerial::SimulationState& s = aerial::workspace();
         s.gridSize = 32;
         s.samplePitch = 0.01;
         s.wavelength = 0.193;

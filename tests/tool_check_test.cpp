@@ -11,7 +11,7 @@
 #include "driver/run_simulation.h"
 #include "input/input_layout.h"
 #include "io/input_edit.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 #include "test_support.h"
 
 using namespace aerial_tool;
@@ -144,7 +144,7 @@ TEST(InputCheck, ShowsTheValueTheRunUsesForEveryCellText) {
             InputReport r;
             ASSERT_TRUE(checkInputFile(folder.path() + "/" + aerial::kInputFileName, r));
 
-            const aerial::SimulationState& s = aerial::workspace;
+            const aerial::SimulationState& s = aerial::workspace();
             double shown = 0, used = 0;
             bool whole = true;
             int line = 0;

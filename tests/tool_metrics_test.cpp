@@ -9,7 +9,7 @@
 #include "input/input_layout.h"
 #include "output/result_tables.h"
 #include "io/result_table.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 #include "test_support.h"
 
 using namespace aerial_tool;
@@ -212,7 +212,7 @@ TEST(Metrics, ThresholdEdgeCases) {
 
 TEST(ResultTableReader, ReadsWhatTheLibraryWritesInPlaneOrientation) {
     aerial_test::ScratchFolder folder;
-    aerial::SimulationState& s = aerial::workspace;
+    aerial::SimulationState& s = aerial::workspace();
     s.gridSize = 4;
     s.samplePitch = 0.25;
     s.wavelength = 1;

@@ -1,20 +1,13 @@
 #include "input/load_input.h"
 
 #include "input/parse_input.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 
 namespace aerial {
+AERIAL_STATE_SCOPE_BEGIN
 
-namespace {
-
-// About 1 MB: more than a small host thread stack holds. No scan clears it: a cell the
-// last scan did not write reads as empty, so nothing of an earlier file survives, and a
-// run touches only the pages of the cells its file has.
-InputCells loadedCells;
-InputValues loadedValues;
-
-void copyIntoWorkspace(const InputValues& v) {
-    SimulationState& s = workspace;
+void loadValues(const InputValues& v) {
+    SimulationState& s = workspace();
     s.gridSize = v.gridSize;
     s.samplePitch = v.samplePitch;
     s.wavelength = v.wavelength;
@@ -28,18 +21,21 @@ void copyIntoWorkspace(const InputValues& v) {
         s.aberrY[j] = v.aberrY[j];
     }
     s.rectCount = v.rectCount;
-    for (int r = 0; r < v.rectCount; ++r) s.rects[r] = v.rects[r];
+    for (int r = 0; r < v.rectCount && r < kMaxRects; ++r) s.rects[r] = v.rects[r];
 }
 
-} // namespace
-
 bool loadInput() {
-    if (!scanInputFile(kInputFileName, loadedCells)) return false;
-    parseInput(loadedCells, loadedValues);
-    copyIntoWorkspace(loadedValues);
+    // About 1 MB of cells: more than a small host thread stack holds. No scan clears it: a
+    // cell the last scan did not write reads as empty, so nothing of an earlier file
+    // survives, and a run touches only the pages of the cells its file has.
+    ReaderBuffers& reader = stageBuffers().reader;
+    if (!scanInputFile(kInputFileName, reader.cells)) return false;
+    parseInput(reader.cells, reader.values);
+    loadValues(reader.values);
     return true;
 }
 
-const InputCells& loadedInputCells() { return loadedCells; }
+const InputCells& loadedInputCells() { return stageBuffers().reader.cells; }
 
+AERIAL_STATE_SCOPE_END
 } // namespace aerial

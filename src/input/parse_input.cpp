@@ -89,6 +89,8 @@ void parseInput(const InputCells& cells, InputValues& values) {
     }
 }
 
+double* realParameterField(InputValues& values, ParameterId id) { return realField(values, id); }
+
 double parameterValue(const InputValues& values, ParameterId id) {
     if (const int* field = integerField(values, id)) return static_cast<double>(*field);
     return *realField(values, id);

@@ -10,25 +10,16 @@
 
 namespace aerial {
 
-struct InputValues {
-    int gridSize;
-    double samplePitch;
-    double wavelength;
-    double numericalAperture;
-    double sigma;
-    double spectrumShiftX;
-    double spectrumShiftY;
-    double defocus;
-    double aberrX[7]; // [j]: coefficient of rho^j, j = 1..6; element 0 is never used
-    double aberrY[7];
-    int rectCount; // may be 0 or negative: no rectangle is read then
-    MaskRectangle rects[kMaxRects]; // rows at and beyond rectCount are zero
-};
+// The values, the limits applied, are an InputValues (aerial/input_values.hpp).
 
 // Fixed capacity and no allocation: main4's own reader parses into static storage.
 void parseInput(const InputCells& cells, InputValues& values);
 
 // The value the run uses for that parameter, the integers converted to double.
 double parameterValue(const InputValues& values, ParameterId id);
+
+// The field of a real parameter, for setting it by its id; nullptr for the grid size and
+// the rectangle count, which are integers.
+double* realParameterField(InputValues& values, ParameterId id);
 
 } // namespace aerial

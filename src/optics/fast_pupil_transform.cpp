@@ -27,18 +27,15 @@
 #include "optics/lanes.h"
 #include "optics/phase_table.h"
 #include "optics/vector_paths.h"
+#include "state/simulation_context.h"
 
 namespace aerial {
+AERIAL_STATE_SCOPE_BEGIN
 
 namespace {
 
 // The line loops are compiled for the baseline instruction set and for AVX2 (see
 // vector_paths.h); both give the same bits.
-
-struct SampleRange {
-    int first; // first non-zero sample; first > last when the line has none
-    int last;
-};
 
 // Intervals that carry data: from the one ending at the first non-zero sample to the one
 // starting at the last.
@@ -77,6 +74,7 @@ bool moderateSamples(const double* re, const double* im, int n) {
 // same sums one at a time.
 constexpr int kBlockVectors = 2; // vectors of kLaneCount outputs per block
 constexpr int kBlock = kBlockVectors * kLaneCount;
+static_assert(kBlock == kColumnBlockWidth, "the column block holds one block of X lines");
 
 // Outputs p..p+kBlock-1 of one line along Y; their factors are contiguous in each
 // sample's table row.
@@ -167,17 +165,10 @@ AERIAL_INLINE_BODY void transformYBody(double* re, double* im, int n, SampleRang
     }
 }
 
-// The samples of the X lines y..y+width-1 in the rows with data, copied out so that the
-// outputs can replace them: [k][l] for line y + l.
-struct ColumnBlock {
-    double re[kMaxGrid][kBlock];
-    double im[kMaxGrid][kBlock];
-};
-
-ColumnBlock columns;
-
-void copyColumns(SampleRange intervals, int y, int width) {
-    const SimulationState& s = workspace;
+// The samples of the X lines y..y+width-1 in the rows with data are copied out
+// (ColumnBlock, stage_buffers.h), so that the outputs can replace them.
+void copyColumns(ColumnBlock& columns, SampleRange intervals, int y, int width) {
+    const SimulationState& s = workspace();
     for (int k = intervals.first; k <= intervals.last + 1; ++k) {
         for (int l = 0; l < width; ++l) {
             columns.re[k][l] = s.fieldRe[k][y + l];
@@ -189,8 +180,9 @@ void copyColumns(SampleRange intervals, int y, int width) {
 // Output row p of the X lines y..y+kBlock-1. The table is stored by output
 // (cosine[p][k]), so the factors of one output are contiguous.
 template <bool Doubled>
-AERIAL_INLINE_BODY void transformXBlock(SampleRange intervals, const PhaseTable& t, int p, int y) {
-    SimulationState& s = workspace;
+AERIAL_INLINE_BODY void transformXBlock(const ColumnBlock& columns, SampleRange intervals, const PhaseTable& t,
+                                        int p, int y) {
+    SimulationState& s = workspace();
     const Lanes half = broadcastLanes(0.5);
     // Factors of output p, indexed by k - kf.
     const int kf = t.first;
@@ -229,8 +221,9 @@ AERIAL_INLINE_BODY void transformXBlock(SampleRange intervals, const PhaseTable&
 }
 
 template <bool Doubled>
-AERIAL_INLINE_BODY void transformXSingle(SampleRange intervals, const PhaseTable& t, int p, int y, int l) {
-    SimulationState& s = workspace;
+AERIAL_INLINE_BODY void transformXSingle(const ColumnBlock& columns, SampleRange intervals, const PhaseTable& t,
+                                         int p, int y, int l) {
+    SimulationState& s = workspace();
     // Factors of output p, indexed by k - kf.
     const int kf = t.first;
     const double* c = t.cosine + p * t.span();
@@ -255,15 +248,16 @@ AERIAL_INLINE_BODY void transformXSingle(SampleRange intervals, const PhaseTable
 
 template <bool Doubled>
 AERIAL_INLINE_BODY void transformXLines(SampleRange intervals, int n, const PhaseTable& t) {
+    ColumnBlock& columns = stageBuffers().transform.columns;
     int y = 0;
     for (; y + kBlock <= n; y += kBlock) {
-        copyColumns(intervals, y, kBlock);
-        for (int p = 0; p < n; ++p) transformXBlock<Doubled>(intervals, t, p, y);
+        copyColumns(columns, intervals, y, kBlock);
+        for (int p = 0; p < n; ++p) transformXBlock<Doubled>(columns, intervals, t, p, y);
     }
     if (y < n) {
-        copyColumns(intervals, y, n - y);
+        copyColumns(columns, intervals, y, n - y);
         for (int p = 0; p < n; ++p) {
-            for (int l = 0; l < n - y; ++l) transformXSingle<Doubled>(intervals, t, p, y, l);
+            for (int l = 0; l < n - y; ++l) transformXSingle<Doubled>(columns, intervals, t, p, y, l);
         }
     }
 }
@@ -271,7 +265,7 @@ AERIAL_INLINE_BODY void transformXLines(SampleRange intervals, int n, const Phas
 // Every line along X, in place, a block of lines at a time. rows: the field rows that may
 // be non-zero.
 AERIAL_INLINE_BODY void transformXBody(SampleRange rows, int n, const PhaseTable& t) {
-    SimulationState& s = workspace;
+    SimulationState& s = workspace();
     if (rows.first > rows.last) {
         for (int p = 0; p < n; ++p) {
             for (int y = 0; y < n; ++y) s.fieldRe[p][y] = s.fieldIm[p][y] = 0.0;
@@ -324,11 +318,11 @@ LineKernels chooseKernels() {
 } // namespace
 
 void pupilTransform2DFast(const PhaseTable& alongY, const PhaseTable& alongX) {
-    SimulationState& s = workspace;
+    SimulationState& s = workspace();
     const int n = s.gridSize;
     if (n <= 0) return;
     // Rows of the field with data before the Y pass are the only rows with data after it.
-    static SampleRange lines[kMaxGrid];
+    SampleRange* lines = stageBuffers().transform.lines;
     SampleRange rows{n, -1};
     bool covered = true; // every sample an interval reads has factors
     for (int x = 0; x < n; ++x) {
@@ -353,4 +347,5 @@ void pupilTransform2DFast(const PhaseTable& alongY, const PhaseTable& alongX) {
     kernels.alongX(rows, n, alongX);
 }
 
+AERIAL_STATE_SCOPE_END
 } // namespace aerial

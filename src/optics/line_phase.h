@@ -4,7 +4,7 @@
 #pragma once
 
 #include "optics/optics.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 
 namespace aerial {
 
@@ -19,8 +19,9 @@ struct LinePhase {
     double dn;             // the line length n as a double
 };
 
+AERIAL_STATE_SCOPE_BEGIN
 inline LinePhase linePhase(int n, AxisPass pass) {
-    const SimulationState& s = workspace;
+    const SimulationState& s = workspace();
     LinePhase lp;
     lp.g = static_cast<double>(s.gridSize) / s.wavelength;
     lp.a = s.wavelength / ((static_cast<double>(s.gridSize) * s.samplePitch) * s.numericalAperture);
@@ -31,6 +32,7 @@ inline LinePhase linePhase(int n, AxisPass pass) {
     lp.dn = static_cast<double>(n);
     return lp;
 }
+AERIAL_STATE_SCOPE_END
 
 // The parts of the angle that depend on the sample alone: its coordinate u, the defocus
 // term and the wavefront terms.

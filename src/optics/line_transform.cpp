@@ -5,7 +5,7 @@
 #include "state/simulation_state.h"
 
 namespace aerial {
-
+AERIAL_STATE_SCOPE_BEGIN
 
 // The direct evaluation: both phases of every interval, for every output sample.
 void lineTransform(double* re, double* im, int n, AxisPass pass) {
@@ -42,4 +42,5 @@ void lineTransform(double* re, double* im, int n, AxisPass pass) {
     }
 }
 
+AERIAL_STATE_SCOPE_END
 } // namespace aerial

@@ -5,9 +5,10 @@
 
 #include "optics/optics.h"
 #include "optics/vector_paths.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 
 namespace aerial {
+AERIAL_STATE_SCOPE_BEGIN
 
 namespace {
 
@@ -61,7 +62,7 @@ void sinesAndCosines(const double* angle, int n, int c, AngleEvaluation how, dou
 void buildAxisFactor(double* factorRe, double* factorIm, int n, int c, double shift,
                      double start, double end, AngleEvaluation how) {
     if (n <= 0) return;
-    const double pi = workspace.pi;
+    const double pi = workspace().pi;
     const double dn = static_cast<double>(n);
     // x / N by a multiplication where 1/N is exact (N a power of two): both are the
     // rounding of the same exact value.
@@ -112,32 +113,15 @@ bool tameFactor(const double* re, const double* im, int n) {
     return tame;
 }
 
-// Axis factors already built in this run, by edge pair. Masks drawn on a layout grid repeat
-// edge pairs (every line of a line array shares its Y edges), and a repeated pair gets
-// back exactly the values buildAxisFactor gave it the first time. A pair looks in a few
-// neighbouring slots, so that pairs whose hashes collide can share the cache.
-struct FactorCache {
-    static constexpr int kEntries = 256;
-    static constexpr int kProbes = 4;
-    struct Entry {
-        bool tame;
-        double start, end;
-        double re[kMaxGrid];
-        double im[kMaxGrid];
-    } entries[kEntries];
-    // Apart from the entries, so that clearing touches one small array and a run with few
-    // rectangles only the memory of the entries it uses.
-    bool used[kEntries];
-    int nextVictim; // round robin over the probed slots when all are taken
-
-    void clear() {
-        for (bool& u : used) u = false;
-        nextVictim = 0;
-    }
-};
-
-FactorCache cacheX;
-FactorCache cacheY;
+// Axis factors already built in this run, by edge pair (FactorCache, stage_buffers.h).
+// Masks drawn on a layout grid repeat edge pairs (every line of a line array shares its Y
+// edges), and a repeated pair gets back exactly the values buildAxisFactor gave it the
+// first time. A pair looks in a few neighbouring slots, so that pairs whose hashes collide
+// can share the cache.
+void clearCache(FactorCache& cache) {
+    for (bool& u : cache.used) u = false;
+    cache.nextVictim = 0;
+}
 
 // Same bits, not just equal values: -0.0 and +0.0 edges give factors of different signs.
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
@@ -191,7 +175,7 @@ const FactorCache::Entry& axisFactor(FactorCache& cache, int n, int c, double sh
 // NaNs meet.
 AERIAL_ONE_COPY void accumulateOne(int n, double tr, double ti, const double* Fxr,
                                    const double* Fxi, const double* Fyr, const double* Fyi) {
-    SimulationState& s = workspace;
+    SimulationState& s = workspace();
     for (int x = 0; x < n; ++x) {
         for (int y = 0; y < n; ++y) {
             const double pr = Fxr[x] * Fyr[y] - Fxi[x] * Fyi[y];
@@ -209,27 +193,16 @@ AERIAL_ONE_COPY void accumulateOne(int n, double tr, double ti, const double* Fx
 // one operand of any operation can be a NaN (one made by an overflowing sum, or already in
 // the planes), and the result is that NaN whatever the operand order.
 //
-// Two rectangles a pass: the loop is bound by its multiplications, not by the planes'
-// traffic, and with more rectangles the factors no longer fit the vector registers (on a
-// Zen 4 core, four or eight a pass measured slower than one, two about 5 % faster).
-constexpr int kGroupSize = 2;
-
-struct RectangleGroup {
-    int count;
-    double tr[kGroupSize];
-    double ti[kGroupSize];
-    double xr[kGroupSize][kMaxGrid];
-    double xi[kGroupSize][kMaxGrid];
-    double yr[kGroupSize][kMaxGrid];
-    double yi[kGroupSize][kMaxGrid];
-};
-
-RectangleGroup pending;
+// Two rectangles a pass (kRectangleGroupSize, stage_buffers.h): the loop is bound by its
+// multiplications, not by the planes' traffic, and with more rectangles the factors no
+// longer fit the vector registers (on a Zen 4 core, four or eight a pass measured slower
+// than one, two about 5 % faster).
+constexpr int kGroupSize = kRectangleGroupSize;
 
 // Adds the G rectangles of the group from index first on.
 template <int G>
 AERIAL_INLINE_BODY void accumulateGroupBody(int n, const RectangleGroup& g, int first) {
-    SimulationState& s = workspace;
+    SimulationState& s = workspace();
     const double* yr = g.yr[first];
     const double* yi = g.yi[first];
     for (int x = 0; x < n; ++x) {
@@ -277,6 +250,7 @@ AERIAL_AVX2 void accumulateGroupAvx2(int n, const RectangleGroup& g) {
 #endif
 
 void flushGroup(int n, bool wide) {
+    RectangleGroup& pending = stageBuffers().spectrum.pending;
     if (pending.count == 0) return;
 #if AERIAL_HAS_AVX2_PATH
     if (wide) {
@@ -292,6 +266,7 @@ void flushGroup(int n, bool wide) {
 
 void joinGroup(int n, double tr, double ti, const FactorCache::Entry& fx,
                const FactorCache::Entry& fy) {
+    RectangleGroup& pending = stageBuffers().spectrum.pending;
     const int q = pending.count++;
     pending.tr[q] = tr;
     pending.ti[q] = ti;
@@ -304,7 +279,7 @@ void joinGroup(int n, double tr, double ti, const FactorCache::Entry& fx,
 } // namespace
 
 void computeMaskSpectrum() {
-    SimulationState& s = workspace;
+    SimulationState& s = workspace();
     const int n = s.gridSize;
     const int c = n / 2;
     const double dn = static_cast<double>(n);
@@ -320,7 +295,7 @@ void computeMaskSpectrum() {
         }
     }
 
-    if (imagingEvaluation != Evaluation::kFast) {
+    if (runOptions().evaluation != Evaluation::kFast) {
         // The direct evaluation: every factor built for every rectangle, one pass each.
         double xr[kMaxGrid], xi[kMaxGrid], yr[kMaxGrid], yi[kMaxGrid];
         for (int r = 0; r < s.rectCount; ++r) {
@@ -334,10 +309,13 @@ void computeMaskSpectrum() {
 
     // The fast evaluation reuses axis factors and adds the rectangles in groups. The cache
     // lives for one run: the shifts, the grid and pi may differ in the next.
-    cacheX.clear();
-    cacheY.clear();
+    SpectrumBuffers& buffers = stageBuffers().spectrum;
+    FactorCache& cacheX = buffers.cacheX;
+    FactorCache& cacheY = buffers.cacheY;
+    clearCache(cacheX);
+    clearCache(cacheY);
     const bool wide = useAvx2Path();
-    pending.count = 0;
+    buffers.pending.count = 0;
     for (int r = 0; r < s.rectCount; ++r) {
         const MaskRectangle& rect = s.rects[r];
         const double tr = rect.transRe;
@@ -346,7 +324,7 @@ void computeMaskSpectrum() {
         const FactorCache::Entry& fy = axisFactor(cacheY, n, c, sy, rect.yStart, rect.yEnd);
         if (std::isfinite(tr) && std::isfinite(ti) && fx.tame && fy.tame) {
             joinGroup(n, tr, ti, fx, fy);
-            if (pending.count == kGroupSize) flushGroup(n, wide);
+            if (buffers.pending.count == kGroupSize) flushGroup(n, wide);
         } else {
             flushGroup(n, wide); // the rectangles before this one come first
             accumulateOne(n, tr, ti, fx.re, fx.im, fy.re, fy.im);
@@ -355,4 +333,5 @@ void computeMaskSpectrum() {
     flushGroup(n, wide);
 }
 
+AERIAL_STATE_SCOPE_END
 } // namespace aerial

@@ -5,6 +5,8 @@
 // comment gives, one rounding per operation; the last bits of the tables depend on it.
 #pragma once
 
+#include "state/simulation_state.h"
+
 namespace aerial {
 
 // Selector of lineTransform: 1 = a line along Y with aberrY; every other value acts as 2,
@@ -14,6 +16,8 @@ constexpr AxisPass kPassY = 1;
 constexpr AxisPass kPassX = 2;
 
 constexpr int kMaxLine = 1024; // capacity of the line accumulators
+
+AERIAL_STATE_SCOPE_BEGIN
 
 // Closed-form spectrum of the rectangle mask into fieldRe/fieldIm, zero frequency at [c][c].
 void computeMaskSpectrum();
@@ -26,13 +30,10 @@ void lineTransform(double* re, double* im, int n, AxisPass pass);
 // fieldRe/fieldIm from the pupil plane to the image plane: every Y line, then every X line.
 void pupilTransform2D();
 
-// How the spectrum and the image are evaluated. Both ways give the same bits; the direct
-// evaluation, every term computed where the formulas state it, is the reference the fast
-// one is tested and benchmarked against.
-enum class Evaluation { kFast, kDirect };
-extern Evaluation imagingEvaluation;
-
-// II = mean over 13 source points of the coherent image intensity (Abbe's method).
+// II = mean over 13 source points of the coherent image intensity (Abbe's method). The
+// run's options choose the evaluation (aerial/input_values.hpp); both give the same bits.
 void imagePartiallyCoherent();
+
+AERIAL_STATE_SCOPE_END
 
 } // namespace aerial

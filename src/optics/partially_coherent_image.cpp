@@ -4,22 +4,17 @@
 #include "optics/optics.h"
 #include "optics/phase_table.h"
 #include "optics/source_points.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 
 namespace aerial {
-
-Evaluation imagingEvaluation = Evaluation::kFast;
+AERIAL_STATE_SCOPE_BEGIN
 
 namespace {
 
-// The mask spectrum, saved before the field planes become the working field. Scratch for
-// one call only; static for the same reason as the transform's work planes.
-FieldPlane Br;
-FieldPlane Bi;
-
-// The phase factors of the run, for the fast evaluation.
-PhaseTable factorsY;
-PhaseTable factorsX;
+// The mask spectrum is saved (ImagingBuffers::Br, Bi) before the field planes become the
+// working field: scratch for one call only, beside the workspace for the same reason as
+// the transform's work planes. The phase factors of the fast evaluation are built there
+// too (factorsY, factorsX).
 
 bool onGrid(int index, int shift, int n) {
     const std::int64_t moved = static_cast<std::int64_t>(index) + shift;
@@ -29,7 +24,9 @@ bool onGrid(int index, int shift, int n) {
 // Moves the saved spectrum by the source shift and cuts it with the pupil of radius r
 // (in spectral samples, rim included) into the cleared field planes.
 void cutShiftedPupil(double r, bool shifted, int shiftX, int shiftY) {
-    SimulationState& s = workspace;
+    SimulationState& s = workspace();
+    const FieldPlane& Br = stageBuffers().imaging.Br;
+    const FieldPlane& Bi = stageBuffers().imaging.Bi;
     const int n = s.gridSize;
     const int c = n / 2;
     for (int x = 0; x < n; ++x) {
@@ -52,6 +49,8 @@ void cutShiftedPupil(double r, bool shifted, int shiftX, int shiftY) {
 }
 
 bool savedSpectrumFinite(int n) {
+    const FieldPlane& Br = stageBuffers().imaging.Br;
+    const FieldPlane& Bi = stageBuffers().imaging.Bi;
     for (int x = 0; x < n; ++x) {
         for (int y = 0; y < n; ++y) {
             if (!std::isfinite(Br[x][y]) || !std::isfinite(Bi[x][y])) return false;
@@ -64,17 +63,21 @@ bool savedSpectrumFinite(int n) {
 // Non-finite factors or samples (a zero wavelength, an infinite transmission) take the
 // direct evaluation, whose NaN results are the reference.
 bool useFastEvaluation(int n) {
-    if (imagingEvaluation != Evaluation::kFast || n <= 0 || n > kMaxGrid) return false;
+    if (runOptions().evaluation != Evaluation::kFast || n <= 0 || n > kMaxGrid) return false;
     if (!savedSpectrumFinite(n)) return false;
-    buildPhaseTable(factorsY, n, kPassY);
-    buildPhaseTable(factorsX, n, kPassX);
-    return factorsY.finite && factorsX.finite;
+    ImagingBuffers& b = stageBuffers().imaging;
+    buildPhaseTable(b.factorsY, n, kPassY);
+    buildPhaseTable(b.factorsX, n, kPassX);
+    return b.factorsY.finite && b.factorsX.finite;
 }
 
 } // namespace
 
 void imagePartiallyCoherent() {
-    SimulationState& s = workspace;
+    SimulationState& s = workspace();
+    ImagingBuffers& b = stageBuffers().imaging;
+    FieldPlane& Br = b.Br;
+    FieldPlane& Bi = b.Bi;
     const int n = s.gridSize;
     const double r = pupilRadiusSamples(n, s.samplePitch, s.wavelength, s.numericalAperture);
     int count = 0;
@@ -96,7 +99,7 @@ void imagePartiallyCoherent() {
                                               s.numericalAperture, s.sigma);
         cutShiftedPupil(r, point.passes, point.shiftX, point.shiftY);
         if (fast) {
-            pupilTransform2DFast(factorsY, factorsX);
+            pupilTransform2DFast(b.factorsY, b.factorsX);
         } else {
             pupilTransform2D();
         }
@@ -114,4 +117,5 @@ void imagePartiallyCoherent() {
     }
 }
 
+AERIAL_STATE_SCOPE_END
 } // namespace aerial

@@ -5,36 +5,25 @@
 #include <cstring>
 
 #include "optics/line_phase.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 
 namespace aerial {
+AERIAL_STATE_SCOPE_BEGIN
 
 namespace {
 
-// Sines and cosines already computed for this table, by the angle's bits. Many samples
-// share an angle (without aberrations the angle depends on the product of sample and
-// output offsets only), and the library's sine and cosine give the same bits for the same
-// argument, so each distinct angle is evaluated once. Direct-mapped: a collision only
-// costs a recomputation.
-struct AngleMemo {
-    static constexpr int kSlots = 1 << 12;
-    struct Slot {
-        std::uint64_t bits;
-        double sine;
-        double cosine;
-    } slots[kSlots];
-    bool used[kSlots];
-};
-
-AngleMemo memo;
-
+// Sines and cosines already computed for this table (AngleMemo, stage_buffers.h), by the
+// angle's bits. Many samples share an angle (without aberrations the angle depends on the
+// product of sample and output offsets only), and the library's sine and cosine give the
+// same bits for the same argument, so each distinct angle is evaluated once. Direct-mapped:
+// a collision only costs a recomputation.
 int slotOf(std::uint64_t bits) {
     std::uint64_t h = (bits ^ (bits >> 29)) * 0xBF58476D1CE4E5B9ull;
     h ^= h >> 32;
     return static_cast<int>(h % AngleMemo::kSlots);
 }
 
-void sineAndCosine(double theta, double& s, double& c) {
+void sineAndCosine(AngleMemo& memo, double theta, double& s, double& c) {
     std::uint64_t bits;
     std::memcpy(&bits, &theta, sizeof bits);
     const int index = slotOf(bits);
@@ -52,7 +41,7 @@ void sineAndCosine(double theta, double& s, double& c) {
 // The samples a pupil of radius r about the centre c can reach: |k - c| <= r, widened by
 // one for the rounding of r * r in the cut and by one for the neighbouring interval.
 void sampleRange(int n, int& first, int& last) {
-    const SimulationState& s = workspace;
+    const SimulationState& s = workspace();
     const double r = ((s.numericalAperture * s.samplePitch) * static_cast<double>(n)) / s.wavelength;
     const double reach = std::floor(std::fabs(r)) + 2.0;
     first = 0;
@@ -76,6 +65,7 @@ void buildPhaseTable(PhaseTable& table, int n, AxisPass pass) {
     if (n <= 0 || n > kMaxGrid) return;
     sampleRange(n, table.first, table.last);
     // Fresh for every table: nothing computed under another run's conditions is reused.
+    AngleMemo& memo = stageBuffers().imaging.angles;
     std::memset(memo.used, 0, sizeof memo.used);
     const LinePhase lp = linePhase(n, pass);
     const double half = lp.dn / 2.0;
@@ -88,7 +78,7 @@ void buildPhaseTable(PhaseTable& table, int n, AxisPass pass) {
         for (int p = 0; p < n; ++p) angles[p] = phaseAngleAt(lp, sp, static_cast<double>(p) - half);
         for (int p = 0; p < n; ++p) {
             double c, s;
-            sineAndCosine(angles[p], s, c);
+            sineAndCosine(memo, angles[p], s, c);
             const int at = pass == kPassY ? k * kMaxGrid + p : p * span + (k - table.first);
             table.cosine[at] = c;
             table.sine[at] = s;
@@ -101,4 +91,5 @@ void buildPhaseTable(PhaseTable& table, int n, AxisPass pass) {
     }
 }
 
+AERIAL_STATE_SCOPE_END
 } // namespace aerial

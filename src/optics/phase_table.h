@@ -20,11 +20,13 @@ struct PhaseTable {
     // Each in the order its pass reads them. Along Y by sample: factor (k, p) at
     // k * kMaxGrid + p, contiguous over the outputs p. Along X by output: at
     // p * span + (k - first), contiguous over the samples k, span = last - first + 1.
-    double cosine[kMaxGrid * kMaxGrid];
-    double sine[kMaxGrid * kMaxGrid];
+    alignas(64) double cosine[kMaxGrid * kMaxGrid]; // on cache lines, for the vector loads
+    alignas(64) double sine[kMaxGrid * kMaxGrid];
 
     int span() const { return last - first + 1; }
 };
+
+AERIAL_STATE_SCOPE_BEGIN
 
 // Fills table for lines of n samples (n <= kMaxGrid) along the axis of pass, for the
 // samples inside the run's pupil (radius ((NA * pitch) * n) / wavelength about the
@@ -36,5 +38,7 @@ void buildPhaseTable(PhaseTable& table, int n, AxisPass pass);
 // and a finite field. Data at samples without factors (which the pupil cut never leaves)
 // would be sent to pupilTransform2D.
 void pupilTransform2DFast(const PhaseTable& alongY, const PhaseTable& alongX);
+
+AERIAL_STATE_SCOPE_END
 
 } // namespace aerial

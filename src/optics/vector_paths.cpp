@@ -8,8 +8,6 @@
 
 namespace aerial {
 
-bool wideVectorsAllowed = true;
-
 namespace {
 
 #if AERIAL_HAS_AVX2_PATH
@@ -41,15 +39,14 @@ std::atomic<int> avx2State{0};
 } // namespace
 #endif
 
-bool useAvx2Path() {
+bool avx2Supported() {
 #if AERIAL_HAS_AVX2_PATH
     int state = avx2State.load(std::memory_order_relaxed);
     if (state == 0) {
         state = processorHasAvx2() ? 2 : 1;
         avx2State.store(state, std::memory_order_relaxed);
     }
-    const bool avx2 = state == 2;
-    return avx2 && wideVectorsAllowed;
+    return state == 2;
 #else
     return false;
 #endif

@@ -22,13 +22,18 @@
 // AERIAL_ONE_COPY keeps a function out of line, so that every caller runs the same machine
 // code: two inlined copies could order the operands of an operation differently.
 
+#include "state/simulation_context.h"
+
 namespace aerial {
 
-// Lets the fast evaluation use AVX2 where the processor has it (the default). The tests
-// switch it off to check the baseline path too.
-extern bool wideVectorsAllowed;
+// True when the processor and the operating system support AVX2. Asked once per process.
+bool avx2Supported();
 
-// True when the AVX2 clones may run: allowed, and supported by processor and system.
-bool useAvx2Path();
+AERIAL_STATE_SCOPE_BEGIN
+// True when the AVX2 clones may run: the run's options allow them (the default; the tests
+// keep to the baseline path too, RunOptions::baselineVectorsOnly), and the processor
+// supports them.
+inline bool useAvx2Path() { return !runOptions().baselineVectorsOnly && avx2Supported(); }
+AERIAL_STATE_SCOPE_END
 
 } // namespace aerial

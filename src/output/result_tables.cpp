@@ -7,9 +7,10 @@
 
 #include "input/input_layout.h"
 #include "output/format_number.h"
-#include "state/simulation_state.h"
+#include "state/simulation_context.h"
 
 namespace aerial {
+AERIAL_STATE_SCOPE_BEGIN
 namespace {
 
 // Titles in CP932, the encoding the stored tables have always used.
@@ -41,7 +42,7 @@ TableKind kindOf(ResultTable table) {
 }
 
 double axisLabel(bool spectrumAxis, int k) {
-    const SimulationState& s = workspace;
+    const SimulationState& s = workspace();
     int c = s.gridSize / 2;
     double offset = static_cast<double>(k - c);
     if (spectrumAxis) {
@@ -52,24 +53,12 @@ double axisLabel(bool spectrumAxis, int k) {
     return offset * s.samplePitch;
 }
 
-// The cells of the table row being written, by column.
-double rowCells[kMaxGrid];
-
-// atan(im / re) of the phase cells, by the bits of the quotient: a spectrum of a symmetric
-// mask repeats its quotients, and atan gives the same bits for the same argument.
-// Direct-mapped; a collision only costs a recomputation.
-struct ArctangentMemo {
-    static constexpr int kSlots = 1 << 12;
-    struct Slot {
-        std::uint64_t bits;
-        double value;
-    } slots[kSlots];
-    bool used[kSlots];
-};
-
-ArctangentMemo arctangents;
-
+// atan(im / re) of the phase cells, by the bits of the quotient (ArctangentMemo,
+// stage_buffers.h): a spectrum of a symmetric mask repeats its quotients, and atan gives
+// the same bits for the same argument. Direct-mapped; a collision only costs a
+// recomputation.
 double arctangent(double z) {
+    ArctangentMemo& arctangents = stageBuffers().tables.arctangents;
     std::uint64_t bits;
     std::memcpy(&bits, &z, sizeof bits);
     std::uint64_t h = (bits ^ (bits >> 29)) * 0xBF58476D1CE4E5B9ull;
@@ -94,62 +83,90 @@ double phaseRule(double re, double im, double pi, Arctangent arctangentOf) {
     return arctangentOf(im / re) - pi;
 }
 
+// A phase table starts with an empty memo: nothing of another run's spectrum is reused.
+void startTable(ResultTable table) {
+    ArctangentMemo& arctangents = stageBuffers().tables.arctangents;
+    if (table == kSpectrumPhase) std::memset(arctangents.used, 0, sizeof arctangents.used);
+}
+
 // Row y of the table: the cells of every column x, computed in one pass before any is
-// formatted.
-const double* computeRow(ResultTable table, int n, int y) {
-    const SimulationState& s = workspace;
+// formatted, into out.
+void computeRow(ResultTable table, int n, int y, double* out) {
+    const SimulationState& s = workspace();
     const double pi = s.pi;
     switch (table) {
     case kSpectrumAmplitude:
-        for (int x = 0; x < n; ++x) rowCells[x] = spectrumAmplitude(s.fieldRe[x][y], s.fieldIm[x][y]);
-        return rowCells;
+        for (int x = 0; x < n; ++x) out[x] = spectrumAmplitude(s.fieldRe[x][y], s.fieldIm[x][y]);
+        return;
     case kSpectrumPhase:
-        for (int x = 0; x < n; ++x) rowCells[x] = phaseRule(s.fieldRe[x][y], s.fieldIm[x][y], pi, arctangent);
-        return rowCells;
+        for (int x = 0; x < n; ++x) out[x] = phaseRule(s.fieldRe[x][y], s.fieldIm[x][y], pi, arctangent);
+        return;
     case kImageIntensity: break;
     }
-    for (int x = 0; x < n; ++x) rowCells[x] = s.II[x][y];
-    return rowCells;
+    for (int x = 0; x < n; ++x) out[x] = s.II[x][y];
 }
 
 // One table at a time is open, and only this thread writes it: the stream's lock is
 // not needed where the C library lets us skip it.
-void writeBytes(std::FILE* file, const void* bytes, std::size_t length) {
+void writeBytes(void* file, const char* bytes, std::size_t length) {
 #if defined(__GLIBC__)
-    fwrite_unlocked(bytes, 1, length, file);
+    fwrite_unlocked(bytes, 1, length, static_cast<std::FILE*>(file));
 #elif defined(_MSC_VER)
-    _fwrite_nolock(bytes, 1, length, file);
+    _fwrite_nolock(bytes, 1, length, static_cast<std::FILE*>(file));
 #else
-    std::fwrite(bytes, 1, length, file);
+    std::fwrite(bytes, 1, length, static_cast<std::FILE*>(file));
 #endif
 }
 
-// The table's text is built here and written in blocks of up to its size; the stream
-// itself is unbuffered, so each block goes to the file in one system call.
-struct TableText {
-    std::FILE* file;
-    std::size_t used;
-    char bytes[1 << 16];
+// The table's text is built in the text buffer and sent to the sink in blocks of up to
+// its size; a file's stream is unbuffered, so each block goes to the file in one system
+// call.
+class TextWriter {
+public:
+    TextWriter(TableText& text, TableSink sink) : text_(text), sink_(sink) { text_.used = 0; }
 
     void flush() {
-        writeBytes(file, bytes, used);
-        used = 0;
+        sink_.write(sink_.target, text_.bytes, text_.used);
+        text_.used = 0;
     }
     void put(const void* data, std::size_t length) {
-        if (used + length > sizeof bytes) flush();
-        std::memcpy(bytes + used, data, length);
-        used += length;
+        if (text_.used + length > sizeof text_.bytes) flush();
+        std::memcpy(text_.bytes + text_.used, data, length);
+        text_.used += length;
     }
     // A number and its TAB: at most kNumberTextCapacity bytes.
     void putValue(double value) {
-        if (used + kNumberTextCapacity > sizeof bytes) flush();
-        const std::size_t length = formatFixed6At(value, bytes + used);
-        bytes[used + length] = '\t';
-        used += length + 1;
+        if (text_.used + kNumberTextCapacity > sizeof text_.bytes) flush();
+        const std::size_t length = formatFixed6At(value, text_.bytes + text_.used);
+        text_.bytes[text_.used + length] = '\t';
+        text_.used += length + 1;
     }
+
+private:
+    TableText& text_;
+    TableSink sink_;
 };
 
-TableText text;
+// Title, label row, n rows each led by its label, and the closing empty line. labelAt(k)
+// gives label k, rowAt(y) the n cells of row y.
+template <class LabelAt, class RowAt>
+void emitTable(ResultTable table, int n, LabelAt labelAt, RowAt rowAt, TableText& text, TableSink sink) {
+    const TableKind kind = kindOf(table);
+    TextWriter out(text, sink);
+    out.put(kind.title, 24);
+    out.put(kLineEnd, 2);
+    out.put("\t", 1);
+    for (int x = 0; x < n; ++x) out.putValue(labelAt(x));
+    out.put(kLineEnd, 2);
+    for (int y = 0; y < n; ++y) {
+        out.putValue(labelAt(y));
+        const double* cells = rowAt(y);
+        for (int x = 0; x < n; ++x) out.putValue(cells[x]);
+        out.put(kLineEnd, 2);
+    }
+    out.put(kLineEnd, 2);
+    out.flush();
+}
 
 } // namespace
 
@@ -159,34 +176,48 @@ double spectrumAmplitude(double re, double im) {
 }
 
 double spectrumPhase(double re, double im) {
-    return phaseRule(re, im, workspace.pi, [](double z) { return std::atan(z); });
+    return phaseRule(re, im, workspace().pi, [](double z) { return std::atan(z); });
 }
 
 void writeResultTables(ResultTable table) {
-    TableKind kind = kindOf(table);
+    const TableKind kind = kindOf(table);
     // Binary mode with explicit CR LF: every platform writes the same bytes.
     std::FILE* file = std::fopen(kind.fileName, "wb");
     if (file == nullptr) return;
     std::setvbuf(file, nullptr, _IONBF, 0);
 
-    const int n = workspace.gridSize;
-    if (table == kSpectrumPhase) std::memset(arctangents.used, 0, sizeof arctangents.used);
-    text.file = file;
-    text.used = 0;
-    text.put(kind.title, 24);
-    text.put(kLineEnd, 2);
-    text.put("\t", 1);
-    for (int x = 0; x < n; ++x) text.putValue(axisLabel(kind.spectrumAxis, x));
-    text.put(kLineEnd, 2);
-    for (int y = 0; y < n; ++y) {
-        text.putValue(axisLabel(kind.spectrumAxis, y));
-        const double* cells = computeRow(table, n, y);
-        for (int x = 0; x < n; ++x) text.putValue(cells[x]);
-        text.put(kLineEnd, 2);
-    }
-    text.put(kLineEnd, 2);
-    text.flush();
+    const int n = workspace().gridSize;
+    TableBuffers& buffers = stageBuffers().tables;
+    startTable(table);
+    double* rowCells = buffers.rowCells;
+    emitTable(
+        table, n, [&](int k) { return axisLabel(kind.spectrumAxis, k); },
+        [&](int y) {
+            computeRow(table, n, y, rowCells);
+            return static_cast<const double*>(rowCells);
+        },
+        buffers.text, TableSink{writeBytes, file});
     std::fclose(file);
 }
 
+void tableCells(ResultTable table, double* cells) {
+    const int n = workspace().gridSize;
+    startTable(table);
+    for (int y = 0; y < n; ++y) computeRow(table, n, y, cells + static_cast<std::ptrdiff_t>(y) * n);
+}
+
+void tableLabels(ResultTable table, double* labels) {
+    const int n = workspace().gridSize;
+    const bool spectrumAxis = kindOf(table).spectrumAxis;
+    for (int k = 0; k < n; ++k) labels[k] = axisLabel(spectrumAxis, k);
+}
+
+void formatResultTable(ResultTable table, int n, const double* labels, const double* cells, TableText& text,
+                       TableSink sink) {
+    emitTable(
+        table, n, [&](int k) { return labels[k]; },
+        [&](int y) { return cells + static_cast<std::ptrdiff_t>(y) * n; }, text, sink);
+}
+
+AERIAL_STATE_SCOPE_END
 } // namespace aerial

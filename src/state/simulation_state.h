@@ -1,4 +1,4 @@
-// The one process-wide workspace through which every stage of a run communicates.
+// The workspace through which every stage of a run communicates.
 //
 // Conventions every stage relies on:
 //   - N = gridSize samples per axis, centre index c = N/2 (integer division).
@@ -13,10 +13,22 @@
 
 #include "state/precision_guard.h"
 
+#include "aerial/input_values.hpp" // kMaxGrid, kMaxRects, MaskRectangle
+
+// The stages are compiled twice from the same sources: for the library, over one
+// process-wide context, and for the engine (AERIAL_ENGINE_BUILD), over the context a run
+// binds to its thread (simulation_context.h). Everything defined in a source that touches
+// a run's state lies in this inline namespace, so the two compilations have symbols of
+// their own and link into one program; callers write aerial::... either way.
+#if defined(AERIAL_ENGINE_BUILD)
+#define AERIAL_STATE_SCOPE_BEGIN inline namespace bound_context {
+#else
+#define AERIAL_STATE_SCOPE_BEGIN inline namespace process_context {
+#endif
+#define AERIAL_STATE_SCOPE_END }
+
 namespace aerial {
 
-constexpr int kMaxGrid = 128;       // capacity of a plane per axis
-constexpr int kMaxRects = 1000;     // the reader limits rectCount to this
 constexpr int kRectCapacity = 1280; // rows of the rectangle table
 
 // Deliberately this decimal literal and not the double nearest to pi: the last digits of
@@ -24,17 +36,6 @@ constexpr int kRectCapacity = 1280; // rows of the rectangle table
 constexpr double kPi = 3.14159265358979;
 
 using FieldPlane = double[kMaxGrid][kMaxGrid];
-
-// One mask rectangle of constant complex amplitude transmission. Edges are in samples,
-// relative to the grid centre.
-struct MaskRectangle {
-    double transRe;
-    double transIm;
-    double xStart;
-    double xEnd;
-    double yStart;
-    double yEnd;
-};
 
 struct SimulationState {
     int gridSize;
@@ -50,13 +51,11 @@ struct SimulationState {
     double aberrX[7];
     double aberrY[7];
     MaskRectangle rects[kRectCapacity];
-    FieldPlane fieldRe;
-    FieldPlane fieldIm;
-    FieldPlane II;
+    // On cache lines: the vector loops then load no value across two of them.
+    alignas(64) FieldPlane fieldRe;
+    alignas(64) FieldPlane fieldIm;
+    alignas(64) FieldPlane II;
     double pi; // set to kPi by the driver on every run
 };
-
-// Static storage: all zero when the library is loaded, reused by every run.
-extern SimulationState workspace;
 
 } // namespace aerial
