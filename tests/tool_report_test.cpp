@@ -293,3 +293,31 @@ TEST(ReportContent, ShowsWhatTheManifestListsAsTables) {
     EXPECT_NE(linesOf(broken.section, LineStyle::kAlert).find("window/window.json: not a window summary"),
               std::string::npos);
 }
+
+// The pages as the PDF writer lays them out: a table of 200 rows runs on over the pages
+// (A3 is 842 points tall and a row of 10-point type needs more than 8.4, a hundredth of
+// it, so 200 rows need more than two pages besides the first); the file is a whole PDF.
+TEST(ReportPdf, ALongTableRunsOnOverThePages) {
+    ScratchFolder scratch;
+    ReportDocument d;
+    d.title = "a long table";
+    d.front = {"a long table", {headingBlock("Notes"), linesBlock({{"one line", LineStyle::kPlain},
+                                                                 {"in red", LineStyle::kAlert}})}};
+    ReportTable t;
+    t.title = "Points";
+    t.columns = {"k", "value"};
+    t.numeric = {true, false};
+    for (int k = 0; k < 200; ++k) t.rows.push_back({std::to_string(k), "row " + std::to_string(k)});
+    t.notes = {"a note under the last rows"};
+    d.sections.push_back({"study/", {linesBlock({{"aerial sweep . --vary sigma=0.5", LineStyle::kCode}}),
+                                     tablesBlock({t}), picturesBlock({"missing.png"})}});
+    int pages = 0;
+    std::string error;
+    ASSERT_TRUE(writeReportPdf(d, "report.pdf", pages, error)) << error;
+    EXPECT_GE(pages, 4);
+    const std::string bytes = aerial_test::readFile("report.pdf");
+    EXPECT_EQ(bytes.substr(0, 5), "%PDF-");
+    EXPECT_NE(bytes.find("%%EOF"), std::string::npos);
+    EXPECT_FALSE(writeReportPdf(d, "no/such/folder/report.pdf", pages, error));
+    EXPECT_FALSE(error.empty());
+}
