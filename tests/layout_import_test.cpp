@@ -483,6 +483,32 @@ TEST(LayoutImport, TheImportCommandRefusesHostileFilesWithExitStatus2) {
     }
 }
 
+// A cell's name is the file's bytes: whichever refusal names it shows its control bytes as
+// '?', so the refusal stays one line (a line feed in the name once split it).
+TEST(LayoutImport, RefusalsNamingACellKeepItsControlBytesOnTheLine) {
+    GdsBytes b;
+    b.beginLibrary();
+    b.beginStructure("MI\nD").rectangle(3, 0, 0, 10, 10).endStructure();
+    b.endLibrary();
+    const std::string file = b.bytes();
+    const struct {
+        const char* what;
+        ImportOptions options;
+        const char* reason;
+    } cases[] = {
+        {"a layer the cell does not hold", clip("MI\nD", 1, -0.1, -0.1, 0.1, 0.1), "cell 'MI?D' has no shape on layer 1/0"},
+        {"a window none of its shapes covers", clip("MI\nD", 3, 0.5, 0.5, 0.6, 0.6), "of cell 'MI?D' covers any"},
+        {"a cell name not in the file", clip("NO\x1b", 3, -0.1, -0.1, 0.1, 0.1), "no cell named 'NO?'"},
+    };
+    for (const auto& c : cases) {
+        ImportResult result;
+        std::string error;
+        EXPECT_FALSE(importLayout(file, c.options, kGrid, kMicron, result, error)) << c.what;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << c.what << ": " << error;
+        EXPECT_EQ(error.find_first_of("\n\x1b"), std::string::npos) << c.what;
+    }
+}
+
 // Each limit of the reader holds exactly: a file at the limit is read, one more element of
 // the kind is refused at the record that goes beyond it.
 TEST(LayoutImport, TheReaderCountsWhatAFileHoldsBeforeStoringIt) {

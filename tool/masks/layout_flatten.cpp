@@ -167,7 +167,7 @@ bool flattenLayer(const GdsLibrary& library, const std::string& cell, LayerId la
     }
     const auto top = byName.find(cell);
     if (top == byName.end()) {
-        error = "the file has no cell named '" + cell + "' (cells: " + cellList(library) + ")";
+        error = "the file has no cell named '" + displayName(cell) + "' (cells: " + cellList(library) + ")";
         return false;
     }
 
@@ -248,7 +248,7 @@ bool flattenLayer(const GdsLibrary& library, const std::string& cell, LayerId la
         std::string present;
         for (const auto& [l, d] : layersSeen)
             present += (present.empty() ? "" : ", ") + std::to_string(l) + "/" + std::to_string(d);
-        error = "cell '" + cell + "' has no shape on layer " + std::to_string(layer.layer) + "/" +
+        error = "cell '" + displayName(cell) + "' has no shape on layer " + std::to_string(layer.layer) + "/" +
                 std::to_string(layer.datatype) + " (layers in its hierarchy: " +
                 (present.empty() ? "none" : present) + ")";
         return false;

@@ -415,7 +415,7 @@ bool importLayout(std::string_view bytes, const ImportOptions& options, const Gr
     result.shapeArea = shapeArea / halfUnitSamplesSquared;
     if (shapeArea == 0) {
         error = "no shape of layer " + std::to_string(options.layer.layer) + "/" +
-                std::to_string(options.layer.datatype) + " of cell '" + options.cell +
+                std::to_string(options.layer.datatype) + " of cell '" + displayName(options.cell) +
                 "' covers any of the window";
         return false;
     }
