@@ -139,6 +139,30 @@ TEST(StudyManifest, HashesAsSha256AndReadsBackWhatItWrote) {
     for (const char* text : {"[]", "{", R"({"study": "sweep", "files": []})",
                              R"({"study": "sweep", "inputs": [{"file": "../IN_FM.txt"}], "files": []})"})
         EXPECT_FALSE(parseManifest(text, back, error)) << text;
+
+    // A manifest names the study's own files and the inputs beside its folder, nothing
+    // else: a copied folder's manifest must not have the report read, or embed in a PDF
+    // handed on, a file from elsewhere (nor hang on reading a device).
+    struct Elsewhere {
+        const char* input;
+        const char* files;
+        const char* error;
+    };
+    const Elsewhere elsewhere[] = {
+        {"../IN_FM.txt", R"(["../../home/me/secret.csv"])", "not in the study's folder: '../../home/me/secret.csv'"},
+        {"../IN_FM.txt", R"(["/etc/passwd.csv"])", "not in the study's folder"},
+        {"../IN_FM.txt", R"(["points/OUT_M.png"])", "not in the study's folder"},
+        {"../IN_FM.txt", R"([".."])", "not in the study's folder"},
+        {"/dev/zero", "[]", "not a file beside the study's folder: '/dev/zero'"},
+        {"../../IN_FM.txt", "[]", "not a file beside the study's folder"},
+        {"IN_FM.txt", "[]", "not a file beside the study's folder"},
+    };
+    for (const Elsewhere& e : elsewhere) {
+        const std::string text = std::string(R"({"study": "sweep", "inputs": [{"file": ")") + e.input +
+                                 R"(", "sha256": "00"}], "files": )" + e.files + "}";
+        EXPECT_FALSE(parseManifest(text, back, error)) << text;
+        EXPECT_NE(error.find(e.error), std::string::npos) << text << ": " << error;
+    }
 }
 
 TEST(StudyManifest, SaysWhatNoLongerStands) {

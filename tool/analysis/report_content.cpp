@@ -176,7 +176,7 @@ private:
     bool readCsv(const std::string& file, CsvTable& csv) {
         std::string error;
         if (readCsvFile(path(file), csv, error)) return true;
-        problem(name_ + "/" + file + ": " + error);
+        problem(showText(name_ + "/" + file + ": " + error));
         return false;
     }
 
@@ -364,7 +364,7 @@ private:
 
     void other(const std::string& file) {
         CsvTable csv;
-        if (readCsv(file, csv)) add(tablesBlock({csvTable(csv, file, {}, unit_)}));
+        if (readCsv(file, csv)) add(tablesBlock({csvTable(csv, showText(file), {}, unit_)}));
     }
 
     void pictures() {
@@ -375,7 +375,7 @@ private:
         }
         if (!out_.notEmbedded.empty()) {
             std::string names;
-            for (const std::string& f : out_.notEmbedded) names += (names.empty() ? "" : ", ") + f;
+            for (const std::string& f : out_.notEmbedded) names += (names.empty() ? "" : ", ") + showText(f);
             add(linesBlock({{"Not shown: " + names + " (the report embeds PNG pictures only; the study's command "
                              "again with --no-run --format png draws them from the runs already done).",
                              LineStyle::kPlain}}));

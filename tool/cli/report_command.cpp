@@ -199,10 +199,10 @@ int writeReport(const ReportOptions& options) {
         StudyContent content = studyContent(path, folder.name, manifest, problems, input.lengthUnit);
         if (!content.notEmbedded.empty()) {
             std::string names;
-            for (const std::string& f : content.notEmbedded) names += (names.empty() ? "" : ", ") + f;
+            for (const std::string& f : content.notEmbedded) names += (names.empty() ? "" : ", ") + showText(f);
             std::fprintf(stderr, "aerial: note: %s: %s not in the report: it embeds PNG pictures only "
                                  "(the study's command again with --no-run --format png draws them)\n",
-                         path.c_str(), names.c_str());
+                         showText(path).c_str(), names.c_str());
         }
         if (content.t0 && manifest.study == "window") windowT0 = content.t0;
         studyFigures.insert(studyFigures.end(), content.headline.begin(), content.headline.end());

@@ -35,6 +35,18 @@ std::string textAt(const json& j, const char* key) {
     return j.is_object() && j.contains(key) && j[key].is_string() ? j[key].get<std::string>() : std::string();
 }
 
+// A file name alone: no folder, not "." or "..".
+bool plainName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\\') == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+// What a study writes is in its folder, and what it is made from one folder up: a manifest
+// naming any other file (a copied folder's, say "../../home/me/notes.csv" or
+// "/dev/zero") would have a report read it, or embed it in a PDF handed on.
+bool inStudyFolder(const std::string& file) { return plainName(file); }
+bool besideStudyFolder(const std::string& file) { return file.rfind("../", 0) == 0 && plainName(file.substr(3)); }
+
 } // namespace
 
 std::string sha256Hex(std::string_view bytes) {
@@ -93,13 +105,23 @@ bool parseManifest(std::string_view text, StudyManifest& m, std::string& error) 
             error = "an input without its file or its sha256";
             return false;
         }
+        if (!besideStudyFolder(input.file)) {
+            error = "an input that is not a file beside the study's folder: '" + input.file + "'";
+            return false;
+        }
         m.inputs.push_back(input);
     }
     m.command = textAt(in, "command");
     m.written = textAt(in, "written");
     if (in.contains("points") && in["points"].is_number_unsigned()) m.points = in["points"].get<size_t>();
-    for (const json& f : in["files"])
-        if (f.is_string()) m.files.push_back(f.get<std::string>());
+    for (const json& f : in["files"]) {
+        if (!f.is_string()) continue;
+        if (!inStudyFolder(f.get<std::string>())) {
+            error = "a file that is not in the study's folder: '" + f.get<std::string>() + "'";
+            return false;
+        }
+        m.files.push_back(f.get<std::string>());
+    }
     if (in.contains("variables") && in["variables"].is_array()) {
         for (const json& v : in["variables"]) {
             StudyVariable variable{textAt(v, "name"), textAt(v, "values"), 0};
@@ -151,7 +173,7 @@ std::vector<std::string> manifestProblems(const std::string& folder, const Study
     for (const StudyInput& input : m.inputs) {
         const fs::path path = fs::path(folder) / input.file;
         std::string bytes;
-        if (!readBytes(path, bytes)) {
+        if (!fs::is_regular_file(path, ec) || !readBytes(path, bytes)) {
             problems.push_back("made from " + input.file + ", which cannot be read now");
             continue;
         }

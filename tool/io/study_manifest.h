@@ -41,7 +41,9 @@ std::string sha256Hex(std::string_view bytes);
 std::string utcNow();
 
 // The manifest as JSON text, and back. Reading ignores keys it does not know; false with a
-// reason when the text is not a manifest (no study name, no inputs, no list of files).
+// reason when the text is not a manifest (no study name, no inputs, no list of files) or
+// names a file elsewhere than the study's folder (its files) or the folder above (its
+// inputs, "../NAME").
 std::string manifestJson(const StudyManifest& manifest);
 bool parseManifest(std::string_view text, StudyManifest& manifest, std::string& error);
 
