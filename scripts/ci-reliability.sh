@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Reliability stage of CI, after the normal suite: the whole suite under AddressSanitizer
-# and UndefinedBehaviorSanitizer, the engine's tests under ThreadSanitizer (simulations on
-# several threads at once), bounded libFuzzer runs of main4, of the engine's C API and of
-# the layout import, and a valgrind memcheck run of the tool on the bundled example.
+# Reliability stage of CI, after the normal suite: the library's, the engine's and the
+# tool logic's tests under AddressSanitizer and UndefinedBehaviorSanitizer (the target
+# aerial_sanitizer_suite and the tests labelled sanitized, tests/CMakeLists.txt), the
+# engine's tests under ThreadSanitizer (simulations on several threads at once), bounded
+# libFuzzer runs of main4, of the engine's C API and of the layout import, and valgrind
+# memcheck runs of the tool (its run and its report) on the bundled example.
 # Usage: scripts/ci-reliability.sh [fuzz-seconds]   (per fuzz target; default 30)
 # Build folders: build-sanitize, build-tsan, build-fuzz; the normal build folder is $BUILD (build).
 set -euo pipefail
@@ -20,9 +22,9 @@ done_stage() { echo "== $1: $(( $(date +%s) - stage_start )) s"; }
 stage "sanitizer build and suite"
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAERIAL_SANITIZE=ON -DAERIAL_WERROR=ON \
     -DAERIAL_BUILD_PYTHON=OFF >/dev/null
-cmake --build build-sanitize -j "$jobs"
+cmake --build build-sanitize -j "$jobs" --target aerial_sanitizer_suite
 LSAN_OPTIONS="suppressions=$root/tests/lsan.supp" \
-    ctest --test-dir build-sanitize -j "$jobs" --output-on-failure
+    ctest --test-dir build-sanitize -j "$jobs" -L sanitized --output-on-failure
 done_stage "sanitizer build and suite"
 
 # Only the library, the engine and their test: 8 simulations on 4 threads (and 100 inputs)
@@ -87,6 +89,11 @@ stage "valgrind memcheck of the example at N = $grid"
 mkdir "$work/example"
 cp examples/two-rectangles/IN_FM.txt "$work/example/"
 "$build/bin/aerial" set "$work/example" grid="$grid"
-valgrind --tool=memcheck --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite \
-    -q "$build/bin/aerial" run "$work/example"
+memcheck() {
+    valgrind --tool=memcheck --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite \
+        --suppressions="$root/tests/valgrind.supp" -q "$@"
+}
+memcheck "$build/bin/aerial" run "$work/example"
+# The report: the tool's code the sanitizer suite leaves out (its commands, the PDF's pages).
+memcheck "$build/bin/aerial" report "$work/example" -q
 done_stage "valgrind memcheck of the example at N = $grid"

@@ -22,8 +22,8 @@ packages+=(libboost-dev python3-gdspy)
 # example, and a pip install into a virtual environment in the tests.
 packages+=(python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest python3-matplotlib
   python3-venv python3-setuptools python3-wheel)
-# The pinned-bytes test hashes with nettle; the independent model of a run computes with
-# numpy (above).
+# SHA-256 with nettle: of the input in a study's manifest, and of the pinned bytes in their
+# test; the independent model of a run computes with numpy (above).
 packages+=(nettle-dev)
 
 missing=()

@@ -219,6 +219,16 @@ TEST(InputCheck, EachBrokenFileGivesItsWarning) {
         missing.erase(start, missing.find('\n', start) + 1 - start);
     }
 
+    // The sigma line typed with its value one cell early (the unit cell left out) or one
+    // late (a TAB too many).
+    auto sigmaLineAs = [&](const std::string& line) {
+        size_t start = 0;
+        for (int k = 0; k < sigmaLine; ++k) start = clean.find('\n', start) + 1;
+        std::string out = clean;
+        out.replace(start, clean.find('\n', start) - start, line);
+        return out;
+    };
+
     struct BrokenCase {
         const char* what;
         std::string text;
@@ -236,6 +246,9 @@ TEST(InputCheck, EachBrokenFileGivesItsWarning) {
         {"sigma above 1", withCell(clean, ParameterId::kSigma, "1.5"), "sigma 1.5 is above 1", sigmaLine},
         {"nan wavelength", withCell(clean, ParameterId::kWavelength, "nan"), "wavelength is not a number", lineOf(ParameterId::kWavelength)},
         {"comma decimal", withCell(clean, ParameterId::kSigma, "0,5"), "only '0' of '0,5' is read", sigmaLine},
+        {"unit column left out", sigmaLineAs("sigma\t0.5"),
+         "sigma (column 2) is empty and reads as 0; the value is in column 1 ('0.5'): is the unit column missing?", sigmaLine},
+        {"a TAB too many", sigmaLineAs("sigma\t\t\t0.5"), "the value is in column 3 ('0.5'): is there a TAB too many before it?", sigmaLine},
         {"overflowing number", withCell(clean, ParameterId::kDefocus, "1e400"), "beyond the range of a double", lineOf(ParameterId::kDefocus)},
         {"grid too large", withCell(clean, ParameterId::kGridSize, "200"), "200 is limited to 128", lineOf(ParameterId::kGridSize)},
         {"grid not whole", withCell(clean, ParameterId::kGridSize, "0.01"), "looks like a sample pitch", lineOf(ParameterId::kGridSize)},
@@ -259,7 +272,29 @@ TEST(InputCheck, EachBrokenFileGivesItsWarning) {
         InputReport r = check(c.text);
         EXPECT_TRUE(has(r.warnings, c.warning, c.line))
             << c.what << ": no warning on line " << c.line << " with '" << c.warning << "', got:\n" << listed(r.warnings);
+        // Only a file without TABs holds nothing a run could read: run refuses it alone.
+        EXPECT_EQ(refusingWarning(r) != nullptr, c.text == spaces) << c.what;
     }
+}
+
+// What check, run and report print of the input's text: nothing a terminal obeys, and only
+// valid UTF-8, which a page needs.
+TEST(ShowText, ControlBytesAndBrokenUtf8AreEscaped) {
+    struct Case {
+        std::string text, shown;
+    };
+    const Case cases[] = {
+        {"0.5 um", "0.5 um"},
+        {"\x1b[31mred\x07", "\\x1b[31mred\\x07"},   // ESC, BEL
+        {"a\rb\x7f", "a\\x0db\\x7f"},               // CR, DEL
+        {"\xc2\x9b" "2J", "\\xc2\\x9b2J"},          // U+009B, the C1 CSI
+        {"\xc2\xb5m \xe2\x80\x93 \xf0\x9f\x94\xac", "\xc2\xb5m \xe2\x80\x93 \xf0\x9f\x94\xac"}, // µm – 🔬
+        {"\xff\xfe", "\\xff\\xfe"},                 // not UTF-8
+        {"\xe2\x80", "\\xe2\\x80"},                 // a sequence cut short
+        {"\xc0\xaf", "\\xc0\\xaf"},                 // an overlong '/'
+        {"\xed\xa0\x80", "\\xed\\xa0\\x80"},        // a surrogate
+    };
+    for (const Case& c : cases) EXPECT_EQ(showText(c.text), c.shown) << c.text;
 }
 
 TEST(InputCheck, WhatIsNoWarning) {
@@ -267,6 +302,9 @@ TEST(InputCheck, WhatIsNoWarning) {
     InputReport unit = check(withCell(smallClean().text(), ParameterId::kSamplePitch, "0.04 um"));
     EXPECT_TRUE(unit.warnings.empty()) << listed(unit.warnings);
     EXPECT_EQ(entry(unit, ParameterId::kSamplePitch).value, 0.04);
+    // An empty value cell beside a unit that is no number reads as 0 as meant: the shift.
+    InputReport emptyShift = check(withCell(smallClean().text(), ParameterId::kShiftX, ""));
+    EXPECT_TRUE(emptyShift.warnings.empty()) << listed(emptyShift.warnings);
 
     // Both axes reversed: the two negations cancel, the rectangle is the one with its
     // edges in order.

@@ -430,35 +430,24 @@ TEST(Pictures, EveryPictureInEveryFormat) {
     EXPECT_FALSE(parsePictureFormat("jpeg", f));
 }
 
-TEST(ReportFiles, StudiesAreSubfoldersWithPicturesAtTheirOwnLevel) {
+TEST(ReportFiles, StudiesAreSubfoldersWithAManifestOrPicturesAtTheirOwnLevel) {
     aerial_test::ScratchFolder folder;
     std::filesystem::create_directories("run/sweep/sigma_0.5");
     std::filesystem::create_directories("run/window");
     std::filesystem::create_directories("run/notes");
     std::filesystem::create_directories("run/pitch");
+    std::filesystem::create_directories("run/empty-study");
     for (const char* f : {"run/sweep/bossung.png", "run/sweep/bossung.svg", "run/sweep/results.csv",
-                          "run/sweep/sigma_0.5/OUT_M.png", "run/window/fem_bossung.png", "run/window/ed_window.png",
-                          "run/window/fem.csv", "run/window/window.json", "run/notes/readme.csv",
-                          "run/notes/report.pdf", "run/pitch/nils_through_pitch.svg",
-                          "run/pitch/cd_through_pitch.pdf"})
+                          "run/sweep/sigma_0.5/OUT_M.png", "run/window/fem.csv", "run/window/manifest.json",
+                          "run/notes/readme.csv", "run/notes/report.pdf", "run/pitch/nils_through_pitch.svg",
+                          "run/empty-study/manifest.json"})
         aerial_test::writeFile(f, "x\n");
-    const std::vector<StudyOutputs> studies = findStudyOutputs("run");
-    // notes/ holds no picture (a report is none); a sweep point is not a study.
-    ASSERT_EQ(studies.size(), 3u);
-    // A study drawn as SVG or PDF only is a study whose pictures cannot be embedded.
-    EXPECT_EQ(studies[0].folder, "pitch");
-    EXPECT_TRUE(studies[0].pictures.empty());
-    EXPECT_EQ(studies[0].vectorOnly,
-              (std::vector<std::string>{"run/pitch/cd_through_pitch.pdf", "run/pitch/nils_through_pitch.svg"}));
-    EXPECT_EQ(studies[1].folder, "sweep");
-    EXPECT_EQ(studies[1].pictures, (std::vector<std::string>{"run/sweep/bossung.png"}));
-    EXPECT_TRUE(studies[1].vectorOnly.empty()); // its PNG is shown
-    EXPECT_EQ(studies[2].folder, "window");
-    EXPECT_EQ(studies[2].pictures.size(), 2u);
-    // The window's summary comes before the table it summarises.
-    EXPECT_EQ(studies[2].summaries, (std::vector<std::string>{"run/window/window.json", "run/window/fem.csv"}));
-    EXPECT_EQ(alignedColumns({"focus,cd", "-0.125,0.1", "... 3 more lines"}),
-              (std::vector<std::string>{"focus   cd", "-0.125  0.1", "... 3 more lines"}));
+    const std::vector<StudyFolder> studies = studyFolders("run");
+    // notes/ holds a table and a report, neither a study's manifest nor a picture; a sweep
+    // point is not a study. A manifest makes a study whatever else the folder holds.
+    std::vector<std::string> names;
+    for (const StudyFolder& s : studies) names.push_back(s.name + (s.manifest ? " (manifest)" : ""));
+    EXPECT_EQ(names, (std::vector<std::string>{"empty-study (manifest)", "pitch", "sweep", "window (manifest)"}));
 
     // A study's pictures of every format go; its tables stay.
     removePictures("run/sweep", "bossung");

@@ -158,9 +158,44 @@ mkdir "$work/spaces" && tr '\t' ' ' <"$work/run/$input_file" >"$work/spaces/$inp
 out=$("$tool" check "$work/spaces" 2>&1)
 check "check: spaces instead of TABs" 1 $?
 contains "check says no TAB was found" "$out" "no TAB anywhere in the file"
+# A file without TABs holds no value: run refuses it in check's words, --no-check runs it.
+words=$(sed -n 's/^ *\(no TAB anywhere.*\)$/\1/p' <<<"$out")
+[ -n "$words" ] || fail "check's words on the missing TABs: $out"
 err=$("$tool" run -q "$work/spaces" 2>&1)
-check "run: spaces instead of TABs" 0 $?
-contains "run says no TAB was found" "$err" "no TAB anywhere in the file"
+check "run: spaces instead of TABs" 2 $?
+contains "run refuses in check's words" "$err" "not run: $words"
+contains "run names the way past it" "$err" "--no-check"
+[ ! -e "$work/spaces/$image_table" ] && pass "run: no table of a file without TABs" || fail "run wrote a table"
+"$tool" run -q --no-check "$work/spaces" 2>/dev/null
+check "run --no-check: a file without TABs runs as it is" 0 $?
+out=$("$tool" sweep "$work/spaces" --vary sigma=0.5,0.6 -q 2>&1)
+check "sweep: a file without TABs" 2 $?
+contains "sweep refuses in check's words" "$out" "not run: $words"
+
+# The unit column left out: the value sits where the unit goes and the value cell is empty.
+unitless=$(case_of unitless grid=32 sample-pitch=0.04)
+sed -i 's/^sigma\t\t0.5$/sigma\t0.5/' "$unitless/$input_file"
+grep -q "^sigma.0.5$" "$unitless/$input_file" || fail "the unitless fixture: $(grep ^sigma "$unitless/$input_file")"
+out=$("$tool" check "$unitless" 2>&1)
+check "check: the unit column left out" 1 $?
+contains "check says where the value went" "$out" "the value is in column 1 ('0.5'): is the unit column missing?"
+"$tool" run -q --strict "$unitless" 2>/dev/null
+check "run --strict: the unit column left out" 2 $?
+
+# Control characters of the input reach the terminal escaped.
+bell=$(case_of bell grid=32 sample-pitch=0.04 sigma=$'0.5\e[31m\a')
+for args in "check $bell" "run -q $bell"; do
+    out=$("$tool" $args 2>&1)
+    contains "$args: the escape shown as \\x1b" "$out" '\x1b[31m\x07'
+    [[ $out != *$'\e'* && $out != *$'\a'* ]] && pass "$args: no control byte printed" || fail "$args printed ESC or BEL"
+done
+# Bytes that are not UTF-8: escaped in text, replaced in JSON (which cannot hold them).
+latin=$(case_of latin grid=32 sample-pitch=0.04 sigma=$'0.5\xb5')
+contains "check: a byte that is not UTF-8 escaped" "$("$tool" check "$latin" 2>&1)" "'0.5\xb5'"
+out=$("$tool" check --json "$latin")
+check "check --json: a cell that is not UTF-8" 1 $?
+python3 -c 'import json, sys; assert json.load(sys.stdin)["parameters"][4]["cell"] == "0.5\ufffd"' <<<"$out" &&
+    pass "check --json: valid JSON, the byte replaced" || fail "check --json: $out"
 
 "$tool" run "$work/run" --json >/dev/null 2>&1
 check "run --json without --metrics" 2 $?

@@ -186,10 +186,12 @@ public:
             r_.lengthUnit.pop_back();
         if (r_.lengthUnit.empty()) r_.lengthUnit = "L";
 
-        if (!cells_.sawTab)
+        if (!cells_.sawTab) {
             warn(-1, FindingKind::kLayout,
                  "no TAB anywhere in the file: cells are separated by TABs, so every value cell is empty "
                  "and reads as 0 (were the TABs replaced by spaces?)");
+            r_.warnings.back().refusesRun = true;
+        }
         parameters();
         labels();
         optics();
@@ -224,11 +226,35 @@ private:
                     message += "; it looks like a sample pitch: a line may be missing above";
                 warn(p.line, FindingKind::kCellText, message);
             }
+            if (isBlank(e.text)) {
+                const std::string moved = misplacedValue(p);
+                if (!moved.empty()) warn(p.line, FindingKind::kLayout, place + " is empty and reads as 0; " + moved);
+            }
             if (overflows(e.text, e.value))
                 warn(p.line, FindingKind::kLimit, place + ": '" + e.text + "' is beyond the range of a double and reads as " + showNumber(e.value));
             if (!e.limit.empty()) warn(p.line, FindingKind::kLimit, place + ": " + std::to_string(read) + " is " + e.limit);
             r_.parameters.push_back(e);
         }
+    }
+
+    // Where the value of an empty value cell went, when a cell beside it holds a number:
+    // in the unit cell before it when the unit cell was left out, in the cell after it
+    // when a TAB too many was typed. Empty when neither holds one.
+    std::string misplacedValue(const ParameterCell& p) const {
+        auto holdsNumber = [&](int column) {
+            const std::string text = cellAt(cells_, column, p.line);
+            const aerial::ParsedReal read = aerial::parseRealPrefix(text.c_str());
+            return read.consumed > 0 && isBlank(text.substr(static_cast<size_t>(read.consumed)));
+        };
+        auto at = [&](int column) {
+            return "the value is in column " + std::to_string(column) + " ('" +
+                   cellAt(cells_, column, p.line) + "')";
+        };
+        if (p.column - 1 == aerial::kUnitColumn && holdsNumber(aerial::kUnitColumn))
+            return at(aerial::kUnitColumn) + ": is the unit column missing?";
+        if (p.column + 1 < aerial::kCellColumns && holdsNumber(p.column + 1))
+            return at(p.column + 1) + ": is there a TAB too many before it?";
+        return "";
     }
 
     // The first line whose label names another parameter: every later value is probably
@@ -458,6 +484,72 @@ std::string showNumber(double value) {
     if (std::isnan(value)) return "nan";
     if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
     return format("%.10g", value);
+}
+
+const Finding* refusingWarning(const InputReport& report) {
+    for (const Finding& f : report.warnings)
+        if (f.refusesRun) return &f;
+    return nullptr;
+}
+
+namespace {
+
+// The length of the well-formed UTF-8 sequence at `at` (RFC 3629: no overlong forms, no
+// surrogates, nothing above U+10FFFF), or 0.
+size_t utf8Length(const std::string& s, size_t at) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[at + k]); };
+    const unsigned char b0 = byte(0);
+    size_t n = 0;
+    unsigned char lo = 0x80, hi = 0xbf; // the range of the second byte
+    if (b0 >= 0xc2 && b0 <= 0xdf) n = 2;
+    else if (b0 >= 0xe0 && b0 <= 0xef) {
+        n = 3;
+        if (b0 == 0xe0) lo = 0xa0;
+        if (b0 == 0xed) hi = 0x9f;
+    } else if (b0 >= 0xf0 && b0 <= 0xf4) {
+        n = 4;
+        if (b0 == 0xf0) lo = 0x90;
+        if (b0 == 0xf4) hi = 0x8f;
+    }
+    if (n == 0 || at + n > s.size()) return 0;
+    if (byte(1) < lo || byte(1) > hi) return 0;
+    for (size_t k = 2; k < n; ++k)
+        if (byte(k) < 0x80 || byte(k) > 0xbf) return 0;
+    return n;
+}
+
+void appendEscaped(std::string& out, unsigned char byte) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += "\\x";
+    out += kHex[byte >> 4];
+    out += kHex[byte & 15];
+}
+
+} // namespace
+
+std::string showText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char ch = static_cast<unsigned char>(text[i]);
+        if (ch < 0x80) {
+            if (ch < 0x20 || ch == 0x7f) appendEscaped(out, ch);
+            else out += static_cast<char>(ch);
+            ++i;
+            continue;
+        }
+        const size_t n = utf8Length(text, i);
+        // U+0080..U+009F, the C1 controls (CSI among them), are C2 80..C2 9F.
+        const bool c1 = n == 2 && ch == 0xc2 && static_cast<unsigned char>(text[i + 1]) <= 0x9f;
+        if (n == 0 || c1) {
+            for (size_t k = 0; k < (n == 0 ? 1 : n); ++k) appendEscaped(out, static_cast<unsigned char>(text[i + k]));
+            i += n == 0 ? 1 : n;
+            continue;
+        }
+        out.append(text, i, n);
+        i += n;
+    }
+    return out;
 }
 
 InputReport checkInputCells(const aerial::InputCells& cells) {

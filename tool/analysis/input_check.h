@@ -25,6 +25,9 @@ struct Finding {
     int line; // counted from 0, as in the format; -1 for the file as a whole
     FindingKind kind;
     std::string message;
+    // The file cannot hold what its writer meant at all (no TAB anywhere: every value cell
+    // is empty): `aerial run` refuses it unless told --no-check.
+    bool refusesRun = false;
 };
 
 struct ParameterEntry {
@@ -68,5 +71,14 @@ bool checkInputFile(const std::string& path, InputReport& report);
 // A number as the report shows it: "%.10g", with "inf", "-inf" and "nan" for the values
 // that are not finite.
 std::string showNumber(double value);
+
+// The first warning that makes `aerial run` refuse the input, or nullptr.
+const Finding* refusingWarning(const InputReport& report);
+
+// Text from the input as a terminal or a page shows it, always valid UTF-8: each control
+// character (C0 such as ESC and BEL, DEL, and C1 such as U+009B) and each byte that is not
+// part of a UTF-8 sequence as \xHH, a backslash as itself; everything else as it is. The
+// input cannot drive the terminal, and a page cannot be refused its text.
+std::string showText(const std::string& text);
 
 } // namespace aerial_tool

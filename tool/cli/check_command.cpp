@@ -88,18 +88,20 @@ void printFindings(const char* heading, const std::vector<Finding>& list) {
     std::printf("\n%s\n", heading);
     for (const Finding& f : list) {
         if (f.line >= 0)
-            std::printf("  line %d: %s\n", f.line, f.message.c_str());
+            std::printf("  line %d: %s\n", f.line, showText(f.message).c_str());
         else
-            std::printf("  %s\n", f.message.c_str());
+            std::printf("  %s\n", showText(f.message).c_str());
     }
 }
 
 void printText(const std::string& file, const InputReport& r) {
-    std::printf("%s: %d lines (lines and columns count from 0, as in the format)\n\n", file.c_str(),
+    std::printf("%s: %d lines (lines and columns count from 0, as in the format)\n\n", showText(file).c_str(),
                 r.fileLines);
     std::printf("line col  name          cell             value used\n");
     for (const ParameterEntry& p : r.parameters) {
-        std::string cell = "'" + p.text + "'";
+        std::string cell(1, '\'');
+        cell += showText(p.text);
+        cell += '\'';
         std::string value = showNumber(p.value) + (p.limit.empty() ? "" : "  " + p.limit);
         std::printf("%4d %3d  %-12s  %-16s %-16s %s\n", p.cell->line, p.cell->column, p.cell->name,
                     cell.c_str(), value.c_str(), p.cell->meaning);
@@ -118,7 +120,8 @@ void printText(const std::string& file, const InputReport& r) {
         }
         std::printf("\n");
     }
-    const char* unit = r.lengthUnit.c_str();
+    const std::string shownUnit = showText(r.lengthUnit);
+    const char* unit = shownUnit.c_str();
     const aerial::DerivedOptics& d = r.optics;
     std::printf("\nderived optics\n");
     std::printf("  pupil radius         %s spectral samples (NA x pitch x N / wavelength)\n",
@@ -156,11 +159,12 @@ int printInputCheck(const CheckOptions& options) {
     if (fs::is_directory(file, ec)) file /= aerial::kInputFileName;
     InputReport report;
     if (!fs::is_regular_file(file, ec) || !checkInputFile(file.string(), report)) {
-        std::fprintf(stderr, "aerial: %s: not a readable file\n", file.c_str());
+        std::fprintf(stderr, "aerial: %s: not a readable file\n", showText(file.string()).c_str());
         return 2;
     }
+    // A cell may hold bytes that are not UTF-8: JSON gets U+FFFD in their place, not an abort.
     if (options.json)
-        std::printf("%s\n", toJson(file.string(), report).dump(2).c_str());
+        std::printf("%s\n", toJson(file.string(), report).dump(2, ' ', false, json::error_handler_t::replace).c_str());
     else
         printText(file.string(), report);
     return report.warnings.empty() ? 0 : 1;

@@ -4,8 +4,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include <CLI/CLI.hpp>
-
 #include "input/input_layout.h"
 #include "io/input_writer.h"
 #include "io/layout_file.h"
@@ -47,25 +45,6 @@ std::string number(double value) {
 }
 
 } // namespace
-
-CLI::App* addImportCommand(CLI::App& app, ImportCommandOptions& o) {
-    CLI::App* c = app.add_subcommand(
-        "import", std::string("Write DIR/") + aerial::kInputFileName + " from a window of one layer of a GDSII layout cell");
-    c->add_option("LAYOUT", o.layout, "GDSII stream file")->required();
-    c->add_option("DIR", o.directory, "Folder to write (made if missing)")->required();
-    c->add_option("--cell", o.cell, "The cell to clip (placed with its whole hierarchy)")->required();
-    c->add_option("--layer", o.layer, "LAYER/DATATYPE (or LAYER, datatype 0)")->required();
-    c->add_option("--window", o.window, "X0,Y0,X1,Y1 in the layout's user units; centred on the grid")
-        ->required();
-    c->add_option("--sample-pitch", o.samplePitch, "Distance between samples (input's length unit)");
-    c->add_option("--template", o.templatePath, "Take grid, sample pitch and optics from this input file");
-    c->add_option("--unit", o.unit, "Length unit of the input (nm, um, mm; default: the template's, or um)");
-    c->add_flag("--dark", o.dark, "Drawn shapes dark and the window's field clear (default: shapes clear)");
-    c->add_flag("--manhattanize", o.manhattanize,
-                "Step edges that are neither horizontal nor vertical in one-sample steps");
-    c->add_flag("-q,--quiet", o.quiet, "Print only errors");
-    return c;
-}
 
 int importLayoutClip(const ImportCommandOptions& o) {
     InputParameters parameters = bundledExampleParameters();

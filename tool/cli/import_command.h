@@ -4,10 +4,6 @@
 #include <optional>
 #include <string>
 
-namespace CLI {
-class App;
-}
-
 namespace aerial_tool {
 
 struct ImportCommandOptions {
@@ -23,8 +19,6 @@ struct ImportCommandOptions {
     bool manhattanize = false;
     bool quiet = false;
 };
-
-CLI::App* addImportCommand(CLI::App& app, ImportCommandOptions& options);
 
 // Exit status: 0 written, 2 nothing written (a layout that cannot be read or clipped as
 // asked, bad options, a folder that cannot be written).

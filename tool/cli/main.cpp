@@ -1,4 +1,6 @@
-// aerial: the command-line host of the aerial-image library.
+// aerial: the command-line host of the aerial-image library. Every subcommand's options
+// are defined here, the only file that includes CLI11: Debian 12's CLI11 (2.1) is
+// header-only and costs each file that includes it 5 to 8 s of compiling.
 #include <CLI/CLI.hpp>
 
 #include <cmath>
@@ -19,6 +21,8 @@
 #include "cli/sweep_command.h"
 #include "cli/window_command.h"
 #include "input/input_layout.h"
+#include "io/study_points.h"
+#include "masks/mask_recipe.h"
 
 #ifndef AERIAL_VERSION
 #define AERIAL_VERSION "unknown"
@@ -148,6 +152,72 @@ void addFormatOption(CLI::App* command, std::string& format) {
         ->check(CLI::IsMember({"png", "svg", "pdf"}));
 }
 
+CLI::App* addMaskCommand(CLI::App& app, aerial_tool::MaskOptions& o) {
+    CLI::App* c = app.add_subcommand(
+        "mask", std::string("Write DIR/") + aerial::kInputFileName + " and DIR/" + aerial_tool::kMaskRecipeFileName +
+                    " for a test pattern; lengths in the input's unit");
+    c->add_option("KIND", o.kind, "lines, line, space or contacts")
+        ->required()
+        ->check(CLI::IsMember({"lines", "line", "space", "contacts"}));
+    c->add_option("DIR", o.directory, "Folder to write (made if missing)")->required();
+    c->add_option("--template", o.templatePath, "Take grid, sample pitch and optics from this input file");
+    c->add_option("--unit", o.unit, "Length unit (nm, um, mm; default: the template's, or um)");
+    c->add_option("--grid", o.grid, "Samples per axis N")->check(CLI::Range(2, 128));
+    c->add_option("--sample-pitch", o.samplePitch, "Distance between samples");
+    c->add_option("--wavelength", o.wavelength, "Wavelength");
+    c->add_option("--na", o.na, "Numerical aperture");
+    c->add_option("--sigma", o.sigma, "Partial coherence");
+    c->add_option("--defocus", o.defocus, "Defocus");
+    c->add_option("--pitch", o.pitch, "lines: the grating period; contacts: both pitches");
+    c->add_option("--cd", o.cd, "lines, line, space: the feature's width");
+    c->add_option("--bias", o.bias, "Added to every feature width (default 0)");
+    c->add_option("--pitch-x", o.pitchX, "contacts: pitch along X");
+    c->add_option("--pitch-y", o.pitchY, "contacts: pitch along Y");
+    c->add_option("--size", o.size, "contacts: square size");
+    c->add_option("--size-x", o.sizeX, "contacts: size along X");
+    c->add_option("--size-y", o.sizeY, "contacts: size along Y");
+    c->add_option("--tone", o.tone,
+                  "lines, contacts: dark features on a clear field, or clear ones on a dark field "
+                  "(default: dark lines, clear holes)")
+        ->check(CLI::IsMember({"dark", "clear"}));
+    c->add_option("--orientation", o.orientation, "lines, line, space: x (the period along X) or y")
+        ->check(CLI::IsMember({"x", "y"}));
+    c->add_option("--transmission", o.transmission,
+                  "RE,IM of the feature (e.g. -0.245,0: 6 % at 180 degrees)");
+    c->add_option("--field", o.field, "RE,IM of the field around the features");
+    c->add_option("--phase-shift", o.phaseShift, "none or alternating (lines, line)")
+        ->check(CLI::IsMember({"none", "alternating"}));
+    c->add_flag("--fit", o.fit, "Change the sample pitch (never N) so the grid holds whole periods");
+    c->add_flag("-q,--quiet", o.quiet, "Print only warnings and errors");
+    return c;
+}
+
+CLI::App* addImportCommand(CLI::App& app, aerial_tool::ImportCommandOptions& o) {
+    CLI::App* c = app.add_subcommand(
+        "import", std::string("Write DIR/") + aerial::kInputFileName + " from a window of one layer of a GDSII layout cell");
+    c->add_option("LAYOUT", o.layout, "GDSII stream file")->required();
+    c->add_option("DIR", o.directory, "Folder to write (made if missing)")->required();
+    c->add_option("--cell", o.cell, "The cell to clip (placed with its whole hierarchy)")->required();
+    c->add_option("--layer", o.layer, "LAYER/DATATYPE (or LAYER, datatype 0)")->required();
+    c->add_option("--window", o.window, "X0,Y0,X1,Y1 in the layout's user units; centred on the grid")
+        ->required();
+    c->add_option("--sample-pitch", o.samplePitch, "Distance between samples (input's length unit)");
+    c->add_option("--template", o.templatePath, "Take grid, sample pitch and optics from this input file");
+    c->add_option("--unit", o.unit, "Length unit of the input (nm, um, mm; default: the template's, or um)");
+    c->add_flag("--dark", o.dark, "Drawn shapes dark and the window's field clear (default: shapes clear)");
+    c->add_flag("--manhattanize", o.manhattanize,
+                "Step edges that are neither horizontal nor vertical in one-sample steps");
+    c->add_flag("-q,--quiet", o.quiet, "Print only errors");
+    return c;
+}
+
+// The command line as typed, the program called by its own name.
+std::string typedCommand(int argc, char** argv) {
+    std::vector<std::string> words = {"aerial"};
+    for (int k = 1; k < argc; ++k) words.push_back(argv[k]);
+    return aerial_tool::commandLine(words);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -198,11 +268,13 @@ int main(int argc, char** argv) {
 
     aerial_tool::ReportOptions report;
     CLI::App* reportCommand = app.add_subcommand(
-        "report", "One PDF of a run: input summary, image, cutline, spectrum, source, and its studies");
+        "report", "One PDF of a run: conditions, warnings and figures, its pictures, and its studies' tables");
     reportCommand->add_option("DIR", report.directory, "Folder of the run (default: .)");
     addPictureOptions(reportCommand, report.pictures);
     reportCommand->add_option("-o,--output", report.output, "The PDF to write (default: DIR/report.pdf)");
-    reportCommand->add_flag("-q,--quiet", report.quiet, "Print nothing on success");
+    reportCommand->add_option("--title", report.title, "The report's title (default: aerial report: FOLDER)");
+    reportCommand->add_option("--notes", report.notes, "A text file shown on the first page");
+    reportCommand->add_flag("-q,--quiet", report.quiet, "Print nothing on success (else the PDF's path)");
 
     aerial_tool::MetricsOptions metrics;
     CLI::App* metricsCommand = app.add_subcommand(
@@ -262,9 +334,9 @@ int main(int argc, char** argv) {
     addStudyOptions(windowCommand, window.study);
 
     aerial_tool::MaskOptions mask;
-    CLI::App* maskCommand = aerial_tool::addMaskCommand(app, mask);
+    CLI::App* maskCommand = addMaskCommand(app, mask);
     aerial_tool::ImportCommandOptions import;
-    CLI::App* importCommand = aerial_tool::addImportCommand(app, import);
+    CLI::App* importCommand = addImportCommand(app, import);
 
     try {
         app.parse(argc, argv);
@@ -274,6 +346,8 @@ int main(int argc, char** argv) {
         return e.get_exit_code() == 0 ? 0 : (code == 0 ? 0 : 2);
     }
 
+    // The studies record the command that made them.
+    sweep.study.commandLine = window.study.commandLine = typedCommand(argc, argv);
     if (runCommand->parsed()) {
         run.check = !noCheck;
         int status = aerial_tool::runSimulation(run);

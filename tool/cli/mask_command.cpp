@@ -4,8 +4,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include <CLI/CLI.hpp>
-
 #include "input/input_layout.h"
 #include "io/input_writer.h"
 #include "masks/mask_recipe.h"
@@ -59,46 +57,6 @@ int fail(const std::string& message) {
 }
 
 } // namespace
-
-CLI::App* addMaskCommand(CLI::App& app, MaskOptions& o) {
-    CLI::App* c = app.add_subcommand(
-        "mask", std::string("Write DIR/") + aerial::kInputFileName + " and DIR/" + kMaskRecipeFileName +
-                    " for a test pattern; lengths in the input's unit");
-    c->add_option("KIND", o.kind, "lines, line, space or contacts")
-        ->required()
-        ->check(CLI::IsMember({"lines", "line", "space", "contacts"}));
-    c->add_option("DIR", o.directory, "Folder to write (made if missing)")->required();
-    c->add_option("--template", o.templatePath, "Take grid, sample pitch and optics from this input file");
-    c->add_option("--unit", o.unit, "Length unit (nm, um, mm; default: the template's, or um)");
-    c->add_option("--grid", o.grid, "Samples per axis N")->check(CLI::Range(2, 128));
-    c->add_option("--sample-pitch", o.samplePitch, "Distance between samples");
-    c->add_option("--wavelength", o.wavelength, "Wavelength");
-    c->add_option("--na", o.na, "Numerical aperture");
-    c->add_option("--sigma", o.sigma, "Partial coherence");
-    c->add_option("--defocus", o.defocus, "Defocus");
-    c->add_option("--pitch", o.pitch, "lines: the grating period; contacts: both pitches");
-    c->add_option("--cd", o.cd, "lines, line, space: the feature's width");
-    c->add_option("--bias", o.bias, "Added to every feature width (default 0)");
-    c->add_option("--pitch-x", o.pitchX, "contacts: pitch along X");
-    c->add_option("--pitch-y", o.pitchY, "contacts: pitch along Y");
-    c->add_option("--size", o.size, "contacts: square size");
-    c->add_option("--size-x", o.sizeX, "contacts: size along X");
-    c->add_option("--size-y", o.sizeY, "contacts: size along Y");
-    c->add_option("--tone", o.tone,
-                  "lines, contacts: dark features on a clear field, or clear ones on a dark field "
-                  "(default: dark lines, clear holes)")
-        ->check(CLI::IsMember({"dark", "clear"}));
-    c->add_option("--orientation", o.orientation, "lines, line, space: x (the period along X) or y")
-        ->check(CLI::IsMember({"x", "y"}));
-    c->add_option("--transmission", o.transmission,
-                  "RE,IM of the feature (e.g. -0.245,0: 6 % at 180 degrees)");
-    c->add_option("--field", o.field, "RE,IM of the field around the features");
-    c->add_option("--phase-shift", o.phaseShift, "none or alternating (lines, line)")
-        ->check(CLI::IsMember({"none", "alternating"}));
-    c->add_flag("--fit", o.fit, "Change the sample pitch (never N) so the grid holds whole periods");
-    c->add_flag("-q,--quiet", o.quiet, "Print only warnings and errors");
-    return c;
-}
 
 int writeMask(const MaskOptions& o) {
     InputParameters parameters = bundledExampleParameters();

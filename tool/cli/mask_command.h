@@ -5,10 +5,6 @@
 #include <optional>
 #include <string>
 
-namespace CLI {
-class App;
-}
-
 namespace aerial_tool {
 
 struct MaskOptions {
@@ -24,9 +20,6 @@ struct MaskOptions {
     bool fit = false;
     bool quiet = false;
 };
-
-// Registers the subcommand and its options.
-CLI::App* addMaskCommand(CLI::App& app, MaskOptions& options);
 
 // Exit status: 0 written, 1 written with a warning (the grid does not hold whole
 // periods), 2 nothing written (a pattern that cannot be drawn, bad options, a template

@@ -93,7 +93,7 @@ bool checkMaskPoints(const Study& study) {
 
 int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool manyThresholds,
                     const std::string& unit, bool bright, const CutChoice& choice, PictureFormat format,
-                    bool quiet) {
+                    bool quiet, std::vector<std::string>& written) {
     const std::string feature = std::string(bright ? "space" : "line") + " at " + valueText(choice.featureAt);
     const fs::path folder = study.folder;
     int status = 0;
@@ -116,6 +116,7 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
             return false;
         }
         if (!quiet) std::printf("picture %s\n", path.c_str());
+        written.push_back(path.filename().string());
         return true;
     };
 
@@ -180,6 +181,7 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
             std::fprintf(stderr, "aerial: %s: cannot write\n", csvPath.c_str());
             return 2;
         }
+        written.push_back(csvPath.filename().string());
         if (!series.empty() &&
             !plot(series, "Printed CD of the " + feature + " against the mask CD (MEEF: the slope)",
                   "mask CD (" + unit + ")", "wafer CD (" + unit + ")", "meef"))

@@ -19,8 +19,9 @@ bool checkMaskPoints(const Study& study);
 // mask.bias or mask.cd varied: the mask error factor printed, DIR/sweep/meef.csv and the
 // meef picture. Points not periodic on their grid stay out of both. The pictures in that
 // format. Exit status 0, 1 when the factor cannot be measured, 2 when a file cannot be written.
+// The names of the files written are added to `written`.
 int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool manyThresholds,
                     const std::string& unit, bool bright, const CutChoice& choice, PictureFormat format,
-                    bool quiet);
+                    bool quiet, std::vector<std::string>& written);
 
 } // namespace aerial_tool

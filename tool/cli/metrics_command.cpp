@@ -235,7 +235,9 @@ int printMetrics(const MetricsOptions& options) {
     }
     const FeatureMetrics* f = feature ? &*feature : nullptr;
     if (options.json) {
-        std::printf("%s\n", toJson(options, folder, gauge, m, f, extras).dump(2).c_str());
+        std::printf("%s\n", toJson(options, folder, gauge, m, f, extras)
+                                .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+                                .c_str());
     } else {
         printText(options, folder, gauge, m, f, extras);
     }

@@ -4,17 +4,21 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-
-#include <nlohmann/json.hpp>
 
 #include "analysis/input_check.h"
+#include "analysis/report_content.h"
 #include "input/input_layout.h"
+#include "io/input_edit.h"
+#include "io/input_folder.h"
 #include "io/picture_loader.h"
 #include "io/result_table.h"
 #include "io/run_folder.h"
+#include "io/study_manifest.h"
 #include "io/study_outputs.h"
+
+#ifndef AERIAL_VERSION
+#define AERIAL_VERSION "unknown"
+#endif
 
 namespace aerial_tool {
 
@@ -28,19 +32,22 @@ std::string format(const char* pattern, auto... values) {
     return line;
 }
 
-// What `aerial check` reports on the folder's input, warnings first.
-std::vector<std::string> inputSummary(const fs::path& dir) {
-    const fs::path file = dir / aerial::kInputFileName;
-    InputReport r;
-    if (!checkInputFile(file.string(), r)) return {file.string() + ": cannot be read"};
+// More rectangles than the run's page has room for go to a table of their own.
+constexpr size_t kRectanglesOnRunPage = 24;
 
+std::string findingLine(const Finding& f) {
+    return f.line >= 0 ? format("line %d: %s", f.line, showText(f.message).c_str()) : showText(f.message);
+}
+
+// What `aerial check` reports on the folder's input, warnings first, for the run's page.
+std::vector<std::string> inputSummary(const fs::path& file, const InputReport& r) {
     std::vector<std::string> out;
-    out.push_back(format("input %s: %d lines (aerial check gives the whole report)", file.c_str(), r.fileLines));
+    out.push_back(format("input %s: %d lines (aerial check gives the whole report)", showText(file.string()).c_str(),
+                         r.fileLines));
     out.push_back("");
     auto findings = [&](const char* heading, const std::vector<Finding>& list) {
         out.push_back(heading);
-        for (const Finding& f : list)
-            out.push_back(f.line >= 0 ? format("  line %d: %s", f.line, f.message.c_str()) : "  " + f.message);
+        for (const Finding& f : list) out.push_back("  " + findingLine(f));
     };
     if (r.warnings.empty()) out.push_back("no warnings");
     else findings("warnings", r.warnings);
@@ -50,18 +57,22 @@ std::vector<std::string> inputSummary(const fs::path& dir) {
     for (const ParameterEntry& p : r.parameters) {
         const std::string value = showNumber(p.value) + (p.limit.empty() ? "" : "  " + p.limit);
         out.push_back(format("%4d %3d  %-12s  %-16s %s", p.cell->line, p.cell->column, p.cell->name,
-                             ("'" + p.text + "'").c_str(), value.c_str()));
+                             ("'" + showText(p.text) + "'").c_str(), value.c_str()));
     }
     out.push_back("");
-    out.push_back(format("%zu rectangles (edges in samples from the grid centre; * limited)", r.rectangles.size()));
-    std::string header = "  row ";
-    for (const aerial::RectangleCell& c : aerial::kRectangleCells) header += format(" %9s", c.name);
-    out.push_back(header);
-    for (const RectangleEntry& e : r.rectangles) {
-        std::string line = format("  r%-3d", e.index);
-        for (int k = 0; k < aerial::kRectangleCellCount; ++k)
-            line += format(" %9s%s", showNumber(e.values[k]).c_str(), e.limited[k] ? "*" : "");
-        out.push_back(line);
+    if (r.rectangles.size() > kRectanglesOnRunPage) {
+        out.push_back(format("%zu rectangles: their table follows the studies", r.rectangles.size()));
+    } else {
+        out.push_back(format("%zu rectangles (edges in samples from the grid centre; * limited)", r.rectangles.size()));
+        std::string header = "  row ";
+        for (const aerial::RectangleCell& c : aerial::kRectangleCells) header += format(" %9s", c.name);
+        out.push_back(header);
+        for (const RectangleEntry& e : r.rectangles) {
+            std::string line = format("  r%-3d", e.index);
+            for (int k = 0; k < aerial::kRectangleCellCount; ++k)
+                line += format(" %9s%s", showNumber(e.values[k]).c_str(), e.limited[k] ? "*" : "");
+            out.push_back(line);
+        }
     }
     const aerial::DerivedOptics& d = r.optics;
     out.push_back("");
@@ -82,66 +93,62 @@ std::vector<std::string> inputSummary(const fs::path& dir) {
     return out;
 }
 
-// The process window's threshold when the folder has one, so the run's page shows the
-// edges the window was measured at; else the usual 0.3.
-double defaultThreshold(const fs::path& dir) {
-    std::ifstream in(dir / "window" / "window.json", std::ios::binary);
-    const nlohmann::json window = nlohmann::json::parse(in, nullptr, false);
-    if (!window.is_discarded() && window.is_object() && window.contains("t0") && window["t0"].is_number())
-        return window["t0"].get<double>();
-    return 0.3;
+// The rectangles as a table of their own, for masks too large for the run's page.
+ReportSection rectanglesSection(const std::string& name, const InputReport& r) {
+    ReportTable t;
+    t.title = "Rectangles (edges in samples from the grid centre; * limited to the grid)";
+    t.columns = {"row", "line"};
+    for (const aerial::RectangleCell& c : aerial::kRectangleCells) t.columns.push_back(c.name);
+    t.numeric.assign(t.columns.size(), true);
+    for (const RectangleEntry& e : r.rectangles) {
+        std::vector<std::string> row = {std::to_string(e.index), std::to_string(e.line)};
+        for (int k = 0; k < aerial::kRectangleCellCount; ++k)
+            row.push_back(showNumber(e.values[k]) + (e.limited[k] ? "*" : ""));
+        t.rows.push_back(std::move(row));
+    }
+    return {name + ": the mask", {tablesBlock({t})}};
 }
 
-// A page for each study the folder holds: its pictures and the start of its summaries.
-std::vector<ReportFilesPage> studyPages(const fs::path& dir, const std::string& name) {
-    std::vector<ReportFilesPage> pages;
-    for (const StudyOutputs& study : findStudyOutputs(dir.string())) {
-        ReportFilesPage page;
-        page.heading = name + ": " + study.folder;
-        page.pictures = study.pictures;
-        // The page embeds PNG files only: a study drawn as SVG or PDF is named, not shown.
-        if (!study.vectorOnly.empty()) {
-            std::string names;
-            for (const std::string& file : study.vectorOnly)
-                names += std::string(names.empty() ? "" : ", ") + fs::path(file).filename().string();
-            std::fprintf(stderr, "aerial: note: %s: %s not in the report: it embeds PNG pictures only "
-                                 "(the study's command again with --no-run --format png draws them)\n",
-                         (dir / study.folder).c_str(), names.c_str());
-            page.text.push_back("not shown (the report embeds PNG pictures only; the study's");
-            page.text.push_back("command again with --no-run --format png draws them):");
-            for (const std::string& file : study.vectorOnly)
-                page.text.push_back("  " + fs::path(file).filename().string());
-            page.text.push_back("");
-        }
-        for (const std::string& file : study.summaries) {
-            page.text.push_back(fs::path(file).filename().string());
-            std::vector<std::string> lines = headLines(file, 60);
-            if (fs::path(file).extension() == ".csv") {
-                lines = alignedColumns(lines);
-            } else {
-                // JSON as indented lines, when it parses; else as written.
-                std::ifstream in(file, std::ios::binary);
-                const nlohmann::json summary = nlohmann::json::parse(in, nullptr, false);
-                if (!summary.is_discarded()) {
-                    lines.clear();
-                    std::istringstream dump(summary.dump(1));
-                    for (std::string line; std::getline(dump, line);) lines.push_back(line);
-                }
-            }
-            for (const std::string& line : lines) page.text.push_back("  " + line);
-            page.text.push_back("");
-        }
-        // More than four pictures go on further pages of the same study.
-        while (page.pictures.size() > 4) {
-            ReportFilesPage rest{page.heading + " (continued)", {}, {}};
-            rest.pictures.assign(page.pictures.begin() + 4, page.pictures.end());
-            page.pictures.resize(4);
-            pages.push_back(page);
-            page = rest;
-        }
-        pages.push_back(page);
+// Why the run's tables do not show the input as it is now, one sentence each.
+std::vector<std::string> tableAlerts(const fs::path& dir) {
+    std::vector<std::string> older, missing;
+    for (const char* name : {aerial::kSpectrumAmplitudeFileName, aerial::kSpectrumPhaseFileName,
+                             aerial::kImageIntensityFileName}) {
+        const TableState state = tableState(dir.string(), name);
+        if (state == TableState::kOlderThanInput) older.push_back(name);
+        if (state == TableState::kMissing) missing.push_back(name);
     }
-    return pages;
+    std::vector<std::string> out;
+    auto list = [](const std::vector<std::string>& names) {
+        std::string s;
+        for (size_t k = 0; k < names.size(); ++k) s += (k == 0 ? "" : k + 1 == names.size() ? " and " : ", ") + names[k];
+        return s;
+    };
+    if (!older.empty())
+        out.push_back("The tables " + list(older) + " are older than " + aerial::kInputFileName +
+                      ": the run's pictures and figures show an earlier input than the conditions below "
+                      "(run it again: aerial run " + showText(dir.string()) + ").");
+    if (!missing.empty()) out.push_back(list(missing) + (missing.size() == 1 ? " is" : " are") + " missing.");
+    return out;
+}
+
+// The lines of the notes file, blank lines kept as the paragraph breaks they are.
+bool notesLines(const std::string& path, std::vector<ReportLine>& lines, std::string& error) {
+    std::string bytes;
+    if (!readFileBytes(path, bytes)) {
+        error = path + ": cannot be read: " + std::strerror(errno ? errno : EIO);
+        return false;
+    }
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) end = bytes.size();
+        std::string line = bytes.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back({showText(line), LineStyle::kPlain});
+        start = end + 1;
+    }
+    return true;
 }
 
 } // namespace
@@ -158,19 +165,58 @@ int writeReport(const ReportOptions& options) {
             std::fprintf(stderr, "aerial: run the simulation first: aerial run %s\n", dir.c_str());
         return 2;
     }
+    const fs::path inputFile = dir / aerial::kInputFileName;
     const RunInput input = readRunInput(options.directory);
-    if (!input.values) {
-        std::fprintf(stderr, "aerial: %s: cannot be read\n", (dir / aerial::kInputFileName).c_str());
+    InputReport check;
+    if (!input.values || !checkInputFile(inputFile.string(), check)) {
+        std::fprintf(stderr, "aerial: %s: cannot be read\n", inputFile.c_str());
         return 2;
     }
-    PictureOptions pictures = options.pictures;
-    if (pictures.thresholds.empty()) pictures.thresholds = {defaultThreshold(dir)};
-    const PictureChoices choices = pictureChoices(pictures);
+    std::vector<ReportLine> notes;
+    if (!options.notes.empty() && !notesLines(options.notes, notes, error)) {
+        std::fprintf(stderr, "aerial: --notes %s\n", error.c_str());
+        return 2;
+    }
 
+    // The studies, as their manifests list them.
     ReportDocument document;
+    std::vector<std::string> alerts = tableAlerts(dir);
+    std::vector<ReportLine> studyAlerts;
+    std::vector<HeadlineFigure> studyFigures;
+    std::optional<double> windowT0;
+    for (const StudyFolder& folder : studyFolders(dir.string())) {
+        const std::string path = (dir / folder.name).string();
+        StudyManifest manifest;
+        if (!readStudyManifest(path, manifest, error)) {
+            studyAlerts.push_back({folder.name + "/: " +
+                                       (folder.manifest ? showText(error) : std::string("no ") + kStudyManifestFileName) +
+                                       ", so nothing in it is shown (a study writes one; run it again).",
+                                   LineStyle::kAlert});
+            continue;
+        }
+        const std::vector<std::string> problems = manifestProblems(path, manifest);
+        for (const std::string& p : problems) studyAlerts.push_back({folder.name + "/: " + p, LineStyle::kAlert});
+        StudyContent content = studyContent(path, folder.name, manifest, problems, input.lengthUnit);
+        if (!content.notEmbedded.empty()) {
+            std::string names;
+            for (const std::string& f : content.notEmbedded) names += (names.empty() ? "" : ", ") + showText(f);
+            std::fprintf(stderr, "aerial: note: %s: %s not in the report: it embeds PNG pictures only "
+                                 "(the study's command again with --no-run --format png draws them)\n",
+                         showText(path).c_str(), names.c_str());
+        }
+        if (content.t0 && manifest.study == "window") windowT0 = content.t0;
+        studyFigures.insert(studyFigures.end(), content.headline.begin(), content.headline.end());
+        document.sections.push_back(std::move(content.section));
+    }
+
+    // The run's page, at the window's threshold when the folder has a window.
+    PictureOptions pictures = options.pictures;
+    if (pictures.thresholds.empty()) pictures.thresholds = {windowT0.value_or(0.3)};
+    const PictureChoices choices = pictureChoices(pictures);
     ReportRunPage page;
     page.heading = input.folderName + "   " + conditionsLine(input, {});
-    page.summary = inputSummary(dir);
+    page.alerts = alerts;
+    page.summary = inputSummary(inputFile, check);
     CutlineResult cut;
     if (!cutlineOf(input, image, choices, cut, error)) {
         std::fprintf(stderr, "aerial: %s\n", error.c_str());
@@ -186,7 +232,41 @@ int writeReport(const ReportOptions& options) {
     page.spectrum = std::move(amplitude);
     page.source = sourcePicture(input);
     document.runs.push_back(std::move(page));
-    document.further = studyPages(dir, input.folderName);
+    if (check.rectangles.size() > kRectanglesOnRunPage)
+        document.sections.push_back(rectanglesSection(input.folderName, check));
+
+    // The first page: what was simulated, what to distrust, the figures.
+    document.title = options.title.empty() ? "aerial report: " + input.folderName : showText(options.title);
+    ReportSection& front = document.front;
+    front.heading = document.title;
+    std::error_code ec;
+    front.blocks.push_back(linesBlock(
+        {{"folder " + showText(fs::absolute(dir, ec).lexically_normal().string()) + "   report of " + utcNow() +
+              " by aerial " AERIAL_VERSION,
+          LineStyle::kPlain}}));
+    std::vector<ReportLine> red;
+    for (const std::string& a : alerts) red.push_back({a, LineStyle::kAlert});
+    red.insert(red.end(), studyAlerts.begin(), studyAlerts.end());
+    if (!red.empty()) front.blocks.push_back(linesBlock(red));
+    if (check.warnings.empty()) {
+        front.blocks.push_back(linesBlock({{"aerial check: no warnings on " + std::string(aerial::kInputFileName),
+                                            LineStyle::kBold}}));
+    } else {
+        front.blocks.push_back(headingBlock(std::to_string(check.warnings.size()) +
+                                            (check.warnings.size() == 1 ? " warning" : " warnings") +
+                                            " from aerial check on " + aerial::kInputFileName));
+        std::vector<ReportLine> lines;
+        for (const Finding& f : check.warnings) lines.push_back({findingLine(f), LineStyle::kPlain});
+        front.blocks.push_back(linesBlock(lines));
+    }
+    std::vector<HeadlineFigure> figures = runHeadline(cut, input.lengthUnit);
+    for (HeadlineFigure& f : figures) f.stale = !alerts.empty();
+    figures.insert(figures.end(), studyFigures.begin(), studyFigures.end());
+    front.blocks.push_back(tablesBlock({conditionsTable(check), headlineTable(figures)}));
+    if (!notes.empty()) {
+        front.blocks.push_back(headingBlock("Notes"));
+        front.blocks.push_back(linesBlock(notes));
+    }
 
     std::string moduleError;
     const PictureFunctions* draw = loadPictureFunctions(moduleError);
@@ -196,14 +276,14 @@ int writeReport(const ReportOptions& options) {
     }
     const fs::path output = options.output.empty() ? dir / "report.pdf" : fs::path(options.output);
     errno = 0;
-    if (!draw->report(document, output.string(), error)) {
+    int pages = 0;
+    if (!draw->report(document, output.string(), pages, error)) {
         std::fprintf(stderr, "aerial: %s: %s%s%s\n", output.c_str(), error.c_str(), errno ? ": " : "",
                      errno ? std::strerror(errno) : "");
         return 2;
     }
-    if (!options.quiet) {
-        std::printf("%s: %zu pages\n", output.c_str(), document.runs.size() + document.further.size());
-    }
+    // The path alone, for scripts: xdg-open "$(aerial report DIR)".
+    if (!options.quiet) std::printf("%s\n", output.c_str());
     return 0;
 }
 

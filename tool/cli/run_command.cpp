@@ -65,12 +65,19 @@ fs::file_time_type coarseNow() {
 bool printCheckWarnings(const InputReport& report, const std::string& directory) {
     for (const Finding& f : report.warnings) {
         if (f.line >= 0)
-            std::fprintf(stderr, "aerial: warning: line %d: %s\n", f.line, f.message.c_str());
+            std::fprintf(stderr, "aerial: warning: line %d: %s\n", f.line, showText(f.message).c_str());
         else
-            std::fprintf(stderr, "aerial: warning: %s\n", f.message.c_str());
+            std::fprintf(stderr, "aerial: warning: %s\n", showText(f.message).c_str());
     }
     if (report.warnings.empty()) return false;
-    std::fprintf(stderr, "aerial: `aerial check %s` gives the whole report\n", directory.c_str());
+    std::fprintf(stderr, "aerial: `aerial check %s` gives the whole report\n", showText(directory).c_str());
+    return true;
+}
+
+bool refuseInput(const InputReport& report, const std::string& input) {
+    const Finding* refusing = refusingWarning(report);
+    if (refusing == nullptr) return false;
+    std::fprintf(stderr, "aerial: %s: not run: %s\n", showText(input).c_str(), showText(refusing->message).c_str());
     return true;
 }
 
@@ -103,7 +110,12 @@ int runSimulation(const RunOptions& options) {
         const InputReport report = checkInputCells(*cells);
         gridSize = report.gridSize;
         rectCount = report.rectCount;
-        if (printCheckWarnings(report, options.directory) && options.strict) {
+        const bool warned = printCheckWarnings(report, options.directory);
+        if (refuseInput(report, input.string())) {
+            std::fprintf(stderr, "aerial: --no-check runs it as it is\n");
+            return 2;
+        }
+        if (warned && options.strict) {
             std::fprintf(stderr, "aerial: --strict: not run because of the warnings above\n");
             return 2;
         }

@@ -19,8 +19,13 @@ struct InputReport;
 // report; true when there was any. Runs and studies (once for all their points) print them.
 bool printCheckWarnings(const InputReport& report, const std::string& directory);
 
+// When the input is one a run refuses (a file without TABs), says so on stderr in the words
+// of `aerial check` and returns true; `input` names the file.
+bool refuseInput(const InputReport& report, const std::string& input);
+
 // Exit status: 0 success (also with check warnings, unless strict), 1 a table was not
-// written or is incomplete, 2 bad folder/input or library, or a warning under strict.
+// written or is incomplete, 2 bad folder/input or library, an input run refuses (unless
+// check is off), or a warning under strict.
 int runSimulation(const RunOptions& options);
 
 } // namespace aerial_tool

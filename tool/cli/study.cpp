@@ -8,12 +8,14 @@
 #include <system_error>
 #include <thread>
 
+#include "io/input_edit.h"
 #include "io/input_folder.h"
 #include "analysis/input_check.h"
 #include "cli/run_command.h"
 #include "input/input_cells.h"
 #include "input/input_layout.h"
 #include "io/result_table.h"
+#include "io/study_manifest.h"
 #include "io/study_points.h"
 #include "io/table_files.h"
 #include "io/input_writer.h"
@@ -73,8 +75,10 @@ int planStudy(const std::string& directory, const std::string& name, std::vector
     for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) study.input.append(block, got);
     std::fclose(file);
     // Checked once here; the points' runs skip the check (--no-check), so the warnings are
-    // not repeated for every point.
-    printCheckWarnings(checkInputCells(*cells), directory);
+    // not repeated for every point, and an input a run refuses is refused for all of them.
+    const InputReport report = checkInputCells(*cells);
+    printCheckWarnings(report, directory);
+    if (refuseInput(report, input.string())) return 2;
     study.values = std::make_unique<aerial::InputValues>();
     aerial::parseInput(*cells, *study.values);
     study.directory = directory;
@@ -82,11 +86,12 @@ int planStudy(const std::string& directory, const std::string& name, std::vector
     // The recipe of a generated mask: needed to vary its parameters, and read whenever it is
     // there, since it says where the pattern's periods lie and which way its lines run.
     study.recipe.reset();
+    study.recipeBytes.clear();
     bool needsRecipe = false;
     for (const SweepAxis& axis : axes) needsRecipe = needsRecipe || axis.cell == nullptr;
     MaskRecipe recipe;
     std::string error;
-    switch (readRecipeFile(directory, recipe, error)) {
+    switch (readRecipeFile(directory, recipe, error, &study.recipeBytes)) {
     case RecipeFile::kRead: study.recipe = recipe; break;
     case RecipeFile::kBad:
         if (needsRecipe) {
@@ -233,6 +238,8 @@ int runStudy(const Study& study, const StudyOptions& options, std::vector<bool>&
             std::fprintf(stderr, "aerial: the run in %s failed\n", shown(pointFolder(study, p)).c_str());
             failed[p] = true;
         }
+        // The study's files are written again from here on.
+        removeStudyManifest(study.folder);
         return -1;
     }
 
@@ -242,6 +249,13 @@ int runStudy(const Study& study, const StudyOptions& options, std::vector<bool>&
     for (size_t p = 0; p < count; ++p) {
         const std::string folder = pointFolder(study, p);
         std::string why = tablesFault(folder, study.values->gridSize);
+        // The manifest names the input the study is made from: a point set up from an
+        // earlier version of it is not that study's point.
+        std::string expected, present, error;
+        if (why.empty() && pointInput(study, study.points[p].values, expected, error) &&
+            readFileBytes((fs::path(folder) / aerial::kInputFileName).string(), present) && present != expected)
+            why = "set up from another version of " + std::string(aerial::kInputFileName) +
+                  " (it has changed since): set the study up again without --no-run";
         if (why.empty()) continue;
         ++refusedCount;
         if (refusedCount <= 20) refused += "\n  " + shown(folder) + ": " + why;
@@ -252,6 +266,7 @@ int runStudy(const Study& study, const StudyOptions& options, std::vector<bool>&
                      "(run their commands first):%s\n", refusedCount, count, refused.c_str());
         return 1;
     }
+    removeStudyManifest(study.folder);
     return -1;
 }
 
@@ -284,6 +299,24 @@ int runExtraPoints(const Study& study, const StudyOptions& options, const std::v
     const std::vector<size_t> failed = runCommands(commands, jobCount(options.jobs), nullptr);
     for (size_t k : failed) std::fprintf(stderr, "aerial: the run in %s failed\n", shown(folders[k]).c_str());
     return failed.empty() ? 0 : 1;
+}
+
+bool recordStudy(const Study& study, const StudyOptions& options, const std::vector<std::string>& files) {
+    StudyManifest m;
+    m.study = fs::path(study.folder).filename().string();
+    m.command = options.commandLine;
+    // The study folder is DIR/<name>: its inputs are one folder up.
+    m.inputs.push_back({(fs::path("..") / aerial::kInputFileName).string(), sha256Hex(study.input)});
+    if (study.recipe)
+        m.inputs.push_back({(fs::path("..") / kMaskRecipeFileName).string(), sha256Hex(study.recipeBytes)});
+    for (const SweepAxis& axis : study.axes) m.variables.push_back({axisName(axis), axis.valuesText, axis.values.size()});
+    m.points = study.points.size();
+    m.files = files;
+    m.written = utcNow();
+    std::string error;
+    if (writeStudyManifest(study.folder, m, error)) return true;
+    std::fprintf(stderr, "aerial: %s\n", error.c_str());
+    return false;
 }
 
 bool readPointGauge(const Study& study, const std::string& folder, const std::vector<double>& values,

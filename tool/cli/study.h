@@ -23,6 +23,7 @@ struct StudyOptions {
     bool noRun = false;         // set up nothing new, tabulate the runs already done
     bool clean = false;         // remove folders of an earlier study
     bool quiet = false;         // no progress line
+    std::string commandLine;    // as typed, for the study's manifest
 };
 
 struct Study {
@@ -35,6 +36,7 @@ struct Study {
     size_t nominal = 0; // the point whose values are the input's own, else the first
     std::vector<std::string> ownFolders; // further folders of the study, never stale
     std::optional<MaskRecipe> recipe; // DIR/mask.json, when DIR has one
+    std::string recipeBytes;          // its bytes as read
     // Each point's sample pitch changed (never N) so that its grid holds whole periods of
     // its pattern, as `aerial mask --fit` does (only when mask parameters vary).
     bool fitSamplePitch = false;
@@ -84,6 +86,11 @@ bool readPointGauge(const Study& study, const std::string& folder, const std::ve
 // Whether a point of a study over mask parameters is drawn on a grid that does not hold
 // whole periods of its pattern: its image is not the periodic pattern's.
 bool pointNotPeriodic(const Study& study, const std::vector<double>& values);
+
+// Writes the study's manifest beside the files it wrote (names in the study folder): the
+// command, the hashes of the input and recipe the points were made from, the varied
+// parameters. False with the message printed.
+bool recordStudy(const Study& study, const StudyOptions& options, const std::vector<std::string>& files);
 
 // The jobs option as a number of processes.
 int jobCount(int jobs);

@@ -251,11 +251,14 @@ int runSweep(const SweepOptions& options) {
         std::printf("%zu points, %zu rows in %s%s%s\n", study.points.size(), rows.size(), csvPath.c_str(),
                     anyPrinted ? ", picture " : "", anyPrinted ? picture.c_str() : "");
     }
+    std::vector<std::string> written = {csvPath.filename().string()};
+    if (anyPrinted) written.push_back(picture.filename().string());
     if (study.recipe) {
         const int masks = reportMaskStudy(study, rows, thresholds.size() > 1, lengthUnitOf(options.directory), *bright,
-                                          choice, format, options.study.quiet);
+                                          choice, format, options.study.quiet, written);
         if (masks != 0) status = status == 0 ? masks : status;
     }
+    if (!recordStudy(study, options.study, written)) return 2;
     return status;
 }
 

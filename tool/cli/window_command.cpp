@@ -288,6 +288,13 @@ int runWindow(const WindowOptions& options) {
     out["refined"] = refined;
     out["focus_precision"] = refined ? json(precision) : json(nullptr);
     out["refining_runs"] = refinedRuns;
+    // The depths of focus quoted most, at EL 5 % and 10 %; null where no window reaches it.
+    json quoted = json::array();
+    for (double el : {0.05, 0.10}) {
+        const std::optional<ProcessWindow> w = widestWindow(foci, el);
+        quoted.push_back({{"el", el}, {"dof", w ? json(w->dof) : json(nullptr)}});
+    }
+    out["dof_at_el"] = quoted;
     out["feature"] = kind;
     out["feature_at"] = featureAt;
     out["axis"] = gauges[study.nominal].cutAxis == CutAxis::kY ? "y" : "x";
@@ -317,7 +324,8 @@ int runWindow(const WindowOptions& options) {
     out["unstable_foci"] = unstable;
     out["no_dose_foci"] = noDose;
     out["foci"] = perFocus;
-    const std::string summaryText = out.dump(2) + "\n";
+    // The unit comes from the input's cells, whatever their bytes.
+    const std::string summaryText = out.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
     if (!writeText(folder / "fem.csv", csv) || !writeText(folder / "window.json", summaryText)) return 2;
 
     const PictureFunctions* draw = loadPictureFunctions(error);
@@ -346,6 +354,9 @@ int runWindow(const WindowOptions& options) {
         return 2;
     }
 
+    if (!recordStudy(study, options.study,
+                     {"fem.csv", "window.json", fem.filename().string(), ed.filename().string()}))
+        return 2;
     if (options.json) {
         std::printf("%s", summaryText.c_str());
     } else {

@@ -1,5 +1,5 @@
-// The pictures and summaries that studies (a sweep, a process window, a through-pitch
-// series) leave in the subfolders of a run's folder, found for the report.
+// The study folders (a sweep, a process window, a through-pitch series) in the subfolders
+// of a run's folder, found for the report, and the pictures a study draws again.
 #pragma once
 
 #include <string>
@@ -7,26 +7,19 @@
 
 namespace aerial_tool {
 
-struct StudyOutputs {
-    std::string folder;                 // e.g. "sweep", "window"
-    std::vector<std::string> pictures;  // its PNG files, by name
-    std::vector<std::string> vectorOnly; // its SVG and PDF pictures that have no PNG beside them
-    std::vector<std::string> summaries; // its JSON files, then its CSV files, by name
+struct StudyFolder {
+    std::string name;      // e.g. "sweep", "window"
+    bool manifest = false; // holds the manifest a study writes
 };
 
-// Every immediate subfolder of the directory that holds pictures (PNG, SVG or PDF) at its
-// own level (a sweep's point folders, one level deeper, are not studies of their own), by
-// name. A report.pdf is a report, not a picture.
-std::vector<StudyOutputs> findStudyOutputs(const std::string& directory);
+// Every immediate subfolder of the directory that holds a study's manifest, or pictures
+// (PNG, SVG, PDF) at its own level as a study written before manifests left them (a sweep's
+// point folders, one level deeper, are not studies of their own), by name. A report.pdf is
+// a report, not a picture.
+std::vector<StudyFolder> studyFolders(const std::string& directory);
 
 // Removes the picture `stem` of a study folder in every format: a study draws in one
 // format, and a picture of an earlier study in another would disagree with its tables.
 void removePictures(const std::string& folder, const std::string& stem);
-
-// The lines of a text file, at most maxLines, the last one saying how many were left out.
-std::vector<std::string> headLines(const std::string& path, size_t maxLines);
-
-// Comma-separated lines as columns padded to their widest cell, for reading in a report.
-std::vector<std::string> alignedColumns(const std::vector<std::string>& csvLines);
 
 } // namespace aerial_tool

@@ -52,10 +52,10 @@ std::string recipeJson(const MaskRecipe& recipe) {
     out["grid"] = recipe.grid.size;
     out["sample_pitch"] = recipe.grid.samplePitch;
     out["unit"] = recipe.unit;
-    return out.dump(2) + "\n";
+    return out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
-RecipeFile readRecipeFile(const std::string& directory, MaskRecipe& recipe, std::string& error) {
+RecipeFile readRecipeFile(const std::string& directory, MaskRecipe& recipe, std::string& error, std::string* bytes) {
     const std::filesystem::path path = std::filesystem::path(directory) / kMaskRecipeFileName;
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) return RecipeFile::kAbsent;
@@ -70,6 +70,7 @@ RecipeFile readRecipeFile(const std::string& directory, MaskRecipe& recipe, std:
         error = path.string() + ": " + error;
         return RecipeFile::kBad;
     }
+    if (bytes != nullptr) *bytes = text.str();
     return RecipeFile::kRead;
 }
 

@@ -21,9 +21,11 @@ struct MaskRecipe {
 std::string recipeJson(const MaskRecipe& recipe);
 
 // The recipe beside a folder's input: kAbsent when the folder has none (a mask not made by
-// the generator), kBad with a reason when it cannot be read or is no recipe.
+// the generator), kBad with a reason when it cannot be read or is no recipe. `bytes`, when
+// given, receives the file's bytes as read (a study's manifest hashes them).
 enum class RecipeFile { kAbsent, kRead, kBad };
-RecipeFile readRecipeFile(const std::string& directory, MaskRecipe& recipe, std::string& error);
+RecipeFile readRecipeFile(const std::string& directory, MaskRecipe& recipe, std::string& error,
+                          std::string* bytes = nullptr);
 
 // False with a reason when the text is not a recipe of a known kind.
 bool parseRecipe(const std::string& text, MaskRecipe& recipe, std::string& error);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "pictures/plot_drawing.h"
+#include "pictures/report_document.h"
 #include "pictures/window_pictures.h"
 
 namespace aerial_tool {

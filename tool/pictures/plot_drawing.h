@@ -165,35 +165,4 @@ struct BossungSeries {
 bool writeLinePlot(const std::vector<BossungSeries>& series, const std::string& title, const std::string& axisX,
                    const std::string& axisY, PictureFormat format, const std::string& path);
 
-// One page of a report for a run: the input summary, the image with its contours and
-// mask, the cutline with its metrics, the spectrum and the source.
-struct ReportRunPage {
-    std::string heading;
-    std::vector<std::string> summary; // monospaced lines, warnings first
-    ResultTableData image;
-    HeatmapPicture imagePicture;
-    CutlinePicture cutline;
-    std::vector<std::string> metrics;   // monospaced lines under the cutline: figures and runs
-    std::vector<std::string> crossings; // beside them: the crossings
-    ResultTableData spectrum;
-    HeatmapPicture spectrumPicture;
-    std::optional<SourcePicture> source;
-};
-
-// A page of pictures other commands left (PNG files) and a summary text.
-struct ReportFilesPage {
-    std::string heading;
-    std::vector<std::string> pictures; // PNG paths
-    std::vector<std::string> text;     // monospaced lines
-};
-
-struct ReportDocument {
-    std::vector<ReportRunPage> runs;
-    std::vector<ReportFilesPage> further;
-};
-
-// The report as a PDF, one page per run and per further page. False with a reason when it
-// cannot be written.
-bool writeReportPdf(const ReportDocument& document, const std::string& path, std::string& error);
-
 } // namespace aerial_tool
