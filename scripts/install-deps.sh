@@ -25,6 +25,8 @@ packages+=(python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytes
 # The pinned-bytes test hashes with nettle; the independent model of a run computes with
 # numpy (above).
 packages+=(nettle-dev)
+# Stitched tiles are written as float TIFF; the Slurm test starts a one-node cluster.
+packages+=(libtiff-dev slurm-wlm munge)
 
 missing=()
 for p in "${packages[@]}"; do

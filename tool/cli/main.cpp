@@ -15,8 +15,12 @@
 #include "cli/plot_command.h"
 #include "cli/report_command.h"
 #include "cli/run_command.h"
+#include "cli/run_tiles_command.h"
 #include "cli/set_command.h"
+#include "cli/stitch_command.h"
 #include "cli/sweep_command.h"
+#include "cli/tile_command.h"
+#include "cli/verify_command.h"
 #include "cli/window_command.h"
 #include "input/input_layout.h"
 
@@ -265,6 +269,14 @@ int main(int argc, char** argv) {
     CLI::App* maskCommand = aerial_tool::addMaskCommand(app, mask);
     aerial_tool::ImportCommandOptions import;
     CLI::App* importCommand = aerial_tool::addImportCommand(app, import);
+    aerial_tool::TileCommandOptions tile;
+    CLI::App* tileCommand = aerial_tool::addTileCommand(app, tile);
+    aerial_tool::RunTilesOptions runTiles;
+    CLI::App* runTilesCommand = aerial_tool::addRunTilesCommand(app, runTiles);
+    aerial_tool::StitchOptions stitch;
+    CLI::App* stitchCommand = aerial_tool::addStitchCommand(app, stitch);
+    aerial_tool::VerifyCommandOptions verify;
+    CLI::App* verifyCommand = aerial_tool::addVerifyCommand(app, verify);
 
     try {
         app.parse(argc, argv);
@@ -290,5 +302,9 @@ int main(int argc, char** argv) {
     if (windowCommand->parsed()) return aerial_tool::runWindow(window);
     if (maskCommand->parsed()) return aerial_tool::writeMask(mask);
     if (importCommand->parsed()) return aerial_tool::importLayoutClip(import);
+    if (tileCommand->parsed()) return aerial_tool::cutLayoutTiles(tile);
+    if (runTilesCommand->parsed()) return aerial_tool::runTiles(runTiles);
+    if (stitchCommand->parsed()) return aerial_tool::stitchTiledImage(stitch);
+    if (verifyCommand->parsed()) return aerial_tool::verifyTiledLayout(verify);
     return 0;
 }

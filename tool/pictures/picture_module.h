@@ -7,6 +7,7 @@
 #pragma once
 
 #include "pictures/plot_drawing.h"
+#include "pictures/raster_png.h"
 #include "pictures/window_pictures.h"
 
 namespace aerial_tool {
@@ -19,6 +20,7 @@ struct PictureFunctions {
     decltype(&writeReportPdf) report;
     decltype(&writeFemBossung) femBossung;
     decltype(&writeExposureDefocus) exposureDefocus;
+    decltype(&writeRgbPng) rgbPng;
 };
 
 } // namespace aerial_tool

@@ -1,0 +1,31 @@
+// Many simulations in this process, each input in turn on an engine Simulation. Nothing
+// here prints, writes files or exits; what a point's result becomes is the caller's onResult.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "aerial/engine.hpp"
+
+namespace aerial_tool {
+
+// An input whose run, or whose onResult, failed: its index and why.
+struct PoolFailure {
+    std::size_t index = 0;
+    std::string message;
+};
+
+// The number of threads `jobs` asks for: itself when above zero, else the cores
+// (at least 1).
+int poolThreadCount(int jobs);
+
+// Runs every input and calls onResult(index, result); the result is valid only during the
+// call. An input the engine refuses, or an onResult that throws, is collected as a failure
+// and the other inputs go on; the failures come back sorted by index.
+std::vector<PoolFailure> runInParallel(
+    const std::vector<aerial::InputValues>& inputs, int jobs,
+    const std::function<void(std::size_t index, const aerial::SimulationResult&)>& onResult);
+
+} // namespace aerial_tool

@@ -1,0 +1,110 @@
+#include "cli/stitch_command.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include "analysis/contours.h"
+#include "analysis/region_picture.h"
+#include "analysis/tile_images.h"
+#include "analysis/tile_runs.h"
+#include "io/input_writer.h"
+#include "io/picture_loader.h"
+#include "io/raster_files.h"
+#include "io/tile_manifest.h"
+
+namespace aerial_tool {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "aerial stitch: %s\n", message.c_str());
+    return 2;
+}
+
+} // namespace
+
+CLI::App* addStitchCommand(CLI::App& app, StitchOptions& o) {
+    CLI::App* c = app.add_subcommand(
+        "stitch", "The tiles' cores as one image of the region: DIR/stitched.npy (float32), stitched.tif (float), "
+                  "stitched.json (scale and origin), stitched.png and contours.csv");
+    c->add_option("DIR", o.directory, "Folder holding tiles.json and the tiles' runs")->required();
+    c->add_option("--pixel", o.pixel, "Pixel pitch of the image (length unit; default 0.01 um)")
+        ->check(CLI::PositiveNumber);
+    c->add_option("--threshold", o.threshold, "Threshold of the contours (default 0.3)")->check(CLI::PositiveNumber);
+    c->add_flag("-q,--quiet", o.quiet, "Print only errors");
+    return c;
+}
+
+int stitchTiledImage(const StitchOptions& o) {
+    TileManifest manifest;
+    std::string error;
+    if (!readManifest(o.directory, manifest, error)) return fail(error);
+    const std::vector<TileFault> faults = unfinishedTiles(o.directory, manifest);
+    if (!faults.empty()) return fail(unfinishedTilesText(manifest, faults));
+    double unit = 0;
+    if (!unitMetres(manifest.unit, unit)) return fail("tiles.json names no known length unit");
+    const double pitch = o.pixel ? *o.pixel : kStitchPixelUm * 1e-6 / unit;
+    RegionRaster raster;
+    if (!regionRaster(manifest.tiling.region, pitch, raster, error)) return fail(error);
+    if (!stitchTiles(o.directory, manifest, raster, error)) return fail(error);
+    DrawnLayout drawn;
+    if (!drawnLayout(o.directory, manifest, drawn, error)) return fail(error);
+
+    const fs::path dir(o.directory);
+    if (!writeNpyFloat32((dir / "stitched.npy").string(), raster.width, raster.height, raster.values, error) ||
+        !writeFloatTiff((dir / "stitched.tif").string(), raster.width, raster.height, raster.values, error))
+        return fail(error);
+    const auto [low, high] = std::minmax_element(raster.values.begin(), raster.values.end());
+    const nlohmann::json scale = {
+        {"width", raster.width},
+        {"height", raster.height},
+        {"unit", manifest.unit},
+        {"pixelPitch", raster.pitch},
+        {"region", {raster.region.x0, raster.region.y0, raster.region.x1, raster.region.y1}},
+        {"firstPixelCentre", {raster.x(0), raster.y(0)}},
+        {"step", {raster.pitch, -raster.pitch}},
+        {"rows", "row 0 on top (largest y); pixel (i, j) centred at (x0 + (i + 0.5) pitch, y1 - (j + 0.5) pitch)"},
+        {"minimum", *low},
+        {"maximum", *high},
+        {"threshold", o.threshold},
+        {"image", "open frame = 1; each pixel from the continuous image of the tile whose core holds it"},
+        {"files", {"stitched.npy", "stitched.tif", "stitched.png", "contours.csv"}}};
+    {
+        std::ofstream out(dir / "stitched.json", std::ios::binary | std::ios::trunc);
+        out << scale.dump(1) << "\n";
+        if (!out) return fail("cannot write " + (dir / "stitched.json").string());
+    }
+    {
+        std::ofstream out(dir / "contours.csv", std::ios::binary | std::ios::trunc);
+        out << "x0,y0,x1,y1\n";
+        char line[128];
+        for (const ContourSegment& s : contourSegments(raster.values, raster.width, raster.height, o.threshold)) {
+            std::snprintf(line, sizeof line, "%.6f,%.6f,%.6f,%.6f\n", raster.region.x0 + (s.a.x + 0.5) * pitch,
+                          raster.region.y1 - (s.a.y + 0.5) * pitch, raster.region.x0 + (s.b.x + 0.5) * pitch,
+                          raster.region.y1 - (s.b.y + 0.5) * pitch);
+            out << line;
+        }
+        if (!out) return fail("cannot write " + (dir / "contours.csv").string());
+    }
+    RgbRaster picture = greyPicture(raster, *high > 0 ? *high : 1);
+    drawOutline(picture, raster, drawn.edges, kOutlineColour);
+    const PictureFunctions* draw = loadPictureFunctions(error);
+    if (draw == nullptr) return fail(error);
+    if (!draw->rgbPng(picture.rgb, picture.width, picture.height, (dir / "stitched.png").string()))
+        return fail("cannot write " + (dir / "stitched.png").string());
+    if (!o.quiet)
+        std::printf("%s: %d x %d pixels of %g %s from %zu tiles (intensity %.4f to %.4f); stitched.tif, "
+                    "stitched.json, stitched.png, contours.csv beside it\n",
+                    (dir / "stitched.npy").string().c_str(), raster.width, raster.height, pitch,
+                    manifest.unit.c_str(), manifest.tiling.tiles.size(), *low, *high);
+    return 0;
+}
+
+} // namespace aerial_tool
