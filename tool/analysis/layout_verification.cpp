@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <thread>
 
 #include "analysis/continuous_cut.h"
 
@@ -90,9 +91,11 @@ std::vector<EpeSite> placeSites(const std::vector<DrawnEdge>& edges, double spac
     return sites;
 }
 
-void measureSites(std::vector<EpeSite>& sites, const std::vector<TileSpec>& tiles,
-                  const std::vector<TileImage>& images, bool darkShapes, const VerifyOptions& o) {
-    for (EpeSite& s : sites) {
+namespace {
+
+void measureSite(EpeSite& s, const std::vector<TileSpec>& tiles, const std::vector<TileImage>& images,
+                 bool darkShapes, const VerifyOptions& o) {
+    {
         s.tile = tileHolding(tiles, s.x, s.y);
         const TileImage& image = images[s.tile];
         const bool alongX = s.nx != 0;
@@ -106,7 +109,7 @@ void measureSites(std::vector<EpeSite>& sites, const std::vector<TileSpec>& tile
         if (!imageCut(image.samples, alongX ? CutAxis::kX : CutAxis::kY, across, profile, cutPosition, error) ||
             !profile.continuous) {
             s.status = SiteStatus::kNotPrinted;
-            continue;
+            return;
         }
         const TrigCut& cut = *profile.continuous;
         const double period = cut.period();
@@ -133,13 +136,29 @@ void measureSites(std::vector<EpeSite>& sites, const std::vector<TileSpec>& tile
             s.status = inside ? SiteStatus::kMerged : SiteStatus::kNotPrinted;
             if (inside) s.space = 0;
             else s.width = 0;
-            continue;
+            return;
         }
         s.status = SiteStatus::kMeasured;
         s.epe = crossings[exit].d;
         if (exit > 0) s.width = s.epe - crossings[exit - 1].d;
         if (exit + 1 < static_cast<int>(crossings.size())) s.space = crossings[exit + 1].d - s.epe;
     }
+}
+
+} // namespace
+
+void measureSites(std::vector<EpeSite>& sites, const std::vector<TileSpec>& tiles,
+                  const std::vector<TileImage>& images, bool darkShapes, const VerifyOptions& o, int threads) {
+    // Each site on its own: interleaved over the threads, every result the same whatever
+    // their number.
+    const int count = std::max(1, std::min<int>(threads, static_cast<int>(sites.size() / 64) + 1));
+    std::vector<std::thread> workers;
+    for (int w = 1; w < count; ++w)
+        workers.emplace_back([&, w] {
+            for (size_t k = w; k < sites.size(); k += count) measureSite(sites[k], tiles, images, darkShapes, o);
+        });
+    for (size_t k = 0; k < sites.size(); k += count) measureSite(sites[k], tiles, images, darkShapes, o);
+    for (std::thread& t : workers) t.join();
 }
 
 std::vector<Hotspot> findHotspots(const std::vector<EpeSite>& sites, const VerifyOptions& o) {

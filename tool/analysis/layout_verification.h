@@ -62,9 +62,11 @@ struct Hotspot {
 // cornerClearance of its ends (an edge too short for that has none).
 std::vector<EpeSite> placeSites(const std::vector<DrawnEdge>& edges, double spacing, double clearance);
 
-// Each site's EPE, width and space on the nominal image of the tile whose core holds it.
+// Each site's EPE, width and space on the nominal image of the tile whose core holds it, on
+// up to `threads` threads.
 void measureSites(std::vector<EpeSite>& sites, const std::vector<TileSpec>& tiles,
-                  const std::vector<TileImage>& images, bool darkShapes, const VerifyOptions& options);
+                  const std::vector<TileImage>& images, bool darkShapes, const VerifyOptions& options,
+                  int threads = 1);
 
 // Sites beyond the limits, neighbours of one kind (within three site spacings) grouped into one.
 std::vector<Hotspot> findHotspots(const std::vector<EpeSite>& sites, const VerifyOptions& options);

@@ -61,7 +61,7 @@ CLI::App* addVerifyCommand(CLI::App& app, VerifyCommandOptions& o) {
         ->check(CLI::PositiveNumber);
     c->add_option("--site-spacing", o.siteSpacing, "Between EPE sites along an edge (default 40 nm)")
         ->check(CLI::PositiveNumber);
-    c->add_option("--jobs", o.jobs, "Corner runs at a time (default: the number of cores)")->check(CLI::Range(1, 1024));
+    c->add_option("--jobs", o.jobs, "Threads for the sites and the corner runs (default: the number of cores)")->check(CLI::Range(1, 1024));
     c->add_flag("-q,--quiet", o.quiet, "Print only errors");
     return c;
 }
@@ -94,7 +94,7 @@ int verifyTiledLayout(const VerifyCommandOptions& o) {
     DrawnLayout drawn;
     if (!drawnLayout(o.directory, manifest, drawn, error)) return fail(error);
     std::vector<EpeSite> sites = placeSites(drawn.edges, options.siteSpacing, options.cornerClearance);
-    measureSites(sites, tiles, images, manifest.dark, options);
+    measureSites(sites, tiles, images, manifest.dark, options, poolThreadCount(o.jobs));
     const std::vector<Hotspot> hotspots = findHotspots(sites, options);
 
     // The band: the nominal focus at every dose, then each focus corner, run here.
