@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -156,6 +157,38 @@ Tables readTables(const std::string& dir) {
     return {readFile(dir + "/" + aerial::kSpectrumAmplitudeFileName),
             readFile(dir + "/" + aerial::kSpectrumPhaseFileName),
             readFile(dir + "/" + aerial::kImageIntensityFileName)};
+}
+
+namespace {
+
+struct Lcg {
+    std::uint64_t state;
+    double uniform(double lo, double hi) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return lo + (hi - lo) * (static_cast<double>(state >> 11) / 9007199254740992.0);
+    }
+};
+
+} // namespace
+
+aerial::InputValues variedInput(int k) {
+    Lcg random{static_cast<std::uint64_t>(k) * 7919 + 1};
+    aerial::InputValues v{};
+    v.gridSize = 8 + static_cast<int>(random.uniform(0, 121));
+    v.samplePitch = random.uniform(0.005, 0.05);
+    v.wavelength = 0.193;
+    v.numericalAperture = random.uniform(0.3, 0.95);
+    v.sigma = random.uniform(0, 0.9);
+    v.spectrumShiftX = k % 3 == 0 ? random.uniform(-0.1, 0.1) : 0.0;
+    v.defocus = random.uniform(-0.2, 0.2);
+    for (int j = 1; j <= 6; ++j) v.aberrX[j] = k % 2 ? random.uniform(-0.01, 0.01) : 0.0, v.aberrY[j] = random.uniform(-0.01, 0.01);
+    v.rectCount = 1 + static_cast<int>(random.uniform(0, 20));
+    const double h = v.gridSize / 2;
+    for (int r = 0; r < v.rectCount; ++r) {
+        v.rects[r] = {random.uniform(-1, 1), random.uniform(-1, 1), random.uniform(-h, 0), random.uniform(0, h),
+                      random.uniform(-h, 0), random.uniform(0, h)};
+    }
+    return v;
 }
 
 } // namespace aerial_test

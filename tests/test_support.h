@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "aerial/input_values.hpp"
 #include "input/input_layout.h"
 
 // GCC 12 at -O2 reports an overlap (-Wrestrict) inside std::string's own inlined copy when
@@ -93,6 +94,10 @@ struct Tables {
     bool operator==(const Tables&) const = default;
 };
 Tables readTables(const std::string& dir = ".");
+
+// Input k of a family of different inputs, the same on every call: grids from 8 to 128,
+// masks of 1 to 20 rectangles, optics, defocus and aberrations all varying.
+aerial::InputValues variedInput(int k);
 
 // Switches LC_NUMERIC to a locale whose decimal separator is a comma: an installed one, or
 // one generated with localedef into a scratch folder. Returns false when neither works.

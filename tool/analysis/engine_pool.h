@@ -1,5 +1,6 @@
-// Many simulations in this process, each input in turn on an engine Simulation. Nothing
-// here prints, writes files or exits; what a point's result becomes is the caller's onResult.
+// Many simulations in this process: a pool of threads, each with its own engine
+// Simulation, taking the inputs in turn. Nothing here prints, writes files or exits;
+// what a point's result becomes is the caller's onResult.
 #pragma once
 
 #include <cstddef>
@@ -21,9 +22,12 @@ struct PoolFailure {
 // (at least 1).
 int poolThreadCount(int jobs);
 
-// Runs every input and calls onResult(index, result); the result is valid only during the
-// call. An input the engine refuses, or an onResult that throws, is collected as a failure
-// and the other inputs go on; the failures come back sorted by index.
+// Runs every input, on up to poolThreadCount(jobs) threads (never more than there are
+// inputs), and calls onResult(index, result) on the worker thread that ran input `index`,
+// in no particular order and possibly at once for different inputs; the result is valid
+// only during the call. An input the engine refuses, or an onResult that throws, is
+// collected as a failure and the other inputs go on; the failures come back sorted by
+// index (empty when every input ran).
 std::vector<PoolFailure> runInParallel(
     const std::vector<aerial::InputValues>& inputs, int jobs,
     const std::function<void(std::size_t index, const aerial::SimulationResult&)>& onResult);

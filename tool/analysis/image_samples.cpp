@@ -18,6 +18,16 @@ bool imageSamples(const ResultTableData& table, const aerial::InputValues& input
                 std::to_string(input.gridSize) + ": the tables are not of this input (run it again)";
         return false;
     }
+    return imageSamples(input, table.values, image, error);
+}
+
+bool imageSamples(const aerial::InputValues& input, std::vector<double> values, ImageSamples& image,
+                  std::string& error) {
+    if (values.size() != static_cast<size_t>(std::max(input.gridSize, 0)) * std::max(input.gridSize, 0)) {
+        error = "the image has " + std::to_string(values.size()) + " samples, its input a grid of " +
+                std::to_string(input.gridSize) + " a side";
+        return false;
+    }
     if (!(input.samplePitch > 0) || !std::isfinite(input.samplePitch)) {
         char text[160];
         std::snprintf(text, sizeof text, "the sample pitch %g is no length above 0: the image has no positions to measure",
@@ -25,10 +35,10 @@ bool imageSamples(const ResultTableData& table, const aerial::InputValues& input
         error = text;
         return false;
     }
-    image.size = table.size;
+    image.size = input.gridSize;
     image.samplePitch = input.samplePitch;
     image.pupilRadius = aerial::deriveOptics(input).pupilRadius;
-    image.values = table.values;
+    image.values = std::move(values);
     return true;
 }
 

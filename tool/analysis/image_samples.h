@@ -41,6 +41,11 @@ struct ImageSamples {
 bool imageSamples(const ResultTableData& table, const aerial::InputValues& input, ImageSamples& image,
                   std::string& error);
 
+// The same from the image's values in memory (values[y * N + x], N = the input's grid size,
+// as the image table holds them).
+bool imageSamples(const aerial::InputValues& input, std::vector<double> values, ImageSamples& image,
+                  std::string& error);
+
 // What the measurement stands on, in words: "continuous (degree 8 = 2 floor(R), R = 4.97,
 // below N/2 = 64)" or "sampled (2 floor(R) = 64 is not below N/2 = 64)".
 std::string imageBasisText(const ImageSamples& image);

@@ -84,10 +84,21 @@ CLI::Validator numberBetween(double lo, double hi, bool openLow, const std::stri
         name);
 }
 
-void addStudyOptions(CLI::App* command, aerial_tool::StudyOptions& study) {
-    command->add_option("--jobs", study.jobs, "Runs at a time (default: the number of cores)")
+// tablesText: which points keep their input and tables in their folders without
+// --write-tables; empty when every point does (then --no-write-tables keeps none).
+void addStudyOptions(CLI::App* command, aerial_tool::StudyOptions& study, const std::string& tablesText = "") {
+    command->add_option("--jobs", study.jobs, "Runs at a time, each on a thread of this process (default: the number of cores)")
         ->check(wholeNumberFrom(1, 1024));
-    command->add_option("--library", study.libraryPath, "Shared library every run loads");
+    command->add_option("--library", study.libraryPath, "Shared library the printed run commands load (--print-commands)");
+    study.writeTables = tablesText.empty();
+    if (tablesText.empty()) {
+        command->add_flag("--write-tables,!--no-write-tables", study.writeTables,
+                          "Each point's folder gets its input and its three tables (the default; "
+                          "--no-write-tables: none, the figures only)");
+    } else {
+        command->add_flag("--write-tables", study.writeTables,
+                          "Every point's folder gets its input and its three tables (else " + tablesText + ")");
+    }
     command->add_flag("--print-commands", study.printCommands,
                       "Set up the folders and print one run command a line (absolute paths) instead of running");
     command->add_flag("--no-run", study.noRun,
@@ -225,7 +236,8 @@ int main(int argc, char** argv) {
 
     aerial_tool::SweepOptions sweep;
     CLI::App* sweepCommand = app.add_subcommand(
-        "sweep", "Study of input parameters: one run per point under DIR/sweep/, then the feature's CD at each");
+        "sweep", "Study of input parameters: one run per point under DIR/sweep/ (in this process, on --jobs threads), then the "
+        "feature's CD at each");
     sweepCommand->add_option("DIR", sweep.directory, "Folder holding the input to vary")->required();
     sweepCommand->add_option("--vary", sweep.vary,
                              "NAME=START:STOP:STEP or NAME=V1,V2,...; repeat for the grid of combinations "
@@ -263,7 +275,7 @@ int main(int argc, char** argv) {
                             "The sampled foci only: no extra runs to refine the window's focus edges");
     windowCommand->add_flag("--json", window.json, "Print the summary as JSON");
     addFormatOption(windowCommand, window.format);
-    addStudyOptions(windowCommand, window.study);
+    addStudyOptions(windowCommand, window.study, "only the sampled foci and the best focus, not the refining runs");
 
     aerial_tool::MaskOptions mask;
     CLI::App* maskCommand = aerial_tool::addMaskCommand(app, mask);

@@ -2,12 +2,16 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
-#include <thread>
+#include <mutex>
+#include <stdexcept>
 
+#include "aerial/engine.hpp"
+#include "analysis/engine_pool.h"
 #include "io/input_folder.h"
 #include "analysis/input_check.h"
 #include "cli/run_command.h"
@@ -48,12 +52,6 @@ std::string shown(const std::string& folder) {
 }
 
 } // namespace
-
-int jobCount(int jobs) {
-    if (jobs > 0) return jobs;
-    const int cores = static_cast<int>(std::thread::hardware_concurrency());
-    return cores > 0 ? cores : 1;
-}
 
 int planStudy(const std::string& directory, const std::string& name, std::vector<SweepAxis> axes, Study& study) {
     const fs::path input = fs::path(directory) / aerial::kInputFileName;
@@ -183,9 +181,94 @@ bool pointInput(const Study& study, const std::vector<double>& values, std::stri
     return true;
 }
 
-int runStudy(const Study& study, const StudyOptions& options, std::vector<bool>& failed) {
+namespace {
+
+// At most this many points are held as values at once (about 48 KB each): a study of
+// 10000 points runs in batches, each on the whole pool.
+constexpr size_t kPointsPerBatch = 256;
+
+// A point's files of an earlier run, removed when this run does not keep them: its tables
+// would disagree with the figures of this one.
+void removePointFiles(const std::string& folder) {
+    std::error_code ec;
+    for (const char* name : {aerial::kInputFileName, aerial::kSpectrumAmplitudeFileName,
+                             aerial::kSpectrumPhaseFileName, aerial::kImageIntensityFileName})
+        fs::remove(fs::path(folder) / name, ec);
+    if (fs::is_empty(folder, ec)) fs::remove(folder, ec);
+}
+
+// Runs point k in folders[k] with values[k] on the pool, each image made ready to measure
+// on the thread that ran it. Returns 2 when a point cannot be set up (message printed),
+// else 0 with `failed` holding the points whose run or tables failed (messages printed).
+int runPoints(const Study& study, const StudyOptions& options, const CutChoice& choice,
+              const std::vector<std::string>& folders, const std::vector<std::vector<double>>& values,
+              bool keepTables, StudyGauges& gauges, std::vector<size_t>& failed, const Progress* progress) {
+    failed.clear();
+    const size_t count = folders.size();
+    std::vector<std::optional<MaskRecipe>> recipes(count);
+    std::vector<PointGauge> ready(count);
+    std::mutex progressLock;
+    size_t done = 0;
+    std::vector<aerial::InputValues> inputs;
+    for (size_t first = 0; first < count; first += kPointsPerBatch) {
+        const size_t last = std::min(count, first + kPointsPerBatch);
+        inputs.clear();
+        for (size_t k = first; k < last; ++k) {
+            std::string bytes, error;
+            if (!pointInput(study, values[k], bytes, error) ||
+                (keepTables && !writePointInput(folders[k], bytes, error))) {
+                std::fprintf(stderr, "aerial: %s\n", error.c_str());
+                return 2;
+            }
+            if (!keepTables) removePointFiles(folders[k]);
+            // The point's input read as main4 reads its file.
+            inputs.push_back(aerial::parseInputText(bytes));
+            recipes[k] = pointRecipe(study, values[k]);
+        }
+        const std::vector<PoolFailure> failures = runInParallel(
+            inputs, poolThreadCount(options.jobs), [&](size_t index, const aerial::SimulationResult& result) {
+                const size_t k = first + index;
+                std::string error;
+                if (keepTables && !writeRunTables(folders[k], result, error)) throw std::runtime_error(error);
+                // The image as its table prints it, so that `metrics` on the table gives these figures.
+                std::vector<double> printed(result.intensity.size());
+                for (size_t i = 0; i < printed.size(); ++i) printed[i] = printedValue(result.intensity[i]);
+                ImageSamples image;
+                PointGauge& point = ready[k]; // this point's alone: no other thread touches it
+                if (imageSamples(inputs[index], std::move(printed), image, point.error))
+                    prepareGauge(image, choice, imagePatternPeriods(recipes[k], image), point.gauge, point.error);
+                if (progress != nullptr) {
+                    const std::lock_guard<std::mutex> hold(progressLock);
+                    (*progress)(++done);
+                }
+            });
+        for (const PoolFailure& f : failures) {
+            const size_t k = first + f.index;
+            std::fprintf(stderr, "aerial: the run in %s failed: %s\n", shown(folders[k]).c_str(), f.message.c_str());
+            failed.push_back(k);
+            ready[k].error = "no image: its run failed";
+        }
+        if (progress != nullptr && !failures.empty()) (*progress)(done += failures.size());
+    }
+    for (size_t k = 0; k < count; ++k) gauges.byFolder[folders[k]] = std::move(ready[k]);
+    return 0;
+}
+
+// With --library the points would have to run on another library: only printed commands can.
+bool refuseLibrary(const StudyOptions& options) {
+    if (options.libraryPath.empty() || options.printCommands || options.noRun) return false;
+    std::fprintf(stderr, "aerial: --library applies to the commands --print-commands prints: the points of a "
+                         "study run in this process, on the tool's own engine\n");
+    return true;
+}
+
+} // namespace
+
+int runStudy(const Study& study, const StudyOptions& options, const CutChoice& choice, StudyGauges& gauges,
+             std::vector<bool>& failed) {
     const size_t count = study.points.size();
     failed.assign(count, false);
+    if (refuseLibrary(options)) return 2;
     std::vector<std::string> names;
     for (const SweepPoint& p : study.points) names.push_back(p.folder);
     names.insert(names.end(), study.ownFolders.begin(), study.ownFolders.end());
@@ -209,30 +292,34 @@ int runStudy(const Study& study, const StudyOptions& options, std::vector<bool>&
         }
     }
 
-    if (!options.noRun) {
+    std::vector<std::string> folders;
+    std::vector<std::vector<double>> values;
+    for (size_t p = 0; p < count; ++p) {
+        folders.push_back(pointFolder(study, p));
+        values.push_back(study.points[p].values);
+    }
+    if (options.printCommands) {
+        // The commands run the points' inputs elsewhere: every folder gets its input.
         for (size_t p = 0; p < count; ++p) {
             std::string bytes, error;
-            if (!pointInput(study, study.points[p].values, bytes, error) ||
-                !writePointInput(pointFolder(study, p), bytes, error)) {
+            if (!pointInput(study, values[p], bytes, error) || !writePointInput(folders[p], bytes, error)) {
                 std::fprintf(stderr, "aerial: %s\n", error.c_str());
                 return 2;
             }
         }
-    }
-    const std::string tool = toolPath();
-    std::vector<std::vector<std::string>> commands;
-    for (size_t p = 0; p < count; ++p) commands.push_back(pointRunCommand(tool, pointFolder(study, p), options.libraryPath));
-    if (options.printCommands) {
-        for (const auto& c : commands) std::printf("%s\n", commandLine(c).c_str());
+        const std::string tool = toolPath();
+        for (size_t p = 0; p < count; ++p)
+            std::printf("%s\n", commandLine(pointRunCommand(tool, folders[p], options.libraryPath)).c_str());
         return 0;
     }
 
     if (!options.noRun) {
         const Progress progress{!options.quiet && isatty(STDERR_FILENO) == 1, count};
-        for (size_t p : runCommands(commands, jobCount(options.jobs), progress)) {
-            std::fprintf(stderr, "aerial: the run in %s failed\n", shown(pointFolder(study, p)).c_str());
-            failed[p] = true;
-        }
+        std::vector<size_t> failedPoints;
+        if (runPoints(study, options, choice, folders, values, options.writeTables, gauges, failedPoints,
+                      &progress) != 0)
+            return 2;
+        for (size_t p : failedPoints) failed[p] = true;
         return -1;
     }
 
@@ -240,7 +327,7 @@ int runStudy(const Study& study, const StudyOptions& options, std::vector<bool>&
     std::string refused;
     size_t refusedCount = 0;
     for (size_t p = 0; p < count; ++p) {
-        const std::string folder = pointFolder(study, p);
+        const std::string& folder = folders[p];
         std::string why = tablesFault(folder, study.values->gridSize);
         if (why.empty()) continue;
         ++refusedCount;
@@ -255,39 +342,43 @@ int runStudy(const Study& study, const StudyOptions& options, std::vector<bool>&
     return -1;
 }
 
-int runExtraPoint(const Study& study, const StudyOptions& options, const std::string& folder,
-                  const std::vector<double>& values) {
-    return runExtraPoints(study, options, {folder}, {values});
-}
-
-int runExtraPoints(const Study& study, const StudyOptions& options, const std::vector<std::string>& folders,
-                   const std::vector<std::vector<double>>& values) {
-    std::vector<std::vector<std::string>> commands;
-    for (size_t k = 0; k < folders.size(); ++k) {
-        std::string bytes, error;
-        if (!pointInput(study, values[k], bytes, error) || !writePointInput(folders[k], bytes, error)) {
-            std::fprintf(stderr, "aerial: %s\n", error.c_str());
-            return 2;
-        }
-        commands.push_back(pointRunCommand(toolPath(), folders[k], options.libraryPath));
-    }
+int runExtraPoints(const Study& study, const StudyOptions& options, const CutChoice& choice,
+                   const std::vector<std::string>& folders, const std::vector<std::vector<double>>& values,
+                   bool keepTables, StudyGauges& gauges) {
     if (options.noRun) {
+        for (size_t k = 0; k < folders.size(); ++k) {
+            std::string bytes, error;
+            if (!pointInput(study, values[k], bytes, error) || !writePointInput(folders[k], bytes, error)) {
+                std::fprintf(stderr, "aerial: %s\n", error.c_str());
+                return 2;
+            }
+        }
         for (size_t k = 0; k < folders.size(); ++k) {
             const std::string why = tablesFault(folders[k], study.values->gridSize);
             if (why.empty()) continue;
             std::fprintf(stderr, "aerial: --no-run: %s: %s; run it first:\n%s\n", shown(folders[k]).c_str(),
-                         why.c_str(), commandLine(commands[k]).c_str());
+                         why.c_str(), commandLine(pointRunCommand(toolPath(), folders[k], options.libraryPath)).c_str());
             return 1;
         }
         return 0;
     }
-    const std::vector<size_t> failed = runCommands(commands, jobCount(options.jobs), nullptr);
-    for (size_t k : failed) std::fprintf(stderr, "aerial: the run in %s failed\n", shown(folders[k]).c_str());
+    if (refuseLibrary(options)) return 2;
+    std::vector<size_t> failed;
+    if (runPoints(study, options, choice, folders, values, keepTables, gauges, failed, nullptr) != 0) return 2;
     return failed.empty() ? 0 : 1;
 }
 
-bool readPointGauge(const Study& study, const std::string& folder, const std::vector<double>& values,
-                    const CutChoice& choice, FeatureGauge& gauge) {
+bool readPointGauge(const Study& study, const StudyGauges& gauges, const std::string& folder,
+                    const std::vector<double>& values, const CutChoice& choice, FeatureGauge& gauge) {
+    const auto ran = gauges.byFolder.find(folder);
+    if (ran != gauges.byFolder.end()) {
+        if (!ran->second.error.empty()) {
+            std::fprintf(stderr, "aerial: %s: %s\n", shown(folder).c_str(), ran->second.error.c_str());
+            return false;
+        }
+        gauge = ran->second.gauge;
+        return true;
+    }
     ImageSamples image;
     if (!readPointImage(folder, image)) return false;
     std::string error;

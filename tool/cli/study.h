@@ -1,8 +1,10 @@
 // What `sweep` and `window` share: the points of a study as folders under DIR/<name>/, set
-// up from DIR's input, run one process each (or printed as commands), checked and read
-// back. Messages go to stderr; the commands decide the exit status.
+// up from DIR's input and run in this process on a pool of engines (or printed as commands
+// for machines elsewhere), each point's image made ready to measure. Messages go to stderr;
+// the commands decide the exit status.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,12 +19,25 @@
 namespace aerial_tool {
 
 struct StudyOptions {
-    int jobs = 0;               // runs at a time; 0: the number of cores
-    std::string libraryPath;    // passed on to every run
+    int jobs = 0;               // runs at a time (threads); 0: the number of cores
+    std::string libraryPath;    // passed on to every printed run command
     bool printCommands = false; // set up the folders and print the runs, run nothing
     bool noRun = false;         // set up nothing new, tabulate the runs already done
     bool clean = false;         // remove folders of an earlier study
     bool quiet = false;         // no progress line
+    // Every point's folder gets its input and its three tables (main4's bytes); else only
+    // the points the command lists do.
+    bool writeTables = true;
+};
+
+// The points run in this process, ready to measure, by their absolute folder: the gauge of
+// each image (its values rounded to the tables' printed digits), or why it has none.
+struct PointGauge {
+    FeatureGauge gauge;
+    std::string error; // empty when the gauge is ready
+};
+struct StudyGauges {
+    std::map<std::string, PointGauge> byFolder;
 };
 
 struct Study {
@@ -59,33 +74,30 @@ std::string pointFolder(const Study& study, size_t point);
 bool pointInput(const Study& study, const std::vector<double>& values, std::string& bytes, std::string& error,
                 std::string* warning = nullptr);
 
-// Sets up the folders and runs the points, or prints their commands. Returns -1 to go on
-// tabulating; otherwise the exit status to end with (0 after printing the commands).
-// `failed` holds the points whose run failed.
-int runStudy(const Study& study, const StudyOptions& options, std::vector<bool>& failed);
-
-// Runs one more point in `folder` with those values (the best focus of a window). Exit
-// status of the run, or 2 when it cannot be set up.
-int runExtraPoint(const Study& study, const StudyOptions& options, const std::string& folder,
-                  const std::vector<double>& values);
+// Sets up the folders and runs the points in this process, or prints their commands.
+// Returns -1 to go on measuring; otherwise the exit status to end with (0 after printing
+// the commands). `failed` holds the points whose run failed; `gauges` the image of every
+// point run, made ready to measure the choice.
+int runStudy(const Study& study, const StudyOptions& options, const CutChoice& choice, StudyGauges& gauges,
+             std::vector<bool>& failed);
 
 // Runs more points at once, point k in folders[k] with values[k] (the foci that refine a
-// window), as many at a time as the options allow. 0 when every one ran (with --no-run: every
-// one holds a finished run of its input), 1 when a run failed or is missing, 2 when a point
-// cannot be set up; messages printed.
-int runExtraPoints(const Study& study, const StudyOptions& options, const std::vector<std::string>& folders,
-                   const std::vector<std::vector<double>>& values);
+// window, its best focus), as many at a time as the options allow, into `gauges`; their
+// folders get their input and tables when keepTables. 0 when every one ran (with --no-run:
+// every one holds a finished run of its input), 1 when a run failed or is missing, 2 when a
+// point cannot be set up; messages printed.
+int runExtraPoints(const Study& study, const StudyOptions& options, const CutChoice& choice,
+                   const std::vector<std::string>& folders, const std::vector<std::vector<double>>& values,
+                   bool keepTables, StudyGauges& gauges);
 
-// A point's image (its own input and table) made ready to measure the choice, with its
-// pattern's periods; false with a message printed.
-bool readPointGauge(const Study& study, const std::string& folder, const std::vector<double>& values,
-                    const CutChoice& choice, FeatureGauge& gauge);
+// A point's image made ready to measure the choice, with its pattern's periods: the one run
+// in this process, else the point's own input and table (after --no-run); false with a
+// message printed.
+bool readPointGauge(const Study& study, const StudyGauges& gauges, const std::string& folder,
+                    const std::vector<double>& values, const CutChoice& choice, FeatureGauge& gauge);
 
 // Whether a point of a study over mask parameters is drawn on a grid that does not hold
 // whole periods of its pattern: its image is not the periodic pattern's.
 bool pointNotPeriodic(const Study& study, const std::vector<double>& values);
-
-// The jobs option as a number of processes.
-int jobCount(int jobs);
 
 } // namespace aerial_tool

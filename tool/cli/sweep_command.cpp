@@ -130,7 +130,8 @@ int runSweep(const SweepOptions& options) {
     if (study.recipe && !checkMaskPoints(study)) return 2;
 
     std::vector<bool> failed;
-    const int ran = runStudy(study, options.study, failed);
+    StudyGauges pointGauges;
+    const int ran = runStudy(study, options.study, choice, pointGauges, failed);
     if (ran >= 0) return ran;
 
     const std::vector<double> thresholds = options.thresholds.empty() ? std::vector<double>{0.3} : options.thresholds;
@@ -147,7 +148,7 @@ int runSweep(const SweepOptions& options) {
     for (size_t p : order) {
         if (failed[p] || notPeriodic[p]) continue;
         FeatureGauge gauge;
-        if (!readPointGauge(study, pointFolder(study, p), study.points[p].values, choice, gauge)) continue;
+        if (!readPointGauge(study, pointGauges, pointFolder(study, p), study.points[p].values, choice, gauge)) continue;
         bright = gaugeBright(gauge);
         break;
     }
@@ -169,7 +170,7 @@ int runSweep(const SweepOptions& options) {
             continue;
         }
         FeatureGauge gauge;
-        if (!notPeriodic[p] && !readPointGauge(study, pointFolder(study, p), study.points[p].values, choice, gauge)) {
+        if (!notPeriodic[p] && !readPointGauge(study, pointGauges, pointFolder(study, p), study.points[p].values, choice, gauge)) {
             status = 1;
             continue;
         }

@@ -145,7 +145,11 @@ int runWindow(const WindowOptions& options) {
     study.ownFolders.push_back(kBestFocusFolder);
     study.ownFolders.push_back(kRefinedFolder);
     std::vector<bool> failed;
-    const int ran = runStudy(study, options.study, failed);
+    StudyGauges pointGauges;
+    // The sampled foci are the window's listed points: their folders keep input and tables.
+    StudyOptions sampledRuns = options.study;
+    sampledRuns.writeTables = true;
+    const int ran = runStudy(study, sampledRuns, choice, pointGauges, failed);
     if (ran >= 0) return ran;
 
     const size_t count = study.points.size();
@@ -156,7 +160,7 @@ int runWindow(const WindowOptions& options) {
                          study.points[p].folder.c_str());
             return 1;
         }
-        if (!readPointGauge(study, pointFolder(study, p), study.points[p].values, choice, gauges[p])) return 1;
+        if (!readPointGauge(study, pointGauges, pointFolder(study, p), study.points[p].values, choice, gauges[p])) return 1;
     }
     ThresholdModel model;
     model.t0 = options.t0;
@@ -195,6 +199,12 @@ int runWindow(const WindowOptions& options) {
     const double precision = focusPrecision(*study.values, focusAxis);
     size_t refinedRuns = 0;
     bool refined = !options.sampled;
+    // The refining runs keep their folders only with --write-tables: an earlier window's
+    // would disagree with this one.
+    if (!options.study.noRun && !options.study.writeTables) {
+        std::error_code ec;
+        fs::remove_all(folder / kRefinedFolder, ec);
+    }
     for (int round = 0; refined && round < kMaxRefinementRounds; ++round) {
         std::vector<double> next = refinementFoci(fociOf(solved), precision);
         std::vector<std::string> folders;
@@ -209,7 +219,8 @@ int runWindow(const WindowOptions& options) {
             values.push_back({f});
         }
         if (wanted.empty()) break;
-        const int status = runExtraPoints(study, options.study, folders, values);
+        const int status =
+            runExtraPoints(study, options.study, choice, folders, values, options.study.writeTables, pointGauges);
         if (status != 0) {
             if (!options.study.noRun) return status;
             std::fprintf(stderr, "aerial: --no-run: the window's focus edges are not refined further; its figures "
@@ -219,7 +230,7 @@ int runWindow(const WindowOptions& options) {
         }
         for (size_t k = 0; k < wanted.size(); ++k) {
             FeatureGauge gauge;
-            if (!readPointGauge(study, folders[k], values[k], choice, gauge)) return 1;
+            if (!readPointGauge(study, pointGauges, folders[k], values[k], choice, gauge)) return 1;
             solved.push_back({wanted[k], false, solveFocus(gauge, model)});
         }
         refinedRuns += wanted.size();
@@ -244,8 +255,10 @@ int runWindow(const WindowOptions& options) {
     }
     if (bestFolder.empty()) {
         bestFolder = (folder / kBestFocusFolder).string();
-        if (int status = runExtraPoint(study, options.study, bestFolder, {bestFocus}); status != 0) return status;
-        if (!readPointGauge(study, bestFolder, {bestFocus}, choice, best)) return 1;
+        if (int status = runExtraPoints(study, options.study, choice, {bestFolder}, {{bestFocus}}, true, pointGauges);
+            status != 0)
+            return status;
+        if (!readPointGauge(study, pointGauges, bestFolder, {bestFocus}, choice, best)) return 1;
     }
     const FocusSolution atBest = solveFocus(best, model);
 

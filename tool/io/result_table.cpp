@@ -4,6 +4,9 @@
 #include <fstream>
 #include <limits>
 #include <sstream>
+#include <string_view>
+
+#include "output/format_number.h"
 
 namespace aerial_tool {
 
@@ -42,9 +45,8 @@ std::vector<std::string> splitCells(const std::string& line) {
 }
 
 // The tables are written in "%f" form, which from_chars reads without regard to locale.
-bool parseNumber(const std::string& text, double& value) {
-    const char* first = text.data();
-    const char* last = first + text.size();
+bool parseNumber(const char* first, const char* last, double& value) {
+    const std::string_view text(first, static_cast<std::size_t>(last - first));
     if (first != last && *first == '+') ++first;
     auto [end, ec] = std::from_chars(first, last, value);
     if (ec == std::errc() && end == last) return true;
@@ -53,7 +55,17 @@ bool parseNumber(const std::string& text, double& value) {
     return false;
 }
 
+bool parseNumber(const std::string& text, double& value) { return parseNumber(text.data(), text.data() + text.size(), value); }
+
 } // namespace
+
+double printedValue(double value) {
+    char text[aerial::kNumberTextCapacity];
+    const std::size_t length = aerial::formatFixed6(value, text);
+    double printed = value;
+    parseNumber(text, text + length, printed);
+    return printed;
+}
 
 double ResultTableData::xStep() const {
     return size > 1 ? (xLabels.back() - xLabels.front()) / (size - 1) : 0.0;

@@ -28,6 +28,11 @@ struct ResultTableData {
 // square table with numeric labels and cells.
 bool parseResultTable(const std::string& text, ResultTableData& table, std::string& error);
 
+// The value a table cell holds for this double: its "%f" text, as the tables print it, read
+// back as parseResultTable reads it. Measurements of results held in memory take their
+// values through this, so they agree to the digit with the same measurements of the tables.
+double printedValue(double value);
+
 // Reads and parses a table file; the error names the file.
 bool readResultTable(const std::string& path, ResultTableData& table, std::string& error);
 

@@ -1,15 +1,11 @@
 #include "io/study_points.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <system_error>
 
@@ -46,16 +42,6 @@ std::string unitAfterNumber(const std::string& cell) {
     if (p == std::string::npos) return "";
     p = cell.find_first_of(" \t", p);
     return p == std::string::npos ? "" : cell.substr(p);
-}
-
-pid_t start(const std::vector<std::string>& args) {
-    pid_t pid = fork();
-    if (pid != 0) return pid;
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
 }
 
 } // namespace
@@ -157,40 +143,6 @@ std::string commandLine(const std::vector<std::string>& arguments) {
         line += '\'';
     }
     return line;
-}
-
-std::vector<size_t> runCommands(const std::vector<std::vector<std::string>>& commands, int jobs,
-                                const std::function<void(size_t done)>& progress) {
-    std::map<pid_t, size_t> running;
-    std::vector<size_t> failed;
-    size_t next = 0, done = 0;
-    if (jobs < 1) jobs = 1;
-    while (next < commands.size() || !running.empty()) {
-        while (next < commands.size() && static_cast<int>(running.size()) < jobs) {
-            const pid_t pid = start(commands[next]);
-            if (pid < 0) {
-                failed.push_back(next);
-                if (progress) progress(++done);
-            } else {
-                running[pid] = next;
-            }
-            ++next;
-        }
-        if (running.empty()) continue;
-        int status = 0;
-        const pid_t ended = waitpid(-1, &status, 0);
-        if (ended < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        auto it = running.find(ended);
-        if (it == running.end()) continue;
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) failed.push_back(it->second);
-        running.erase(it);
-        if (progress) progress(++done);
-    }
-    std::sort(failed.begin(), failed.end());
-    return failed;
 }
 
 } // namespace aerial_tool

@@ -1,9 +1,8 @@
-// The folders and processes of a study: one folder per point, holding a copy of the input
-// with some cells changed, and one `aerial run` process per point. main4 keeps its state
-// per process and must never run twice at once in one, so points never share a process.
+// The folders and commands of a study: one folder per point, holding a copy of the input
+// with some cells changed, and the `aerial run` command that runs it elsewhere (the tool
+// itself runs the points in process, cli/study.h).
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,11 +39,5 @@ std::vector<std::string> pointRunCommand(const std::string& tool, const std::str
 
 // One line for a shell, each argument quoted where it needs it.
 std::string commandLine(const std::vector<std::string>& arguments);
-
-// Runs the commands, at most `jobs` at a time, calling `progress` after each one ends.
-// Returns the indices of the commands that could not start or exited with a status other
-// than 0.
-std::vector<size_t> runCommands(const std::vector<std::vector<std::string>>& commands, int jobs,
-                                const std::function<void(size_t done)>& progress);
 
 } // namespace aerial_tool

@@ -1,5 +1,6 @@
 #include "io/table_files.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -52,6 +53,23 @@ std::string tablesFault(const std::string& folder, int gridSize) {
         if (written < input) return std::string(name) + " is older than " + aerial::kInputFileName;
     }
     return "";
+}
+
+bool writeRunTables(const std::string& folder, const aerial::SimulationResult& result, std::string& error) {
+    for (aerial::Table table : {aerial::Table::kSpectrumAmplitude, aerial::Table::kSpectrumPhase,
+                                aerial::Table::kImageIntensity}) {
+        const std::string path = (fs::path(folder) / aerial::tableFileName(table)).string();
+        const std::string bytes = aerial::formatTable(result, table);
+        errno = 0;
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        bool written = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        if (file != nullptr && std::fclose(file) != 0) written = false;
+        if (!written) {
+            error = path + ": cannot write: " + (errno != 0 ? std::strerror(errno) : "short write");
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace aerial_tool

@@ -1,7 +1,10 @@
-// Whether the tables in a folder are a finished run of the input beside them.
+// The tables in a folder: whether they are a finished run of the input beside them, and
+// writing them from a run in memory.
 #pragma once
 
 #include <string>
+
+#include "aerial/engine.hpp"
 
 namespace aerial_tool {
 
@@ -13,5 +16,9 @@ bool isCompleteTable(const std::string& path, int gridSize);
 // Why the folder's three tables are not a finished run of its input file: a table missing,
 // cut short, or older than the input; empty when they are.
 std::string tablesFault(const std::string& folder, int gridSize);
+
+// Writes the three tables of the result into FOLDER (which exists) as main4 writes them,
+// byte for byte (aerial::formatTable). False with the reason (the errno text).
+bool writeRunTables(const std::string& folder, const aerial::SimulationResult& result, std::string& error);
 
 } // namespace aerial_tool
