@@ -2,7 +2,7 @@
 """GDSII layouts for the tiling tests and benchmark, written with gdspy (units: um, 1 nm grid).
 
   tile_layouts.py block OUT.gds    20 x 20 um: lines (one pinched), contacts, L-shaped routing
-  tile_layouts.py grating OUT.gds  a field-filling grating of lines along Y
+  tile_layouts.py grating OUT.gds  a field-filling grating of lines along Y (0.09 um at 0.32 um)
   tile_layouts.py pinch OUT.gds    three lines, the middle one narrowed over a stretch
 
 Every shape is on layer 1/0 of cell TOP. The pinch of `block` and `pinch` is a line of
@@ -16,6 +16,8 @@ import gdspy
 LINE = 0.15
 NECK = 0.05
 NECK_LENGTH = 0.4
+GRATING_PITCH = 0.32
+GRATING_LINE = 0.09
 
 
 def rect(cell, x0, y0, x1, y1):
@@ -56,11 +58,12 @@ def block(cell):
 
 
 def grating(cell):
-    # Lines of LINE at pitch 0.4 along Y, from x = 0 to 40 (every tile a whole number of periods
-    # when cores are whole periods), far beyond any region the tests tile.
-    for k in range(100):
-        rect(cell, round(0.4 * k + 0.2 - LINE / 2, 3), -20.0, round(0.4 * k + 0.2 + LINE / 2, 3), 60.0)
-    return {"pitch": 0.4, "line": LINE}
+    # Clear lines of GRATING_LINE at GRATING_PITCH along Y, centred on 0.16 + 0.32 k, from x = -3 to
+    # 34 and y = -3 to 34: a 128 x 0.04 um grid (5.12 um) holds 16 whole periods.
+    for k in range(-10, 107):
+        xc = GRATING_PITCH / 2 + GRATING_PITCH * k
+        rect(cell, round(xc - GRATING_LINE / 2, 3), -3.0, round(xc + GRATING_LINE / 2, 3), 34.0)
+    return {"pitch": GRATING_PITCH, "line": GRATING_LINE, "centre": GRATING_PITCH / 2}
 
 
 def pinch(cell):

@@ -45,7 +45,8 @@ std::string manifestText(const TileManifest& m) {
     json tiles = json::array();
     for (const TileSpec& tile : t.tiles) {
         tiles.push_back({{"name", tile.name}, {"row", tile.row}, {"column", tile.column},
-                         {"core", boxJson(tile.core)}, {"grid", boxJson(tile.grid)}, {"rectangles", tile.rects}});
+                         {"core", boxJson(tile.core)}, {"grid", boxJson(tile.grid)}, {"window", boxJson(tile.window)},
+                         {"rectangles", tile.rects}});
     }
     json j = {{"layout", m.layout},
               {"layoutSha256", m.layoutSha256},
@@ -101,7 +102,8 @@ bool readManifest(const std::string& directory, TileManifest& m, std::string& er
             tile.row = e.at("row").get<int>();
             tile.column = e.at("column").get<int>();
             tile.rects = e.at("rectangles").get<int>();
-            if (!boxFrom(e.at("core"), tile.core) || !boxFrom(e.at("grid"), tile.grid))
+            if (!boxFrom(e.at("core"), tile.core) || !boxFrom(e.at("grid"), tile.grid) ||
+                !boxFrom(e.at("window"), tile.window))
                 throw std::runtime_error("tile box");
             if (tile.name.empty() || tile.name.find('/') != std::string::npos || tile.name[0] == '.')
                 throw std::runtime_error("tile name");

@@ -81,6 +81,7 @@ bool planTiling(const Box2& region, double core, double halo, int gridSize, doub
             tile.core.y1 = r + 1 == rows ? region.y1 : region.y0 + (r + 1) * core;
             const double cx = tile.core.centreX(), cy = tile.core.centreY();
             tile.grid = {cx - gridLength / 2, cy - gridLength / 2, cx + gridLength / 2, cy + gridLength / 2};
+            tile.window = {tile.core.x0 - halo, tile.core.y0 - halo, tile.core.x1 + halo, tile.core.y1 + halo};
             tiling.tiles.push_back(tile);
         }
     }
@@ -102,11 +103,11 @@ bool cutTiles(std::string_view layoutBytes, const ImportOptions& base, double un
         TileSpec& tile = tiling.tiles[t];
         // The import snaps its window to the database grid and centres it on the grid: a
         // window off that grid would move the tile.
-        const double edges[4] = {tile.grid.x0, tile.grid.y0, tile.grid.x1, tile.grid.y1};
+        const double edges[4] = {tile.window.x0, tile.window.y0, tile.window.x1, tile.window.y1};
         for (double e : edges) {
             const double dbu = e * unitToDatabase;
             if (std::fabs(dbu - std::nearbyint(dbu)) > 1e-6) {
-                error = "tile " + tile.name + ": its grid's edge " + number(e) +
+                error = "tile " + tile.name + ": its window's edge " + number(e) +
                         " is not on the layout's database grid (" + number(1 / unitToDatabase) +
                         "); give a region, core and sample pitch on it";
                 return false;
@@ -114,10 +115,10 @@ bool cutTiles(std::string_view layoutBytes, const ImportOptions& base, double un
         }
         ImportOptions options = base;
         options.allowEmpty = true;
-        options.window[0] = tile.grid.x0 * unitToUser;
-        options.window[1] = tile.grid.y0 * unitToUser;
-        options.window[2] = tile.grid.x1 * unitToUser;
-        options.window[3] = tile.grid.y1 * unitToUser;
+        options.window[0] = tile.window.x0 * unitToUser;
+        options.window[1] = tile.window.y0 * unitToUser;
+        options.window[2] = tile.window.x1 * unitToUser;
+        options.window[3] = tile.window.y1 * unitToUser;
         ImportResult result;
         std::string why;
         if (!importLayout(layoutBytes, options, grid, unitMetres, result, why)) {
@@ -140,8 +141,8 @@ bool cutTiles(std::string_view layoutBytes, const ImportOptions& base, double un
         error = std::to_string(crowdedCount) + " of " + std::to_string(tiling.tiles.size()) +
                 " tiles need more than the " + std::to_string(aerial::kMaxRects) +
                 " rectangles an input holds (" + names + "; at most " + std::to_string(most) +
-                "): shrink the tile's grid window, with a smaller --sample-pitch (a grid of " +
-                std::to_string(tiling.gridSize) + " spans N x pitch) and a smaller --tile or --halo to match";
+                "): shrink the window each tile imports, its core and the halo round it, with a smaller --tile "
+                "(or --halo)";
         return false;
     }
     return true;

@@ -2,8 +2,11 @@
 //
 // The grid is periodic: what lies beyond one edge of a grid's window is imaged as if it lay
 // beyond the opposite edge. Each tile keeps a core of the region and simulates the grid
-// centred on it, the core plus at least a halo on every side, so that the wrapped-around
-// mask lies a halo or more from every point of the core. The halo's default comes from the
+// centred on it, holding the layout within a halo of the core (the window imported; the grid
+// beyond it, if any, is left dark), so that every point of the core sees the layout a halo
+// round it and the wrapped-around mask lies a halo or more away. Every tile's grid is the
+// same N x pitch: the source points are rounded to the grid's spectral samples, so the grid's
+// length is part of the model, and one tiling is one model. The halo's default comes from the
 // optics (kHaloWavelengths x lambda / NA, rounded up to whole samples), the core's from
 // the grid: the grid's length less twice the halo. Cores run from the region's lower left
 // corner, the last column and row shorter where the region does not hold whole cores.
@@ -39,6 +42,7 @@ struct TileSpec {
     int column = 0, row = 0;
     Box2 core;  // in the input's length unit, layout coordinates
     Box2 grid;  // the simulated window: N x pitch, centred on the core
+    Box2 window; // the layout imported into it: the core and the halo round it
     int rects = 0;
 };
 
