@@ -4,6 +4,7 @@
   tile_layouts.py block OUT.gds    20 x 20 um: lines (one pinched), contacts, L-shaped routing
   tile_layouts.py grating OUT.gds  a field-filling grating of lines along Y (0.09 um at 0.32 um)
   tile_layouts.py pinch OUT.gds    three lines, the middle one narrowed over a stretch
+  tile_layouts.py dense OUT.gds    3600 small squares: more rectangles than a tile holds
 
 Every shape is on layer 1/0 of cell TOP. The pinch of `block` and `pinch` is a line of
 width LINE narrowed to NECK over NECK_LENGTH, centred on PINCH (printed by --describe).
@@ -75,12 +76,20 @@ def pinch(cell):
     return {"pinch": [2.0, 2.0], "neck": NECK, "line": LINE}
 
 
+def dense(cell):
+    # 0.05 um squares at a pitch of 0.1 um over 6 x 6 um: a tile's window holds thousands.
+    for i in range(60):
+        for j in range(60):
+            rect(cell, round(0.1 * i, 3), round(0.1 * j, 3), round(0.1 * i + 0.05, 3), round(0.1 * j + 0.05, 3))
+    return {}
+
+
 def main():
     kind, out = sys.argv[1], sys.argv[2]
     lib = gdspy.GdsLibrary(unit=1e-6, precision=1e-9)
     cell = gdspy.Cell("TOP")
     lib.add(cell)
-    facts = {"block": block, "grating": grating, "pinch": pinch}[kind](cell)
+    facts = {"block": block, "grating": grating, "pinch": pinch, "dense": dense}[kind](cell)
     lib.write_gds(out)
     if "--describe" in sys.argv:
         print(json.dumps(facts))
