@@ -27,9 +27,16 @@ int poolThreadCount(int jobs);
 // in no particular order and possibly at once for different inputs; the result is valid
 // only during the call. An input the engine refuses, or an onResult that throws, is
 // collected as a failure and the other inputs go on; the failures come back sorted by
-// index (empty when every input ran).
+// index (empty when every input ran). The threads' engines are kept for the next call (as
+// many as ever ran at once, about 4 MiB each, until the process ends).
 std::vector<PoolFailure> runInParallel(
     const std::vector<aerial::InputValues>& inputs, int jobs,
     const std::function<void(std::size_t index, const aerial::SimulationResult&)>& onResult);
+
+// Calls work(index) for every index below count on up to poolThreadCount(jobs) threads
+// (the caller's alone for one job or one index), each index once, in no particular order.
+// What work throws is collected as that index's failure; the failures come back sorted.
+std::vector<PoolFailure> forEachInParallel(std::size_t count, int jobs,
+                                           const std::function<void(std::size_t index)>& work);
 
 } // namespace aerial_tool

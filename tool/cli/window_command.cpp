@@ -7,9 +7,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <system_error>
 
 #include <nlohmann/json.hpp>
 
+#include "analysis/engine_pool.h"
 #include "analysis/process_window.h"
 #include "analysis/sweep_plan.h"
 #include "cli/format_option.h"
@@ -93,6 +96,18 @@ std::string percent(double fraction) {
     return text;
 }
 
+// Each gauge's focus solved, the gauges at once on the study's threads; false with the
+// message printed when one cannot be.
+bool solveFoci(const std::vector<FeatureGauge>& gauges, const ThresholdModel& model, int jobs,
+               std::vector<FocusSolution>& solutions) {
+    solutions.assign(gauges.size(), FocusSolution{});
+    const std::vector<PoolFailure> failures =
+        forEachInParallel(gauges.size(), jobs, [&](size_t k) { solutions[k] = solveFocus(gauges[k], model); });
+    if (failures.empty()) return true;
+    std::fprintf(stderr, "aerial: %s\n", failures.front().message.c_str());
+    return false;
+}
+
 // What a window leaves, so that none of an earlier window outlives this one.
 void removeWindowFiles(const fs::path& folder) {
     std::error_code ec;
@@ -135,6 +150,17 @@ int runWindow(const WindowOptions& options) {
         std::fprintf(stderr, "aerial: --measure %s: not one of cd, cd-y, area\n", options.measure.c_str());
         return 2;
     }
+    // The pictures come last; their module loads meanwhile (a few milliseconds of cairo and
+    // its libraries, which the runs would otherwise wait on).
+    std::future<void> pictureModule;
+    try {
+        pictureModule = std::async(std::launch::async, [] {
+            std::string ignored; // asked again, with its reason, when the pictures are drawn
+            loadPictureFunctions(ignored);
+        });
+    } catch (const std::system_error&) {
+        // No thread to spare: the module loads when the pictures are drawn.
+    }
     Study study;
     if (int status = planStudy(options.directory, "window", {focusAxis}, study); status != 0) return status;
     const CutChoice choice = chooseCut(options.cut, study.recipe, measure);
@@ -172,7 +198,9 @@ int runWindow(const WindowOptions& options) {
 
     // Every focus solved, the sampled ones and those run to refine the window, by focus.
     std::vector<SolvedFocus> solved;
-    for (size_t p = 0; p < count; ++p) solved.push_back({study.points[p].values[0], true, solveFocus(gauges[p], model)});
+    std::vector<FocusSolution> solutions;
+    if (!solveFoci(gauges, model, options.study.jobs, solutions)) return 2;
+    for (size_t p = 0; p < count; ++p) solved.push_back({study.points[p].values[0], true, solutions[p]});
     std::sort(solved.begin(), solved.end(), [](const SolvedFocus& a, const SolvedFocus& b) { return a.focus < b.focus; });
 
     const fs::path folder = study.folder;
@@ -228,11 +256,11 @@ int runWindow(const WindowOptions& options) {
             refined = false;
             break;
         }
-        for (size_t k = 0; k < wanted.size(); ++k) {
-            FeatureGauge gauge;
-            if (!readPointGauge(study, pointGauges, folders[k], values[k], choice, gauge)) return 1;
-            solved.push_back({wanted[k], false, solveFocus(gauge, model)});
-        }
+        std::vector<FeatureGauge> refining(wanted.size());
+        for (size_t k = 0; k < wanted.size(); ++k)
+            if (!readPointGauge(study, pointGauges, folders[k], values[k], choice, refining[k])) return 1;
+        if (!solveFoci(refining, model, options.study.jobs, solutions)) return 2;
+        for (size_t k = 0; k < wanted.size(); ++k) solved.push_back({wanted[k], false, solutions[k]});
         refinedRuns += wanted.size();
         std::sort(solved.begin(), solved.end(),
                   [](const SolvedFocus& a, const SolvedFocus& b) { return a.focus < b.focus; });
@@ -270,10 +298,19 @@ int runWindow(const WindowOptions& options) {
     std::string csv = std::string("focus,dose,threshold,") + measureColumn(measure) + ",status\n";
     std::vector<DoseCurve> curves;
     for (double dose : doses) curves.push_back({dose, {}, {}});
+    // Every focus at every dose, the foci at once on the study's threads.
+    std::vector<std::vector<FeatureMetrics>> atDoses(count, std::vector<FeatureMetrics>(doses.size()));
+    const std::vector<PoolFailure> unmeasured = forEachInParallel(count, options.study.jobs, [&](size_t p) {
+        for (size_t d = 0; d < doses.size(); ++d) atDoses[p][d] = featureAtDose(gauges[p], model, doses[d]);
+    });
+    if (!unmeasured.empty()) {
+        std::fprintf(stderr, "aerial: %s\n", unmeasured.front().message.c_str());
+        return 2;
+    }
     for (size_t p = 0; p < count; ++p) {
         const double focus = study.points[p].values[0];
         for (size_t d = 0; d < doses.size(); ++d) {
-            const FeatureMetrics f = featureAtDose(gauges[p], model, doses[d]);
+            const FeatureMetrics& f = atDoses[p][d];
             const FeatureStatus status = figureStatus(f, measure);
             const bool measured = status == FeatureStatus::kMeasured;
             csv += valueText(focus) + "," + valueText(doses[d]) + "," + valueText(model.t0 / doses[d]) + "," +
@@ -352,9 +389,21 @@ int runWindow(const WindowOptions& options) {
     for (const char* stem : {"fem_bossung", "ed_window"}) removePictures(folder.string(), stem);
     const std::string edTitle = std::string("Exposure latitude against depth of focus") +
                                 (refined ? " (focus edges refined)" : " (sampled foci)");
-    if (!draw->femBossung(curves, model.targetCd * (1 - model.tolerance), model.targetCd * (1 + model.tolerance),
-                          femText, format, fem.string()) ||
-        !draw->exposureDefocus(latitude, edTitle, "depth of focus (" + unit + ")", !refined, format, ed.string())) {
+    // The two pictures at once: each on a surface of its own (cairo keeps its shared caches
+    // locked), together about a third of the whole window.
+    const auto drawFem = [&] {
+        return draw->femBossung(curves, model.targetCd * (1 - model.tolerance), model.targetCd * (1 + model.tolerance),
+                                femText, format, fem.string());
+    };
+    std::future<bool> femDrawn;
+    try {
+        femDrawn = std::async(std::launch::async, drawFem);
+    } catch (const std::system_error&) {
+        femDrawn = std::async(std::launch::deferred, drawFem);
+    }
+    const bool edDrawn =
+        draw->exposureDefocus(latitude, edTitle, "depth of focus (" + unit + ")", !refined, format, ed.string());
+    if (!femDrawn.get() || !edDrawn) {
         std::fprintf(stderr, "aerial: %s: cannot write the pictures\n", folder.c_str());
         return 2;
     }

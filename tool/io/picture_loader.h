@@ -8,7 +8,9 @@
 
 namespace aerial_tool {
 
-// The module's drawing functions, or nullptr with a one-line reason in error.
+// The module's drawing functions, or nullptr with a one-line reason in error. Safe to call
+// from any thread: the module is loaded once (a command may load it on a thread of its own
+// while it computes, and ask again when it draws).
 const PictureFunctions* loadPictureFunctions(std::string& error);
 
 } // namespace aerial_tool
