@@ -101,6 +101,9 @@ bool cutTiles(std::string_view layoutBytes, const ImportOptions& base, double un
     int crowdedCount = 0, most = 0;
     for (size_t t = 0; t < tiling.tiles.size(); ++t) {
         TileSpec& tile = tiling.tiles[t];
+        // Shapes dark on a clear field: the whole grid is imported, since a dark border round
+        // the window would print as a frame round every tile.
+        if (base.dark) tile.window = tile.grid;
         // The import snaps its window to the database grid and centres it on the grid: a
         // window off that grid would move the tile.
         const double edges[4] = {tile.window.x0, tile.window.y0, tile.window.x1, tile.window.y1};

@@ -42,7 +42,7 @@ struct TileSpec {
     int column = 0, row = 0;
     Box2 core;  // in the input's length unit, layout coordinates
     Box2 grid;  // the simulated window: N x pitch, centred on the core
-    Box2 window; // the layout imported into it: the core and the halo round it
+    Box2 window; // the layout imported into it: the core and the halo round it (shapes dark: the grid)
     int rects = 0;
 };
 
