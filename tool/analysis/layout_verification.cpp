@@ -226,19 +226,12 @@ bool bandRaster(const Box2& region, double pixel, BandRaster& band, std::string&
 void addCorner(BandRaster& band, const TileSpec& tile, const TileImage& image, bool darkShapes,
                const VerifyOptions& o) {
     RegionRaster& g = band.geometry;
-    std::vector<int> columns, rows;
-    std::vector<double> xs, ys;
-    const bool lastColumn = tile.core.x1 >= g.region.x1, lastRow = tile.core.y1 >= g.region.y1;
-    for (int i = 0; i < g.width; ++i) {
-        const double x = g.x(i);
-        if (x >= tile.core.x0 && (x < tile.core.x1 || lastColumn)) columns.push_back(i), xs.push_back(x);
-    }
-    for (int j = 0; j < g.height; ++j) {
-        const double y = g.y(j);
-        if (y >= tile.core.y0 && (y < tile.core.y1 || lastRow)) rows.push_back(j), ys.push_back(y);
-    }
-    if (xs.empty() || ys.empty()) return;
-    const std::vector<double> values = resample(image, xs, ys);
+    const CorePixels pixels = corePixels(tile, g);
+    const std::vector<int>& columns = pixels.columns;
+    const std::vector<int>& rows = pixels.rows;
+    const std::vector<double>& xs = pixels.xs;
+    if (xs.empty() || pixels.ys.empty()) return;
+    const std::vector<double> values = resample(image, xs, pixels.ys);
     const std::vector<double> doses = o.doses.empty() ? std::vector<double>{1.0} : o.doses;
     for (size_t b = 0; b < rows.size(); ++b) {
         for (size_t a = 0; a < columns.size(); ++a) {

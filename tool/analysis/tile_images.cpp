@@ -127,30 +127,33 @@ bool regionRaster(const Box2& region, double pitch, RegionRaster& raster, std::s
     return true;
 }
 
-void stitchTile(const TileSpec& tile, const TileImage& image, RegionRaster& raster) {
-    std::vector<int> columns, rows;
-    std::vector<double> xs, ys;
-    // The last core's far edge is the region's: its pixels belong to it.
+CorePixels corePixels(const TileSpec& tile, const RegionRaster& raster) {
+    CorePixels p;
     const bool lastColumn = tile.core.x1 >= raster.region.x1, lastRow = tile.core.y1 >= raster.region.y1;
     for (int i = 0; i < raster.width; ++i) {
         const double x = raster.x(i);
         if (x >= tile.core.x0 && (x < tile.core.x1 || lastColumn)) {
-            columns.push_back(i);
-            xs.push_back(x);
+            p.columns.push_back(i);
+            p.xs.push_back(x);
         }
     }
     for (int j = 0; j < raster.height; ++j) {
         const double y = raster.y(j);
         if (y >= tile.core.y0 && (y < tile.core.y1 || lastRow)) {
-            rows.push_back(j);
-            ys.push_back(y);
+            p.rows.push_back(j);
+            p.ys.push_back(y);
         }
     }
-    if (xs.empty() || ys.empty()) return;
-    const std::vector<double> values = resample(image, xs, ys);
-    for (size_t b = 0; b < rows.size(); ++b)
-        for (size_t a = 0; a < columns.size(); ++a)
-            raster.values[static_cast<size_t>(rows[b]) * raster.width + columns[a]] = values[b * xs.size() + a];
+    return p;
+}
+
+void stitchTile(const TileSpec& tile, const TileImage& image, RegionRaster& raster) {
+    const CorePixels p = corePixels(tile, raster);
+    if (p.xs.empty() || p.ys.empty()) return;
+    const std::vector<double> values = resample(image, p.xs, p.ys);
+    for (size_t b = 0; b < p.rows.size(); ++b)
+        for (size_t a = 0; a < p.columns.size(); ++a)
+            raster.values[static_cast<size_t>(p.rows[b]) * raster.width + p.columns[a]] = values[b * p.xs.size() + a];
 }
 
 bool stitchTiles(const std::string& directory, const TileManifest& manifest, RegionRaster& raster,

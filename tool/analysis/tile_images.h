@@ -51,6 +51,14 @@ struct RegionRaster {
 // the pitch is no length above 0 or the raster would hold more than 2^28 pixels.
 bool regionRaster(const Box2& region, double pitch, RegionRaster& raster, std::string& error);
 
+// The raster's pixel columns and rows whose centres lie in the tile's core (the region's far
+// edges belong to the last core), with their positions.
+struct CorePixels {
+    std::vector<int> columns, rows;
+    std::vector<double> xs, ys;
+};
+CorePixels corePixels(const TileSpec& tile, const RegionRaster& raster);
+
 // Fills the raster's pixels that lie in the tile's core from its image.
 void stitchTile(const TileSpec& tile, const TileImage& image, RegionRaster& raster);
 
