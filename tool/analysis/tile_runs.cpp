@@ -10,6 +10,7 @@
 #include "aerial/engine.hpp"
 #include "analysis/engine_pool.h"
 #include "input/input_layout.h"
+#include "io/input_writer.h"
 #include "io/study_points.h"
 #include "io/table_files.h"
 
@@ -46,6 +47,21 @@ std::string unfinishedTilesText(const TileManifest& manifest, const std::vector<
     if (faults.size() > 8) names += "; ...";
     return std::to_string(faults.size()) + " of " + std::to_string(manifest.tiling.tiles.size()) +
            " tiles are not done (" + names + "): run them first (aerial run-tiles)";
+}
+
+bool readFinishedTiling(const std::string& directory, TileManifest& manifest, double& metres,
+                        std::string& error) {
+    if (!readManifest(directory, manifest, error)) return false;
+    const std::vector<TileFault> faults = unfinishedTiles(directory, manifest);
+    if (!faults.empty()) {
+        error = unfinishedTilesText(manifest, faults);
+        return false;
+    }
+    if (!unitMetres(manifest.unit, metres)) {
+        error = std::string(kTileManifestFileName) + " names no known length unit";
+        return false;
+    }
+    return true;
 }
 
 std::vector<size_t> sliceOfTiles(size_t tileCount, int slice, int slices) {

@@ -26,6 +26,11 @@ std::vector<TileFault> unfinishedTiles(const std::string& directory, const TileM
 // name with why, and what to run.
 std::string unfinishedTilesText(const TileManifest& manifest, const std::vector<TileFault>& faults);
 
+// The manifest of a tiling whose tiles are all done, and its length unit in metres. False
+// with the refusal otherwise (no manifest, tiles not done, an unknown unit).
+bool readFinishedTiling(const std::string& directory, TileManifest& manifest, double& unitMetres,
+                        std::string& error);
+
 // The tiles of slice `slice` of `slices` (0-based): a run of consecutive tiles, the slices
 // together covering each tile once.
 std::vector<size_t> sliceOfTiles(size_t tileCount, int slice, int slices);

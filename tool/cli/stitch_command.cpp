@@ -45,11 +45,8 @@ CLI::App* addStitchCommand(CLI::App& app, StitchOptions& o) {
 int stitchTiledImage(const StitchOptions& o) {
     TileManifest manifest;
     std::string error;
-    if (!readManifest(o.directory, manifest, error)) return fail(error);
-    const std::vector<TileFault> faults = unfinishedTiles(o.directory, manifest);
-    if (!faults.empty()) return fail(unfinishedTilesText(manifest, faults));
     double unit = 0;
-    if (!unitMetres(manifest.unit, unit)) return fail("tiles.json names no known length unit");
+    if (!readFinishedTiling(o.directory, manifest, unit, error)) return fail(error);
     const double pitch = o.pixel ? *o.pixel : kStitchPixelUm * 1e-6 / unit;
     RegionRaster raster;
     if (!regionRaster(manifest.tiling.region, pitch, raster, error)) return fail(error);

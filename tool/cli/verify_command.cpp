@@ -70,11 +70,8 @@ int verifyTiledLayout(const VerifyCommandOptions& o) {
     const auto start = std::chrono::steady_clock::now();
     TileManifest manifest;
     std::string error;
-    if (!readManifest(o.directory, manifest, error)) return fail(error);
-    const std::vector<TileFault> faults = unfinishedTiles(o.directory, manifest);
-    if (!faults.empty()) return fail(unfinishedTilesText(manifest, faults));
     double unit = 0;
-    if (!unitMetres(manifest.unit, unit)) return fail("tiles.json names no known length unit");
+    if (!readFinishedTiling(o.directory, manifest, unit, error)) return fail(error);
     const std::vector<TileSpec>& tiles = manifest.tiling.tiles;
 
     std::vector<TileImage> images(tiles.size());
