@@ -106,6 +106,13 @@ def main():
         check("4 of 4 tiles are not done" in r.stderr and "older than tiles.json" in r.stderr, "stale: " + r.stderr)
         r = aerial(tool, "run-tiles", b)
         check("ran 4 tiles" in r.stdout, "stale tiles run again: " + r.stdout)
+        check("warning" not in r.stderr, "a warning with the layout unchanged: " + r.stderr)
+        shutil.copy(pinch, pinch + ".orig")
+        with open(pinch, "ab") as f:
+            f.write(b"\0\0")
+        r = aerial(tool, "run-tiles", b)
+        check("has changed since the tiles were cut" in r.stderr, "a changed layout unremarked: " + r.stderr)
+        shutil.move(pinch + ".orig", pinch)
 
         # The pinch: one, at the neck, on the picture.
         r = aerial(tool, "verify", a, "--focus", "-0.1,0.1")

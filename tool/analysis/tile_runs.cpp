@@ -11,6 +11,7 @@
 #include "analysis/engine_pool.h"
 #include "input/input_layout.h"
 #include "io/input_writer.h"
+#include "io/layout_file.h"
 #include "io/study_points.h"
 #include "io/table_files.h"
 
@@ -62,6 +63,15 @@ bool readFinishedTiling(const std::string& directory, TileManifest& manifest, do
         return false;
     }
     return true;
+}
+
+std::string layoutChange(const TileManifest& manifest) {
+    LayoutFile layout;
+    std::string error;
+    if (!layout.open(manifest.layout, error)) return error;
+    if (sha256Hex(std::string(layout.bytes())) != manifest.layoutSha256)
+        return manifest.layout + " has changed since the tiles were cut from it (cut them again)";
+    return "";
 }
 
 std::vector<size_t> sliceOfTiles(size_t tileCount, int slice, int slices) {

@@ -31,6 +31,10 @@ std::string unfinishedTilesText(const TileManifest& manifest, const std::vector<
 bool readFinishedTiling(const std::string& directory, TileManifest& manifest, double& unitMetres,
                         std::string& error);
 
+// Empty when the layout tiles.json names still holds the bytes it was cut from, else why not
+// (changed since, or unreadable).
+std::string layoutChange(const TileManifest& manifest);
+
 // The tiles of slice `slice` of `slices` (0-based): a run of consecutive tiles, the slices
 // together covering each tile once.
 std::vector<size_t> sliceOfTiles(size_t tileCount, int slice, int slices);

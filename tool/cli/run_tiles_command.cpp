@@ -56,6 +56,9 @@ int runTiles(const RunTilesOptions& o) {
     std::string error;
     if (!readManifest(o.directory, manifest, error)) return fail(error);
     const size_t total = manifest.tiling.tiles.size();
+    // The tiles' inputs are what runs; a layout changed since is worth a word, not a refusal.
+    if (const std::string change = layoutChange(manifest); !change.empty())
+        std::fprintf(stderr, "aerial run-tiles: warning: %s\n", change.c_str());
 
     if (o.slurm) {
         const int tasks = o.tasks > 0 ? std::min<int>(o.tasks, static_cast<int>(total))

@@ -47,6 +47,8 @@ int stitchTiledImage(const StitchOptions& o) {
     std::string error;
     double unit = 0;
     if (!readFinishedTiling(o.directory, manifest, unit, error)) return fail(error);
+    if (const std::string change = layoutChange(manifest); !change.empty())
+        std::fprintf(stderr, "aerial stitch: warning: %s\n", change.c_str());
     const double pitch = o.pixel ? *o.pixel : kStitchPixelUm * 1e-6 / unit;
     RegionRaster raster;
     if (!regionRaster(manifest.tiling.region, pitch, raster, error)) return fail(error);
