@@ -8,7 +8,8 @@
 - the tiles run in process and through GNU parallel (--print-commands) give the same bytes;
 - tiles cut short or older than tiles.json are refused by name, and run again;
 - three lines, the middle one narrowed to 0.05 um over 0.4 um (below the 0.06 um limit):
-  exactly one pinch, at the neck, and the verify picture shows its mark there.
+  exactly one pinch, at the neck, the verify picture shows its mark there and the report's
+  page names it.
 """
 import json
 import os
@@ -145,6 +146,13 @@ def main():
         # Lines of 0.15 um: their long edges measured, within tens of nanometres of the drawing.
         check(report["sites"]["measured"] > 200, "too few measured sites")
         check(report["band"]["total"] > 0, "the focus corners leave no band")
+
+        # The report's page of the tiling: its figures and the pinch, as text in the PDF.
+        aerial(tool, "report", a, "-q")
+        text = subprocess.run(["pdftotext", "-layout", os.path.join(a, "report.pdf"), "-"], check=True,
+                              capture_output=True, text=True).stdout
+        check("2 x 2 tiles" in text and "1 pinch, 0 bridge" in text and "at (2.000, 2.000): printed width" in text,
+              "the report's tiling page: " + text[:400])
     return 1 if failures else 0
 
 
