@@ -34,3 +34,4 @@ bench: build
 	$(BUILD)/bin/aerial_bench
 	$(BUILD)/bin/engine_bench
 	bench/window_bench.sh $(BUILD)/bin/aerial examples/dense-lines
+	bench/tiles_bench.sh $(BUILD)/bin/aerial

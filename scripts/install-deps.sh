@@ -25,6 +25,10 @@ packages+=(python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytes
 # SHA-256 with nettle: of the input in a study's manifest, and of the pinned bytes in their
 # test; the independent model of a run computes with numpy (above).
 packages+=(nettle-dev)
+# Stitched tiles are written as float TIFF; the Slurm test starts a one-node cluster.
+packages+=(libtiff-dev slurm-wlm munge)
+# The tiling tests read the pictures they check with Pillow.
+packages+=(python3-pil)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -21,23 +21,6 @@ int fail(const std::string& message) {
     return 2;
 }
 
-bool parseLayer(const std::string& text, LayerId& layer) {
-    int l = 0, d = 0;
-    char tail = 0;
-    if (std::sscanf(text.c_str(), "%d/%d%c", &l, &d, &tail) == 2 ||
-        (std::sscanf(text.c_str(), "%d%c", &l, &tail) == 1 && (d = 0, true))) {
-        if (l < 0 || l > 65535 || d < 0 || d > 65535) return false;
-        layer = {l, d};
-        return true;
-    }
-    return false;
-}
-
-bool parseWindow(const std::string& text, double w[4]) {
-    char tail = 0;
-    return std::sscanf(text.c_str(), "%lf,%lf,%lf,%lf%c", &w[0], &w[1], &w[2], &w[3], &tail) == 4;
-}
-
 std::string number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.6g", value);
@@ -61,8 +44,8 @@ int importLayoutClip(const ImportCommandOptions& o) {
     options.cell = o.cell;
     options.dark = o.dark;
     options.manhattanize = o.manhattanize;
-    if (!parseLayer(o.layer, options.layer)) return fail("--layer wants LAYER/DATATYPE, e.g. 1/0");
-    if (!parseWindow(o.window, options.window)) return fail("--window wants X0,Y0,X1,Y1, e.g. 0,0,1.28,1.28");
+    if (!parseLayerText(o.layer, options.layer)) return fail("--layer wants LAYER/DATATYPE, e.g. 1/0");
+    if (!parseWindowText(o.window, options.window)) return fail("--window wants X0,Y0,X1,Y1, e.g. 0,0,1.28,1.28");
 
     LayoutFile layout;
     if (!layout.open(o.layout, error)) return fail(error);

@@ -17,8 +17,12 @@
 #include "cli/plot_command.h"
 #include "cli/report_command.h"
 #include "cli/run_command.h"
+#include "cli/run_tiles_command.h"
 #include "cli/set_command.h"
+#include "cli/stitch_command.h"
 #include "cli/sweep_command.h"
+#include "cli/tile_command.h"
+#include "cli/verify_command.h"
 #include "cli/window_command.h"
 #include "input/input_layout.h"
 #include "io/study_points.h"
@@ -222,6 +226,82 @@ CLI::App* addImportCommand(CLI::App& app, aerial_tool::ImportCommandOptions& o) 
     return c;
 }
 
+CLI::App* addTileCommand(CLI::App& app, aerial_tool::TileCommandOptions& o) {
+    CLI::App* c = app.add_subcommand(
+        "tile", "Cut a region of one layer of a GDSII layout cell into tiles: one input folder each under DIR, "
+                "and DIR/tiles.json");
+    c->add_option("LAYOUT", o.layout, "GDSII stream file")->required();
+    c->add_option("DIR", o.directory, "Folder to write (made if missing)")->required();
+    c->add_option("--cell", o.cell, "The cell to tile (placed with its whole hierarchy)")->required();
+    c->add_option("--layer", o.layer, "LAYER/DATATYPE (or LAYER, datatype 0)")->required();
+    c->add_option("--region", o.region, "X0,Y0,X1,Y1 in the layout's user units")->required();
+    c->add_option("--tile", o.core, "Side of a tile's core (length unit; default: the grid's length less twice the halo)");
+    c->add_option("--halo", o.halo,
+                  "Halo around each core (length unit; default: 4 lambda / NA rounded up to whole samples)");
+    c->add_option("--sample-pitch", o.samplePitch,
+                  "Distance between samples of a tile (length unit; default 0.04 um: a grid of 128 spans 5.12 um)");
+    c->add_option("--template", o.templatePath, "Take the optics from this input file (its grid is not used)");
+    c->add_option("--unit", o.unit, "Length unit of the inputs (nm, um, mm; default: the template's, or um)");
+    c->add_flag("--dark", o.dark, "Drawn shapes dark and the field clear (default: shapes clear)");
+    c->add_flag("-q,--quiet", o.quiet, "Print only errors");
+    return c;
+}
+
+CLI::App* addRunTilesCommand(CLI::App& app, aerial_tool::RunTilesOptions& o) {
+    CLI::App* c = app.add_subcommand("run-tiles", "Run the tiles of DIR/tiles.json that are not done yet");
+    c->add_option("DIR", o.directory, "Folder holding tiles.json")->required();
+    c->add_option("--jobs", o.jobs, "Tiles at a time in this process (default: the number of cores)")
+        ->check(CLI::Range(1, 1024));
+    c->add_flag("--print-commands", o.printCommands,
+                "Print one run command a line for the tiles not done (for GNU parallel) instead of running");
+    c->add_flag("--slurm", o.slurm, "Write DIR/run-tiles.sbatch, an sbatch --array script, instead of running");
+    c->add_flag("--submit", o.submit, "With --slurm: submit the script with sbatch");
+    c->add_option("--tasks", o.tasks, "With --slurm: array tasks, each a slice of the tiles (default: one a tile, "
+                                      "at most 64)")
+        ->check(CLI::Range(1, 100000));
+    c->add_option("--slice", o.slice, "Run only slice I of K of the tiles (0-based), as an array task does");
+    c->add_option("--library", o.libraryPath, "With --print-commands: the shared library each run loads");
+    c->add_flag("-q,--quiet", o.quiet, "No summary line");
+    return c;
+}
+
+CLI::App* addStitchCommand(CLI::App& app, aerial_tool::StitchOptions& o) {
+    CLI::App* c = app.add_subcommand(
+        "stitch", "The tiles' cores as one image of the region: DIR/stitched.npy (float32), stitched.tif (float), "
+                  "stitched.json (scale and origin), stitched.png and contours.csv");
+    c->add_option("DIR", o.directory, "Folder holding tiles.json and the tiles' runs")->required();
+    c->add_option("--pixel", o.pixel, "Pixel pitch of the image (length unit; default 0.01 um)")
+        ->check(CLI::PositiveNumber);
+    c->add_option("--threshold", o.threshold, "Threshold of the contours (default 0.3)")->check(CLI::PositiveNumber);
+    c->add_flag("-q,--quiet", o.quiet, "Print only errors");
+    return c;
+}
+
+CLI::App* addVerifyCommand(CLI::App& app, aerial_tool::VerifyCommandOptions& o) {
+    CLI::App* c = app.add_subcommand(
+        "verify", "Edge placement error along the drawn edges, process-variation band and hotspots of a tiled "
+                  "region: DIR/verify.csv, verify.json, verify.png");
+    c->add_option("DIR", o.directory, "Folder holding tiles.json and the tiles' runs")->required();
+    c->add_option("--threshold", o.threshold, "Printing threshold at relative dose 1 (default 0.3)")
+        ->check(CLI::PositiveNumber);
+    c->add_option("--focus", o.foci, "Defocus of the band's corners, F1,F2,... (default: the tiles' own only)")
+        ->delimiter(',');
+    c->add_option("--dose", o.doses, "Relative doses of the band's corners, D1,D2,... (default: 1)")
+        ->delimiter(',')
+        ->check(CLI::PositiveNumber);
+    c->add_option("--epe-limit", o.epeLimit, "A hotspot where |EPE| exceeds it (length unit; default 15 nm)")
+        ->check(CLI::PositiveNumber);
+    c->add_option("--min-width", o.minWidth, "A pinch where the printed width is below it (default 60 nm)")
+        ->check(CLI::PositiveNumber);
+    c->add_option("--min-space", o.minSpace, "A bridge where the printed space is below it (default 60 nm)")
+        ->check(CLI::PositiveNumber);
+    c->add_option("--site-spacing", o.siteSpacing, "Between EPE sites along an edge (default 40 nm)")
+        ->check(CLI::PositiveNumber);
+    c->add_option("--jobs", o.jobs, "Threads for the sites and the corner runs (default: the number of cores)")->check(CLI::Range(1, 1024));
+    c->add_flag("-q,--quiet", o.quiet, "Print only errors");
+    return c;
+}
+
 // The command line as typed, the program called by its own name.
 std::string typedCommand(int argc, char** argv) {
     std::vector<std::string> words = {"aerial"};
@@ -349,6 +429,14 @@ int main(int argc, char** argv) {
     CLI::App* maskCommand = addMaskCommand(app, mask);
     aerial_tool::ImportCommandOptions import;
     CLI::App* importCommand = addImportCommand(app, import);
+    aerial_tool::TileCommandOptions tile;
+    CLI::App* tileCommand = addTileCommand(app, tile);
+    aerial_tool::RunTilesOptions runTiles;
+    CLI::App* runTilesCommand = addRunTilesCommand(app, runTiles);
+    aerial_tool::StitchOptions stitch;
+    CLI::App* stitchCommand = addStitchCommand(app, stitch);
+    aerial_tool::VerifyCommandOptions verify;
+    CLI::App* verifyCommand = addVerifyCommand(app, verify);
 
     try {
         app.parse(argc, argv);
@@ -376,5 +464,9 @@ int main(int argc, char** argv) {
     if (windowCommand->parsed()) return aerial_tool::runWindow(window);
     if (maskCommand->parsed()) return aerial_tool::writeMask(mask);
     if (importCommand->parsed()) return aerial_tool::importLayoutClip(import);
+    if (tileCommand->parsed()) return aerial_tool::cutLayoutTiles(tile);
+    if (runTilesCommand->parsed()) return aerial_tool::runTiles(runTiles);
+    if (stitchCommand->parsed()) return aerial_tool::stitchTiledImage(stitch);
+    if (verifyCommand->parsed()) return aerial_tool::verifyTiledLayout(verify);
     return 0;
 }

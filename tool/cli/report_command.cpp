@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
 
 #include "analysis/input_check.h"
 #include "analysis/report_content.h"
@@ -15,6 +18,7 @@
 #include "io/run_folder.h"
 #include "io/study_manifest.h"
 #include "io/study_outputs.h"
+#include "io/tile_manifest.h"
 
 #ifndef AERIAL_VERSION
 #define AERIAL_VERSION "unknown"
@@ -151,10 +155,107 @@ bool notesLines(const std::string& path, std::vector<ReportLine>& lines, std::st
     return true;
 }
 
+// A tiling's folder: a page of its verification (or, before verify, its stitched image) with
+// the tiling and the verification's figures.
+bool tilingSection(const fs::path& dir, ReportSection& section, std::string& error) {
+    TileManifest manifest;
+    if (!readManifest(dir.string(), manifest, error)) return false;
+    const Tiling& t = manifest.tiling;
+    const std::string& u = manifest.unit;
+    section.heading = folderNameOf(dir.string()) + ": " + std::to_string(t.columns) + " x " + std::to_string(t.rows) +
+                   " tiles of " + manifest.layer + " of cell " + manifest.cell;
+    std::vector<std::string> pictures;
+    for (const char* picture : {"verify.png", "stitched.png"})
+        if (fs::exists(dir / picture)) pictures.push_back((dir / picture).string());
+    if (pictures.empty()) {
+        error = "no verify.png or stitched.png: run aerial stitch or aerial verify on it first";
+        return false;
+    }
+    pictures.resize(1); // the verification's picture holds the stitched image
+    std::vector<std::string> text;
+    // The lines under the picture, whichever way the page ends.
+    struct Flush {
+        ReportSection& section;
+        std::vector<std::string>& text;
+        std::vector<std::string>& pictures;
+        ~Flush() {
+            std::vector<ReportLine> lines;
+            for (const std::string& t : text) lines.push_back({t, LineStyle::kCode});
+            section.blocks.push_back(linesBlock(std::move(lines)));
+            section.blocks.push_back(picturesBlock(std::move(pictures)));
+        }
+    } flush{section, text, pictures};
+    text.push_back(format("region %g,%g,%g,%g %s; cores of %g, halo %g (%s)", t.region.x0, t.region.y0,
+                          t.region.x1, t.region.y1, u.c_str(), t.core, t.halo, manifest.haloRule.c_str()));
+    text.push_back(format("grids of %d x %g %s; layout %s", t.gridSize, t.samplePitch, u.c_str(),
+                          fs::path(manifest.layout).filename().c_str()));
+    std::ifstream in(dir / "verify.json", std::ios::binary);
+    const nlohmann::json v = nlohmann::json::parse(in, nullptr, false);
+    if (v.is_discarded() || !v.is_object()) {
+        text.push_back("not verified yet (aerial verify)");
+        return true;
+    }
+    try {
+        const auto& sites = v.at("sites");
+        const auto& h = v.at("hotspots");
+        text.push_back("");
+        text.push_back(format("threshold %g; EPE limit %g, pinch below %g, bridge below %g %s",
+                              v.at("threshold").get<double>(), v.at("limits").at("epe").get<double>(),
+                              v.at("limits").at("minWidth").get<double>(), v.at("limits").at("minSpace").get<double>(),
+                              u.c_str()));
+        text.push_back(format("%d EPE sites every %g %s, %d measured", sites.at("count").get<int>(),
+                              sites.at("spacing").get<double>(), u.c_str(), sites.at("measured").get<int>()));
+        if (sites.at("largestAbsEpe").is_number())
+            text.push_back(format("EPE: largest |EPE| %.4f, mean %.4f, RMS %.4f %s",
+                                  sites.at("largestAbsEpe").get<double>(), sites.at("meanEpe").get<double>(),
+                                  sites.at("rmsEpe").get<double>(), u.c_str()));
+        text.push_back(format("PV band %.4f %s^2 over the foci %s and the doses %s",
+                              v.at("band").at("total").get<double>(), u.c_str(), v.at("foci").dump().c_str(),
+                              v.at("doses").dump().c_str()));
+        text.push_back(format("hotspots: %d EPE, %d pinch, %d bridge", h.at("epe").get<int>(),
+                              h.at("pinch").get<int>(), h.at("bridge").get<int>()));
+        int listed = 0;
+        for (const auto& spot : h.at("list")) {
+            if (spot.at("kind") == "epe" || ++listed > 30) continue;
+            const bool pinch = spot.at("kind") == "pinch";
+            const auto& value = spot.at(pinch ? "smallestWidth" : "smallestSpace");
+            text.push_back(format("  %-6s at (%.3f, %.3f): printed %s %s", spot.at("kind").get<std::string>().c_str(),
+                                  spot.at("x").get<double>(), spot.at("y").get<double>(), pinch ? "width" : "space",
+                                  value.is_number() ? format("%.4f", value.get<double>()).c_str() : "none"));
+        }
+        if (listed > 30) text.push_back(format("  ... %d more (verify.json)", listed - 30));
+    } catch (const std::exception&) {
+        text.push_back("verify.json is not one this tool wrote (aerial verify again)");
+    }
+    return true;
+}
+
 } // namespace
 
 int writeReport(const ReportOptions& options) {
     const fs::path dir = options.directory;
+    if (fs::exists(dir / kTileManifestFileName) && !fs::exists(dir / aerial::kImageIntensityFileName)) {
+        ReportDocument document;
+        ReportSection section;
+        std::string error;
+        if (!tilingSection(dir, section, error)) {
+            std::fprintf(stderr, "aerial: %s: %s\n", dir.c_str(), error.c_str());
+            return 2;
+        }
+        document.title = options.title.empty() ? "aerial report: " + folderNameOf(dir.string()) : showText(options.title);
+        document.front = std::move(section);
+        document.front.heading = document.title + "   " + document.front.heading;
+        const PictureFunctions* draw = loadPictureFunctions(error);
+        const fs::path output = options.output.empty() ? dir / "report.pdf" : fs::path(options.output);
+        int pages = 0;
+        if (draw == nullptr || !draw->report(document, output.string(), pages, error)) {
+            std::fprintf(stderr, "aerial: %s: %s\n", output.c_str(), error.c_str());
+            return 2;
+        }
+        // The path alone, for scripts, as for a run's report.
+        if (!options.quiet) std::printf("%s\n", output.c_str());
+        return 0;
+    }
     ResultTableData image, amplitude;
     std::string error;
     for (auto [name, table] : {std::pair{aerial::kImageIntensityFileName, &image},

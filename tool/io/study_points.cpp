@@ -62,7 +62,17 @@ bool changedInput(const std::string& bytes, const std::vector<CellChange>& chang
 }
 
 bool writePointInput(const std::string& folder, const std::string& bytes, std::string& error) {
-    const fs::path path = fs::path(folder) / aerial::kInputFileName;
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) {
+        error = folder + ": cannot create: " + ec.message();
+        return false;
+    }
+    return writeFileIfChanged((fs::path(folder) / aerial::kInputFileName).string(), bytes, error);
+}
+
+bool writeFileIfChanged(const std::string& file, const std::string& bytes, std::string& error) {
+    const fs::path path = file;
     {
         std::ifstream old(path, std::ios::binary);
         if (old) {
@@ -70,12 +80,6 @@ bool writePointInput(const std::string& folder, const std::string& bytes, std::s
             text << old.rdbuf();
             if (text.str() == bytes) return true;
         }
-    }
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) {
-        error = folder + ": cannot create: " + ec.message();
-        return false;
     }
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;

@@ -22,6 +22,9 @@ bool changedInput(const std::string& bytes, const std::vector<CellChange>& chang
 // twice keeps its finished runs). False with the reason (the errno text).
 bool writePointInput(const std::string& folder, const std::string& bytes, std::string& error);
 
+// Writes the file unless it already holds exactly these bytes (its time then stays).
+bool writeFileIfChanged(const std::string& path, const std::string& bytes, std::string& error);
+
 // Sub-folders of `studyDir` holding an input file whose names are not in `current`: the
 // points of an earlier study. Sorted by name.
 std::vector<std::string> staleFolders(const std::string& studyDir, const std::vector<std::string>& current);

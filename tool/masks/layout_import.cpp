@@ -264,6 +264,23 @@ std::vector<Rect> decompose(const Region& region) {
 
 } // namespace
 
+bool parseLayerText(const std::string& text, LayerId& layer) {
+    int l = 0, d = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%d/%d%c", &l, &d, &tail) == 2 ||
+        (std::sscanf(text.c_str(), "%d%c", &l, &tail) == 1 && (d = 0, true))) {
+        if (l < 0 || l > 65535 || d < 0 || d > 65535) return false;
+        layer = {l, d};
+        return true;
+    }
+    return false;
+}
+
+bool parseWindowText(const std::string& text, double w[4]) {
+    char tail = 0;
+    return std::sscanf(text.c_str(), "%lf,%lf,%lf,%lf%c", &w[0], &w[1], &w[2], &w[3], &tail) == 4;
+}
+
 bool importLayout(std::string_view bytes, const ImportOptions& options, const Grid& grid,
                   double unitMetres, ImportResult& result, std::string& error) {
     result = ImportResult{};
@@ -413,7 +430,7 @@ bool importLayout(std::string_view bytes, const ImportOptions& options, const Gr
     const double halfUnitSamplesSquared = (2 * pitch) * (2 * pitch); // a sample's area in half units
     const double shapeArea = static_cast<double>(gtl::area(layer));
     result.shapeArea = shapeArea / halfUnitSamplesSquared;
-    if (shapeArea == 0) {
+    if (shapeArea == 0 && !options.allowEmpty) {
         error = "no shape of layer " + std::to_string(options.layer.layer) + "/" +
                 std::to_string(options.layer.datatype) + " of cell '" + displayName(options.cell) +
                 "' covers any of the window";
@@ -430,6 +447,7 @@ bool importLayout(std::string_view bytes, const ImportOptions& options, const Gr
     clear.clean();
     result.clearArea = static_cast<double>(gtl::area(clear)) / halfUnitSamplesSquared;
     const std::vector<Rect> rects = decompose(clear);
+    result.rectsNeeded = static_cast<int>(rects.size());
     if (static_cast<int>(rects.size()) > aerial::kMaxRects) {
         error = "the clip needs " + std::to_string(rects.size()) + " rectangles after merging, more than the " +
                 std::to_string(aerial::kMaxRects) + " an input holds";

@@ -28,6 +28,7 @@ struct ImportOptions {
     double window[4] = {0, 0, 0, 0}; // X0, Y0, X1, Y1 in the layout's user units
     bool dark = false;               // drawn shapes dark and the window's field clear
     bool manhattanize = false;       // step other edges in one-sample steps instead of refusing
+    bool allowEmpty = false;         // a window no shape reaches gives no rectangle instead of a refusal
 };
 
 struct ImportResult {
@@ -39,7 +40,14 @@ struct ImportResult {
     int shapes = 0;             // placed shapes that reach into the window
     int manhattanized = 0;      // of them, shapes stepped by --manhattanize
     double steppedAreaBefore = 0, steppedAreaAfter = 0; // their areas, in samples^2
+    int rectsNeeded = 0;        // rectangles the clip takes after merging (also when above kMaxRects)
 };
+
+// "L/D" or "L" (datatype 0), each 0 to 65535. False for any other text.
+bool parseLayerText(const std::string& text, LayerId& layer);
+
+// "X0,Y0,X1,Y1": four numbers and nothing after them.
+bool parseWindowText(const std::string& text, double window[4]);
 
 // bytes: the layout file's, read in place. unitMetres: the input's length unit in metres
 // (the grid's sample pitch is in it).

@@ -10,6 +10,7 @@ constexpr aerial_tool::PictureFunctions kFunctions = {
     .report = &aerial_tool::writeReportPdf,
     .femBossung = &aerial_tool::writeFemBossung,
     .exposureDefocus = &aerial_tool::writeExposureDefocus,
+    .rgbPng = &aerial_tool::writeRgbPng,
 };
 
 } // namespace

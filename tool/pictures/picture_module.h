@@ -8,6 +8,7 @@
 
 #include "pictures/plot_drawing.h"
 #include "pictures/report_document.h"
+#include "pictures/raster_png.h"
 #include "pictures/window_pictures.h"
 
 namespace aerial_tool {
@@ -20,6 +21,7 @@ struct PictureFunctions {
     decltype(&writeReportPdf) report;
     decltype(&writeFemBossung) femBossung;
     decltype(&writeExposureDefocus) exposureDefocus;
+    decltype(&writeRgbPng) rgbPng;
 };
 
 } // namespace aerial_tool

@@ -1,0 +1,96 @@
+#include "cli/stitch_command.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "analysis/contours.h"
+#include "analysis/region_picture.h"
+#include "analysis/tile_images.h"
+#include "analysis/tile_runs.h"
+#include "io/input_writer.h"
+#include "io/picture_loader.h"
+#include "io/raster_files.h"
+#include "io/tile_manifest.h"
+
+namespace aerial_tool {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "aerial stitch: %s\n", message.c_str());
+    return 2;
+}
+
+} // namespace
+
+int stitchTiledImage(const StitchOptions& o) {
+    TileManifest manifest;
+    std::string error;
+    double unit = 0;
+    if (!readFinishedTiling(o.directory, manifest, unit, error)) return fail(error);
+    if (const std::string change = layoutChange(manifest); !change.empty())
+        std::fprintf(stderr, "aerial stitch: warning: %s\n", change.c_str());
+    const double pitch = o.pixel ? *o.pixel : kStitchPixelUm * 1e-6 / unit;
+    RegionRaster raster;
+    if (!regionRaster(manifest.tiling.region, pitch, raster, error)) return fail(error);
+    if (!stitchTiles(o.directory, manifest, raster, error)) return fail(error);
+    DrawnLayout drawn;
+    if (!drawnLayout(o.directory, manifest, drawn, error)) return fail(error);
+
+    const fs::path dir(o.directory);
+    if (!writeNpyFloat32((dir / "stitched.npy").string(), raster.width, raster.height, raster.values, error) ||
+        !writeFloatTiff((dir / "stitched.tif").string(), raster.width, raster.height, raster.values, error))
+        return fail(error);
+    const auto [low, high] = std::minmax_element(raster.values.begin(), raster.values.end());
+    const nlohmann::json scale = {
+        {"width", raster.width},
+        {"height", raster.height},
+        {"unit", manifest.unit},
+        {"pixelPitch", raster.pitch},
+        {"region", {raster.region.x0, raster.region.y0, raster.region.x1, raster.region.y1}},
+        {"firstPixelCentre", {raster.x(0), raster.y(0)}},
+        {"step", {raster.pitch, -raster.pitch}},
+        {"rows", "row 0 on top (largest y); pixel (i, j) centred at (x0 + (i + 0.5) pitch, y1 - (j + 0.5) pitch)"},
+        {"minimum", *low},
+        {"maximum", *high},
+        {"threshold", o.threshold},
+        {"image", "open frame = 1; each pixel from the continuous image of the tile whose core holds it"},
+        {"files", {"stitched.npy", "stitched.tif", "stitched.png", "contours.csv"}}};
+    {
+        std::ofstream out(dir / "stitched.json", std::ios::binary | std::ios::trunc);
+        out << scale.dump(1) << "\n";
+        if (!out) return fail("cannot write " + (dir / "stitched.json").string());
+    }
+    {
+        std::ofstream out(dir / "contours.csv", std::ios::binary | std::ios::trunc);
+        out << "x0,y0,x1,y1\n";
+        char line[128];
+        for (const ContourSegment& s : contourSegments(raster.values, raster.width, raster.height, o.threshold)) {
+            std::snprintf(line, sizeof line, "%.6f,%.6f,%.6f,%.6f\n", raster.region.x0 + (s.a.x + 0.5) * pitch,
+                          raster.region.y1 - (s.a.y + 0.5) * pitch, raster.region.x0 + (s.b.x + 0.5) * pitch,
+                          raster.region.y1 - (s.b.y + 0.5) * pitch);
+            out << line;
+        }
+        if (!out) return fail("cannot write " + (dir / "contours.csv").string());
+    }
+    RgbRaster picture = greyPicture(raster, *high > 0 ? *high : 1);
+    drawOutline(picture, raster, drawn.edges, kOutlineColour);
+    const PictureFunctions* draw = loadPictureFunctions(error);
+    if (draw == nullptr) return fail(error);
+    if (!draw->rgbPng(picture.rgb, picture.width, picture.height, (dir / "stitched.png").string()))
+        return fail("cannot write " + (dir / "stitched.png").string());
+    if (!o.quiet)
+        std::printf("%s: %d x %d pixels of %g %s from %zu tiles (intensity %.4f to %.4f); stitched.tif, "
+                    "stitched.json, stitched.png, contours.csv beside it\n",
+                    (dir / "stitched.npy").string().c_str(), raster.width, raster.height, pitch,
+                    manifest.unit.c_str(), manifest.tiling.tiles.size(), *low, *high);
+    return 0;
+}
+
+} // namespace aerial_tool
