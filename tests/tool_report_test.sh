@@ -154,6 +154,8 @@ cp "$example/$input_file" "$fs/$input_file"
 touch -d '2001-01-01' "$fs/$input_file"
 "$tool" report "$fs" -q
 contains "a study made from another input" "$(page_of "$pdf" 1)" "sweep/: made from another input than ../$input_file"
+# Its tables are of the other grid: the run cannot be measured, so its page is left out, saying why.
+contains "tables of another grid leave the run's page out" "$(page_of "$pdf" 1)" "The run's page is left out"
 
 # A cd sweep after a pitch sweep: the through-pitch tables and pictures are not in the report.
 masks=$work/masks

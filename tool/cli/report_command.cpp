@@ -310,29 +310,32 @@ int writeReport(const ReportOptions& options) {
         document.sections.push_back(std::move(content.section));
     }
 
-    // The run's page, at the window's threshold when the folder has a window.
+    // The run's page, at the window's threshold when the folder has a window. Tables that
+    // are not of this input (another grid) cannot be measured: the page is left out and the
+    // first page says why, in red, rather than no report at all.
     PictureOptions pictures = options.pictures;
     if (pictures.thresholds.empty()) pictures.thresholds = {windowT0.value_or(0.3)};
     const PictureChoices choices = pictureChoices(pictures);
-    ReportRunPage page;
-    page.heading = input.folderName + "   " + conditionsLine(input, {});
-    page.alerts = alerts;
-    page.summary = inputSummary(inputFile, check);
     CutlineResult cut;
-    if (!cutlineOf(input, image, choices, cut, error)) {
-        std::fprintf(stderr, "aerial: %s\n", error.c_str());
-        return 2;
+    const bool measured = cutlineOf(input, image, choices, cut, error);
+    if (measured) {
+        ReportRunPage page;
+        page.heading = input.folderName + "   " + conditionsLine(input, {});
+        page.alerts = alerts;
+        page.summary = inputSummary(inputFile, check);
+        page.cutline = cut.picture;
+        MetricsText metrics = metricsText(cut, choices, input.lengthUnit);
+        page.metrics = std::move(metrics.runs);
+        page.crossings = std::move(metrics.crossings);
+        page.imagePicture = imagePicture(input, image, choices);
+        page.image = std::move(image);
+        page.spectrumPicture = amplitudePicture(input, amplitude, choices);
+        page.spectrum = std::move(amplitude);
+        page.source = sourcePicture(input);
+        document.runs.push_back(std::move(page));
+    } else {
+        alerts.push_back("The run's page is left out: " + showText(error) + ".");
     }
-    page.cutline = cut.picture;
-    MetricsText metrics = metricsText(cut, choices, input.lengthUnit);
-    page.metrics = std::move(metrics.runs);
-    page.crossings = std::move(metrics.crossings);
-    page.imagePicture = imagePicture(input, image, choices);
-    page.image = std::move(image);
-    page.spectrumPicture = amplitudePicture(input, amplitude, choices);
-    page.spectrum = std::move(amplitude);
-    page.source = sourcePicture(input);
-    document.runs.push_back(std::move(page));
     if (check.rectangles.size() > kRectanglesOnRunPage)
         document.sections.push_back(rectanglesSection(input.folderName, check));
 
@@ -360,7 +363,8 @@ int writeReport(const ReportOptions& options) {
         for (const Finding& f : check.warnings) lines.push_back({findingLine(f), LineStyle::kPlain});
         front.blocks.push_back(linesBlock(lines));
     }
-    std::vector<HeadlineFigure> figures = runHeadline(cut, input.lengthUnit);
+    std::vector<HeadlineFigure> figures;
+    if (measured) figures = runHeadline(cut, input.lengthUnit);
     for (HeadlineFigure& f : figures) f.stale = !alerts.empty();
     figures.insert(figures.end(), studyFigures.begin(), studyFigures.end());
     front.blocks.push_back(tablesBlock({conditionsTable(check), headlineTable(figures)}));
