@@ -397,21 +397,9 @@ int runWindow(const WindowOptions& options) {
     for (const char* stem : {"fem_bossung", "ed_window"}) removePictures(folder.string(), stem);
     const std::string edTitle = std::string("Exposure latitude against depth of focus") +
                                 (refined ? " (focus edges refined)" : " (sampled foci)");
-    // The two pictures at once: each on a surface of its own (cairo keeps its shared caches
-    // locked), together about a third of the whole window.
-    const auto drawFem = [&] {
-        return draw->femBossung(curves, model.targetCd * (1 - model.tolerance), model.targetCd * (1 + model.tolerance),
-                                femText, format, fem.string());
-    };
-    std::future<bool> femDrawn;
-    try {
-        femDrawn = std::async(std::launch::async, drawFem);
-    } catch (const std::system_error&) {
-        femDrawn = std::async(std::launch::deferred, drawFem);
-    }
-    const bool edDrawn =
-        draw->exposureDefocus(latitude, edTitle, "depth of focus (" + unit + ")", !refined, format, ed.string());
-    if (!femDrawn.get() || !edDrawn) {
+    if (!draw->femBossung(curves, model.targetCd * (1 - model.tolerance), model.targetCd * (1 + model.tolerance),
+                          femText, format, fem.string()) ||
+        !draw->exposureDefocus(latitude, edTitle, "depth of focus (" + unit + ")", !refined, format, ed.string())) {
         std::fprintf(stderr, "aerial: %s: cannot write the pictures\n", folder.c_str());
         return 2;
     }
