@@ -1,5 +1,5 @@
-// Studies run in the tool's process: the figures of `sweep` are those `metrics` gives on the
-// tables a point's folder holds, the tables are main4's bytes, and which folders keep their
+// Studies run in the tool's process: the figures of `sweep` and `window` are those `metrics`
+// gives on the tables a point's folder holds, the tables are main4's bytes, and which folders keep their
 // tables follows --write-tables.
 #include <gtest/gtest.h>
 
@@ -116,6 +116,18 @@ TEST(StudyRuns, WindowKeepsTheTablesOfTheFociItLists) {
         EXPECT_EQ(aerial_tool::tablesFault("g/window/defocus_" + std::string(focus), kGrid), "") << focus;
     EXPECT_EQ(aerial_tool::tablesFault(summary["best_focus_folder"], kGrid), "");
     EXPECT_FALSE(fs::exists("g/window/refined"));
+    // The window's CD at the relative dose 1 (threshold T0 / 1 = 0.3) at each focus is
+    // what metrics measures on that focus's tables, to the digit fem.csv prints.
+    size_t compared = 0;
+    for (const std::vector<std::string>& row : csvRows(aerial_test::readFile("g/window/fem.csv"))) {
+        if (row.size() < 4 || row[1] != "1") continue;
+        const Outcome metrics = runTool("metrics g/window/defocus_" + row[0] + " --threshold 0.3 --json");
+        ASSERT_EQ(metrics.status, 0) << row[0] << ": " << metrics.err;
+        EXPECT_EQ(row[2], "0.3");
+        EXPECT_EQ(row[3], aerial_tool::valueText(nlohmann::json::parse(metrics.out)["feature"]["cd"])) << row[0];
+        ++compared;
+    }
+    EXPECT_EQ(compared, 3u); // the foci -0.1, 0 and 0.1
 
     o = runTool(window + " --write-tables");
     ASSERT_EQ(o.status, 0) << o.err;
