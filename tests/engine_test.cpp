@@ -181,7 +181,7 @@ TEST(Engine, RefusesValuesBeyondTheReaderLimits) {
 
 // The C API by names and rows: the same cells as the C++ API and main4's table bytes.
 TEST(EngineCApi, RunsByNamesAndFormatsMain4sTables) {
-    const InputSpec spec = randomInput(40, 5, 6);
+    const InputSpec input = randomInput(40, 5, 6);
     aerial_simulation* s = nullptr;
     ASSERT_EQ(aerial_simulation_create(&s), AERIAL_OK);
     EXPECT_EQ(aerial_simulation_grid_size(s), 0);
@@ -191,33 +191,33 @@ TEST(EngineCApi, RunsByNamesAndFormatsMain4sTables) {
         const char* name;
         double value;
     } parameters[] = {{"grid", 40},
-                      {"sample-pitch", spec.samplePitch},
-                      {"wavelength", spec.wavelength},
-                      {"na", spec.numericalAperture},
-                      {"sigma", spec.sigma},
-                      {"shift-x", spec.shiftX},
-                      {"defocus", spec.defocus}};
+                      {"sample-pitch", input.samplePitch},
+                      {"wavelength", input.wavelength},
+                      {"na", input.numericalAperture},
+                      {"sigma", input.sigma},
+                      {"shift-x", input.shiftX},
+                      {"defocus", input.defocus}};
     for (const auto& p : parameters) EXPECT_EQ(aerial_simulation_set_parameter(s, p.name, p.value), AERIAL_OK) << p.name;
     for (int j = 1; j <= 6; ++j) {
-        EXPECT_EQ(aerial_simulation_set_parameter(s, ("ax" + std::to_string(j)).c_str(), spec.aberrX[j]), AERIAL_OK);
-        EXPECT_EQ(aerial_simulation_set_parameter(s, ("ay" + std::to_string(j)).c_str(), spec.aberrY[j]), AERIAL_OK);
+        EXPECT_EQ(aerial_simulation_set_parameter(s, ("ax" + std::to_string(j)).c_str(), input.aberrX[j]), AERIAL_OK);
+        EXPECT_EQ(aerial_simulation_set_parameter(s, ("ay" + std::to_string(j)).c_str(), input.aberrY[j]), AERIAL_OK);
     }
     std::vector<double> rows;
-    for (const Rect& r : spec.rects) rows.insert(rows.end(), {r.transRe, r.transIm, r.xStart, r.xEnd, r.yStart, r.yEnd});
-    ASSERT_EQ(aerial_simulation_set_rectangles(s, rows.data(), static_cast<int>(spec.rects.size())), AERIAL_OK);
+    for (const Rect& r : input.rects) rows.insert(rows.end(), {r.transRe, r.transIm, r.xStart, r.xEnd, r.yStart, r.yEnd});
+    ASSERT_EQ(aerial_simulation_set_rectangles(s, rows.data(), static_cast<int>(input.rects.size())), AERIAL_OK);
     double na = 0;
     EXPECT_EQ(aerial_simulation_parameter(s, "na", &na), AERIAL_OK);
-    EXPECT_EQ(na, spec.numericalAperture);
+    EXPECT_EQ(na, input.numericalAperture);
 
     ASSERT_EQ(aerial_simulation_run(s, AERIAL_EVALUATION_FAST), AERIAL_OK) << aerial_simulation_error(s);
     ASSERT_EQ(aerial_simulation_grid_size(s), 40);
-    const aerial::SimulationResult expected = aerial::simulate(aerial::parseInputText(spec.text()));
+    const aerial::SimulationResult expected = aerial::simulate(aerial::parseInputText(input.text()));
     const double* image = aerial_simulation_cells(s, AERIAL_IMAGE_INTENSITY);
     EXPECT_EQ(std::vector<double>(image, image + 1600), expected.intensity);
     const double* sines = aerial_simulation_labels(s, AERIAL_SPECTRUM_PHASE);
     EXPECT_EQ(std::vector<double>(sines, sines + 40), expected.directionSines);
 
-    const Tables tables = main4Tables(spec.text());
+    const Tables tables = main4Tables(input.text());
     const std::string* files[] = {&tables.amplitude, &tables.phase, &tables.image};
     for (aerial_table t : {AERIAL_SPECTRUM_AMPLITUDE, AERIAL_SPECTRUM_PHASE, AERIAL_IMAGE_INTENSITY}) {
         size_t length = 0;

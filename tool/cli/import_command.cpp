@@ -30,10 +30,9 @@ std::string number(double value) {
 } // namespace
 
 int importLayoutClip(const ImportCommandOptions& o) {
-    InputParameters parameters = bundledExampleParameters();
+    InputParameters parameters;
     std::string error;
-    if (!o.templatePath.empty() && !readInputParameters(o.templatePath, parameters, error)) return fail(error);
-    if (!o.unit.empty() && !convertLengthUnit(parameters, o.unit, error)) return fail(error);
+    if (!startingParameters(o.templatePath, o.unit, parameters, error)) return fail(error);
     if (o.samplePitch) parameters[ParameterId::kSamplePitch] = *o.samplePitch;
     double unit = 0;
     if (!unitMetres(parameters.unit, unit))

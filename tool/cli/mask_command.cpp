@@ -59,12 +59,9 @@ int fail(const std::string& message) {
 } // namespace
 
 int writeMask(const MaskOptions& o) {
-    InputParameters parameters = bundledExampleParameters();
+    InputParameters parameters;
     std::string error;
-    if (!o.templatePath.empty() && !readInputParameters(o.templatePath, parameters, error)) return fail(error);
-    if (!o.unit.empty()) {
-        if (!convertLengthUnit(parameters, o.unit, error)) return fail(error);
-    }
+    if (!startingParameters(o.templatePath, o.unit, parameters, error)) return fail(error);
     if (o.grid) parameters[ParameterId::kGridSize] = *o.grid;
     if (o.samplePitch) parameters[ParameterId::kSamplePitch] = *o.samplePitch;
     if (o.wavelength) parameters[ParameterId::kWavelength] = *o.wavelength;

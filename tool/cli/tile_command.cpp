@@ -35,10 +35,9 @@ std::string number(double value) {
 } // namespace
 
 int cutLayoutTiles(const TileCommandOptions& o) {
-    InputParameters parameters = bundledExampleParameters();
+    InputParameters parameters;
     std::string error;
-    if (!o.templatePath.empty() && !readInputParameters(o.templatePath, parameters, error)) return fail(error);
-    if (!o.unit.empty() && !convertLengthUnit(parameters, o.unit, error)) return fail(error);
+    if (!startingParameters(o.templatePath, o.unit, parameters, error)) return fail(error);
     double unit = 0;
     if (!unitMetres(parameters.unit, unit))
         return fail("the input's length unit '" + parameters.unit +

@@ -118,6 +118,13 @@ bool convertLengthUnit(InputParameters& parameters, const std::string& unit, std
     return true;
 }
 
+bool startingParameters(const std::string& templatePath, const std::string& unit, InputParameters& parameters,
+                        std::string& error) {
+    parameters = bundledExampleParameters();
+    if (!templatePath.empty() && !readInputParameters(templatePath, parameters, error)) return false;
+    return unit.empty() || convertLengthUnit(parameters, unit, error);
+}
+
 std::string inputFileText(const InputParameters& parameters,
                           const std::vector<aerial::MaskRectangle>& rects, const std::string& title,
                           const std::vector<std::string>& labels) {

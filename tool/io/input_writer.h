@@ -34,6 +34,12 @@ bool unitMetres(const std::string& unit, double& metres);
 // either unit is not one unitMetres knows.
 bool convertLengthUnit(InputParameters& parameters, const std::string& unit, std::string& error);
 
+// The parameters a written input starts from: the template's at templatePath, or the
+// bundled example's when it is empty, in `unit` when one is named (else their own). False
+// with a reason when the template cannot be read or the unit is unknown.
+bool startingParameters(const std::string& templatePath, const std::string& unit, InputParameters& parameters,
+                        std::string& error);
+
 // The text of an input file: the title on the first free line, a heading for the
 // parameter lines, each parameter with its name, unit and meaning, a heading for the
 // rectangle rows, then one row per rectangle (labels[r] in its label cell when given).
