@@ -180,13 +180,27 @@ int runWindow(const WindowOptions& options) {
 
     const size_t count = study.points.size();
     std::vector<FeatureGauge> gauges(count);
+    size_t notFiniteCount = 0;
+    std::string firstNotFinite;
     for (size_t p = 0; p < count; ++p) {
         if (failed[p]) {
             std::fprintf(stderr, "aerial: the window needs every focus; %s has no image\n",
                          study.points[p].folder.c_str());
             return 1;
         }
-        if (!readPointGauge(study, pointGauges, pointFolder(study, p), study.points[p].values, choice, gauges[p])) return 1;
+        std::string notFinite;
+        if (readPointGauge(study, pointGauges, pointFolder(study, p), study.points[p].values, choice, gauges[p],
+                           &notFinite))
+            continue;
+        if (notFinite.empty()) return 1;
+        if (notFiniteCount++ == 0) firstNotFinite = notFinite;
+    }
+    // A focus whose image is not finite has no figure at any dose: no window stands on it.
+    if (notFiniteCount > 0) {
+        removeWindowFiles(study.folder);
+        std::fprintf(stderr, "aerial: no window: the window needs every focus, and %zu of %zu foci have an image "
+                     "that is not finite; the first: %s\n", notFiniteCount, count, firstNotFinite.c_str());
+        return 1;
     }
     ThresholdModel model;
     model.t0 = options.t0;

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "input/input_layout.h"
+#include "output/table_layout.h"
 
 namespace aerial_tool {
 
@@ -16,7 +17,7 @@ bool isCompleteTable(const std::string& path, int gridSize) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return false;
     long long lines = 0;
-    char tail[5] = {};
+    char tail[sizeof aerial::kTableEnding] = {};
     size_t total = 0;
     // Whole blocks and memchr: every point of a study pays this check.
     static char block[1 << 16];
@@ -25,18 +26,39 @@ bool isCompleteTable(const std::string& path, int gridSize) {
              ++p) {
             ++lines;
         }
-        if (got >= 5) {
-            std::memcpy(tail, block + got - 5, 5);
+        constexpr size_t kTail = sizeof tail;
+        if (got >= kTail) {
+            std::memcpy(tail, block + got - kTail, kTail);
         } else {
-            std::memmove(tail, tail + got, 5 - got);
-            std::memcpy(tail + 5 - got, block, got);
+            std::memmove(tail, tail + got, kTail - got);
+            std::memcpy(tail + kTail - got, block, got);
         }
         total += got;
     }
     const bool readable = !std::ferror(file);
     std::fclose(file);
-    const long long rows = gridSize > 0 ? gridSize : 0;
-    return readable && total >= 5 && lines == rows + 3 && std::memcmp(tail, "\t\r\n\r\n", 5) == 0;
+    return readable && total >= sizeof aerial::kTableEnding && lines == aerial::tableLineCount(gridSize) &&
+           std::memcmp(tail, aerial::kTableEnding, sizeof aerial::kTableEnding) == 0;
+}
+
+std::optional<TableCellPlace> firstNonFiniteInTable(const std::string& path) {
+    std::string bytes;
+    {
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        if (file == nullptr) return std::nullopt;
+        static char block[1 << 16];
+        for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) bytes.append(block, got);
+        std::fclose(file);
+    }
+    // "nan", "inf" and their signed forms all hold an n; the title line is text of its own.
+    const size_t numbers = bytes.find('\n');
+    if (numbers == std::string::npos ||
+        std::memchr(bytes.data() + numbers, 'n', bytes.size() - numbers) == nullptr)
+        return std::nullopt;
+    ResultTableData table;
+    std::string error;
+    if (!parseResultTable(bytes, table, error)) return std::nullopt;
+    return firstNonFiniteCell(table);
 }
 
 std::string tablesFault(const std::string& folder, int gridSize) {
@@ -44,8 +66,7 @@ std::string tablesFault(const std::string& folder, int gridSize) {
     std::error_code ec;
     const fs::file_time_type input = fs::last_write_time(dir / aerial::kInputFileName, ec);
     if (ec) return std::string(aerial::kInputFileName) + " is missing";
-    for (const char* name : {aerial::kSpectrumAmplitudeFileName, aerial::kSpectrumPhaseFileName,
-                             aerial::kImageIntensityFileName}) {
+    for (const char* name : aerial::kResultTableFileNames) {
         const fs::path table = dir / name;
         const fs::file_time_type written = fs::last_write_time(table, ec);
         if (ec) return std::string(name) + " is missing";
