@@ -18,6 +18,7 @@
 #include "cli/run_command.h"
 #include "input/input_cells.h"
 #include "input/input_layout.h"
+#include "output/table_layout.h"
 #include "io/result_table.h"
 #include "io/study_manifest.h"
 #include "io/study_points.h"
@@ -196,9 +197,8 @@ constexpr size_t kPointsPerBatch = 256;
 // would disagree with the figures of this one.
 void removePointFiles(const std::string& folder) {
     std::error_code ec;
-    for (const char* name : {aerial::kInputFileName, aerial::kSpectrumAmplitudeFileName,
-                             aerial::kSpectrumPhaseFileName, aerial::kImageIntensityFileName})
-        fs::remove(fs::path(folder) / name, ec);
+    fs::remove(fs::path(folder) / aerial::kInputFileName, ec);
+    for (const char* name : aerial::kResultTableFileNames) fs::remove(fs::path(folder) / name, ec);
     if (fs::is_empty(folder, ec)) fs::remove(folder, ec);
 }
 

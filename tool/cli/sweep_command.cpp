@@ -199,6 +199,7 @@ int runSweep(const SweepOptions& options) {
             aerial::scanInputText(bytes, *cells);
             aerial::parseInput(*cells, *values);
             sigma = aerial::deriveOptics(*values).effectiveSigma;
+            if (!std::isfinite(*sigma)) sigma.reset(); // no source to speak of (an aperture of 0): none
         }
         for (size_t i = 0; i < thresholds.size(); ++i) {
             const FeatureMetrics f = notPeriodic[p]      ? unmeasuredFeature(*bright, measure, FeatureStatus::kNotPeriodic)
