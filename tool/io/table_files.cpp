@@ -41,23 +41,37 @@ bool isCompleteTable(const std::string& path, int gridSize) {
            std::memcmp(tail, aerial::kTableEnding, sizeof aerial::kTableEnding) == 0;
 }
 
-std::optional<TableCellPlace> firstNonFiniteInTable(const std::string& path) {
-    std::string bytes;
-    {
-        std::FILE* file = std::fopen(path.c_str(), "rb");
-        if (file == nullptr) return std::nullopt;
-        static char block[1 << 16];
-        for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) bytes.append(block, got);
-        std::fclose(file);
+namespace {
+
+// Whether an n follows the file's first line feed: "nan", "inf" and their signed forms all
+// hold one, the digits, signs and points of finite numbers none, and the title line is
+// text of its own. In blocks with memchr, as isCompleteTable reads: every run pays this.
+bool numbersHoldAnN(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    static char block[1 << 16];
+    bool pastTitle = false, found = false;
+    for (size_t got; !found && (got = std::fread(block, 1, sizeof block, file)) > 0;) {
+        const char* from = block;
+        if (!pastTitle) {
+            const char* end = static_cast<const char*>(std::memchr(block, '\n', got));
+            if (end == nullptr) continue;
+            pastTitle = true;
+            from = end + 1;
+        }
+        found = std::memchr(from, 'n', static_cast<size_t>(block + got - from)) != nullptr;
     }
-    // "nan", "inf" and their signed forms all hold an n; the title line is text of its own.
-    const size_t numbers = bytes.find('\n');
-    if (numbers == std::string::npos ||
-        std::memchr(bytes.data() + numbers, 'n', bytes.size() - numbers) == nullptr)
-        return std::nullopt;
+    std::fclose(file);
+    return found;
+}
+
+} // namespace
+
+std::optional<TableCellPlace> firstNonFiniteInTable(const std::string& path) {
+    if (!numbersHoldAnN(path)) return std::nullopt;
     ResultTableData table;
     std::string error;
-    if (!parseResultTable(bytes, table, error)) return std::nullopt;
+    if (!readResultTable(path, table, error)) return std::nullopt;
     return firstNonFiniteCell(table);
 }
 

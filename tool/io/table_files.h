@@ -17,7 +17,8 @@ bool isCompleteTable(const std::string& path, int gridSize);
 
 // The first cell of the table file that holds NaN or an infinity (firstNonFiniteCell), or
 // none. Finite numbers are printed with digits, a sign and a point alone, so a table with
-// no letter after its title line is not parsed; one that cannot be read gives none too.
+// no n after its title line (nan and inf have one) is not parsed; one that cannot be read
+// gives none too. Not for threads: it reads through a block of its own.
 std::optional<TableCellPlace> firstNonFiniteInTable(const std::string& path);
 
 // Why the folder's three tables are not a finished run of its input file: a table missing,
