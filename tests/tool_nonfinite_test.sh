@@ -38,7 +38,7 @@ cases=(
     "1|$work/infinite/$image_table: $first_cell holds nan|plot $work/infinite"
     "1|1 of 2 points not measured, their image is not finite (status 'image not finite' in $work/clean/sweep/results.csv); the first: |sweep -q $work/clean --vary na=0.75,0"
     "1|the first: |sweep -q --no-run $work/clean --vary na=0.75,0"
-    "1|no window: the window needs every focus, and 3 of 3 foci have an image that is not finite; the first: |window -q $work/grating --defocus -0.05:0.05:0.05 --target-cd 0.1"
+    "1|no window: the window needs every focus, and 3 of 3 foci have an image that is not finite (status 'image not finite' in $work/grating/window/fem.csv); the first: |window -q $work/grating --defocus -0.05:0.05:0.05 --target-cd 0.1"
 )
 for row in "${cases[@]}"; do
     IFS='|' read -r status words command <<<"$row"
@@ -61,5 +61,8 @@ contains "sweep: the first such point by its table" "$out" \
     "sweep/na_0/$image_table: $first_cell holds nan: the run's input gives no finite image"
 [ -e "$work/grating/window/window.json" ] && fail "window: no window.json without a window" ||
     pass "window: no window.json without a window"
+fem=$(cat "$work/grating/window/fem.csv")
+contains "window: each focus says why it has no figures" "$fem" "-0.05,none,none,image not finite,image not finite"
+contains "window: the focus 0 too" "$fem" $'\n0,none,none,image not finite'
 
 finish
