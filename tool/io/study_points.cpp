@@ -20,13 +20,16 @@ namespace fs = std::filesystem;
 namespace {
 
 // The text the core's scan stores in a cell (the one replaceCell replaces): its bytes
-// without the carriage returns the scan ignores, at most the bytes a cell keeps.
+// without the carriage returns the scan ignores, up to a zero byte (where the cell's text
+// ends) and at most the bytes a cell keeps.
 std::string cellAt(const std::string& bytes, int line, int column) {
     aerial::CellSpan span{};
     if (!aerial::locateCell(bytes, column, line, span)) return "";
     std::string text;
-    for (size_t k = span.begin; k < span.end && text.size() + 1 < static_cast<size_t>(aerial::kCellBytes); ++k)
+    for (size_t k = span.begin; k < span.end && text.size() + 1 < static_cast<size_t>(aerial::kCellBytes); ++k) {
+        if (bytes[k] == '\0') break;
         if (bytes[k] != '\r') text += bytes[k];
+    }
     return text;
 }
 
