@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <clocale>
 #include <cmath>
@@ -9,6 +10,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "input/cell_parse.h"
 #include "input/input_cells.h"
@@ -331,6 +333,65 @@ TEST(InputReader, LastCellEndsAtEndOfFile) {
     ASSERT_TRUE(loadText(text));
     EXPECT_EQ(workspace().rects[999].transRe, 5.0);
     EXPECT_EQ(cell(aerial::kRectangleCells[1].column, aerial::rectangleLine(999)), ""); // trans-im
+}
+
+// Every cell of a scan as text, with the lines and cells the scan stored.
+std::vector<std::vector<std::string>> allCells(const aerial::InputCells& cells) {
+    std::vector<std::vector<std::string>> out(static_cast<std::size_t>(cells.storedLines));
+    for (int l = 0; l < cells.storedLines; ++l)
+        for (int c = 0; c < cells.cellsOnLine[l]; ++c) out[l].push_back(aerial::cellText(cells, c, l).text);
+    return out;
+}
+
+aerial::InputCells edited; // a second table, for the scan of the edited bytes
+
+TEST(InputReader, LocatesEachCellByTheScansRules) {
+    const std::string pastTable = std::string(aerial::kCellLines - 1, '\n') + "a\tb\nunstored\t1";
+    const std::string files[] = {
+        "a\tb\r\nname\tunit\t0.5\r\n",                // CR LF lines
+        "x\t1\r2\tz\n\r\tq",                          // a CR inside a cell, a cell of a CR alone
+        "0\t1\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11\n",     // the 11th and 12th cells fold into column 9
+        "0\t1\t2\t3\t4\t5\t6\t7\t8\t9\t\r\n",         // an empty 11th cell after the last tab
+        "a\tb\nc\td",                                 // a last line without a line feed
+        "a\t\r\n\n",                                  // empty cells, an empty line, the open cell after it
+        "",                                           // no bytes: one empty cell
+        pastTable,                                    // lines past the table are not stored
+    };
+    for (const std::string& text : files) {
+        SCOPED_TRACE(::testing::PrintToString(text.size() > 40 ? text.substr(text.size() - 40) : text));
+        aerial::scanInputText(text, scanned);
+        const auto before = allCells(scanned);
+        // One line and one column beyond what the scan stored: those have no cell either.
+        for (int line = 0; line <= std::min(scanned.storedLines, aerial::kCellLines - 1); ++line) {
+            for (int column = 0; column < aerial::kCellColumns; ++column) {
+                aerial::CellSpan span{};
+                const bool found = aerial::locateCell(text, column, line, span);
+                ASSERT_EQ(found, aerial::cellWritten(scanned, column, line)) << "column " << column << " line " << line;
+                if (!found) continue;
+                // The span's bytes are the cell's text once the ignored CRs are gone.
+                std::string bytes = text.substr(span.begin, span.end - span.begin);
+                std::erase(bytes, '\r');
+                EXPECT_EQ(bytes, aerial::cellText(scanned, column, line).text);
+                // An edit gives this cell the new text and every other cell its old one.
+                const std::string edit = text.substr(0, span.begin) + "NEW" + text.substr(span.end);
+                aerial::scanInputText(edit, edited);
+                auto expected = before;
+                expected[line][column] = "NEW";
+                EXPECT_EQ(allCells(edited), expected) << "column " << column << " line " << line;
+            }
+        }
+    }
+    aerial::CellSpan span{};
+    EXPECT_FALSE(aerial::locateCell(pastTable, 0, aerial::kCellLines, span));
+    EXPECT_FALSE(aerial::locateCell("a", -1, 0, span));
+    EXPECT_FALSE(aerial::locateCell("a", aerial::kCellColumns, 0, span));
+    // A CR LF line keeps its CR LF, an empty cell of a CR gets the text before the CR.
+    ASSERT_TRUE(aerial::locateCell("a\tb\r\n", 1, 0, span));
+    EXPECT_EQ(span.begin, 2u);
+    EXPECT_EQ(span.end, 3u);
+    ASSERT_TRUE(aerial::locateCell("a\t\r\n", 1, 0, span));
+    EXPECT_EQ(span.begin, 2u);
+    EXPECT_EQ(span.end, 2u);
 }
 
 struct LineCountCase {

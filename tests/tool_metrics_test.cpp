@@ -3,13 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <sstream>
 #include <string>
+#include <vector>
+
+#include "aerial/engine.hpp"
 
 #include "analysis/image_samples.h"
 #include "analysis/metrics.h"
 #include "input/input_layout.h"
 #include "output/result_tables.h"
 #include "io/result_table.h"
+#include "io/table_files.h"
 #include "state/simulation_context.h"
 #include "test_support.h"
 
@@ -259,4 +265,102 @@ TEST(ResultTableReader, RejectsTextThatIsNoTable) {
     EXPECT_TRUE(parseResultTable("title\r\n\t1\t2\t\r\n1\t5\t6\t\r\n2\t7\t8\t\r\n\r\n", t, error));
     EXPECT_EQ(t.at(1, 0), 6);
     EXPECT_EQ(t.at(0, 1), 7);
+}
+
+namespace {
+
+// The text of the cell at (line, column), both from 1 as an editor counts them.
+std::string cellOfText(const std::string& text, int line, int column) {
+    std::istringstream lines(text);
+    std::string row;
+    for (int l = 0; l < line; ++l) std::getline(lines, row);
+    std::istringstream cells(row);
+    std::string cell;
+    for (int c = 0; c < column; ++c) std::getline(cells, cell, '\t');
+    return cell;
+}
+
+// A 3 x 3 table laid out as the library lays its tables out: a title, the axis row after an
+// empty cell, rows led by their labels, a tab after every number and CR LF after each line.
+std::string tableText(const std::vector<std::string>& axis, const std::vector<std::vector<std::string>>& rows) {
+    std::string text = "title\r\n\t";
+    for (const std::string& label : axis) text += label + "\t";
+    text += "\r\n";
+    for (const std::vector<std::string>& row : rows) {
+        for (const std::string& cell : row) text += cell + "\t";
+        text += "\r\n";
+    }
+    return text + "\r\n";
+}
+
+} // namespace
+
+TEST(ResultTableReader, NamesTheFirstNonFiniteCellInTheFilesOrder) {
+    // Line 1 is the title, line 2 the axis row (label x in column x + 2), row y is line y + 3
+    // with its label in column 1 and cell x in column x + 2.
+    struct Case {
+        const char* what;
+        std::string text;
+        int line, column;
+    };
+    const std::vector<std::string> axis = {"-1", "0", "1"};
+    const Case cases[] = {
+        {"a cell (x 2, y 1)", tableText(axis, {{"-1", "1", "2", "3"}, {"0", "4", "5", "nan"}, {"1", "7", "8", "9"}}), 1 + 3, 2 + 2},
+        {"an axis label before every row", tableText({"-1", "inf", "1"}, {{"-1", "nan", "2", "3"}, {"0", "4", "5", "6"}, {"1", "7", "8", "9"}}), 2, 1 + 2},
+        {"a row's label before its cells", tableText(axis, {{"-1", "1", "2", "3"}, {"-inf", "-nan", "5", "6"}, {"1", "7", "8", "9"}}), 1 + 3, 1},
+        {"a cell before a later row's label", tableText(axis, {{"-1", "1", "2", "-inf"}, {"nan", "4", "5", "6"}, {"1", "7", "8", "9"}}), 0 + 3, 2 + 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResultTableData t;
+        std::string error;
+        ASSERT_TRUE(parseResultTable(c.text, t, error)) << error;
+        const std::optional<TableCellPlace> place = firstNonFiniteCell(t);
+        ASSERT_TRUE(place);
+        EXPECT_EQ(place->line, c.line);
+        EXPECT_EQ(place->column, c.column);
+        // The place names the file's own text of that number.
+        const std::string word = cellOfText(c.text, place->line, place->column);
+        EXPECT_TRUE(word == "nan" || word == "-nan" || word == "inf" || word == "-inf") << word;
+    }
+    ResultTableData finite;
+    std::string error;
+    ASSERT_TRUE(parseResultTable(tableText(axis, {{"-1", "1", "2", "3"}, {"0", "4", "5", "6"}, {"1", "7", "8", "9"}}),
+                                 finite, error));
+    EXPECT_FALSE(firstNonFiniteCell(finite));
+}
+
+TEST(ResultTableReader, FindsTheNonFiniteCellOfATableTheLibraryWroteAndOfItsValuesInMemory) {
+    aerial_test::ScratchFolder folder;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    aerial::SimulationResult result;
+    result.gridSize = 3;
+    result.positions = {-0.1, 0, 0.1};
+    result.directionSines = {-0.5, 0, 0.5};
+    result.amplitude = result.phase = result.intensity = std::vector<double>(9, 0.25);
+    aerial_test::writeFile("finite.xls", aerial::formatTable(result, aerial::Table::kImageIntensity));
+    EXPECT_FALSE(firstNonFiniteInTable("finite.xls"));
+    EXPECT_FALSE(firstNonFiniteInTable("absent.xls"));
+
+    // Sample (x 1, y 2) of the image: row 2 of the table, line 2 + 3, its column 1 + 2.
+    result.intensity[2 * 3 + 1] = -nan;
+    result.intensity[2 * 3 + 2] = std::numeric_limits<double>::infinity();
+    const std::string text = aerial::formatTable(result, aerial::Table::kImageIntensity);
+    aerial_test::writeFile(aerial::kImageIntensityFileName, text);
+    const std::optional<TableCellPlace> inFile = firstNonFiniteInTable(aerial::kImageIntensityFileName);
+    ASSERT_TRUE(inFile);
+    EXPECT_EQ(inFile->line, 2 + 3);
+    EXPECT_EQ(inFile->column, 1 + 2);
+    EXPECT_TRUE(std::isnan(inFile->value));
+    EXPECT_NE(cellOfText(text, inFile->line, inFile->column).find("nan"), std::string::npos);
+    const std::optional<TableCellPlace> inMemory = firstNonFiniteCell(result.gridSize, result.intensity);
+    ASSERT_TRUE(inMemory);
+    EXPECT_EQ(inMemory->line, inFile->line);
+    EXPECT_EQ(inMemory->column, inFile->column);
+    const std::string image = std::string("run/") + aerial::kImageIntensityFileName;
+    EXPECT_EQ(nonFiniteText(image, *inFile),
+              image + ": line 5, column 3 holds nan: the run's input gives no finite image (see aerial check)");
+    const std::string amplitude = std::string("run/") + aerial::kSpectrumAmplitudeFileName;
+    EXPECT_EQ(nonFiniteText(amplitude, {2, 2, -std::numeric_limits<double>::infinity()}),
+              amplitude + ": line 2, column 2 holds -inf: the run's input gives no finite spectrum (see aerial check)");
 }

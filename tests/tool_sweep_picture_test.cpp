@@ -12,6 +12,8 @@
 #include "io/result_table.h"
 #include "analysis/sweep_plan.h"
 #include "io/input_edit.h"
+#include "io/input_folder.h"
+#include "input/input_cells.h"
 #include "io/study_points.h"
 #include "io/table_files.h"
 #include "pictures/window_pictures.h"
@@ -91,6 +93,42 @@ TEST(SweepPlan, ReplacingACellKeepsEveryOtherByte) {
     EXPECT_EQ(out, "x\ty\t9\tlabel\n");
     EXPECT_FALSE(replaceCell("one line\n", 3, 2, "9", out));
     EXPECT_FALSE(replaceCell("a\tb\n", 0, 2, "9", out));
+}
+
+TEST(StudyPoints, EditsLandInTheCellTheCoreReads) {
+    struct Case {
+        const char* what;
+        std::string text;
+        int line, column;
+        bool present;
+        std::string unit; // what follows the number in the cell as the core reads it, kept by a study
+    };
+    const Case cases[] = {
+        {"CR LF lines", "a\tb\r\nname\tunit\t0.5\r\nlast\tx\tkeep\r\n", 1, 2, true, ""},
+        {"a CR inside the cell, ignored by the scan", "name\tunit\t0.\r5 um\r\n", 0, 2, true, " um"},
+        {"the 11th and 12th cells fold into column 9", "0\t1\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11 nm\n", 0, 9, true, " nm"},
+        {"a last line without a line feed", "a\tb\nname\tunit\t0.5 um", 1, 2, true, " um"},
+        {"a cell of a CR alone", "name\tunit\t\r\n", 0, 2, true, ""},
+        {"a cell missing on its line", "name\tunit\n", 0, 2, false, ""},
+        {"a line missing", "a\tb\n", 3, 0, false, ""},
+    };
+    auto cells = newInputCells();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string out, error;
+        ASSERT_EQ(replaceCell(c.text, c.line, c.column, "0.8", out), c.present);
+        ASSERT_EQ(changedInput(c.text, {{c.line, c.column, "0.8"}}, out, error), c.present) << error;
+        if (!c.present) continue;
+        aerial::scanInputText(c.text, *cells);
+        const int lines = cells->storedLines;
+        const std::string crlf = c.text.find("\r\n") != std::string::npos ? "\r\n" : "";
+        aerial::scanInputText(out, *cells);
+        EXPECT_EQ(aerial::cellText(*cells, c.column, c.line).text, "0.8" + c.unit);
+        EXPECT_EQ(cells->storedLines, lines);
+        if (!crlf.empty()) {
+            EXPECT_NE(out.find("0.8" + c.unit + crlf), std::string::npos) << out;
+        }
+    }
 }
 
 TEST(StudyPoints, InputsKeepUnitsAndLineEndsAndCommandsQuoteWhatTheShellWouldSplit) {

@@ -98,6 +98,39 @@ void scanInputText(std::string_view text, InputCells& cells) {
     scanner.finish();
 }
 
+bool locateCell(std::string_view text, int column, int line, CellSpan& span) {
+    if (line < 0 || line >= kLinePastTable || column < 0 || column > kLastColumn) return false;
+    // The scan's counters for the line and the column (folded as the scan folds it); the
+    // line is found first, then each of its cells in turn.
+    std::size_t at = 0;
+    const std::size_t size = text.size();
+    for (int l = 0; l < line; ++l) {
+        while (at < size && text[at] != '\n') ++at;
+        if (at == size) return false; // the file ends on an earlier line
+        ++at;
+    }
+    bool found = false;
+    int c = 0;
+    for (;;) {
+        const std::size_t start = at;
+        while (at < size && text[at] != '\t' && text[at] != '\n') ++at;
+        if (c == column) {
+            // A later cell folded into the last column replaces this one: the last wins.
+            // A cell of carriage returns alone is empty where it starts, before them.
+            std::size_t first = start, last = at;
+            while (first < last && text[first] == '\r') ++first;
+            while (last > first && text[last - 1] == '\r') --last;
+            span = first == last ? CellSpan{start, start} : CellSpan{first, last};
+            found = true;
+        }
+        if (at == size || text[at] == '\n') break;
+        ++at; // past the tab
+        if (c < kLastColumn) ++c;
+        if (c > column) break;
+    }
+    return found;
+}
+
 CellText cellText(const InputCells& cells, int column, int line) {
     CellText out{};
     if (!cellWritten(cells, column, line)) return out;

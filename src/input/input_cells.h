@@ -7,6 +7,7 @@
 // each from position 0; lines past the last one of the table are not stored.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "input/input_layout.h"
@@ -57,5 +58,22 @@ struct CellText {
 
 // An empty text for a column or line outside the table.
 CellText cellText(const InputCells& cells, int column, int line);
+
+// The bytes text[begin, end) of a file that the scan stores as one cell.
+struct CellSpan {
+    std::size_t begin;
+    std::size_t end;
+};
+
+// Where the cell the scan of text stores at (column, line) comes from, by the scan's own
+// rules: lines counted by line feeds, cells by tabs, the eleventh and later cells of a line
+// folded into the last column (whose text is then the line's last cell), no line stored
+// past the table. The span runs from the first to the last byte of the cell's text between
+// its tabs or line ends, without the carriage returns at its ends (so a CR LF stays whole);
+// a carriage return inside the text is inside the span. Replacing the span with a text of
+// fewer than kCellBytes bytes, none of them a tab, line feed, carriage return or zero,
+// gives a file whose scan stores that text in the cell and leaves every other cell as it
+// was. False when the scan writes no such cell (cellWritten would be false).
+bool locateCell(std::string_view text, int column, int line, CellSpan& span);
 
 } // namespace aerial

@@ -7,6 +7,7 @@
 
 #include "input/input_layout.h"
 #include "output/format_number.h"
+#include "output/table_layout.h"
 #include "state/simulation_context.h"
 
 namespace aerial {
@@ -23,8 +24,6 @@ constexpr unsigned char kTitlePhase[24] = {
 constexpr unsigned char kTitleIntensity[24] = {
     0x93, 0x8A, 0x89, 0x65, 0x91, 0x9C, 0x8C, 0xF5, 0x8B, 0xAD, 0x93, 0x78,
     0x95, 0xAA, 0x95, 0x7A, 0x49, 0x49, 0x5B, 0x69, 0x5D, 0x5B, 0x6A, 0x5D};
-
-constexpr char kLineEnd[2] = {'\r', '\n'};
 
 struct TableKind {
     const char* fileName;
@@ -138,7 +137,7 @@ public:
     void putValue(double value) {
         if (text_.used + kNumberTextCapacity > sizeof text_.bytes) flush();
         const std::size_t length = formatFixed6At(value, text_.bytes + text_.used);
-        text_.bytes[text_.used + length] = '\t';
+        text_.bytes[text_.used + length] = kTableCellEnd;
         text_.used += length + 1;
     }
 
@@ -154,17 +153,17 @@ void emitTable(ResultTable table, int n, LabelAt labelAt, RowAt rowAt, TableText
     const TableKind kind = kindOf(table);
     TextWriter out(text, sink);
     out.put(kind.title, 24);
-    out.put(kLineEnd, 2);
-    out.put("\t", 1);
+    out.put(kTableLineEnd, 2);
+    out.put(&kTableCellEnd, 1); // the empty cell before the labels
     for (int x = 0; x < n; ++x) out.putValue(labelAt(x));
-    out.put(kLineEnd, 2);
+    out.put(kTableLineEnd, 2);
     for (int y = 0; y < n; ++y) {
         out.putValue(labelAt(y));
         const double* cells = rowAt(y);
         for (int x = 0; x < n; ++x) out.putValue(cells[x]);
-        out.put(kLineEnd, 2);
+        out.put(kTableLineEnd, 2);
     }
-    out.put(kLineEnd, 2);
+    out.put(kTableLineEnd, 2);
     out.flush();
 }
 

@@ -293,6 +293,7 @@ private:
             opticsSound_ = false;
             const char* why = std::isnan(v) ? "is not a number" : v == 0 ? "is 0" : "is infinite";
             warn(p.line, FindingKind::kOptics, std::string(p.name) + " " + why + ": the tables would be NaN or meaningless");
+            r_.warnings.back().refusesRun = true; // every one of them divides or is divided by the others
         }
         const double pitch = v_.samplePitch, wavelength = v_.wavelength, na = v_.numericalAperture;
         if (opticsSound_ && negative) {

@@ -121,6 +121,7 @@ const char* statusText(FeatureStatus status) {
     case FeatureStatus::kMerged: return "merged";
     case FeatureStatus::kNotPrinted: return "not printed";
     case FeatureStatus::kNotPeriodic: return "not periodic on this grid";
+    case FeatureStatus::kNotFinite: return "image not finite";
     }
     return "not printed";
 }

@@ -94,9 +94,14 @@ int runIndexAt(const CutMetrics& metrics, const Profile& profile, double positio
 // the period is merged, and one that is dark at the feature's place did not print; for a
 // dark feature (a line) the reverse. A point of a study over mask parameters whose grid
 // does not hold whole periods of the pattern is not measured at all: its image is not the
-// periodic pattern's.
-enum class FeatureStatus { kMeasured, kMerged, kNotPrinted, kNotPeriodic };
-const char* statusText(FeatureStatus status); // "measured", "merged", "not printed", "not periodic on this grid"
+// periodic pattern's. A point whose image holds NaN or an infinity is not measured either.
+enum class FeatureStatus { kMeasured, kMerged, kNotPrinted, kNotPeriodic, kNotFinite };
+// "measured", "merged", "not printed", "not periodic on this grid", "image not finite"
+const char* statusText(FeatureStatus status);
+// Whether the point's image was measured at all (it then has a contrast, a peak, a basis).
+inline bool imageMeasured(FeatureStatus status) {
+    return status != FeatureStatus::kNotPeriodic && status != FeatureStatus::kNotFinite;
+}
 
 struct Edge {
     double position;

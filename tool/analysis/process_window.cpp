@@ -21,7 +21,8 @@ double figureAtThreshold(const FeatureGauge& gauge, const ThresholdModel& model,
     case FeatureStatus::kMeasured: return figureOf(f, gauge.measure);
     case FeatureStatus::kMerged: return kInfinity;
     case FeatureStatus::kNotPrinted:
-    case FeatureStatus::kNotPeriodic: return 0;
+    case FeatureStatus::kNotPeriodic:
+    case FeatureStatus::kNotFinite: return 0;
     }
     return 0;
 }

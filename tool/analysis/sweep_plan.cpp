@@ -216,7 +216,7 @@ std::string resultsCsv(const std::vector<SweepAxis>& axes, bool withEffectiveSig
         const std::string status = statusText(f.status);
         auto cell = [&](double v) { return measured ? number(v) : status; };
         // A point not measured at all has no contrast either.
-        auto whole = [&](double v) { return f.status == FeatureStatus::kNotPeriodic ? status : number(v); };
+        auto whole = [&](double v) { return !imageMeasured(f.status) ? status : number(v); };
         csv += valueText(r.threshold) + "," + cell(f.cd) + "," + status + "," + cell(f.left.slope) + "," +
                cell(f.left.nils) + "," + cell(f.right.slope) + "," + cell(f.right.nils) + "," + whole(f.contrast) +
                "," + whole(f.peak) + "," + whole(f.minimum) + ",";
@@ -225,7 +225,7 @@ std::string resultsCsv(const std::vector<SweepAxis>& axes, bool withEffectiveSig
             csv += (figureStatus(f, measure) == FeatureStatus::kMeasured ? number(figureOf(f, measure)) : areaStatus) +
                    "," + areaStatus + ",";
         }
-        csv += f.status == FeatureStatus::kNotPeriodic ? status : std::string(f.sampled ? "sampled" : "continuous");
+        csv += !imageMeasured(f.status) ? status : std::string(f.sampled ? "sampled" : "continuous");
         csv += "\n";
     }
     return csv;

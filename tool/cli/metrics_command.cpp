@@ -8,6 +8,7 @@
 
 #include "analysis/feature_gauge.h"
 #include "analysis/metrics.h"
+#include "cli/table_messages.h"
 #include "input/input_layout.h"
 
 namespace aerial_tool {
@@ -209,6 +210,10 @@ int printMetrics(const MetricsOptions& options) {
     }
     FolderImage folder;
     if (!readFolderImage(options.directory, folder)) return 2;
+    // A table of NaN or infinities has no figures: measured, it would print nonsense.
+    if (refuseNonFinite((std::filesystem::path(options.directory) / aerial::kImageIntensityFileName).string(),
+                        firstNonFiniteCell(folder.image.size, folder.image.values)))
+        return 1;
     const CutChoice choice = chooseCut(options.cut, folder.recipe);
     FeatureGauge gauge;
     std::string error;

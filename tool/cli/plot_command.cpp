@@ -57,9 +57,12 @@ int plotTables(const PlotOptions& options) {
                                std::pair{aerial::kSpectrumAmplitudeFileName, &amplitude},
                                std::pair{aerial::kSpectrumPhaseFileName, &phase}}) {
         std::string error;
-        if (readResultTable((dir / name).string(), *table, error)) continue;
-        std::fprintf(stderr, "aerial: %s\n", error.c_str());
-        return 2;
+        if (!readResultTable((dir / name).string(), *table, error)) {
+            std::fprintf(stderr, "aerial: %s\n", error.c_str());
+            return 2;
+        }
+        // NaN or infinities have no colour: a picture of them would show nothing true.
+        if (refuseNonFinite((dir / name).string(), firstNonFiniteCell(*table))) return 1;
     }
     const RunInput input = readRunInput(options.directory);
     if (!input.values) {
@@ -90,15 +93,20 @@ int plotTables(const PlotOptions& options) {
             std::printf("%s\n", file.c_str());
         }
     };
-    auto file = [&](const char* stem) { return dir / (stem + ext); };
-    written(draw->heatmap(image, imagePicture(input, image, choices), format, file("OUT_M").string()),
-            file("OUT_M"));
-    written(draw->heatmap(amplitude, amplitudePicture(input, amplitude, choices), format,
-                          file("OUT_MR").string()),
-            file("OUT_MR"));
-    written(draw->heatmap(phase, phasePicture(input, amplitude, choices), format, file("OUT_MI").string()),
-            file("OUT_MI"));
-    written(draw->cutline(cut.picture, format, file("OUT_M_cut").string()), file("OUT_M_cut"));
+    // Each table's picture is named after it: OUT_M.xls gives OUT_M.png.
+    auto file = [&](const std::string& stem) { return dir / (stem + ext); };
+    auto pictureOf = [&](const char* table, const char* suffix = "") {
+        return file(fs::path(table).stem().string() + suffix);
+    };
+    const fs::path imageFile = pictureOf(aerial::kImageIntensityFileName);
+    const fs::path amplitudeFile = pictureOf(aerial::kSpectrumAmplitudeFileName);
+    const fs::path phaseFile = pictureOf(aerial::kSpectrumPhaseFileName);
+    const fs::path cutFile = pictureOf(aerial::kImageIntensityFileName, "_cut");
+    written(draw->heatmap(image, imagePicture(input, image, choices), format, imageFile.string()), imageFile);
+    written(draw->heatmap(amplitude, amplitudePicture(input, amplitude, choices), format, amplitudeFile.string()),
+            amplitudeFile);
+    written(draw->heatmap(phase, phasePicture(input, amplitude, choices), format, phaseFile.string()), phaseFile);
+    written(draw->cutline(cut.picture, format, cutFile.string()), cutFile);
     if (input.values)
         written(draw->source(sourcePicture(input), format, file("OUT_source").string()), file("OUT_source"));
     return status;

@@ -11,6 +11,7 @@
 #include "analysis/input_check.h"
 #include "analysis/report_content.h"
 #include "input/input_layout.h"
+#include "output/table_layout.h"
 #include "io/input_edit.h"
 #include "io/input_folder.h"
 #include "io/picture_loader.h"
@@ -116,8 +117,7 @@ ReportSection rectanglesSection(const std::string& name, const InputReport& r) {
 // Why the run's tables do not show the input as it is now, one sentence each.
 std::vector<std::string> tableAlerts(const fs::path& dir) {
     std::vector<std::string> older, missing;
-    for (const char* name : {aerial::kSpectrumAmplitudeFileName, aerial::kSpectrumPhaseFileName,
-                             aerial::kImageIntensityFileName}) {
+    for (const char* name : aerial::kResultTableFileNames) {
         const TableState state = tableState(dir.string(), name);
         if (state == TableState::kOlderThanInput) older.push_back(name);
         if (state == TableState::kMissing) missing.push_back(name);

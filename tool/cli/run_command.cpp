@@ -12,6 +12,7 @@
 #include "analysis/input_check.h"
 #include "input/input_layout.h"
 #include "input/parse_input.h"
+#include "output/table_layout.h"
 #include "io/input_folder.h"
 #include "io/library_loader.h"
 #include "io/table_files.h"
@@ -21,9 +22,6 @@ namespace aerial_tool {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr const char* kTables[] = {aerial::kSpectrumAmplitudeFileName, aerial::kSpectrumPhaseFileName,
-                                   aerial::kImageIntensityFileName};
 
 bool isReadableFile(const fs::path& path) {
     std::error_code ec;
@@ -147,13 +145,27 @@ int runSimulation(const RunOptions& options) {
     auto wallEnd = std::chrono::steady_clock::now();
 
     int status = 0;
-    for (const char* table : kTables) {
+    for (const char* table : aerial::kResultTableFileNames) {
         if (const char* fault = tableFault(table, started, gridSize)) {
             std::fprintf(stderr, "aerial: %s: %s\n", (dir / table).c_str(), fault);
             status = 1;
         }
     }
+    // Tables of NaN or infinities are written in full, but they are no result: said, never
+    // summed up as one.
+    std::string nonFinite;
+    for (const char* table : aerial::kResultTableFileNames) {
+        if (status != 0 || !nonFinite.empty()) break;
+        if (const std::optional<TableCellPlace> cell = firstNonFiniteInTable(table))
+            nonFinite = nonFiniteText((dir / table).string(), *cell);
+    }
     if (!previous.empty()) fs::current_path(previous, ec);
+    if (!nonFinite.empty()) {
+        std::fprintf(stderr, "aerial: grid %d x %d, %d rectangles: the tables hold non-finite values; %s\n", gridSize,
+                     gridSize, rectCount, nonFinite.c_str());
+        // Without the check the run did what it was told; with it, the check missed a cause.
+        return options.check ? 1 : 0;
+    }
 
     if (status == 0 && !options.quiet) {
         double seconds = std::chrono::duration<double>(wallEnd - wallStart).count();

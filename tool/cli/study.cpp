@@ -18,6 +18,7 @@
 #include "cli/run_command.h"
 #include "input/input_cells.h"
 #include "input/input_layout.h"
+#include "output/table_layout.h"
 #include "io/result_table.h"
 #include "io/study_manifest.h"
 #include "io/study_points.h"
@@ -196,9 +197,8 @@ constexpr size_t kPointsPerBatch = 256;
 // would disagree with the figures of this one.
 void removePointFiles(const std::string& folder) {
     std::error_code ec;
-    for (const char* name : {aerial::kInputFileName, aerial::kSpectrumAmplitudeFileName,
-                             aerial::kSpectrumPhaseFileName, aerial::kImageIntensityFileName})
-        fs::remove(fs::path(folder) / name, ec);
+    fs::remove(fs::path(folder) / aerial::kInputFileName, ec);
+    for (const char* name : aerial::kResultTableFileNames) fs::remove(fs::path(folder) / name, ec);
     if (fs::is_empty(folder, ec)) fs::remove(folder, ec);
 }
 
@@ -240,7 +240,10 @@ int runPoints(const Study& study, const StudyOptions& options, const CutChoice& 
                 for (size_t i = 0; i < printed.size(); ++i) printed[i] = printedValue(result.intensity[i]);
                 ImageSamples image;
                 PointGauge& point = ready[k]; // this point's alone: no other thread touches it
-                if (imageSamples(inputs[index], std::move(printed), image, point.error))
+                if (const auto cell = firstNonFiniteCell(inputs[index].gridSize, printed)) {
+                    point.notFinite = nonFiniteText(shown((fs::path(folders[k]) / aerial::kImageIntensityFileName).string()), *cell);
+                    point.error = point.notFinite;
+                } else if (imageSamples(inputs[index], std::move(printed), image, point.error))
                     prepareGauge(image, choice, imagePatternPeriods(recipes[k], image), point.gauge, point.error);
                 if (progress != nullptr) {
                     const std::lock_guard<std::mutex> hold(progressLock);
@@ -402,9 +405,14 @@ bool recordStudy(const Study& study, const StudyOptions& options, const std::vec
 }
 
 bool readPointGauge(const Study& study, const StudyGauges& gauges, const std::string& folder,
-                    const std::vector<double>& values, const CutChoice& choice, FeatureGauge& gauge) {
+                    const std::vector<double>& values, const CutChoice& choice, FeatureGauge& gauge,
+                    std::string* notFinite) {
     const auto ran = gauges.byFolder.find(folder);
     if (ran != gauges.byFolder.end()) {
+        if (!ran->second.notFinite.empty() && notFinite != nullptr) {
+            *notFinite = ran->second.notFinite;
+            return false;
+        }
         if (!ran->second.error.empty()) {
             std::fprintf(stderr, "aerial: %s: %s\n", shown(folder).c_str(), ran->second.error.c_str());
             return false;
@@ -414,6 +422,12 @@ bool readPointGauge(const Study& study, const StudyGauges& gauges, const std::st
     }
     ImageSamples image;
     if (!readPointImage(folder, image)) return false;
+    if (const auto cell = firstNonFiniteCell(image.size, image.values)) {
+        const std::string why = nonFiniteText(shown((fs::path(folder) / aerial::kImageIntensityFileName).string()), *cell);
+        if (notFinite != nullptr) *notFinite = why;
+        else std::fprintf(stderr, "aerial: %s\n", why.c_str());
+        return false;
+    }
     std::string error;
     if (!prepareGauge(image, choice, imagePatternPeriods(pointRecipe(study, values), image), gauge, error)) {
         std::fprintf(stderr, "aerial: %s: %s\n", shown(folder).c_str(), error.c_str());

@@ -36,6 +36,7 @@ struct StudyOptions {
 struct PointGauge {
     FeatureGauge gauge;
     std::string error; // empty when the gauge is ready
+    std::string notFinite; // when the image holds NaN or an infinity: where (as error says it)
 };
 struct StudyGauges {
     std::map<std::string, PointGauge> byFolder;
@@ -94,9 +95,11 @@ int runExtraPoints(const Study& study, const StudyOptions& options, const CutCho
 
 // A point's image made ready to measure the choice, with its pattern's periods: the one run
 // in this process, else the point's own input and table (after --no-run); false with a
-// message printed.
+// message printed. An image holding NaN or an infinity is not measured: with notFinite
+// given, false with the first such cell named there and nothing printed.
 bool readPointGauge(const Study& study, const StudyGauges& gauges, const std::string& folder,
-                    const std::vector<double>& values, const CutChoice& choice, FeatureGauge& gauge);
+                    const std::vector<double>& values, const CutChoice& choice, FeatureGauge& gauge,
+                    std::string* notFinite = nullptr);
 
 // Whether a point of a study over mask parameters is drawn on a grid that does not hold
 // whole periods of its pattern: its image is not the periodic pattern's.

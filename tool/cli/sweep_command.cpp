@@ -58,14 +58,15 @@ std::vector<BossungSeries> bossungCurves(const Study& study, const std::vector<S
     return curves;
 }
 
-// The row of a point that is not measured: its grid does not hold whole periods of its pattern.
-FeatureMetrics notPeriodicFeature(bool bright, Measure measure) {
+// The row of a point that is not measured: its grid does not hold whole periods of its
+// pattern, or its image is not finite.
+FeatureMetrics unmeasuredFeature(bool bright, Measure measure, FeatureStatus status) {
     FeatureMetrics f;
     f.bright = bright;
-    f.status = FeatureStatus::kNotPeriodic;
+    f.status = status;
     f.cd = f.start = f.end = f.contrast = f.peak = f.minimum = NAN;
     f.left = f.right = {NAN, NAN, NAN, NAN};
-    if (measureIsArea(measure)) f.area = AreaFigure{FeatureStatus::kNotPeriodic, NAN};
+    if (measureIsArea(measure)) f.area = AreaFigure{status, NAN};
     return f;
 }
 
@@ -145,13 +146,21 @@ int runSweep(const SweepOptions& options) {
     std::vector<size_t> order{study.nominal};
     for (size_t p = 0; p < count; ++p)
         if (p != study.nominal) order.push_back(p);
+    bool anyNotFinite = false;
     for (size_t p : order) {
         if (failed[p] || notPeriodic[p]) continue;
         FeatureGauge gauge;
-        if (!readPointGauge(study, pointGauges, pointFolder(study, p), study.points[p].values, choice, gauge)) continue;
+        std::string notFinite; // said below, with the point's row
+        if (!readPointGauge(study, pointGauges, pointFolder(study, p), study.points[p].values, choice, gauge,
+                            &notFinite)) {
+            anyNotFinite = anyNotFinite || !notFinite.empty();
+            continue;
+        }
         bright = gaugeBright(gauge);
         break;
     }
+    // Points whose image is not finite still get their rows, which say so.
+    if (!bright && anyNotFinite) bright = true;
     if (!bright) {
         std::fprintf(stderr, "aerial: no point of the study has an image to measure%s\n",
                      std::count(notPeriodic.begin(), notPeriodic.end(), true) > 0
@@ -164,15 +173,20 @@ int runSweep(const SweepOptions& options) {
     auto cells = newInputCells();
     auto values = std::make_unique<aerial::InputValues>();
     std::vector<bool> printedAt(thresholds.size(), false);
+    size_t notFiniteCount = 0;
+    std::string firstNotFinite;
     for (size_t p = 0; p < count; ++p) {
         if (failed[p]) {
             status = 1;
             continue;
         }
         FeatureGauge gauge;
-        if (!notPeriodic[p] && !readPointGauge(study, pointGauges, pointFolder(study, p), study.points[p].values, choice, gauge)) {
+        std::string notFinite;
+        if (!notPeriodic[p] &&
+            !readPointGauge(study, pointGauges, pointFolder(study, p), study.points[p].values, choice, gauge, &notFinite)) {
             status = 1;
-            continue;
+            if (notFinite.empty()) continue;
+            if (notFiniteCount++ == 0) firstNotFinite = notFinite;
         }
         // The effective sigma of the point's own input as the run reads it.
         std::optional<double> sigma;
@@ -185,10 +199,12 @@ int runSweep(const SweepOptions& options) {
             aerial::scanInputText(bytes, *cells);
             aerial::parseInput(*cells, *values);
             sigma = aerial::deriveOptics(*values).effectiveSigma;
+            if (!std::isfinite(*sigma)) sigma.reset(); // no source to speak of (an aperture of 0): none
         }
         for (size_t i = 0; i < thresholds.size(); ++i) {
-            const FeatureMetrics f =
-                notPeriodic[p] ? notPeriodicFeature(*bright, measure) : gaugeFeature(gauge, thresholds[i], *bright);
+            const FeatureMetrics f = notPeriodic[p]      ? unmeasuredFeature(*bright, measure, FeatureStatus::kNotPeriodic)
+                                     : !notFinite.empty() ? unmeasuredFeature(*bright, measure, FeatureStatus::kNotFinite)
+                                                          : gaugeFeature(gauge, thresholds[i], *bright);
             printedAt[i] = printedAt[i] || figureStatus(f, measure) == FeatureStatus::kMeasured;
             rows.push_back({study.points[p].values, sigma, thresholds[i], f});
         }
@@ -210,10 +226,14 @@ int runSweep(const SweepOptions& options) {
     }
     if (options.printCsv) std::printf("%s", csv.c_str());
 
+    if (notFiniteCount > 0)
+        std::fprintf(stderr, "aerial: %zu of %zu points not measured, their image is not finite (status '%s' in %s); "
+                     "the first: %s\n", notFiniteCount, count, statusText(FeatureStatus::kNotFinite), csvPath.c_str(),
+                     firstNotFinite.c_str());
     bool anyPrinted = false;
     for (size_t i = 0; i < thresholds.size(); ++i) {
         anyPrinted = anyPrinted || printedAt[i];
-        if (!printedAt[i]) {
+        if (!printedAt[i] && notFiniteCount < count) {
             std::fprintf(stderr, "aerial: the %s feature at %g never prints at threshold %s: at every point it is %s\n",
                          *bright ? "bright" : "dark", featureAt, valueText(thresholds[i]).c_str(),
                          "merged, not printed or not periodic on its grid (see the status column)");

@@ -27,4 +27,10 @@ bool tablesReadable(const std::string& directory, std::initializer_list<const ch
     return true;
 }
 
+bool refuseNonFinite(const std::string& path, const std::optional<TableCellPlace>& cell) {
+    if (!cell) return false;
+    std::fprintf(stderr, "aerial: %s\n", nonFiniteText(path, *cell).c_str());
+    return true;
+}
+
 } // namespace aerial_tool

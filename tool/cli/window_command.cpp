@@ -17,6 +17,7 @@
 #include "analysis/sweep_plan.h"
 #include "cli/format_option.h"
 #include "input/parse_input.h"
+#include "io/csv_table.h"
 #include "io/input_folder.h"
 #include "io/picture_loader.h"
 #include "io/study_outputs.h"
@@ -180,13 +181,35 @@ int runWindow(const WindowOptions& options) {
 
     const size_t count = study.points.size();
     std::vector<FeatureGauge> gauges(count);
+    size_t notFiniteCount = 0;
+    std::string firstNotFinite;
+    // The rows fem.csv holds of the foci whose image is not finite: no dose, no threshold.
+    std::string notFiniteRows;
     for (size_t p = 0; p < count; ++p) {
         if (failed[p]) {
             std::fprintf(stderr, "aerial: the window needs every focus; %s has no image\n",
                          study.points[p].folder.c_str());
             return 1;
         }
-        if (!readPointGauge(study, pointGauges, pointFolder(study, p), study.points[p].values, choice, gauges[p])) return 1;
+        std::string notFinite;
+        if (readPointGauge(study, pointGauges, pointFolder(study, p), study.points[p].values, choice, gauges[p],
+                           &notFinite))
+            continue;
+        if (notFinite.empty()) return 1;
+        if (notFiniteCount++ == 0) firstNotFinite = notFinite;
+        const char* status = statusText(FeatureStatus::kNotFinite);
+        notFiniteRows += csvRecord({valueText(study.points[p].values[0]), "none", "none", status, status});
+    }
+    // A focus whose image is not finite has no figure at any dose: no window stands on it.
+    if (notFiniteCount > 0) {
+        removeWindowFiles(study.folder);
+        const fs::path fem = fs::path(study.folder) / "fem.csv";
+        if (!writeText(fem, csvRecord({"focus", "dose", "threshold", measureColumn(measure), "status"}) + notFiniteRows))
+            return 2;
+        std::fprintf(stderr, "aerial: no window: the window needs every focus, and %zu of %zu foci have an image "
+                     "that is not finite (status '%s' in %s); the first: %s\n", notFiniteCount, count,
+                     statusText(FeatureStatus::kNotFinite), fem.c_str(), firstNotFinite.c_str());
+        return 1;
     }
     ThresholdModel model;
     model.t0 = options.t0;

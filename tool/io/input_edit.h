@@ -9,7 +9,10 @@
 namespace aerial_tool {
 
 // The bytes of an input file with the text of one cell replaced and every other byte
-// kept, line ends included. Returns false when the file has no such cell.
+// kept, line ends included: the cell the core's scan stores at (column, line), found by
+// aerial::locateCell. For a text a cell can hold (fewer than aerial::kCellBytes bytes, no
+// TAB, line feed, carriage return or zero byte) the scan of the result stores exactly that
+// text there and every other cell as before. Returns false when the scan has no such cell.
 bool replaceCell(const std::string& bytes, int line, int column, const std::string& text,
                  std::string& result);
 

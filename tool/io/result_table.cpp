@@ -1,12 +1,15 @@
 #include "io/result_table.h"
 
 #include <charconv>
+#include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
 #include <string_view>
 
 #include "output/format_number.h"
+#include "output/table_layout.h"
 
 namespace aerial_tool {
 
@@ -31,7 +34,7 @@ std::vector<std::string> splitCells(const std::string& line) {
     std::vector<std::string> cells;
     std::string cell;
     for (char ch : line) {
-        if (ch == '\t') {
+        if (ch == aerial::kTableCellEnd) {
             cells.push_back(cell);
             cell.clear();
         } else {
@@ -78,23 +81,24 @@ double ResultTableData::yStep() const {
 bool parseResultTable(const std::string& text, ResultTableData& table, std::string& error) {
     std::vector<std::string> lines = splitLines(text);
     while (!lines.empty() && lines.back().empty()) lines.pop_back();
-    if (lines.size() < 2) {
+    if (lines.size() <= static_cast<size_t>(aerial::kTableAxisLine)) {
         error = "no axis row";
         return false;
     }
-    std::vector<std::string> axis = splitCells(lines[1]);
-    if (axis.empty() || !axis[0].empty()) {
+    std::vector<std::string> axis = splitCells(lines[aerial::kTableAxisLine]);
+    if (axis.empty() || !axis[aerial::kTableLabelColumn].empty()) {
         error = "the axis row does not start with an empty cell";
         return false;
     }
-    const int n = static_cast<int>(axis.size()) - 1;
+    const int n = static_cast<int>(axis.size()) - aerial::kTableFirstValueColumn;
     if (n < 1) {
         error = "the axis row has no labels";
         return false;
     }
-    if (static_cast<int>(lines.size()) - 2 != n) {
-        error = "expected " + std::to_string(n) + " rows for " + std::to_string(n) +
-                " columns, found " + std::to_string(lines.size() - 2);
+    const long long rows = static_cast<long long>(lines.size()) - aerial::kTableFirstRowLine;
+    if (rows != n) {
+        error = "expected " + std::to_string(n) + " rows for " + std::to_string(n) + " columns, found " +
+                std::to_string(rows);
         return false;
     }
     ResultTableData result;
@@ -103,20 +107,24 @@ bool parseResultTable(const std::string& text, ResultTableData& table, std::stri
     result.yLabels.resize(n);
     result.values.resize(static_cast<size_t>(n) * n);
     for (int x = 0; x < n; ++x) {
-        if (!parseNumber(axis[x + 1], result.xLabels[x])) {
-            error = "axis label " + std::to_string(x) + " is not a number: '" + axis[x + 1] + "'";
+        const std::string& label = axis[aerial::tableValueColumn(x)];
+        if (!parseNumber(label, result.xLabels[x])) {
+            error = "axis label " + std::to_string(x) + " is not a number: '" + label + "'";
             return false;
         }
     }
+    const int width = aerial::tableValueColumn(n);
     for (int y = 0; y < n; ++y) {
-        std::vector<std::string> cells = splitCells(lines[y + 2]);
-        if (static_cast<int>(cells.size()) != n + 1) {
-            error = "row " + std::to_string(y) + " has " + std::to_string(cells.size()) +
-                    " cells, expected " + std::to_string(n + 1);
+        std::vector<std::string> cells = splitCells(lines[aerial::tableRowLine(y)]);
+        if (static_cast<int>(cells.size()) != width) {
+            error = "row " + std::to_string(y) + " has " + std::to_string(cells.size()) + " cells, expected " +
+                    std::to_string(width);
             return false;
         }
-        for (int k = 0; k <= n; ++k) {
-            double& target = k == 0 ? result.yLabels[y] : result.values[static_cast<size_t>(y) * n + k - 1];
+        for (int k = 0; k < width; ++k) {
+            double& target = k == aerial::kTableLabelColumn
+                                 ? result.yLabels[y]
+                                 : result.values[static_cast<size_t>(y) * n + (k - aerial::kTableFirstValueColumn)];
             if (!parseNumber(cells[k], target)) {
                 error = "row " + std::to_string(y) + " cell " + std::to_string(k) +
                         " is not a number: '" + cells[k] + "'";
@@ -126,6 +134,39 @@ bool parseResultTable(const std::string& text, ResultTableData& table, std::stri
     }
     table = std::move(result);
     return true;
+}
+
+std::optional<TableCellPlace> firstNonFiniteCell(int size, const std::vector<double>& values) {
+    for (size_t k = 0; k < values.size(); ++k) {
+        if (std::isfinite(values[k])) continue;
+        const int y = size > 0 ? static_cast<int>(k / static_cast<size_t>(size)) : 0;
+        const int x = size > 0 ? static_cast<int>(k % static_cast<size_t>(size)) : 0;
+        return TableCellPlace{aerial::tableRowLine(y) + 1, aerial::tableValueColumn(x) + 1, values[k]};
+    }
+    return std::nullopt;
+}
+
+std::optional<TableCellPlace> firstNonFiniteCell(const ResultTableData& table) {
+    for (int x = 0; x < static_cast<int>(table.xLabels.size()); ++x) {
+        if (!std::isfinite(table.xLabels[x]))
+            return TableCellPlace{aerial::kTableAxisLine + 1, aerial::tableValueColumn(x) + 1, table.xLabels[x]};
+    }
+    const std::optional<TableCellPlace> cell = firstNonFiniteCell(table.size, table.values);
+    for (int y = 0; y < static_cast<int>(table.yLabels.size()); ++y) {
+        // A row's label comes before its cells, a later row's after them.
+        if (cell && aerial::tableRowLine(y) + 1 > cell->line) break;
+        if (!std::isfinite(table.yLabels[y]))
+            return TableCellPlace{aerial::tableRowLine(y) + 1, aerial::kTableLabelColumn + 1, table.yLabels[y]};
+    }
+    return cell;
+}
+
+std::string nonFiniteText(const std::string& path, const TableCellPlace& cell) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    const char* result = name == aerial::kImageIntensityFileName ? "image" : "spectrum";
+    const char* value = std::isnan(cell.value) ? "nan" : cell.value > 0 ? "inf" : "-inf";
+    return path + ": line " + std::to_string(cell.line) + ", column " + std::to_string(cell.column) + " holds " +
+           value + ": the run's input gives no finite " + result + " (see aerial check)";
 }
 
 bool readResultTable(const std::string& path, ResultTableData& table, std::string& error) {

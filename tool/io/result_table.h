@@ -1,11 +1,8 @@
-// Reading the three tab-separated tables a run leaves (their names in input/input_layout.h)
-// back into numbers.
-//
-// Layout: a title line, a row of X labels after one empty cell, then one row per Y value,
-// its label first; every cell is followed by a tab and every line ends with CR LF. So
-// table row y, column x holds plane sample [x][y], and the label of index c = N/2 is 0.
+// Reading the three tab-separated tables a run leaves back into numbers: their names and
+// their layout are the core's (output/table_layout.h).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +29,25 @@ bool parseResultTable(const std::string& text, ResultTableData& table, std::stri
 // back as parseResultTable reads it. Measurements of results held in memory take their
 // values through this, so they agree to the digit with the same measurements of the tables.
 double printedValue(double value);
+
+// A cell of a table file by its place as an editor shows it: line and column from 1.
+struct TableCellPlace {
+    int line = 0;
+    int column = 0;
+    double value = 0; // NaN or an infinity
+};
+
+// The first cell of the table, in the file's order (the axis row's labels, then each row's
+// label and cells), that holds NaN or an infinity; none when every number is finite.
+std::optional<TableCellPlace> firstNonFiniteCell(const ResultTableData& table);
+
+// The same over the N x N cells of a table held as values (values[y * N + x], as
+// ResultTableData::values): the place each would have in the table's file.
+std::optional<TableCellPlace> firstNonFiniteCell(int size, const std::vector<double>& values);
+
+// "OUT_M.xls: line 3, column 5 holds nan: the run's input gives no finite image (see aerial
+// check)", for the table at `path` (its file name says which table it is).
+std::string nonFiniteText(const std::string& path, const TableCellPlace& cell);
 
 // Reads and parses a table file; the error names the file.
 bool readResultTable(const std::string& path, ResultTableData& table, std::string& error);

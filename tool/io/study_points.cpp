@@ -9,6 +9,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "input/input_cells.h"
 #include "input/input_layout.h"
 #include "io/input_edit.h"
 
@@ -18,22 +19,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The text of a cell, read the way replaceCell finds it.
+// The text the core's scan stores in a cell (the one replaceCell replaces): its bytes
+// without the carriage returns the scan ignores, up to a zero byte (where the cell's text
+// ends) and at most the bytes a cell keeps.
 std::string cellAt(const std::string& bytes, int line, int column) {
-    size_t start = 0;
-    for (int k = 0; k < line; ++k) {
-        start = bytes.find('\n', start);
-        if (start == std::string::npos) return "";
-        ++start;
+    aerial::CellSpan span{};
+    if (!aerial::locateCell(bytes, column, line, span)) return "";
+    std::string text;
+    for (size_t k = span.begin; k < span.end && text.size() + 1 < static_cast<size_t>(aerial::kCellBytes); ++k) {
+        if (bytes[k] == '\0') break;
+        if (bytes[k] != '\r') text += bytes[k];
     }
-    size_t end = bytes.find('\n', start);
-    std::string text = bytes.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    for (int k = 0; k < column; ++k) {
-        const size_t tab = text.find('\t');
-        if (tab == std::string::npos) return "";
-        text.erase(0, tab + 1);
-    }
-    return text.substr(0, text.find_first_of("\t\r"));
+    return text;
 }
 
 // What follows the leading number of a cell when white space sets it off ("0 um").
