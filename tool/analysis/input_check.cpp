@@ -7,6 +7,7 @@
 #include <map>
 #include <utility>
 
+#include "analysis/option_values.h"
 #include "input/cell_parse.h"
 #include "input/parse_input.h"
 #include "io/input_folder.h"
@@ -55,7 +56,10 @@ std::string cellTextProblem(const std::string& text, CellKind kind, double value
     number.erase(0, number.find_first_not_of(" \t\n\v\f\r"));
     std::string message = "only '" + number + "' of '" + text + "' is read, so the run uses " + showNumber(valueUsed);
     if (rest[0] == ',') {
-        message += " (the decimal separator is the point)";
+        // The hint of every decimal comma, on the cell's first word ("1,5" of "1,5 um").
+        const std::string word = text.substr(0, text.find_first_of(" \t\n\v\f\r", consumed));
+        const std::string hint = decimalCommaHint(word.substr(word.find_first_not_of(" \t\n\v\f\r")));
+        message += hint.empty() ? " (the decimal separator is the point)" : hint;
     } else if (kind == CellKind::kInteger && (rest[0] == '.' || rest[0] == 'e' || rest[0] == 'E' || rest[0] == 'x')) {
         message += " (this cell takes a whole number in decimal digits)";
     } else {
@@ -479,6 +483,12 @@ private:
 };
 
 } // namespace
+
+std::string cellTextProblem(const std::string& text, aerial::CellKind kind) {
+    const double value = kind == CellKind::kInteger ? aerial::parseIntPrefix(text.c_str()).value
+                                                    : aerial::parseRealPrefix(text.c_str()).value;
+    return cellTextProblem(text, kind, value);
+}
 
 std::string showNumber(double value) {
     if (std::isnan(value)) return "nan";

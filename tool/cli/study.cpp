@@ -10,6 +10,7 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "io/file_reason.h"
 #include "io/input_edit.h"
 #include "aerial/engine.hpp"
 #include "analysis/engine_pool.h"
@@ -60,12 +61,12 @@ int planStudy(const std::string& directory, const std::string& name, std::vector
     std::error_code ec;
     auto cells = newInputCells();
     if (!fs::is_regular_file(input, ec) || !aerial::scanInputFile(input.c_str(), *cells)) {
-        std::fprintf(stderr, "aerial: %s: not a readable file\n", input.c_str());
+        std::fprintf(stderr, "aerial: %s: %s\n", input.c_str(), notReadable(input.string()).c_str());
         return 2;
     }
     FILE* file = std::fopen(input.c_str(), "rb");
     if (file == nullptr) {
-        std::fprintf(stderr, "aerial: %s: not a readable file\n", input.c_str());
+        std::fprintf(stderr, "aerial: %s: %s\n", input.c_str(), notReadable(input.string()).c_str());
         return 2;
     }
     study.input.clear();
