@@ -251,6 +251,7 @@ TEST(ToolOptions, UsageErrorsAreOneLineWithTheReason) {
     const Usage usages[] = {
         {"bogus case", "aerial: unknown command 'bogus' (see aerial --help)"},
         {"", "aerial: give a command: run, check,"},
+        {"--threshold 0.3 metrics case", "aerial: unknown option '--threshold': options follow the command"},
         {"metrics case --threshold 0", threshold + "'0'"},
         {"sweep case --vary defocus=0,0.1 --threshold 0", threshold + "'0'"},
         {"sweep case --vary defocus=0,0.1 --threshold nan", threshold + "'nan'"},
@@ -285,6 +286,14 @@ TEST(ToolOptions, UsageErrorsAreOneLineWithTheReason) {
     const Outcome missing = runTool("check absent");
     EXPECT_EQ(missing.status, 2);
     EXPECT_TRUE(has(missing.err, "absent: not a readable file (No such file or directory)")) << missing.err;
+}
+
+// A repeated option keeps each value; the folder after it is not taken for one more.
+TEST(ToolOptions, RepeatedValuesAreEachGivenWithTheirOption) {
+    aerial_test::ScratchFolder folder;
+    writeCase();
+    const Outcome o = runTool("sweep --threshold 0.2 --threshold 0.25 case --vary defocus=0 --no-write-tables -q --print-csv");
+    EXPECT_TRUE(has(o.out, "\n0,0.2,") && has(o.out, "\n0,0.25,")) << o.out << o.err;
 }
 
 TEST(ToolOptions, SetWritesWhatTheRunReadsWhole) {

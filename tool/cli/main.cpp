@@ -93,24 +93,32 @@ CLI::Option* addNumbers(CLI::App* command, const std::string& names, std::vector
             }
         },
         help);
+    // One value an occurrence (a following argument is never taken for another), all kept.
+    option->expected(1)->allow_extra_args(false)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     option->type_name(typeName);
     return option;
 }
 
-// A range START:STOP:STEP or a list V1,V2,... in one argument; a list whose comma could be
-// a decimal comma is noted.
+// Ranges START:STOP:STEP or lists V1,V2,..., the values of every one given in turn; a list
+// whose comma could be a decimal comma is noted.
 CLI::Option* addList(CLI::App* command, const std::string& names, std::vector<double>& target, ListParser parse,
                      const std::string& help, const std::string& typeName) {
     const std::string name = optionName(names);
-    CLI::Option* option = command->add_option_function<std::string>(
+    CLI::Option* option = command->add_option_function<std::vector<std::string>>(
         names,
-        [&target, parse, name](const std::string& text) {
-            std::string why;
-            if (!parse(text, target, why)) throw CLI::ValidationError(name, why);
-            const std::string note = aerial_tool::listCommaNote(text);
-            if (!note.empty()) std::fprintf(stderr, "aerial: note: %s %s\n", name.c_str(), note.c_str());
+        [&target, parse, name](const std::vector<std::string>& texts) {
+            target.clear();
+            for (const std::string& text : texts) {
+                std::vector<double> values;
+                std::string why;
+                if (!parse(text, values, why)) throw CLI::ValidationError(name, why);
+                target.insert(target.end(), values.begin(), values.end());
+                const std::string note = aerial_tool::listCommaNote(text);
+                if (!note.empty()) std::fprintf(stderr, "aerial: note: %s %s\n", name.c_str(), note.c_str());
+            }
         },
         help);
+    option->expected(1)->allow_extra_args(false)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     option->type_name(typeName);
     return option;
 }
@@ -513,7 +521,16 @@ int main(int argc, char** argv) {
     aerial_tool::VerifyCommandOptions verify;
     CLI::App* verifyCommand = addVerifyCommand(app, verify);
 
-    // A command the tool does not have is named as such, not taken for a missing one.
+    // A command the tool does not have is named as such, not taken for a missing one; the
+    // tool itself takes no option but --help and --version.
+    if (argc >= 2 && argv[1][0] == '-') {
+        const std::string first = argv[1];
+        if (first != "-h" && first != "--help" && first != "--version") {
+            std::fprintf(stderr, "aerial: unknown option '%s': options follow the command (see aerial --help)\n",
+                         aerial_tool::showText(first).c_str());
+            return 2;
+        }
+    }
     if (argc < 2 || argv[1][0] != '-') {
         const std::string name = argc < 2 ? "" : argv[1];
         std::string names;

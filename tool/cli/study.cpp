@@ -373,6 +373,14 @@ int runStudy(const Study& study, const StudyOptions& options, const CutChoice& c
     }
 
     if (!options.noRun) {
+        // The study's own files go here even when no point keeps a folder (--no-write-tables).
+        std::error_code made;
+        fs::create_directories(study.folder, made);
+        if (made) {
+            std::fprintf(stderr, "aerial: %s: cannot make the folder: %s\n", shown(study.folder).c_str(),
+                         made.message().c_str());
+            return 2;
+        }
         const Progress progress{!options.quiet && isatty(STDERR_FILENO) == 1, count};
         std::vector<size_t> failedPoints;
         if (runPoints(study, options, choice, folders, values, options.writeTables, gauges, failedPoints,
