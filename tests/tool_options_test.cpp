@@ -169,12 +169,12 @@ TEST(OptionValues, CellTextIsWhatTheRunReadsWhole) {
 namespace {
 
 std::string warningsOf(const std::vector<aerial_test::Rect>& rects) {
-    aerial_test::InputSpec spec;
-    spec.gridSize = "32";
-    spec.samplePitch = 0.04;
-    spec.rects = rects;
+    aerial_test::InputSpec input;
+    input.gridSize = "32";
+    input.samplePitch = 0.04;
+    input.rects = rects;
     auto cells = std::make_unique<aerial::InputCells>();
-    aerial::scanInputText(spec.text(), *cells);
+    aerial::scanInputText(input.text(), *cells);
     std::string all;
     for (const Finding& f : checkInputCells(*cells).warnings) all += f.message + "\n";
     return all;
@@ -226,12 +226,12 @@ Outcome runTool(const std::string& arguments) {
 
 // A 32-sample input in folder `case`: quick to run, its 13 source points apart.
 void writeCase() {
-    aerial_test::InputSpec spec;
-    spec.gridSize = "32";
-    spec.samplePitch = 0.04;
-    spec.rects = {{1, 0, -4, 4, -16, 16}};
+    aerial_test::InputSpec input;
+    input.gridSize = "32";
+    input.samplePitch = 0.04;
+    input.rects = {{1, 0, -4, 4, -16, 16}};
     std::filesystem::create_directory("case");
-    aerial_test::writeFile(std::string("case/") + aerial::kInputFileName, spec.text());
+    aerial_test::writeFile(std::string("case/") + aerial::kInputFileName, input.text());
 }
 
 } // namespace
