@@ -268,6 +268,8 @@ TEST(ToolOptions, UsageErrorsAreOneLineWithTheReason) {
         {"mask lines m --pitch 0.32 --cd 0.12 --grid 256", "--grid: must be a whole number from 2 to 128, got '256'"},
         {"mask lines m --pitch 0.32 --cd 0.12 --sigma 0,5", "--sigma: must be a partial coherence from 0 to 1"},
         {"window case --defocus 0:0.1:0.1 --target-cd 0.1 --jobs 0", "--jobs: must be a whole number from 1 to 1024"},
+        {"import absent.gds m --cell top --layer 1 --window 0,0,1,28,1,28", "aerial import: --window must be X0,Y0,X1,Y1"},
+        {"tile absent.gds m --cell top --layer 1 --region 0,0,nan,20", "aerial tile: --region must be X0,Y0,X1,Y1"},
         {"set case sigma=abc", "aerial set: sigma=abc: 'abc' is not a number; it reads as 0; nothing changed"},
         {"set case sigma=0,5", "(the decimal separator is the point: write 0.5 for 0,5); nothing changed"},
         {"set case grid=64.5", "this cell takes a whole number"},
@@ -286,6 +288,9 @@ TEST(ToolOptions, UsageErrorsAreOneLineWithTheReason) {
     const Outcome missing = runTool("check absent");
     EXPECT_EQ(missing.status, 2);
     EXPECT_TRUE(has(missing.err, "absent: not a readable file (No such file or directory)")) << missing.err;
+    const Outcome layout = runTool("import absent.gds m --cell top --layer 1 --window 0,0,1.28,1.28");
+    EXPECT_EQ(layout.status, 2);
+    EXPECT_TRUE(has(layout.err, "cannot read the layout file absent.gds (No such file or directory)")) << layout.err;
 }
 
 // A repeated option keeps each value; the folder after it is not taken for one more.

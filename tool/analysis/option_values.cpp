@@ -126,6 +126,23 @@ bool parseTransmission(const std::string& text, double& re, double& im, std::str
     return true;
 }
 
+bool parseBox(const std::string& text, double box[4], std::string& error) {
+    double read[4];
+    size_t from = 0;
+    for (int k = 0; k < 4; ++k) {
+        const size_t comma = text.find(',', from);
+        const bool last = k == 3;
+        if ((comma == std::string::npos) != last ||
+            !readNumber(text.substr(from, last ? std::string::npos : comma - from), read[k])) {
+            error = "must be X0,Y0,X1,Y1, four finite numbers (e.g. 0,0,1.28,1.28), got '" + text + "'";
+            return false;
+        }
+        from = comma + 1;
+    }
+    for (int k = 0; k < 4; ++k) box[k] = read[k];
+    return true;
+}
+
 bool parseDoseList(const std::string& text, std::vector<double>& values, std::string& error) {
     std::vector<double> read;
     if (!parseValues(text, read, error)) return false;

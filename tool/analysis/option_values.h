@@ -60,6 +60,9 @@ bool parseWholeNumber(const std::string& text, int lo, int hi, int& value, std::
 // (a passive mask transmits at most the light it receives).
 bool parseTransmission(const std::string& text, double& re, double& im, std::string& error);
 
+// A box X0,Y0,X1,Y1 (a layout window or region): four finite numbers.
+bool parseBox(const std::string& text, double box[4], std::string& error);
+
 // A range START:STOP:STEP or a list V1,V2,... (parseValues of sweep_plan.h) whose every
 // value is a relative dose.
 bool parseDoseList(const std::string& text, std::vector<double>& values, std::string& error);
