@@ -259,6 +259,7 @@ TEST(ToolOptions, UsageErrorsAreOneLineWithTheReason) {
         {"stitch case --threshold nan", threshold + "'nan'"},
         {"verify case --threshold -1", threshold + "'-1'"},
         {"plot case --threshold 0,5", threshold + "'0,5' (the decimal separator is the point: write 0.5 for 0,5)"},
+        {"verify case --focus 0,1 --bogus", "--bogus"}, // the note on 0,1 waits for a command line that reads
         {"verify case --dose 1,0", "--dose: '1,0': every relative dose must lie above 0"},
         {"sweep case --vary defocus=-0,1:0,1:0,05", "write -0.1 for -0,1"},
         {"mask lines m --pitch 0.32 --cd 0.12 --transmission 0,5",

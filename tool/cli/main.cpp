@@ -99,6 +99,10 @@ CLI::Option* addNumbers(CLI::App* command, const std::string& names, std::vector
     return option;
 }
 
+// Notes on values as given, printed once the whole command line is read (a usage error
+// stays one line).
+std::vector<std::string> valueNotes;
+
 // Ranges START:STOP:STEP or lists V1,V2,..., the values of every one given in turn; a list
 // whose comma could be a decimal comma is noted.
 CLI::Option* addList(CLI::App* command, const std::string& names, std::vector<double>& target, ListParser parse,
@@ -114,7 +118,7 @@ CLI::Option* addList(CLI::App* command, const std::string& names, std::vector<do
                 if (!parse(text, values, why)) throw CLI::ValidationError(name, why);
                 target.insert(target.end(), values.begin(), values.end());
                 const std::string note = aerial_tool::listCommaNote(text);
-                if (!note.empty()) std::fprintf(stderr, "aerial: note: %s %s\n", name.c_str(), note.c_str());
+                if (!note.empty()) valueNotes.push_back(name + " " + note);
             }
         },
         help);
@@ -556,6 +560,7 @@ int main(int argc, char** argv) {
         return e.get_exit_code() == 0 ? 0 : (code == 0 ? 0 : 2);
     }
 
+    for (const std::string& note : valueNotes) std::fprintf(stderr, "aerial: note: %s\n", note.c_str());
     // The studies record the command that made them.
     sweep.study.commandLine = window.study.commandLine = typedCommand(argc, argv);
     if (runCommand->parsed()) {
