@@ -12,10 +12,10 @@
 #include "analysis/input_check.h"
 #include "input/input_layout.h"
 #include "input/parse_input.h"
-#include "io/file_reason.h"
 #include "io/input_folder.h"
 #include "io/library_loader.h"
 #include "io/table_files.h"
+#include "io/file_reason.h"
 
 namespace aerial_tool {
 
