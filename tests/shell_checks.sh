@@ -24,5 +24,5 @@ case_of() {
     local dir="$work/$1"
     shift
     mkdir -p "$dir" && cp "$example/$input_file" "$dir/" &&
-        { [ $# -eq 0 ] || "$tool" set "$dir" "$@"; } && echo "$dir"
+        { [ $# -eq 0 ] || "$tool" set --any-text "$dir" "$@"; } && echo "$dir"
 }

@@ -7,6 +7,7 @@
 #include <map>
 #include <utility>
 
+#include "analysis/option_values.h"
 #include "input/cell_parse.h"
 #include "input/parse_input.h"
 #include "io/input_folder.h"
@@ -55,7 +56,10 @@ std::string cellTextProblem(const std::string& text, CellKind kind, double value
     number.erase(0, number.find_first_not_of(" \t\n\v\f\r"));
     std::string message = "only '" + number + "' of '" + text + "' is read, so the run uses " + showNumber(valueUsed);
     if (rest[0] == ',') {
-        message += " (the decimal separator is the point)";
+        // The hint of every decimal comma, on the cell's first word ("1,5" of "1,5 um").
+        const std::string word = text.substr(0, text.find_first_of(" \t\n\v\f\r", consumed));
+        const std::string hint = decimalCommaHint(word.substr(word.find_first_not_of(" \t\n\v\f\r")));
+        message += hint.empty() ? " (the decimal separator is the point)" : hint;
     } else if (kind == CellKind::kInteger && (rest[0] == '.' || rest[0] == 'e' || rest[0] == 'E' || rest[0] == 'x')) {
         message += " (this cell takes a whole number in decimal digits)";
     } else {
@@ -197,6 +201,7 @@ public:
         optics();
         source();
         rectangles();
+        passiveMask();
         // In the order of the file; the findings about the whole file first.
         auto byLine = [](const Finding& a, const Finding& b) { return a.line < b.line; };
         std::stable_sort(r_.warnings.begin(), r_.warnings.end(), byLine);
@@ -473,6 +478,86 @@ private:
         }
     }
 
+    // The mask's transmission where it is largest: rectangles that overlap add theirs, and
+    // one whose start edges both lie above its end edges counts with its own sign, one with
+    // a single reversed axis with the opposite sign (as the imaging integrates them). Over
+    // the cells between the distinct edges, each column of cells summed in one pass.
+    void passiveMask() {
+        const int count = std::min(v_.rectCount, aerial::kMaxRects);
+        if (count <= 0) return;
+        struct Box {
+            double x0, x1, y0, y1, re, im;
+        };
+        std::vector<Box> boxes;
+        std::vector<double> xs, ys;
+        for (int r = 0; r < count; ++r) {
+            const aerial::MaskRectangle& m = v_.rects[r];
+            const double sign = (m.xStart > m.xEnd) != (m.yStart > m.yEnd) ? -1.0 : 1.0;
+            const Box b{std::min(m.xStart, m.xEnd), std::max(m.xStart, m.xEnd), std::min(m.yStart, m.yEnd),
+                        std::max(m.yStart, m.yEnd), sign * m.transRe, sign * m.transIm};
+            if (!(b.x0 < b.x1) || !(b.y0 < b.y1) || !std::isfinite(b.re) || !std::isfinite(b.im)) {
+                boxes.push_back({0, 0, 0, 0, 0, 0}); // empty: keeps the index of rectangle r
+                continue;
+            }
+            boxes.push_back(b);
+            xs.insert(xs.end(), {b.x0, b.x1});
+            ys.insert(ys.end(), {b.y0, b.y1});
+        }
+        if (xs.empty()) return;
+        for (std::vector<double>* edges : {&xs, &ys}) {
+            std::sort(edges->begin(), edges->end());
+            edges->erase(std::unique(edges->begin(), edges->end()), edges->end());
+        }
+        const auto at = [](const std::vector<double>& edges, double v) {
+            return static_cast<size_t>(std::lower_bound(edges.begin(), edges.end(), v) - edges.begin());
+        };
+        double worst = 1 + 1e-9; // above 1 beyond the rounding of sums such as -0.245 + 1.245
+        size_t worstX = 0, worstY = 0;
+        std::vector<double> re(ys.size()), im(ys.size());
+        for (size_t i = 0; i + 1 < xs.size(); ++i) {
+            const double x = (xs[i] + xs[i + 1]) / 2;
+            std::fill(re.begin(), re.end(), 0.0);
+            std::fill(im.begin(), im.end(), 0.0);
+            for (const Box& b : boxes) {
+                if (!(b.x0 < x && x < b.x1)) continue;
+                const size_t from = at(ys, b.y0), to = at(ys, b.y1);
+                re[from] += b.re, im[from] += b.im;
+                re[to] -= b.re, im[to] -= b.im;
+            }
+            double sumRe = 0, sumIm = 0;
+            for (size_t j = 0; j + 1 < ys.size(); ++j) {
+                sumRe += re[j], sumIm += im[j];
+                const double magnitude = std::hypot(sumRe, sumIm);
+                if (magnitude > worst) {
+                    worst = magnitude;
+                    worstX = i;
+                    worstY = j;
+                }
+            }
+        }
+        if (worst == 1 + 1e-9) return;
+        const double x = (xs[worstX] + xs[worstX + 1]) / 2, y = (ys[worstY] + ys[worstY + 1]) / 2;
+        std::vector<int> covering;
+        double sumRe = 0, sumIm = 0;
+        for (size_t r = 0; r < boxes.size(); ++r) {
+            const Box& b = boxes[r];
+            if (b.x0 < x && x < b.x1 && b.y0 < y && y < b.y1) {
+                covering.push_back(static_cast<int>(r));
+                sumRe += b.re, sumIm += b.im;
+            }
+        }
+        if (covering.empty()) return;
+        std::string which = covering.size() == 1 ? "rectangle " : "rectangles ";
+        for (size_t k = 0; k < covering.size() && k < 4; ++k)
+            which.append(k == 0 ? "" : k + 1 == covering.size() ? " and " : ", ").append(std::to_string(covering[k]));
+        if (covering.size() > 4) which.append(" and ").append(std::to_string(covering.size() - 4)).append(" more");
+        const std::string transmission = showNumber(sumRe) + (sumIm < 0 ? " - " : " + ") + showNumber(std::fabs(sumIm)) + "i";
+        warn(aerial::rectangleLine(covering.front()), FindingKind::kRectangle,
+             "the mask transmits " + transmission + " where " + which + (covering.size() == 1 ? " lies" : " overlap") +
+                 ": magnitude " + format("%.4g", worst) +
+                 ", above 1: no passive mask transmits more light than it receives");
+    }
+
     const aerial::InputCells& cells_;
     const aerial::InputValues& v_;
     InputReport& r_;
@@ -480,6 +565,12 @@ private:
 };
 
 } // namespace
+
+std::string cellTextProblem(const std::string& text, aerial::CellKind kind) {
+    const double value = kind == CellKind::kInteger ? aerial::parseIntPrefix(text.c_str()).value
+                                                    : aerial::parseRealPrefix(text.c_str()).value;
+    return cellTextProblem(text, kind, value);
+}
 
 std::string showNumber(double value) {
     if (std::isnan(value)) return "nan";

@@ -72,6 +72,11 @@ bool checkInputFile(const std::string& path, InputReport& report);
 // that are not finite.
 std::string showNumber(double value);
 
+// Why a run would not read the text of a cell of that kind whole as the number written, or
+// empty when it does: "'abc' is not a number; it reads as 0". A number followed by white
+// space and more text (a unit, "0.5 um") counts as read whole, as does an empty cell (0).
+std::string cellTextProblem(const std::string& text, aerial::CellKind kind);
+
 // The first warning that makes `aerial run` refuse the input, or nullptr.
 const Finding* refusingWarning(const InputReport& report);
 

@@ -11,13 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "analysis/option_defaults.h"
 #include "analysis/region_picture.h"
 #include "analysis/tile_images.h"
 
 namespace aerial_tool {
 
 struct VerifyOptions {
-    double threshold = 0.3;
+    double threshold = kDefaultThreshold;
     std::vector<double> foci;  // the corners' defocus (empty: the tiles' own)
     std::vector<double> doses; // the corners' relative doses (empty: 1)
     // Lengths in the tiling's unit; the defaults, in micrometres, come from verifyDefaults.

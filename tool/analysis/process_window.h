@@ -10,13 +10,14 @@
 #include <vector>
 
 #include "analysis/feature_gauge.h"
+#include "analysis/option_defaults.h"
 
 namespace aerial_tool {
 
 struct ThresholdModel {
-    double t0 = 0.3;         // the threshold at relative dose 1
+    double t0 = kDefaultThreshold;         // the threshold at relative dose 1
     double targetCd = 0;     // the target of the figure: a CD, or an area
-    double tolerance = 0.10; // in tolerance: the figure within targetCd x (1 +- tolerance)
+    double tolerance = kDefaultTolerance; // in tolerance: the figure within targetCd x (1 +- tolerance)
     bool bright = true;      // the feature's kind, fixed at the nominal condition
 };
 

@@ -1,5 +1,7 @@
 #include "analysis/sweep_plan.h"
 
+#include "analysis/option_values.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -11,12 +13,7 @@ namespace {
 constexpr int kMaxValues = 1000;
 constexpr size_t kMaxPoints = 10000;
 
-bool parseDouble(const std::string& text, double& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return end == text.c_str() + text.size() && std::isfinite(value);
-}
+bool parseDouble(const std::string& text, double& value) { return readNumber(text, value); }
 
 // Through the short text, so that 0.1 * 3 is the 0.3 a user writes.
 double shortValue(double v) { return std::strtod(valueText(v).c_str(), nullptr); }
@@ -32,7 +29,7 @@ bool parseRange(const std::string& text, std::vector<double>& values, std::strin
     if (b == std::string::npos || text.find(':', b + 1) != std::string::npos ||
         !parseDouble(text.substr(0, a), start) || !parseDouble(text.substr(a + 1, b - a - 1), stop) ||
         !parseDouble(text.substr(b + 1), step)) {
-        error = "'" + text + "' is not START:STOP:STEP";
+        error = "'" + text + "' is not START:STOP:STEP" + decimalCommaHint(text);
         return false;
     }
     if (!(step > 0)) {
@@ -70,7 +67,7 @@ bool parseValues(const std::string& text, std::vector<double>& values, std::stri
         const std::string item = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
         double v;
         if (!parseDouble(item, v)) {
-            error = "'" + text + "' is neither START:STOP:STEP nor a list of numbers V1,V2,...";
+            error = "'" + text + "' is neither START:STOP:STEP nor a list of numbers V1,V2,..." + decimalCommaHint(text);
             return false;
         }
         v = shortValue(v);
@@ -131,6 +128,7 @@ bool parseVary(const std::string& text, SweepAxis& axis, std::string& error) {
             error = "--vary " + name + ": " + why;
             return false;
         }
+        axis.note = listCommaNote(axis.valuesText);
         return true;
     }
     if (cell->kind != aerial::CellKind::kReal) {
@@ -145,6 +143,7 @@ bool parseVary(const std::string& text, SweepAxis& axis, std::string& error) {
         error = "--vary " + name + ": " + why;
         return false;
     }
+    axis.note = listCommaNote(axis.valuesText);
     return true;
 }
 

@@ -20,7 +20,8 @@ namespace aerial_tool {
 bool parseRange(const std::string& text, std::vector<double>& values, std::string& error,
                 bool* missedStop = nullptr);
 
-// A range, or "V1,V2,..." (any order, no value twice).
+// A range, or "V1,V2,..." (any order, no value twice). Numbers are read by readNumber
+// (option_values.h); the one list reader of every option that takes several values.
 bool parseValues(const std::string& text, std::vector<double>& values, std::string& error,
                  bool* missedStop = nullptr);
 
@@ -37,6 +38,7 @@ struct SweepAxis {
     std::string valuesText; // as given after the '='
     std::vector<double> values;
     bool missedStop = false;
+    std::string note; // the values given with a comma that could be a decimal comma (listCommaNote)
 };
 
 // "NAME=VALUES" with a parameter name of the input layout whose cell is a real number, or

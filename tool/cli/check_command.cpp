@@ -8,6 +8,7 @@
 
 #include "analysis/input_check.h"
 #include "input/input_layout.h"
+#include "io/file_reason.h"
 
 namespace aerial_tool {
 
@@ -159,7 +160,7 @@ int printInputCheck(const CheckOptions& options) {
     if (fs::is_directory(file, ec)) file /= aerial::kInputFileName;
     InputReport report;
     if (!fs::is_regular_file(file, ec) || !checkInputFile(file.string(), report)) {
-        std::fprintf(stderr, "aerial: %s: not a readable file\n", showText(file.string()).c_str());
+        std::fprintf(stderr, "aerial: %s: %s\n", showText(file.string()).c_str(), notReadable(file.string()).c_str());
         return 2;
     }
     // A cell may hold bytes that are not UTF-8: JSON gets U+FFFD in their place, not an abort.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "analysis/option_values.h"
 #include "input/input_layout.h"
 #include "io/input_writer.h"
 #include "io/layout_file.h"
@@ -44,7 +45,7 @@ int importLayoutClip(const ImportCommandOptions& o) {
     options.dark = o.dark;
     options.manhattanize = o.manhattanize;
     if (!parseLayerText(o.layer, options.layer)) return fail("--layer wants LAYER/DATATYPE, e.g. 1/0");
-    if (!parseWindowText(o.window, options.window)) return fail("--window wants X0,Y0,X1,Y1, e.g. 0,0,1.28,1.28");
+    if (!parseBox(o.window, options.window, error)) return fail("--window " + error);
 
     LayoutFile layout;
     if (!layout.open(o.layout, error)) return fail(error);

@@ -3,13 +3,16 @@
 // header-only and costs each file that includes it 5 to 8 s of compiling.
 #include <CLI/CLI.hpp>
 
-#include <cmath>
-#include <cstdlib>
-#include <limits>
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "analysis/feature_gauge.h"
+#include "analysis/input_check.h"
+#include "analysis/option_defaults.h"
+#include "analysis/option_values.h"
+#include "analysis/sweep_plan.h"
 #include "cli/check_command.h"
 #include "cli/import_command.h"
 #include "cli/mask_command.h"
@@ -44,55 +47,129 @@ std::string words(std::initializer_list<std::string_view> parts) {
 constexpr std::string_view kInput = aerial::kInputFileName;
 constexpr std::string_view kImage = aerial::kImageIntensityFileName;
 
-// An intensity threshold: a finite number above 0, said in one line when it is not.
-const CLI::Validator kThresholdRange(
-    [](std::string& text) -> std::string {
-        double value = 0;
-        if (!CLI::detail::lexical_cast(text, value) || !(value > 0) || !std::isfinite(value))
-            return "must be a finite intensity above 0, got '" + text + "'";
-        return "";
-    },
-    "T > 0");
+// Every value an option takes is read by the parser of its kind (analysis/option_values.h),
+// the option's variable set from what the parser read: CLI11 only finds the text. A text
+// the parser refuses is a usage error with its reason, "--threshold: must be ...".
+using NumberParser = bool (*)(const std::string&, double&, std::string&);
+using ListParser = bool (*)(const std::string&, std::vector<double>&, std::string&);
 
-const CLI::Validator kFiniteLength(
-    [](std::string& text) -> std::string {
-        double value = 0;
-        if (!CLI::detail::lexical_cast(text, value) || !std::isfinite(value))
-            return "must be a finite distance, got '" + text + "'";
-        return "";
-    },
-    "DISTANCE");
-
-// Option ranges stated in one short line (CLI11's own ranges print the limits of double).
-CLI::Validator wholeNumberFrom(int lo, int hi) {
-    return CLI::Validator(
-        [lo, hi](std::string& text) {
-            char* end = nullptr;
-            const long v = std::strtol(text.c_str(), &end, 10);
-            if (end == text.c_str() || *end != 0 || v < lo || v > hi)
-                return "'" + text + "' is not a whole number from " + std::to_string(lo) + " to " + std::to_string(hi);
-            return std::string();
-        },
-        "INT in " + std::to_string(lo) + ".." + std::to_string(hi));
+// The option's long name, for messages: "--jobs" of "-j,--jobs".
+std::string optionName(const std::string& names) {
+    const size_t comma = names.rfind(',');
+    return comma == std::string::npos ? names : names.substr(comma + 1);
 }
 
-CLI::Validator numberBetween(double lo, double hi, bool openLow, const std::string& name) {
-    return CLI::Validator(
-        [=](std::string& text) {
-            char* end = nullptr;
-            const double v = std::strtod(text.c_str(), &end);
-            const bool low = openLow ? v > lo : v >= lo;
-            if (end == text.c_str() || *end != 0 || !(low && v <= hi)) return "'" + text + "' is not " + name;
-            return std::string();
+// One number; Target is a double or a std::optional<double>.
+template <typename Target>
+CLI::Option* addNumber(CLI::App* command, const std::string& names, Target& target, NumberParser parse,
+                       const std::string& help, const std::string& typeName) {
+    const std::string name = optionName(names);
+    CLI::Option* option = command->add_option_function<std::string>(
+        names,
+        [&target, parse, name](const std::string& text) {
+            double value = 0;
+            std::string why;
+            if (!parse(text, value, why)) throw CLI::ValidationError(name, why);
+            target = value;
         },
-        name);
+        help);
+    option->type_name(typeName);
+    return option;
 }
+
+// A number that may be repeated, each one a value.
+CLI::Option* addNumbers(CLI::App* command, const std::string& names, std::vector<double>& target, NumberParser parse,
+                        const std::string& help, const std::string& typeName) {
+    const std::string name = optionName(names);
+    CLI::Option* option = command->add_option_function<std::vector<std::string>>(
+        names,
+        [&target, parse, name](const std::vector<std::string>& texts) {
+            target.clear();
+            for (const std::string& text : texts) {
+                double value = 0;
+                std::string why;
+                if (!parse(text, value, why)) throw CLI::ValidationError(name, why);
+                target.push_back(value);
+            }
+        },
+        help);
+    // One value an occurrence (a following argument is never taken for another), all kept.
+    option->expected(1)->allow_extra_args(false)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    option->type_name(typeName);
+    return option;
+}
+
+// Notes on values as given, printed once the whole command line is read (a usage error
+// stays one line).
+std::vector<std::string> valueNotes;
+
+// Ranges START:STOP:STEP or lists V1,V2,..., the values of every one given in turn; a list
+// whose comma could be a decimal comma is noted.
+CLI::Option* addList(CLI::App* command, const std::string& names, std::vector<double>& target, ListParser parse,
+                     const std::string& help, const std::string& typeName) {
+    const std::string name = optionName(names);
+    CLI::Option* option = command->add_option_function<std::vector<std::string>>(
+        names,
+        [&target, parse, name](const std::vector<std::string>& texts) {
+            target.clear();
+            for (const std::string& text : texts) {
+                std::vector<double> values;
+                std::string why;
+                if (!parse(text, values, why)) throw CLI::ValidationError(name, why);
+                target.insert(target.end(), values.begin(), values.end());
+                const std::string note = aerial_tool::listCommaNote(text);
+                if (!note.empty()) valueNotes.push_back(name + " " + note);
+            }
+        },
+        help);
+    option->expected(1)->allow_extra_args(false)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    option->type_name(typeName);
+    return option;
+}
+
+// A whole number from lo to hi; Target is an int or a std::optional<int>.
+template <typename Target>
+CLI::Option* addWholeNumber(CLI::App* command, const std::string& names, Target& target, int lo, int hi,
+                            const std::string& help) {
+    const std::string name = optionName(names);
+    CLI::Option* option = command->add_option_function<std::string>(
+        names,
+        [&target, lo, hi, name](const std::string& text) {
+            int value = 0;
+            std::string why;
+            if (!aerial_tool::parseWholeNumber(text, lo, hi, value, why)) throw CLI::ValidationError(name, why);
+            target = value;
+        },
+        help);
+    option->type_name("INT in " + std::to_string(lo) + ".." + std::to_string(hi));
+    return option;
+}
+
+// A complex transmission RE,IM.
+CLI::Option* addTransmission(CLI::App* command, const std::string& names, std::optional<aerial_tool::Transmission>& target,
+                             const std::string& help) {
+    const std::string name = optionName(names);
+    CLI::Option* option = command->add_option_function<std::string>(
+        names,
+        [&target, name](const std::string& text) {
+            aerial_tool::Transmission t;
+            std::string why;
+            if (!aerial_tool::parseTransmission(text, t.re, t.im, why)) throw CLI::ValidationError(name, why);
+            target = t;
+        },
+        help);
+    option->type_name("RE,IM");
+    return option;
+}
+
+// The default as help texts print it.
+std::string shown(double value) { return aerial_tool::valueText(value); }
 
 // tablesText: which points keep their input and tables in their folders without
 // --write-tables; empty when every point does (then --no-write-tables keeps none).
 void addStudyOptions(CLI::App* command, aerial_tool::StudyOptions& study, const std::string& tablesText = "") {
-    command->add_option("--jobs", study.jobs, "Runs at a time, each on a thread of this process (default: the number of cores)")
-        ->check(wholeNumberFrom(1, 1024));
+    addWholeNumber(command, "--jobs", study.jobs, 1, aerial_tool::kMaxJobs,
+                   "Runs at a time, each on a thread of this process (default: the number of cores)");
     command->add_option("--library", study.libraryPath, "Shared library the printed run commands load (--print-commands)");
     study.writeTables = tablesText.empty();
     if (tablesText.empty()) {
@@ -116,11 +193,11 @@ std::vector<CLI::Option*> addCutOptions(CLI::App* command, aerial_tool::CutOptio
     return {command->add_option("--axis", cut.axis,
                                 "Cut along x or y (default: across the lines of a generated grating, else x)")
                 ->check(CLI::IsMember({"x", "y"})),
-            command->add_option("--at", cut.at, "Move the cut off the grid centre by this distance (length unit)")
-                ->check(kFiniteLength),
-            command->add_option("--feature-at", cut.featureAt,
-                                "Measure the feature containing this position along the cut (default: the cut's centre)")
-                ->check(kFiniteLength)};
+            addNumber(command, "--at", cut.at, aerial_tool::parseLength,
+                      "Move the cut off the grid centre by this distance (length unit)", "DISTANCE"),
+            addNumber(command, "--feature-at", cut.featureAt, aerial_tool::parseLength,
+                      "Measure the feature containing this position along the cut (default: the cut's centre)",
+                      "DISTANCE")};
 }
 
 // The figures a measurement can follow, by the names the analysis gives them.
@@ -134,9 +211,8 @@ const CLI::Validator kMeasureName(
 // The options of `metrics` and `run --metrics`; returned so that `run` can make them need --metrics.
 std::vector<CLI::Option*> addMetricsOptions(CLI::App* command, aerial_tool::MetricsOptions& metrics) {
     std::vector<CLI::Option*> options = addCutOptions(command, metrics.cut);
-    options.push_back(command->add_option("--threshold", metrics.threshold,
-                                          "Intensity threshold T for widths (CD) and log slopes")
-                          ->check(kThresholdRange));
+    options.push_back(addNumber(command, "--threshold", metrics.threshold, aerial_tool::parseThreshold,
+                                "Intensity threshold T for widths (CD) and log slopes", "T > 0"));
     options.push_back(command->add_option("--measure", metrics.measures,
                                           "Also cd-y (the CD along Y through the feature) or area (of the region "
                                           "holding it); repeat for both")
@@ -152,9 +228,8 @@ void addMeasureOption(CLI::App* command, std::string& measure) {
 }
 
 void addPictureOptions(CLI::App* command, aerial_tool::PictureOptions& pictures) {
-    command->add_option("--threshold", pictures.thresholds,
-                        "Threshold contour on the image and CD on the cutline; repeat for several")
-        ->check(kThresholdRange);
+    addNumbers(command, "--threshold", pictures.thresholds, aerial_tool::parseThreshold,
+               "Threshold contour on the image and CD on the cutline; repeat for several", "T > 0");
     addCutOptions(command, pictures.cut);
     command->add_flag("--linear", pictures.linear, "Spectrum amplitude on a linear scale (default: log)");
     command->add_flag("--full", pictures.full, "Spectrum pictures over the whole grid (default: the pupils)");
@@ -177,29 +252,32 @@ CLI::App* addMaskCommand(CLI::App& app, aerial_tool::MaskOptions& o) {
     c->add_option("DIR", o.directory, "Folder to write (made if missing)")->required();
     c->add_option("--template", o.templatePath, "Take grid, sample pitch and optics from this input file");
     c->add_option("--unit", o.unit, "Length unit (nm, um, mm; default: the template's, or um)");
-    c->add_option("--grid", o.grid, "Samples per axis N")->check(CLI::Range(2, 128));
-    c->add_option("--sample-pitch", o.samplePitch, "Distance between samples");
-    c->add_option("--wavelength", o.wavelength, "Wavelength");
-    c->add_option("--na", o.na, "Numerical aperture");
-    c->add_option("--sigma", o.sigma, "Partial coherence");
-    c->add_option("--defocus", o.defocus, "Defocus");
-    c->add_option("--pitch", o.pitch, "lines: the grating period; contacts: both pitches");
-    c->add_option("--cd", o.cd, "lines, line, space: the feature's width");
-    c->add_option("--bias", o.bias, "Added to every feature width (default 0)");
-    c->add_option("--pitch-x", o.pitchX, "contacts: pitch along X");
-    c->add_option("--pitch-y", o.pitchY, "contacts: pitch along Y");
-    c->add_option("--size", o.size, "contacts: square size");
-    c->add_option("--size-x", o.sizeX, "contacts: size along X");
-    c->add_option("--size-y", o.sizeY, "contacts: size along Y");
+    addWholeNumber(c, "--grid", o.grid, 2, aerial::kMaxGrid, "Samples per axis N");
+    addNumber(c, "--sample-pitch", o.samplePitch, aerial_tool::parsePositiveLength, "Distance between samples",
+              "DISTANCE");
+    addNumber(c, "--wavelength", o.wavelength, aerial_tool::parsePositiveLength, "Wavelength", "DISTANCE");
+    addNumber(c, "--na", o.na, aerial_tool::parsePositiveNumber, "Numerical aperture", "NA");
+    addNumber(c, "--sigma", o.sigma, aerial_tool::parseSigma, "Partial coherence", "SIGMA in 0..1");
+    addNumber(c, "--defocus", o.defocus, aerial_tool::parseLength, "Defocus", "DISTANCE");
+    // The pattern's sizes: any finite number here, the generator says what it cannot draw.
+    addNumber(c, "--pitch", o.pitch, aerial_tool::parseLength, "lines: the grating period; contacts: both pitches",
+              "DISTANCE");
+    addNumber(c, "--cd", o.cd, aerial_tool::parseLength, "lines, line, space: the feature's width", "DISTANCE");
+    addNumber(c, "--bias", o.bias, aerial_tool::parseLength, "Added to every feature width (default 0)", "DISTANCE");
+    addNumber(c, "--pitch-x", o.pitchX, aerial_tool::parseLength, "contacts: pitch along X", "DISTANCE");
+    addNumber(c, "--pitch-y", o.pitchY, aerial_tool::parseLength, "contacts: pitch along Y", "DISTANCE");
+    addNumber(c, "--size", o.size, aerial_tool::parseLength, "contacts: square size", "DISTANCE");
+    addNumber(c, "--size-x", o.sizeX, aerial_tool::parseLength, "contacts: size along X", "DISTANCE");
+    addNumber(c, "--size-y", o.sizeY, aerial_tool::parseLength, "contacts: size along Y", "DISTANCE");
     c->add_option("--tone", o.tone,
                   "lines, contacts: dark features on a clear field, or clear ones on a dark field "
                   "(default: dark lines, clear holes)")
         ->check(CLI::IsMember({"dark", "clear"}));
     c->add_option("--orientation", o.orientation, "lines, line, space: x (the period along X) or y")
         ->check(CLI::IsMember({"x", "y"}));
-    c->add_option("--transmission", o.transmission,
-                  "RE,IM of the feature (e.g. -0.245,0: 6 % at 180 degrees)");
-    c->add_option("--field", o.field, "RE,IM of the field around the features");
+    addTransmission(c, "--transmission", o.transmission,
+                    "RE,IM of the feature, |t| at most 1 (e.g. -0.245,0: 6 % at 180 degrees)");
+    addTransmission(c, "--field", o.field, "RE,IM of the field around the features, |t| at most 1");
     c->add_option("--phase-shift", o.phaseShift, "none or alternating (lines, line)")
         ->check(CLI::IsMember({"none", "alternating"}));
     c->add_flag("--fit", o.fit, "Change the sample pitch (never N) so the grid holds whole periods");
@@ -216,7 +294,8 @@ CLI::App* addImportCommand(CLI::App& app, aerial_tool::ImportCommandOptions& o) 
     c->add_option("--layer", o.layer, "LAYER/DATATYPE (or LAYER, datatype 0)")->required();
     c->add_option("--window", o.window, "X0,Y0,X1,Y1 in the layout's user units; centred on the grid")
         ->required();
-    c->add_option("--sample-pitch", o.samplePitch, "Distance between samples (input's length unit)");
+    addNumber(c, "--sample-pitch", o.samplePitch, aerial_tool::parsePositiveLength,
+              "Distance between samples (input's length unit)", "DISTANCE");
     c->add_option("--template", o.templatePath, "Take grid, sample pitch and optics from this input file");
     c->add_option("--unit", o.unit, "Length unit of the input (nm, um, mm; default: the template's, or um)");
     c->add_flag("--dark", o.dark, "Drawn shapes dark and the window's field clear (default: shapes clear)");
@@ -235,11 +314,13 @@ CLI::App* addTileCommand(CLI::App& app, aerial_tool::TileCommandOptions& o) {
     c->add_option("--cell", o.cell, "The cell to tile (placed with its whole hierarchy)")->required();
     c->add_option("--layer", o.layer, "LAYER/DATATYPE (or LAYER, datatype 0)")->required();
     c->add_option("--region", o.region, "X0,Y0,X1,Y1 in the layout's user units")->required();
-    c->add_option("--tile", o.core, "Side of a tile's core (length unit; default: the grid's length less twice the halo)");
-    c->add_option("--halo", o.halo,
-                  "Halo around each core (length unit; default: 4 lambda / NA rounded up to whole samples)");
-    c->add_option("--sample-pitch", o.samplePitch,
-                  "Distance between samples of a tile (length unit; default 0.04 um: a grid of 128 spans 5.12 um)");
+    addNumber(c, "--tile", o.core, aerial_tool::parseLength,
+              "Side of a tile's core (length unit; default: the grid's length less twice the halo)", "DISTANCE");
+    addNumber(c, "--halo", o.halo, aerial_tool::parseLength,
+              "Halo around each core (length unit; default: 4 lambda / NA rounded up to whole samples)", "DISTANCE");
+    addNumber(c, "--sample-pitch", o.samplePitch, aerial_tool::parsePositiveLength,
+              "Distance between samples of a tile (length unit; default 0.04 um: a grid of 128 spans 5.12 um)",
+              "DISTANCE");
     c->add_option("--template", o.templatePath, "Take the optics from this input file (its grid is not used)");
     c->add_option("--unit", o.unit, "Length unit of the inputs (nm, um, mm; default: the template's, or um)");
     c->add_flag("--dark", o.dark, "Drawn shapes dark and the field clear (default: shapes clear)");
@@ -250,15 +331,14 @@ CLI::App* addTileCommand(CLI::App& app, aerial_tool::TileCommandOptions& o) {
 CLI::App* addRunTilesCommand(CLI::App& app, aerial_tool::RunTilesOptions& o) {
     CLI::App* c = app.add_subcommand("run-tiles", "Run the tiles of DIR/tiles.json that are not done yet");
     c->add_option("DIR", o.directory, "Folder holding tiles.json")->required();
-    c->add_option("--jobs", o.jobs, "Tiles at a time in this process (default: the number of cores)")
-        ->check(CLI::Range(1, 1024));
+    addWholeNumber(c, "--jobs", o.jobs, 1, aerial_tool::kMaxJobs,
+                   "Tiles at a time in this process (default: the number of cores)");
     c->add_flag("--print-commands", o.printCommands,
                 "Print one run command a line for the tiles not done (for GNU parallel) instead of running");
     c->add_flag("--slurm", o.slurm, "Write DIR/run-tiles.sbatch, an sbatch --array script, instead of running");
     c->add_flag("--submit", o.submit, "With --slurm: submit the script with sbatch");
-    c->add_option("--tasks", o.tasks, "With --slurm: array tasks, each a slice of the tiles (default: one a tile, "
-                                      "at most 64)")
-        ->check(CLI::Range(1, 100000));
+    addWholeNumber(c, "--tasks", o.tasks, 1, aerial_tool::kMaxSlurmTasks,
+                   "With --slurm: array tasks, each a slice of the tiles (default: one a tile, at most 64)");
     c->add_option("--slice", o.slice, "Run only slice I of K of the tiles (0-based), as an array task does");
     c->add_option("--library", o.libraryPath, "With --print-commands: the shared library each run loads");
     c->add_flag("-q,--quiet", o.quiet, "No summary line");
@@ -270,9 +350,10 @@ CLI::App* addStitchCommand(CLI::App& app, aerial_tool::StitchOptions& o) {
         "stitch", "The tiles' cores as one image of the region: DIR/stitched.npy (float32), stitched.tif (float), "
                   "stitched.json (scale and origin), stitched.png and contours.csv");
     c->add_option("DIR", o.directory, "Folder holding tiles.json and the tiles' runs")->required();
-    c->add_option("--pixel", o.pixel, "Pixel pitch of the image (length unit; default 0.01 um)")
-        ->check(CLI::PositiveNumber);
-    c->add_option("--threshold", o.threshold, "Threshold of the contours (default 0.3)")->check(CLI::PositiveNumber);
+    addNumber(c, "--pixel", o.pixel, aerial_tool::parsePositiveLength,
+              "Pixel pitch of the image (length unit; default 0.01 um)", "DISTANCE");
+    addNumber(c, "--threshold", o.threshold, aerial_tool::parseThreshold,
+              "Threshold of the contours (default " + shown(aerial_tool::kDefaultThreshold) + ")", "T > 0");
     c->add_flag("-q,--quiet", o.quiet, "Print only errors");
     return c;
 }
@@ -282,22 +363,22 @@ CLI::App* addVerifyCommand(CLI::App& app, aerial_tool::VerifyCommandOptions& o) 
         "verify", "Edge placement error along the drawn edges, process-variation band and hotspots of a tiled "
                   "region: DIR/verify.csv, verify.json, verify.png");
     c->add_option("DIR", o.directory, "Folder holding tiles.json and the tiles' runs")->required();
-    c->add_option("--threshold", o.threshold, "Printing threshold at relative dose 1 (default 0.3)")
-        ->check(CLI::PositiveNumber);
-    c->add_option("--focus", o.foci, "Defocus of the band's corners, F1,F2,... (default: the tiles' own only)")
-        ->delimiter(',');
-    c->add_option("--dose", o.doses, "Relative doses of the band's corners, D1,D2,... (default: 1)")
-        ->delimiter(',')
-        ->check(CLI::PositiveNumber);
-    c->add_option("--epe-limit", o.epeLimit, "A hotspot where |EPE| exceeds it (length unit; default 15 nm)")
-        ->check(CLI::PositiveNumber);
-    c->add_option("--min-width", o.minWidth, "A pinch where the printed width is below it (default 60 nm)")
-        ->check(CLI::PositiveNumber);
-    c->add_option("--min-space", o.minSpace, "A bridge where the printed space is below it (default 60 nm)")
-        ->check(CLI::PositiveNumber);
-    c->add_option("--site-spacing", o.siteSpacing, "Between EPE sites along an edge (default 40 nm)")
-        ->check(CLI::PositiveNumber);
-    c->add_option("--jobs", o.jobs, "Threads for the sites and the corner runs (default: the number of cores)")->check(CLI::Range(1, 1024));
+    addNumber(c, "--threshold", o.threshold, aerial_tool::parseThreshold,
+              "Printing threshold at relative dose 1 (default " + shown(aerial_tool::kDefaultThreshold) + ")", "T > 0");
+    addList(c, "--focus", o.foci, aerial_tool::parseLengthList,
+            "Defocus of the band's corners, F1,F2,... or START:STOP:STEP (default: the tiles' own only)", "FOCI");
+    addList(c, "--dose", o.doses, aerial_tool::parseDoseList,
+            "Relative doses of the band's corners, D1,D2,... or START:STOP:STEP (default: 1)", "DOSES");
+    addNumber(c, "--epe-limit", o.epeLimit, aerial_tool::parsePositiveLength,
+              "A hotspot where |EPE| exceeds it (length unit; default 15 nm)", "DISTANCE");
+    addNumber(c, "--min-width", o.minWidth, aerial_tool::parsePositiveLength,
+              "A pinch where the printed width is below it (default 60 nm)", "DISTANCE");
+    addNumber(c, "--min-space", o.minSpace, aerial_tool::parsePositiveLength,
+              "A bridge where the printed space is below it (default 60 nm)", "DISTANCE");
+    addNumber(c, "--site-spacing", o.siteSpacing, aerial_tool::parsePositiveLength,
+              "Between EPE sites along an edge (default 40 nm)", "DISTANCE");
+    addWholeNumber(c, "--jobs", o.jobs, 1, aerial_tool::kMaxJobs,
+                   "Threads for the sites and the corner runs (default: the number of cores)");
     c->add_flag("-q,--quiet", o.quiet, "Print only errors");
     return c;
 }
@@ -380,6 +461,9 @@ int main(int argc, char** argv) {
     setCommand->add_option("DIR", set.path, words({"Folder holding ", kInput, ", or an input file"}));
     setCommand->add_option("NAME=VALUE", set.assignments,
                            "The cell of a parameter and its new text (names: aerial set --list)");
+    setCommand->add_flag("--any-text", set.anyText,
+                         "Write each VALUE as given, also text a run does not read whole as a number "
+                         "(aerial check warns about it)");
     setCommand->add_flag("--list", set.list, "Print the parameter names, their lines and columns, and the file names");
 
     aerial_tool::SweepOptions sweep;
@@ -391,8 +475,10 @@ int main(int argc, char** argv) {
                              "NAME=START:STOP:STEP or NAME=V1,V2,...; repeat for the grid of combinations "
                              "(NAME: an input parameter, or mask.pitch, mask.cd, mask.bias with DIR/mask.json)");
     sweepCommand->add_option("--defocus", sweep.defocus, "Shorthand for --vary defocus=START:STOP:STEP");
-    sweepCommand->add_option("--threshold", sweep.thresholds,
-                             "Threshold for the CD; repeat for one Bossung curve each (default: 0.3)");
+    addNumbers(sweepCommand, "--threshold", sweep.thresholds, aerial_tool::parseThreshold,
+               "Threshold for the CD; repeat for one Bossung curve each (default: " +
+                   shown(aerial_tool::kDefaultThreshold) + ")",
+               "T > 0");
     addCutOptions(sweepCommand, sweep.cut);
     addMeasureOption(sweepCommand, sweep.measure);
     sweepCommand->add_flag("--fit", sweep.fit,
@@ -407,14 +493,15 @@ int main(int argc, char** argv) {
         "window", "Focus-exposure window: CD through focus and dose, exposure latitude against depth of focus");
     windowCommand->add_option("DIR", window.directory, "Folder holding the input")->required();
     windowCommand->add_option("--defocus", window.defocus, "Sampled foci START:STOP:STEP")->required();
-    windowCommand->add_option("--target-cd", window.targetCd,
-                              "Target of the figure: a CD (length unit), or an area (length unit squared)")
-        ->required()
-        ->check(numberBetween(0, std::numeric_limits<double>::max(), true, "a length above 0"));
-    windowCommand->add_option("--tolerance", window.tolerance, "In tolerance: CD within target x (1 +- FRAC) (default 0.1)")
-        ->check(numberBetween(0, std::nextafter(1.0, 0.0), true, "a fraction above 0 and below 1"));
-    windowCommand->add_option("--threshold", window.t0, "T0: relative dose E prints at threshold T0 / E (default 0.3)")
-        ->check(numberBetween(0, std::numeric_limits<double>::max(), true, "a threshold above 0"));
+    addNumber(windowCommand, "--target-cd", window.targetCd, aerial_tool::parsePositiveNumber,
+              "Target of the figure: a CD (length unit), or an area (length unit squared)", "TARGET > 0")
+        ->required();
+    addNumber(windowCommand, "--tolerance", window.tolerance, aerial_tool::parseFraction,
+              "In tolerance: CD within target x (1 +- FRAC) (default " + shown(aerial_tool::kDefaultTolerance) + ")",
+              "FRAC");
+    addNumber(windowCommand, "--threshold", window.t0, aerial_tool::parseThreshold,
+              "T0: relative dose E prints at threshold T0 / E (default " + shown(aerial_tool::kDefaultThreshold) + ")",
+              "T0 > 0");
     windowCommand->add_option("--dose", window.dose,
                               "Relative doses START:STOP:STEP of fem.csv and the pictures (default: bracketing the window)");
     addCutOptions(windowCommand, window.cut);
@@ -438,6 +525,33 @@ int main(int argc, char** argv) {
     aerial_tool::VerifyCommandOptions verify;
     CLI::App* verifyCommand = addVerifyCommand(app, verify);
 
+    // A command the tool does not have is named as such, not taken for a missing one; the
+    // tool itself takes no option but --help and --version.
+    if (argc >= 2 && argv[1][0] == '-') {
+        const std::string first = argv[1];
+        if (first != "-h" && first != "--help" && first != "--version") {
+            std::fprintf(stderr, "aerial: unknown option '%s': options follow the command (see aerial --help)\n",
+                         aerial_tool::showText(first).c_str());
+            return 2;
+        }
+    }
+    if (argc < 2 || argv[1][0] != '-') {
+        const std::string name = argc < 2 ? "" : argv[1];
+        std::string names;
+        bool known = false;
+        for (const CLI::App* command : app.get_subcommands({})) {
+            known = known || command->check_name(name);
+            names += (names.empty() ? "" : ", ") + command->get_name();
+        }
+        if (argc < 2) {
+            std::fprintf(stderr, "aerial: give a command: %s (see aerial --help)\n", names.c_str());
+            return 2;
+        }
+        if (!known) {
+            std::fprintf(stderr, "aerial: unknown command '%s' (see aerial --help)\n", aerial_tool::showText(name).c_str());
+            return 2;
+        }
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -446,6 +560,7 @@ int main(int argc, char** argv) {
         return e.get_exit_code() == 0 ? 0 : (code == 0 ? 0 : 2);
     }
 
+    for (const std::string& note : valueNotes) std::fprintf(stderr, "aerial: note: %s\n", note.c_str());
     // The studies record the command that made them.
     sweep.study.commandLine = window.study.commandLine = typedCommand(argc, argv);
     if (runCommand->parsed()) {

@@ -16,14 +16,6 @@ using aerial::ParameterId;
 
 namespace {
 
-bool parsePair(const std::string& text, Transmission& t) {
-    double re = 0, im = 0;
-    char tail = 0;
-    if (std::sscanf(text.c_str(), "%lf,%lf%c", &re, &im, &tail) != 2) return false;
-    t = {re, im};
-    return true;
-}
-
 std::string describe(const PatternSpec& p, const std::string& unit) {
     auto len = [&](double v) {
         char text[48];
@@ -79,12 +71,12 @@ int writeMask(const MaskOptions& o) {
     p.orientation = o.orientation == "y" ? Orientation::kY : Orientation::kX;
     p.bias = o.bias;
     p.alternating = o.phaseShift == "alternating";
-    if (!o.transmission.empty()) {
-        if (!parsePair(o.transmission, p.transmission)) return fail("--transmission wants RE,IM, e.g. -0.245,0");
+    if (o.transmission) {
+        p.transmission = *o.transmission;
         p.hasTransmission = true;
     }
-    if (!o.field.empty()) {
-        if (!parsePair(o.field, p.field)) return fail("--field wants RE,IM, e.g. 1,0");
+    if (o.field) {
+        p.field = *o.field;
         p.hasField = true;
     }
     if (p.kind == PatternKind::kContacts) {

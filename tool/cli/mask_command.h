@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "masks/pattern_generator.h"
+
 namespace aerial_tool {
 
 struct MaskOptions {
@@ -16,7 +18,8 @@ struct MaskOptions {
     std::optional<double> samplePitch, wavelength, na, sigma, defocus;
     std::optional<double> pitch, cd, pitchX, pitchY, size, sizeX, sizeY;
     double bias = 0;
-    std::string tone, orientation = "x", transmission, field, phaseShift = "none";
+    std::string tone, orientation = "x", phaseShift = "none";
+    std::optional<Transmission> transmission, field; // of the feature and of the field, |t| at most 1
     bool fit = false;
     bool quiet = false;
 };

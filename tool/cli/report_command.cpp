@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis/input_check.h"
+#include "analysis/option_defaults.h"
 #include "analysis/report_content.h"
 #include "input/input_layout.h"
 #include "output/table_layout.h"
@@ -314,7 +315,7 @@ int writeReport(const ReportOptions& options) {
     // are not of this input (another grid) cannot be measured: the page is left out and the
     // first page says why, in red, rather than no report at all.
     PictureOptions pictures = options.pictures;
-    if (pictures.thresholds.empty()) pictures.thresholds = {windowT0.value_or(0.3)};
+    if (pictures.thresholds.empty()) pictures.thresholds = {windowT0.value_or(kDefaultThreshold)};
     const PictureChoices choices = pictureChoices(pictures);
     CutlineResult cut;
     const bool measured = cutlineOf(input, image, choices, cut, error);

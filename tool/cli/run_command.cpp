@@ -16,6 +16,7 @@
 #include "io/input_folder.h"
 #include "io/library_loader.h"
 #include "io/table_files.h"
+#include "io/file_reason.h"
 
 namespace aerial_tool {
 
@@ -97,7 +98,7 @@ int runSimulation(const RunOptions& options) {
     std::unique_ptr<aerial::InputCells> cells;
     if (isReadableFile(input)) cells = scanInput(input.string());
     if (!cells) {
-        std::fprintf(stderr, "aerial: %s: not a readable file\n", input.c_str());
+        std::fprintf(stderr, "aerial: %s: %s\n", input.c_str(), notReadable(input.string()).c_str());
         return 2;
     }
     // What the run will read: the same scan and parse as main4's, so the check cannot

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "analysis/input_check.h"
 #include "input/input_layout.h"
+#include "io/file_reason.h"
 #include "io/input_edit.h"
 
 namespace aerial_tool {
@@ -41,6 +43,15 @@ int setInputCells(const SetOptions& options) {
             std::fprintf(stderr, "aerial set: %s\n", error.c_str());
             return 2;
         }
+        // The cell as the run would read it: a text it reads otherwise than written is refused.
+        const std::string problem = a.text.find_first_not_of(" \t\v\f") == std::string::npos
+                                        ? "an empty cell reads as 0; give a number"
+                                        : cellTextProblem(a.text, a.cell->kind);
+        if (!options.anyText && !problem.empty()) {
+            std::fprintf(stderr, "aerial set: %s: %s; nothing changed (--any-text writes it as given)\n",
+                         showText(argument).c_str(), showText(problem).c_str());
+            return 2;
+        }
         assignments.push_back(a);
     }
     std::error_code ec;
@@ -48,7 +59,7 @@ int setInputCells(const SetOptions& options) {
     if (fs::is_directory(file, ec)) file /= aerial::kInputFileName;
     std::string bytes;
     if (!fs::is_regular_file(file, ec) || !readFileBytes(file.string(), bytes)) {
-        std::fprintf(stderr, "aerial: %s: not a readable file\n", file.c_str());
+        std::fprintf(stderr, "aerial: %s: %s\n", file.c_str(), notReadable(file.string()).c_str());
         return 2;
     }
     std::string edited, error;

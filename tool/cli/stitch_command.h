@@ -4,12 +4,14 @@
 #include <optional>
 #include <string>
 
+#include "analysis/option_defaults.h"
+
 namespace aerial_tool {
 
 struct StitchOptions {
     std::string directory;
     std::optional<double> pixel;
-    double threshold = 0.3;
+    double threshold = kDefaultThreshold;
     bool quiet = false;
 };
 

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "io/file_reason.h"
 #include "io/input_edit.h"
 #include "aerial/engine.hpp"
 #include "analysis/engine_pool.h"
@@ -61,12 +62,12 @@ int planStudy(const std::string& directory, const std::string& name, std::vector
     std::error_code ec;
     auto cells = newInputCells();
     if (!fs::is_regular_file(input, ec) || !aerial::scanInputFile(input.c_str(), *cells)) {
-        std::fprintf(stderr, "aerial: %s: not a readable file\n", input.c_str());
+        std::fprintf(stderr, "aerial: %s: %s\n", input.c_str(), notReadable(input.string()).c_str());
         return 2;
     }
     FILE* file = std::fopen(input.c_str(), "rb");
     if (file == nullptr) {
-        std::fprintf(stderr, "aerial: %s: not a readable file\n", input.c_str());
+        std::fprintf(stderr, "aerial: %s: %s\n", input.c_str(), notReadable(input.string()).c_str());
         return 2;
     }
     study.input.clear();
@@ -112,6 +113,8 @@ int planStudy(const std::string& directory, const std::string& name, std::vector
         break;
     }
     study.axes = std::move(axes);
+    for (const SweepAxis& axis : study.axes)
+        if (!axis.note.empty()) std::fprintf(stderr, "aerial: note: %s: %s\n", axisName(axis).c_str(), axis.note.c_str());
     study.points = sweepPoints(study.axes);
     // The nominal condition: the point the input itself describes, if the study has it.
     study.nominal = 0;
@@ -262,6 +265,56 @@ int runPoints(const Study& study, const StudyOptions& options, const CutChoice& 
     return 0;
 }
 
+// A point as the study names it: "sigma=5", "mask.pitch=0.3 defocus=0.1".
+std::string pointName(const Study& study, const std::vector<double>& values) {
+    std::string name;
+    for (size_t a = 0; a < study.axes.size() && a < values.size(); ++a) {
+        if (!name.empty()) name += ' ';
+        name.append(axisName(study.axes[a])).append("=").append(valueText(values[a]));
+    }
+    return name;
+}
+
+// At most this many points are named with a warning, and this many warnings printed.
+constexpr size_t kNamedPoints = 6;
+constexpr size_t kPointWarnings = 20;
+
+// Each point's input checked as a run checks its own (the points' runs skip the check): a
+// warning DIR's input does not have already (planStudy printed those) is printed once,
+// with the points it concerns.
+void printPointWarnings(const Study& study) {
+    auto cells = newInputCells();
+    aerial::scanInputText(study.input, *cells);
+    std::vector<std::string> known;
+    for (const Finding& f : checkInputCells(*cells).warnings) known.push_back(f.message);
+    std::vector<std::pair<std::string, std::vector<size_t>>> found; // in the order first met
+    for (size_t p = 0; p < study.points.size(); ++p) {
+        std::string bytes, error;
+        if (!pointInput(study, study.points[p].values, bytes, error)) continue; // its run says why
+        aerial::scanInputText(bytes, *cells);
+        for (const Finding& f : checkInputCells(*cells).warnings) {
+            if (std::find(known.begin(), known.end(), f.message) != known.end()) continue;
+            auto at = std::find_if(found.begin(), found.end(), [&](const auto& w) { return w.first == f.message; });
+            if (at == found.end()) found.push_back({f.message, {p}});
+            else if (at->second.back() != p) at->second.push_back(p);
+        }
+    }
+    for (size_t k = 0; k < found.size() && k < kPointWarnings; ++k) {
+        const std::vector<size_t>& points = found[k].second;
+        std::string names;
+        for (size_t i = 0; i < points.size() && i < kNamedPoints; ++i) {
+            if (i > 0) names.append(", ");
+            names.append(pointName(study, study.points[points[i]].values));
+        }
+        if (points.size() > kNamedPoints)
+            names.append(" and ").append(std::to_string(points.size() - kNamedPoints)).append(" more points");
+        std::fprintf(stderr, "aerial: warning: %s: %s\n", showText(names).c_str(), showText(found[k].first).c_str());
+    }
+    if (found.size() > kPointWarnings)
+        std::fprintf(stderr, "aerial: warning: %zu more warnings at points of the study (aerial check on a point's "
+                             "input gives its report)\n", found.size() - kPointWarnings);
+}
+
 // With --library the points would have to run on another library: only printed commands can.
 bool refuseLibrary(const StudyOptions& options) {
     if (options.libraryPath.empty() || options.printCommands || options.noRun) return false;
@@ -277,6 +330,7 @@ int runStudy(const Study& study, const StudyOptions& options, const CutChoice& c
     const size_t count = study.points.size();
     failed.assign(count, false);
     if (refuseLibrary(options)) return 2;
+    printPointWarnings(study);
     std::vector<std::string> names;
     for (const SweepPoint& p : study.points) names.push_back(p.folder);
     names.insert(names.end(), study.ownFolders.begin(), study.ownFolders.end());
@@ -322,6 +376,14 @@ int runStudy(const Study& study, const StudyOptions& options, const CutChoice& c
     }
 
     if (!options.noRun) {
+        // The study's own files go here even when no point keeps a folder (--no-write-tables).
+        std::error_code made;
+        fs::create_directories(study.folder, made);
+        if (made) {
+            std::fprintf(stderr, "aerial: %s: cannot make the folder: %s\n", shown(study.folder).c_str(),
+                         made.message().c_str());
+            return 2;
+        }
         const Progress progress{!options.quiet && isatty(STDERR_FILENO) == 1, count};
         std::vector<size_t> failedPoints;
         if (runPoints(study, options, choice, folders, values, options.writeTables, gauges, failedPoints,

@@ -135,7 +135,7 @@ int runSweep(const SweepOptions& options) {
     const int ran = runStudy(study, options.study, choice, pointGauges, failed);
     if (ran >= 0) return ran;
 
-    const std::vector<double> thresholds = options.thresholds.empty() ? std::vector<double>{0.3} : options.thresholds;
+    const std::vector<double> thresholds = options.thresholds.empty() ? std::vector<double>{kDefaultThreshold} : options.thresholds;
     const bool withSigma = variesSourceRounding(study.axes) || study.fitSamplePitch;
     int status = 0;
     const size_t count = study.points.size();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/option_defaults.h"
 #include "cli/measure_setup.h"
 #include "cli/study.h"
 
@@ -15,7 +16,7 @@ struct SweepOptions {
     std::string directory;
     std::vector<std::string> vary; // NAME=START:STOP:STEP or NAME=V1,V2,...
     std::string defocus;           // shorthand for --vary defocus=...
-    std::vector<double> thresholds; // one Bossung curve each; empty: 0.3
+    std::vector<double> thresholds; // one Bossung curve each; empty: kDefaultThreshold
     CutOptions cut;
     std::string measure = "cd";     // cd, cd-y or area
     bool fit = false;               // fit each point's sample pitch to whole periods of its pattern

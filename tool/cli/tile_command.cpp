@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "analysis/continuous_cut.h"
+#include "analysis/option_values.h"
 #include "input/input_layout.h"
 #include "io/input_writer.h"
 #include "io/layout_file.h"
@@ -61,7 +62,7 @@ int cutLayoutTiles(const TileCommandOptions& o) {
     import.dark = o.dark;
     if (!parseLayerText(o.layer, import.layer)) return fail("--layer wants LAYER/DATATYPE, e.g. 1/0");
     double w[4];
-    if (!parseWindowText(o.region, w)) return fail("--region wants X0,Y0,X1,Y1, e.g. 0,0,20,20");
+    if (!parseBox(o.region, w, error)) return fail("--region " + error);
 
     LayoutFile layout;
     if (!layout.open(o.layout, error)) return fail(error);

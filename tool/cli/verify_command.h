@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "analysis/option_defaults.h"
+
 namespace aerial_tool {
 
 struct VerifyCommandOptions {
     std::string directory;
-    double threshold = 0.3;
+    double threshold = kDefaultThreshold;
     std::vector<double> foci;
     std::vector<double> doses;
     std::optional<double> epeLimit, minWidth, minSpace, siteSpacing;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "analysis/option_defaults.h"
 #include "cli/measure_setup.h"
 #include "cli/study.h"
 
@@ -15,8 +16,8 @@ struct WindowOptions {
     std::string directory;
     std::string defocus; // START:STOP:STEP
     double targetCd = 0;
-    double tolerance = 0.10;
-    double t0 = 0.3;
+    double tolerance = kDefaultTolerance;
+    double t0 = kDefaultThreshold;
     std::string dose; // START:STOP:STEP for fem.csv and the pictures; empty: bracketing
     CutOptions cut;
     std::string measure = "cd"; // cd, cd-y or area: the figure the target and tolerance are of

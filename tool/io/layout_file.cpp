@@ -6,6 +6,7 @@
 #include <boost/interprocess/file_mapping.hpp>
 #include <boost/interprocess/mapped_region.hpp>
 
+#include "io/file_reason.h"
 #include "masks/gdsii_reader.h"
 
 namespace aerial_tool {
@@ -25,7 +26,8 @@ bool LayoutFile::open(const std::string& path, std::string& error) {
     std::error_code ec;
     const std::uintmax_t size = fs::is_regular_file(path, ec) ? fs::file_size(path, ec) : 0;
     if (ec || !fs::is_regular_file(path, ec)) {
-        error = "cannot read the layout file " + path;
+        const std::string reason = unreadableReason(path);
+        error = "cannot read the layout file " + path + (reason.empty() ? "" : " (" + reason + ")");
         return false;
     }
     if (size > kMaxLayoutBytes) {

@@ -276,11 +276,6 @@ bool parseLayerText(const std::string& text, LayerId& layer) {
     return false;
 }
 
-bool parseWindowText(const std::string& text, double w[4]) {
-    char tail = 0;
-    return std::sscanf(text.c_str(), "%lf,%lf,%lf,%lf%c", &w[0], &w[1], &w[2], &w[3], &tail) == 4;
-}
-
 bool importLayout(std::string_view bytes, const ImportOptions& options, const Grid& grid,
                   double unitMetres, ImportResult& result, std::string& error) {
     result = ImportResult{};

@@ -46,9 +46,6 @@ struct ImportResult {
 // "L/D" or "L" (datatype 0), each 0 to 65535. False for any other text.
 bool parseLayerText(const std::string& text, LayerId& layer);
 
-// "X0,Y0,X1,Y1": four numbers and nothing after them.
-bool parseWindowText(const std::string& text, double window[4]);
-
 // bytes: the layout file's, read in place. unitMetres: the input's length unit in metres
 // (the grid's sample pitch is in it).
 // Returns false with a one-line reason; nothing in result is meaningful then.
