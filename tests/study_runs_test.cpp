@@ -16,6 +16,7 @@
 #include "analysis/sweep_plan.h"
 #include "io/table_files.h"
 #include "test_support.h"
+#include "io/number_text.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ TEST(StudyRuns, SweepRowsAreTheMetricsOfEachPointsTables) {
             {"right_slope", f["right_edge"]["slope"]},
             {"right_nils", f["right_edge"]["nils"]}};
         for (const auto& [name, value] : figures)
-            EXPECT_EQ(row[column(name)], aerial_tool::valueText(value)) << folder << " " << name;
+            EXPECT_EQ(row[column(name)], aerial_tool::exactText(value)) << folder << " " << name;
     }
     // A point's tables are the bytes main4 writes for the point's input.
     fs::create_directories("host");
@@ -124,7 +125,7 @@ TEST(StudyRuns, WindowKeepsTheTablesOfTheFociItLists) {
         const Outcome metrics = runTool("metrics g/window/defocus_" + row[0] + " --threshold 0.3 --json");
         ASSERT_EQ(metrics.status, 0) << row[0] << ": " << metrics.err;
         EXPECT_EQ(row[2], "0.3");
-        EXPECT_EQ(row[3], aerial_tool::valueText(nlohmann::json::parse(metrics.out)["feature"]["cd"])) << row[0];
+        EXPECT_EQ(row[3], aerial_tool::exactText(nlohmann::json::parse(metrics.out)["feature"]["cd"])) << row[0];
         ++compared;
     }
     EXPECT_EQ(compared, 3u); // the foci -0.1, 0 and 0.1

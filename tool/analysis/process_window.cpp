@@ -1,4 +1,5 @@
 #include "analysis/process_window.h"
+#include "io/number_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -55,11 +56,7 @@ std::optional<Boundary> boundary(Predicate holds, double a, double b, bool holds
     return Boundary{in, out};
 }
 
-double shortDose(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", v);
-    return std::strtod(text, nullptr);
-}
+double shortDose(double v) { return roundedValue(v, 6); }
 
 } // namespace
 

@@ -7,20 +7,15 @@
 #include "analysis/feature_gauge.h"
 #include "analysis/image_samples.h"
 #include "analysis/picture_geometry.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
 namespace {
 
-std::string number(double v) {
-    char s[32];
-    std::snprintf(s, sizeof s, "%.4g", v);
-    return s;
-}
-
 std::string thresholdsText(const std::vector<double>& thresholds) {
     std::string out;
-    for (double t : thresholds) out += (out.empty() ? "" : ", ") + number(t);
+    for (double t : thresholds) out += (out.empty() ? "" : ", ") + shortText(t, 4);
     return out;
 }
 
@@ -30,7 +25,7 @@ void addPupils(const RunInput& input, const ResultTableData& spectrum, const Pic
     if (!input.values || spectrum.size < 2) return;
     const PupilOutlines pupils = pupilOutlines(input.optics, spectrum.xStep());
     if (!(pupils.pupil.r > 0) || !std::isfinite(pupils.pupil.r)) return;
-    p.circles.push_back({pupils.pupil, "pupil NA " + number(input.values->numericalAperture)});
+    p.circles.push_back({pupils.pupil, "pupil NA " + shortText(input.values->numericalAperture, 4)});
     if (!pupils.shifted.empty()) {
         p.outlines = circleUnionOutline(pupils.shifted, 360);
         p.outlinesLabel = "pupil seen from the 13 source points";
@@ -48,9 +43,9 @@ std::string conditionsLine(const RunInput& input, const std::vector<double>& thr
     if (input.values) {
         const aerial::InputValues& v = *input.values;
         const std::string& u = input.lengthUnit;
-        out = "\u03bb " + number(v.wavelength) + " " + u + "   NA " + number(v.numericalAperture) +
-              "   \u03c3 " + number(v.sigma) + " (effective " + number(input.optics.effectiveSigma) +
-              ")   defocus " + number(v.defocus) + " " + u;
+        out = "\u03bb " + shortText(v.wavelength, 4) + " " + u + "   NA " + shortText(v.numericalAperture, 4) +
+              "   \u03c3 " + shortText(v.sigma, 4) + " (effective " + shortText(input.optics.effectiveSigma, 4) +
+              ")   defocus " + shortText(v.defocus, 4) + " " + u;
     }
     if (!thresholds.empty()) {
         out += (out.empty() ? "" : "   ") + std::string(thresholds.size() > 1 ? "thresholds " : "threshold ") +
@@ -107,8 +102,8 @@ SourcePicture sourcePicture(const RunInput& input) {
     if (!input.values) return p;
     p.optics = input.optics;
     p.sigma = input.values->sigma;
-    p.conditions = "13 points, shifts rounded to whole spectral samples   \u03c3 " + number(p.sigma) +
-                   " \u2192 effective " + number(p.optics.effectiveSigma);
+    p.conditions = "13 points, shifts rounded to whole spectral samples   \u03c3 " + shortText(p.sigma, 4) +
+                   " \u2192 effective " + shortText(p.optics.effectiveSigma, 4);
     return p;
 }
 
@@ -138,7 +133,7 @@ bool cutlineOf(const RunInput& input, const ResultTableData& image, const Pictur
     const std::string& u = input.lengthUnit;
     CutlinePicture& p = result.picture;
     const std::string cutName = std::string(alongX ? "along x at y = " : "along y at x = ") +
-                                number(result.cutPosition);
+                                shortText(result.cutPosition, 4);
     p.title = input.folderName + ": intensity " + cutName;
     p.conditions = conditionsLine(input, choices.thresholds);
     p.axisX = std::string(alongX ? "x (" : "y (") + u + ")";
@@ -152,21 +147,21 @@ bool cutlineOf(const RunInput& input, const ResultTableData& image, const Pictur
         result.features.push_back(measureFeature(profile, m, gauge.place));
         result.metrics.push_back(std::move(m));
     }
-    p.notes.push_back("cut contrast " + number(result.metrics.front().contrast));
+    p.notes.push_back("cut contrast " + shortText(result.metrics.front().contrast, 4));
     if (profile.sampled()) p.notes.push_back("measured on the samples");
     for (size_t k = 0; k < result.features.size(); ++k) {
         const FeatureMetrics& f = result.features[k];
         const double t = choices.thresholds[k];
-        std::string note = "T " + number(t) + ": ";
+        std::string note = "T " + shortText(t, 4) + ": ";
         if (f.status == FeatureStatus::kMeasured) {
-            note += (f.bright ? "space " : "line ") + number(f.cd) + " " + u;
+            note += (f.bright ? "space " : "line ") + shortText(f.cd, 4) + " " + u;
             // A feature across the grid edge has no one stretch to mark.
             if (f.end > f.start) p.marks.push_back({t, f.start, f.end});
         } else {
             note += std::string(f.bright ? "space " : "line ") + statusText(f.status);
         }
         p.notes.push_back(note);
-        p.notes.push_back("  feature contrast " + number(f.contrast));
+        p.notes.push_back("  feature contrast " + shortText(f.contrast, 4));
     }
     return true;
 }

@@ -24,10 +24,6 @@ bool parseRange(const std::string& text, std::vector<double>& values, std::strin
 bool parseValues(const std::string& text, std::vector<double>& values, std::string& error,
                  bool* missedStop = nullptr);
 
-// The shortest text that reads back as the value (up to 12 significant digits), for cells
-// and folder names.
-std::string valueText(double value);
-
 // One varied parameter: a cell of the input, or a parameter of the mask generator
 // ("mask.pitch", "mask.cd", "mask.bias"), whose points draw the rectangles again from the
 // folder's mask.json.

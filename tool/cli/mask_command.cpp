@@ -8,6 +8,7 @@
 #include "io/input_writer.h"
 #include "masks/mask_recipe.h"
 #include "masks/pattern_generator.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -25,11 +26,7 @@ bool parsePair(const std::string& text, Transmission& t) {
 }
 
 std::string describe(const PatternSpec& p, const std::string& unit) {
-    auto len = [&](double v) {
-        char text[48];
-        std::snprintf(text, sizeof text, "%.6g %s", v, unit.c_str());
-        return std::string(text);
-    };
+    auto len = [&](double v) { return shortText(v) + " " + unit; };
     std::string bias = p.bias != 0 ? " (bias " + len(p.bias) + ")" : "";
     switch (p.kind) {
     case PatternKind::kLines:

@@ -10,6 +10,7 @@
 #include "analysis/mask_error.h"
 #include "io/picture_loader.h"
 #include "io/study_outputs.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -30,9 +31,9 @@ std::string groupLabel(const Study& study, const SweepRow& r, size_t x, bool man
     std::string label;
     for (size_t a = 0; a < study.axes.size(); ++a) {
         if (a == x) continue;
-        label += std::string(label.empty() ? "" : ", ") + axisName(study.axes[a]) + " " + valueText(r.values[a]);
+        label += std::string(label.empty() ? "" : ", ") + axisName(study.axes[a]) + " " + exactText(r.values[a]);
     }
-    if (manyThresholds || label.empty()) label += std::string(label.empty() ? "" : ", ") + "threshold " + valueText(r.threshold);
+    if (manyThresholds || label.empty()) label += std::string(label.empty() ? "" : ", ") + "threshold " + exactText(r.threshold);
     return label;
 }
 
@@ -94,7 +95,7 @@ bool checkMaskPoints(const Study& study) {
 int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool manyThresholds,
                     const std::string& unit, bool bright, const CutChoice& choice, PictureFormat format,
                     bool quiet, std::vector<std::string>& written) {
-    const std::string feature = std::string(bright ? "space" : "line") + " at " + valueText(choice.featureAt);
+    const std::string feature = std::string(bright ? "space" : "line") + " at " + exactText(choice.featureAt);
     const fs::path folder = study.folder;
     int status = 0;
     std::string error;
@@ -159,8 +160,8 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
             std::snprintf(text, sizeof text, "%.3g", f.fitted);
             if (!quiet)
                 std::printf("MEEF %s (%s): %s from %zu mask CDs, %s to %s %s\n", feature.c_str(), label.c_str(), text,
-                            f.used.size(), valueText(f.used.front().maskCd).c_str(),
-                            valueText(f.used.back().maskCd).c_str(), unit.c_str());
+                            f.used.size(), exactText(f.used.front().maskCd).c_str(),
+                            exactText(f.used.back().maskCd).c_str(), unit.c_str());
             // The legend is narrow: the factor first, the group after it in short.
             std::string shortLabel = label;
             if (shortLabel.rfind("threshold ", 0) == 0) shortLabel = "T " + shortLabel.substr(10);
@@ -168,8 +169,8 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
             for (size_t k = 0; k < f.used.size(); ++k) {
                 s.defocus.push_back(f.used[k].maskCd);
                 s.cd.push_back(f.used[k].waferCd);
-                csv += "\"" + label + "\"," + valueText(f.used[k].maskCd) + "," + valueText(f.used[k].waferCd) + "," +
-                       valueText(f.local[k]) + "," + valueText(f.fitted) + "\n";
+                csv += "\"" + label + "\"," + exactText(f.used[k].maskCd) + "," + exactText(f.used[k].waferCd) + "," +
+                       exactText(f.local[k]) + "," + exactText(f.fitted) + "\n";
             }
             series.push_back(s);
         }

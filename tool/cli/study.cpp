@@ -24,6 +24,7 @@
 #include "io/table_files.h"
 #include "io/input_writer.h"
 #include "cli/measure_setup.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -157,7 +158,7 @@ bool pointInput(const Study& study, const std::vector<double>& values, std::stri
         if (study.axes[a].cell == nullptr)
             mask.push_back({study.axes[a].maskParameter, values[a]});
         else
-            changes.push_back({study.axes[a].cell->line, study.axes[a].cell->column, valueText(values[a])});
+            changes.push_back({study.axes[a].cell->line, study.axes[a].cell->column, exactText(values[a])});
     }
     if (study.fitSamplePitch && !mask.empty() && study.recipe) {
         // The point's pattern on the input's grid, the pitch fitted as the generator's --fit does.
@@ -166,7 +167,7 @@ bool pointInput(const Study& study, const std::vector<double>& values, std::stri
         const Grid grid{study.values->gridSize, study.values->samplePitch};
         if (!periods.empty() && periods[0] > 0 && grid.size > 0 && grid.samplePitch > 0) {
             const aerial::ParameterCell& pitch = aerial::parameterCell(aerial::ParameterId::kSamplePitch);
-            changes.push_back({pitch.line, pitch.column, exactNumber(fitPeriod(periods[0], grid).fittedSamplePitch)});
+            changes.push_back({pitch.line, pitch.column, exactText(fitPeriod(periods[0], grid).fittedSamplePitch)});
         }
     }
     if (!changedInput(study.input, changes, bytes, error)) {
@@ -178,7 +179,7 @@ bool pointInput(const Study& study, const std::vector<double>& values, std::stri
     std::string drawn, why;
     if (!regenerateInput(bytes, *study.recipe, mask, drawn, warning != nullptr ? *warning : why, error)) {
         std::string point;
-        for (const auto& [name, value] : mask) point += std::string(point.empty() ? "" : ", ") + name + " = " + valueText(value);
+        for (const auto& [name, value] : mask) point += std::string(point.empty() ? "" : ", ") + name + " = " + exactText(value);
         error = point + ": " + error;
         return false;
     }

@@ -13,6 +13,7 @@
 #include "masks/gdsii_reader.h"
 #include "masks/tiling.h"
 #include "optics/source_points.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -24,12 +25,6 @@ namespace {
 int fail(const std::string& message) {
     std::fprintf(stderr, "aerial tile: %s\n", message.c_str());
     return 2;
-}
-
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", value);
-    return text;
 }
 
 } // namespace
@@ -51,10 +46,10 @@ int cutLayoutTiles(const TileCommandOptions& o) {
     if (!(wavelength > 0) || !(na > 0)) return fail("the optics need a wavelength and an NA above 0");
     const double radius = aerial::pupilRadiusSamples(n, pitch, wavelength, na);
     if (exactDegree(n, radius) < 0)
-        return fail("a sample pitch of " + number(pitch) + " " + parameters.unit + " gives a pupil radius of R = " +
-                    number(radius) + " samples on a grid of " + std::to_string(n) + ": 2 floor(R) is not below " +
+        return fail("a sample pitch of " + shortText(pitch) + " " + parameters.unit + " gives a pupil radius of R = " +
+                    shortText(radius) + " samples on a grid of " + std::to_string(n) + ": 2 floor(R) is not below " +
                     std::to_string(n / 2) + ", so the samples do not determine the image between them; give a "
-                    "sample pitch below " + number(wavelength / (4 * na)) + " " + parameters.unit);
+                    "sample pitch below " + shortText(wavelength / (4 * na)) + " " + parameters.unit);
 
     ImportOptions import;
     import.cell = o.cell;
@@ -79,7 +74,7 @@ int cutLayoutTiles(const TileCommandOptions& o) {
     manifest.exactUnit = library.metresPerDatabaseUnit / 2 / unit;
     const double halo = o.halo ? *o.halo : defaultHalo(wavelength, na, pitch);
     manifest.haloRule = o.halo ? "given (--halo)"
-                               : "4 lambda / NA = " + number(4 * wavelength / na) + " rounded up to whole samples";
+                               : "4 lambda / NA = " + shortText(4 * wavelength / na) + " rounded up to whole samples";
     const double core = o.core ? *o.core : n * pitch - 2 * halo;
     const Box2 region{w[0] * userToUnit, w[1] * userToUnit, w[2] * userToUnit, w[3] * userToUnit};
     Tiling& tiling = manifest.tiling;
@@ -94,8 +89,8 @@ int cutLayoutTiles(const TileCommandOptions& o) {
     for (size_t t = 0; t < tiling.tiles.size(); ++t) {
         const TileSpec& tile = tiling.tiles[t];
         const std::string title = "aerial tile " + source + ": cell " + o.cell + ", layer " + o.layer + ", " +
-                                  tile.name + " core " + number(tile.core.x0) + "," + number(tile.core.y0) + "," +
-                                  number(tile.core.x1) + "," + number(tile.core.y1) +
+                                  tile.name + " core " + shortText(tile.core.x0) + "," + shortText(tile.core.y0) + "," +
+                                  shortText(tile.core.x1) + "," + shortText(tile.core.y1) +
                                   (o.dark ? ", shapes dark" : ", shapes clear");
         const std::string folder = (dir / tile.name).string();
         fs::create_directories(folder, ec);
@@ -112,8 +107,8 @@ int cutLayoutTiles(const TileCommandOptions& o) {
         std::printf("%s: %d x %d tiles of core %s and halo %s %s (%s), grids of %d x %s %s; at most %d "
                     "rectangles a tile\n",
                     (dir / kTileManifestFileName).string().c_str(), tiling.columns, tiling.rows,
-                    number(tiling.core).c_str(), number(tiling.halo).c_str(), parameters.unit.c_str(),
-                    manifest.haloRule.c_str(), n, number(pitch).c_str(), parameters.unit.c_str(), most);
+                    shortText(tiling.core).c_str(), shortText(tiling.halo).c_str(), parameters.unit.c_str(),
+                    manifest.haloRule.c_str(), n, shortText(pitch).c_str(), parameters.unit.c_str(), most);
     }
     return 0;
 }

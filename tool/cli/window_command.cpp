@@ -20,6 +20,7 @@
 #include "io/input_folder.h"
 #include "io/picture_loader.h"
 #include "io/study_outputs.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -50,7 +51,7 @@ std::vector<FocusDoses> fociOf(const std::vector<SolvedFocus>& solved) {
 std::string unstableNames(const std::vector<SolvedFocus>& solved) {
     std::string out;
     for (const SolvedFocus& s : solved)
-        if (s.solution.status == FocusStatus::kUnstable) out += (out.empty() ? "" : ", ") + valueText(s.focus);
+        if (s.solution.status == FocusStatus::kUnstable) out += (out.empty() ? "" : ", ") + exactText(s.focus);
     return out;
 }
 
@@ -132,7 +133,7 @@ int runWindow(const WindowOptions& options) {
     }
     if (focusAxis.missedStop) {
         std::fprintf(stderr, "aerial: note: --defocus %s: the step does not reach the end; the last focus is %s\n",
-                     options.defocus.c_str(), valueText(focusAxis.values.back()).c_str());
+                     options.defocus.c_str(), exactText(focusAxis.values.back()).c_str());
     }
     std::vector<double> doses;
     if (!options.dose.empty()) {
@@ -215,8 +216,8 @@ int runWindow(const WindowOptions& options) {
         std::fprintf(stderr,
                      "aerial: the %s feature at %g (%s) reaches the target %s %s %s (tolerance %s) at no focus "
                      "and no dose (threshold model, T0 %s): no window%s\n",
-                     kind, featureAt, cut.c_str(), figureName, valueText(model.targetCd).c_str(), figureUnit.c_str(),
-                     valueText(model.tolerance).c_str(), valueText(model.t0).c_str(),
+                     kind, featureAt, cut.c_str(), figureName, exactText(model.targetCd).c_str(), figureUnit.c_str(),
+                     exactText(model.tolerance).c_str(), exactText(model.t0).c_str(),
                      unstableNames(solved).empty() ? "" : ("; unstable at " + unstableNames(solved)).c_str());
         return 1;
     }
@@ -240,10 +241,10 @@ int runWindow(const WindowOptions& options) {
         std::vector<double> wanted;
         for (double focus : next) {
             // The focus as the run reads it from its input cell.
-            const double f = std::strtod(valueText(focus).c_str(), nullptr);
+            const double f = std::strtod(exactText(focus).c_str(), nullptr);
             if (std::any_of(solved.begin(), solved.end(), [&](const SolvedFocus& s) { return s.focus == f; })) continue;
             wanted.push_back(f);
-            folders.push_back((folder / kRefinedFolder / ("defocus_" + valueText(f))).string());
+            folders.push_back((folder / kRefinedFolder / ("defocus_" + exactText(f))).string());
             values.push_back({f});
         }
         if (wanted.empty()) break;
@@ -273,7 +274,7 @@ int runWindow(const WindowOptions& options) {
 
     // The best focus may lie between the foci run: then it gets a run of its own.
     FeatureGauge best;
-    const double bestFocus = std::strtod(valueText(summary->bestFocus).c_str(), nullptr);
+    const double bestFocus = std::strtod(exactText(summary->bestFocus).c_str(), nullptr);
     std::string bestFolder;
     for (size_t p = 0; p < count; ++p) {
         if (study.points[p].values[0] == bestFocus) {
@@ -313,8 +314,8 @@ int runWindow(const WindowOptions& options) {
             const FeatureMetrics& f = atDoses[p][d];
             const FeatureStatus status = figureStatus(f, measure);
             const bool measured = status == FeatureStatus::kMeasured;
-            csv += valueText(focus) + "," + valueText(doses[d]) + "," + valueText(model.t0 / doses[d]) + "," +
-                   (measured ? valueText(figureOf(f, measure)) : std::string(statusText(status))) + "," +
+            csv += exactText(focus) + "," + exactText(doses[d]) + "," + exactText(model.t0 / doses[d]) + "," +
+                   (measured ? exactText(figureOf(f, measure)) : std::string(statusText(status))) + "," +
                    statusText(status) + "\n";
             curves[d].focus.push_back(focus);
             curves[d].cd.push_back(measured ? figureOf(f, measure) : NAN);
@@ -384,9 +385,9 @@ int runWindow(const WindowOptions& options) {
         return 2;
     }
     const std::string focusName = "defocus (" + unit + ")";
-    const FemPictureText femText{std::string(figureName) + " through focus at each dose (T0 " + valueText(model.t0) +
-                                     ", target " + valueText(model.targetCd) + " +- " +
-                                     valueText(model.tolerance * 100) + " %)",
+    const FemPictureText femText{std::string(figureName) + " through focus at each dose (T0 " + exactText(model.t0) +
+                                     ", target " + exactText(model.targetCd) + " +- " +
+                                     exactText(model.tolerance * 100) + " %)",
                                  focusName, std::string(figureName) + " (" + figureUnit + ")"};
     std::vector<LatitudePoint> latitude;
     for (const ProcessWindow& w : summary->windows) latitude.push_back({w.dof, w.el});
@@ -411,8 +412,8 @@ int runWindow(const WindowOptions& options) {
         std::printf("%s", summaryText.c_str());
     } else {
         std::printf("window of the %s feature at %g %s: target %s %s %s, tolerance %s, T0 %s\n", kind, featureAt,
-                    cut.c_str(), figureName, valueText(model.targetCd).c_str(), figureUnit.c_str(),
-                    valueText(model.tolerance).c_str(), valueText(model.t0).c_str());
+                    cut.c_str(), figureName, exactText(model.targetCd).c_str(), figureUnit.c_str(),
+                    exactText(model.tolerance).c_str(), exactText(model.t0).c_str());
         std::printf("focus        dose to size  in-tolerance doses      EL        status\n");
         for (const SolvedFocus& f : solved) {
             // The refined foci are many: only those that are not in tolerance are named.
@@ -432,16 +433,16 @@ int runWindow(const WindowOptions& options) {
                 status += jump;
             }
             if (!f.sampled) status += " (refining run)";
-            std::printf("%-11s  %-12s  %-22s  %-8s  %s\n", valueText(f.focus).c_str(), dts, range, el, status.c_str());
+            std::printf("%-11s  %-12s  %-22s  %-8s  %s\n", exactText(f.focus).c_str(), dts, range, el, status.c_str());
         }
         if (refined) {
             std::printf("refined      %zu extra foci in %s: every window's focus edges within %.2g %s\n",
                         refinedRuns, (folder / kRefinedFolder).c_str(), precision, unit.c_str());
         } else {
             std::printf("sampled      the windows stand on the foci run (focus step %s %s)\n",
-                        valueText(focusStep(focusAxis)).c_str(), unit.c_str());
+                        exactText(focusStep(focusAxis)).c_str(), unit.c_str());
         }
-        std::printf("best focus   %s %s (the centre of the EL 0 window)\n", valueText(summary->bestFocus).c_str(),
+        std::printf("best focus   %s %s (the centre of the EL 0 window)\n", exactText(summary->bestFocus).c_str(),
                     unit.c_str());
         if (atBest.doseToSize) {
             std::printf("dose to size %.6g (threshold %.6g)\n", *atBest.doseToSize, model.t0 / *atBest.doseToSize);
@@ -450,10 +451,10 @@ int runWindow(const WindowOptions& options) {
         std::printf("EL        DOF          focus                        doses\n");
         for (const ProcessWindow& w : summary->windows) {
             char focusRange[64], doseRange[64];
-            std::snprintf(focusRange, sizeof focusRange, "%s .. %s", valueText(w.focusMin).c_str(),
-                          valueText(w.focusMax).c_str());
+            std::snprintf(focusRange, sizeof focusRange, "%s .. %s", exactText(w.focusMin).c_str(),
+                          exactText(w.focusMax).c_str());
             std::snprintf(doseRange, sizeof doseRange, "%.6g .. %.6g", w.doses.low, w.doses.high);
-            std::printf("%-8s  %-11s  %-27s  %s%s\n", percent(w.el).c_str(), valueText(w.dof).c_str(), focusRange,
+            std::printf("%-8s  %-11s  %-27s  %s%s\n", percent(w.el).c_str(), exactText(w.dof).c_str(), focusRange,
                         doseRange, w.openEnd ? "  (reaches the end of the sampled foci)" : "");
         }
         if (!options.study.quiet) {
@@ -466,7 +467,7 @@ int runWindow(const WindowOptions& options) {
                              "holds it)\n", unstableNames(solved).c_str(), figureName);
     if (!atBest.doseToSize) {
         std::fprintf(stderr, "aerial: at the best focus %s no dose gives the target %s exactly (the %s jumps past it)\n",
-                     valueText(summary->bestFocus).c_str(), figureName, figureName);
+                     exactText(summary->bestFocus).c_str(), figureName, figureName);
         return 1;
     }
     return 0;

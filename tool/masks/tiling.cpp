@@ -4,16 +4,11 @@
 #include <cstdio>
 
 #include "masks/gdsii_reader.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
 namespace {
-
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", value);
-    return text;
-}
 
 // Whole cores along one side, the last one holding what is left (a part in 10^9 of a core
 // left over is rounding, not a tile).
@@ -49,10 +44,10 @@ bool planTiling(const Box2& region, double core, double halo, int gridSize, doub
         return false;
     }
     if (!(core > 0) || core + 2 * halo > gridLength * (1 + 1e-12)) {
-        error = "a core of " + number(core) + " with a halo of " + number(halo) + " on each side needs " +
-                number(core + 2 * halo) + " but a grid of " + std::to_string(gridSize) + " x " +
-                number(samplePitch) + " spans " + number(gridLength) + "; the largest core with this halo is " +
-                number(gridLength - 2 * halo);
+        error = "a core of " + shortText(core) + " with a halo of " + shortText(halo) + " on each side needs " +
+                shortText(core + 2 * halo) + " but a grid of " + std::to_string(gridSize) + " x " +
+                shortText(samplePitch) + " spans " + shortText(gridLength) + "; the largest core with this halo is " +
+                shortText(gridLength - 2 * halo);
         return false;
     }
     const int columns = coresAlong(region.width(), core), rows = coresAlong(region.height(), core);
@@ -110,8 +105,8 @@ bool cutTiles(std::string_view layoutBytes, const ImportOptions& base, double un
         for (double e : edges) {
             const double dbu = e * unitToDatabase;
             if (std::fabs(dbu - std::nearbyint(dbu)) > 1e-6) {
-                error = "tile " + tile.name + ": its window's edge " + number(e) +
-                        " is not on the layout's database grid (" + number(1 / unitToDatabase) +
+                error = "tile " + tile.name + ": its window's edge " + shortText(e) +
+                        " is not on the layout's database grid (" + shortText(1 / unitToDatabase) +
                         "); give a region, core and sample pitch on it";
                 return false;
             }

@@ -1,0 +1,57 @@
+#include "io/number_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+namespace aerial_tool {
+
+namespace {
+
+std::string nonFinite(double value) { return std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf"; }
+
+template <typename... Format> std::string written(double value, Format... format) {
+    if (!std::isfinite(value)) return nonFinite(value);
+    if (value == 0) value = 0; // -0 as 0
+    char text[400];            // room for the fixed form of the largest double
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value, format...);
+    if (r.ec != std::errc()) return nonFinite(NAN);
+    std::string s(text, r.ptr);
+    // A negative value rounded to zero ("-0.000") reads as zero.
+    if (s.front() == '-' && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);
+    return s;
+}
+
+bool readBack(const std::string& text, double& value) {
+    return std::from_chars(text.data(), text.data() + text.size(), value).ec == std::errc();
+}
+
+} // namespace
+
+std::string exactText(double value) { return written(value); }
+
+std::string shortText(double value, int digits) { return written(value, std::chars_format::general, digits); }
+
+std::string fixedText(double value, int decimals) { return written(value, std::chars_format::fixed, decimals); }
+
+std::string percentText(double fraction) { return fixedText(fraction * 100, 2) + " %"; }
+
+double roundedValue(double value, int digits) {
+    double rounded = value;
+    return std::isfinite(value) && readBack(shortText(value, digits), rounded) ? rounded : value;
+}
+
+double decimalShifted(double value, int power) {
+    if (!std::isfinite(value) || value == 0 || power == 0) return value;
+    // d.ddde±x: the digits as they are, the exponent moved.
+    const std::string scientific = written(value, std::chars_format::scientific);
+    const size_t e = scientific.find('e');
+    const int exponent = std::stoi(scientific.substr(e + 1));
+    double shifted = 0;
+    // Beyond the doubles' range: infinity or zero, as the product gives it.
+    if (!readBack(scientific.substr(0, e + 1) + std::to_string(exponent + power), shifted))
+        return value * std::pow(10.0, power);
+    return shifted;
+}
+
+} // namespace aerial_tool
