@@ -10,6 +10,7 @@
 #include "analysis/mask_error.h"
 #include "io/picture_loader.h"
 #include "io/study_outputs.h"
+#include "io/csv_table.h"
 #include "io/number_text.h"
 
 namespace aerial_tool {
@@ -147,7 +148,7 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
             if (!pairs.count(label)) labels.push_back(label);
             pairs[label].push_back({maskCdOf(study, r, choice), measured(r) ? r.feature.cd : NAN});
         }
-        std::string csv = "group,mask_cd,wafer_cd,meef_local,meef_fitted\n";
+        std::string csv = csvRecord({"group", "mask_cd", "wafer_cd", "meef_local", "meef_fitted"});
         std::vector<BossungSeries> series;
         for (const std::string& label : labels) {
             MaskErrorFactor f;
@@ -156,10 +157,9 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
                 status = 1;
                 continue;
             }
-            char text[64];
-            std::snprintf(text, sizeof text, "%.3g", f.fitted);
+            const std::string text = shortText(f.fitted, 3);
             if (!quiet)
-                std::printf("MEEF %s (%s): %s from %zu mask CDs, %s to %s %s\n", feature.c_str(), label.c_str(), text,
+                std::printf("MEEF %s (%s): %s from %zu mask CDs, %s to %s %s\n", feature.c_str(), label.c_str(), text.c_str(),
                             f.used.size(), exactText(f.used.front().maskCd).c_str(),
                             exactText(f.used.back().maskCd).c_str(), unit.c_str());
             // The legend is narrow: the factor first, the group after it in short.
@@ -169,8 +169,8 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
             for (size_t k = 0; k < f.used.size(); ++k) {
                 s.defocus.push_back(f.used[k].maskCd);
                 s.cd.push_back(f.used[k].waferCd);
-                csv += "\"" + label + "\"," + exactText(f.used[k].maskCd) + "," + exactText(f.used[k].waferCd) + "," +
-                       exactText(f.local[k]) + "," + exactText(f.fitted) + "\n";
+                csv += csvRecord({label, exactText(f.used[k].maskCd), exactText(f.used[k].waferCd),
+                                  exactText(f.local[k]), exactText(f.fitted)});
             }
             series.push_back(s);
         }

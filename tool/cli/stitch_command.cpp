@@ -15,6 +15,8 @@
 #include "io/picture_loader.h"
 #include "io/raster_files.h"
 #include "io/tile_manifest.h"
+#include "io/csv_table.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -69,14 +71,12 @@ int stitchTiledImage(const StitchOptions& o) {
     }
     {
         std::ofstream out(dir / "contours.csv", std::ios::binary | std::ios::trunc);
-        out << "x0,y0,x1,y1\n";
-        char line[128];
-        for (const ContourSegment& s : contourSegments(raster.values, raster.width, raster.height, o.threshold)) {
-            std::snprintf(line, sizeof line, "%.6f,%.6f,%.6f,%.6f\n", raster.region.x0 + (s.a.x + 0.5) * pitch,
-                          raster.region.y1 - (s.a.y + 0.5) * pitch, raster.region.x0 + (s.b.x + 0.5) * pitch,
-                          raster.region.y1 - (s.b.y + 0.5) * pitch);
-            out << line;
-        }
+        out << csvRecord({"x0", "y0", "x1", "y1"});
+        for (const ContourSegment& s : contourSegments(raster.values, raster.width, raster.height, o.threshold))
+            out << csvRecord({exactText(raster.region.x0 + (s.a.x + 0.5) * pitch),
+                              exactText(raster.region.y1 - (s.a.y + 0.5) * pitch),
+                              exactText(raster.region.x0 + (s.b.x + 0.5) * pitch),
+                              exactText(raster.region.y1 - (s.b.y + 0.5) * pitch)});
         if (!out) return fail("cannot write " + (dir / "contours.csv").string());
     }
     RgbRaster picture = greyPicture(raster, *high > 0 ? *high : 1);
@@ -86,10 +86,11 @@ int stitchTiledImage(const StitchOptions& o) {
     if (!draw->rgbPng(picture.rgb, picture.width, picture.height, (dir / "stitched.png").string()))
         return fail("cannot write " + (dir / "stitched.png").string());
     if (!o.quiet)
-        std::printf("%s: %d x %d pixels of %g %s from %zu tiles (intensity %.4f to %.4f); stitched.tif, "
+        std::printf("%s: %d x %d pixels of %s %s from %zu tiles (intensity %s to %s); stitched.tif, "
                     "stitched.json, stitched.png, contours.csv beside it\n",
-                    (dir / "stitched.npy").string().c_str(), raster.width, raster.height, pitch,
-                    manifest.unit.c_str(), manifest.tiling.tiles.size(), *low, *high);
+                    (dir / "stitched.npy").string().c_str(), raster.width, raster.height, shortText(pitch).c_str(),
+                    manifest.unit.c_str(), manifest.tiling.tiles.size(), fixedText(*low, 4).c_str(),
+                    fixedText(*high, 4).c_str());
     return 0;
 }
 
