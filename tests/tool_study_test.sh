@@ -154,7 +154,7 @@ done
 # The CD at best focus and the dose to size, measured by metrics at T0 / E: the target.
 w="$work/sigma-0.5/window/window.json"
 threshold=$(json "$w" "repr(j['t0'] / j['dose_to_size'])")
-folder=$(json "$w" "j['best_focus_folder']")
+folder="$(dirname "$w")/$(json "$w" "j['best_focus_folder']")"
 cd_measured=$("$tool" metrics "$folder" --threshold "$threshold" --json | python3 -c "import json, sys; print(json.load(sys.stdin)['feature']['cd'])")
 python3 -c "import sys; sys.exit(0 if abs(float(sys.argv[1]) - 0.1) <= 0.005 * 0.1 else 1)" "$cd_measured" &&
     pass "CD at best focus and dose to size is the target ($cd_measured)" || fail "CD $cd_measured"

@@ -98,7 +98,7 @@ int cutLayoutTiles(const TileCommandOptions& o) {
             return fail("cannot write " + folder + ": " + error);
     }
     // Written only when it changes, so that tiling again as before keeps the runs done.
-    if (!writeFileIfChanged((dir / kTileManifestFileName).string(), manifestText(manifest), error))
+    if (!writeFileIfChanged((dir / kTileManifestFileName).string(), manifestText(manifest, dir.string()), error))
         return fail("cannot write " + (dir / kTileManifestFileName).string() + ": " + error);
 
     if (!o.quiet) {

@@ -22,6 +22,7 @@
 #include "io/study_outputs.h"
 #include "io/csv_table.h"
 #include "io/number_text.h"
+#include "io/study_manifest.h"
 
 namespace aerial_tool {
 
@@ -345,7 +346,7 @@ int runWindow(const WindowOptions& options) {
     out["cut_position"] = gauges[study.nominal].cutPosition;
     out["image"] = gauges[study.nominal].cut.sampled() ? "sampled" : "continuous";
     out["length_unit"] = unit;
-    out["best_focus_folder"] = bestFolder;
+    out["best_focus_folder"] = pathFromFolder(bestFolder, folder.string());
     json perFocus = json::array(), unstable = json::array(), noDose = json::array();
     for (const SolvedFocus& f : solved) {
         const FocusSolution& s = f.solution;

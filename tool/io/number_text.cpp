@@ -1,5 +1,6 @@
 #include "io/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <system_error>
@@ -24,6 +25,23 @@ template <typename... Format> std::string written(double value, Format... format
 
 bool readBack(const std::string& text, double& value) {
     return std::from_chars(text.data(), text.data() + text.size(), value).ec == std::errc();
+}
+
+// A finite value as an integer of its shortest digits and the decimal exponent of the last
+// of them: 0.193 is 193 and -3.
+struct DecimalDigits {
+    long long digits;
+    int last;
+};
+
+DecimalDigits decimalDigits(double value) {
+    const std::string scientific = written(value, std::chars_format::scientific);
+    const size_t e = scientific.find('e');
+    std::string digits;
+    for (size_t k = 0; k < e; ++k)
+        if (scientific[k] != '.') digits += scientific[k];
+    const int exponent = std::stoi(scientific.substr(e + 1));
+    return {std::stoll(digits), exponent - static_cast<int>(digits.size() - (digits[0] == '-' ? 2 : 1))};
 }
 
 } // namespace
@@ -52,6 +70,27 @@ double decimalShifted(double value, int power) {
     if (!readBack(scientific.substr(0, e + 1) + std::to_string(exponent + power), shifted))
         return value * std::pow(10.0, power);
     return shifted;
+}
+
+double decimalSum(double a, double b) {
+    if (!std::isfinite(a) || !std::isfinite(b) || a == 0 || b == 0) return a + b;
+    const DecimalDigits x = decimalDigits(a), y = decimalDigits(b);
+    const int last = std::min(x.last, y.last);
+    // Both as counts of the finer place, within 2^53 so that the count is exact.
+    constexpr long long kExact = 1LL << 53;
+    auto count = [&](const DecimalDigits& d, long long& out) {
+        out = d.digits;
+        for (int k = last; k < d.last; ++k) {
+            if (out > kExact / 10 || out < -kExact / 10) return false;
+            out *= 10;
+        }
+        return true;
+    };
+    long long cx = 0, cy = 0;
+    if (!count(x, cx) || !count(y, cy) || cx + cy > kExact || cx + cy < -kExact) return a + b;
+    double sum = 0;
+    const std::string text = std::to_string(cx + cy) + "e" + std::to_string(last);
+    return readBack(text, sum) ? sum : a + b;
 }
 
 } // namespace aerial_tool

@@ -30,4 +30,10 @@ double roundedValue(double value, int digits);
 // 192.99999999999997. Non-finite values and 0 stay as they are.
 double decimalShifted(double value, int power);
 
+// The sum of two numbers as their shortest texts write them, in decimal: the double nearest
+// the exact sum, so 0.1 + 0.05 is 0.15 (the sum of the doubles is 0.15000000000000002).
+// Numbers too far apart for a 64-bit count of their finer decimal place are added as
+// doubles.
+double decimalSum(double a, double b);
+
 } // namespace aerial_tool

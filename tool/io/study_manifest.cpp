@@ -64,6 +64,17 @@ std::string sha256Hex(std::string_view bytes) {
     return out;
 }
 
+std::string pathFromFolder(const std::string& path, const std::string& folder) {
+    const fs::path target = fs::absolute(path).lexically_normal();
+    const fs::path relative = target.lexically_relative(fs::absolute(folder).lexically_normal());
+    return relative.empty() ? target.string() : relative.string();
+}
+
+std::string pathInFolder(const std::string& written, const std::string& folder) {
+    const fs::path p(written);
+    return p.is_absolute() ? written : (fs::path(folder) / p).lexically_normal().string();
+}
+
 std::string utcNow() {
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
