@@ -7,16 +7,16 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "analysis/sweep_plan.h"
+#include "io/csv_table.h"
 #include "io/table_files.h"
-#include "test_support.h"
 #include "io/number_text.h"
+#include "test_support.h"
 
 namespace {
 
@@ -34,15 +34,16 @@ Outcome runTool(const std::string& arguments) {
             aerial_test::readFile("stderr.txt")};
 }
 
+// The header and the records of a CSV file, read as RFC 4180 has it.
 std::vector<std::vector<std::string>> csvRows(const std::string& text) {
-    std::vector<std::vector<std::string>> rows;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        std::vector<std::string> cells;
-        std::istringstream fields(line);
-        for (std::string cell; std::getline(fields, cell, ',');) cells.push_back(cell);
-        rows.push_back(cells);
+    aerial_tool::CsvTable table;
+    std::string error;
+    if (!aerial_tool::parseCsv(text, table, error)) {
+        ADD_FAILURE() << error;
+        return {};
     }
+    std::vector<std::vector<std::string>> rows{table.columns};
+    rows.insert(rows.end(), table.rows.begin(), table.rows.end());
     return rows;
 }
 
