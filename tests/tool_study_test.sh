@@ -177,7 +177,7 @@ contains "it names the best-focus folder" "$out" "best-focus"
 out=$("$tool" window "$work/sigma-0.5" --defocus -0.275:0.275:0.05 --target-cd 0.1 --no-run --json 2>&1)
 check "window --no-run after the best focus ran" 0 $?
 contains "best focus between samples" "$out" '"best_focus": 0.0'
-contains "measured in its own folder" "$out" "window/best-focus\""
+contains "measured in its own folder, named from the window's" "$out" '"best_focus_folder": "best-focus"'
 
 # A target CD the feature reaches at no focus: exit 1, a message, no pictures.
 out=$("$tool" window "$work/sigma-0.5" --defocus -0.1:0.1:0.05 --target-cd 0.3 --clean 2>&1)

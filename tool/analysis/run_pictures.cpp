@@ -38,20 +38,60 @@ void addPupils(const RunInput& input, const ResultTableData& spectrum, const Pic
 
 } // namespace
 
-std::string conditionsLine(const RunInput& input, const std::vector<double>& thresholds) {
+namespace {
+
+// The line of either: a run's own values, or with the study's varied parameters in their place.
+std::string conditionsText(const RunInput& input, const std::vector<SweepAxis>& varied,
+                           const std::vector<double>& thresholds) {
     std::string out;
+    std::vector<bool> shown(varied.size(), false);
+    // A parameter as the line gives it: the study's values when it varies, else the input's.
+    auto value = [&](aerial::ParameterId id, double v) {
+        for (size_t k = 0; k < varied.size(); ++k) {
+            if (varied[k].cell != nullptr && varied[k].cell->id == id) {
+                shown[k] = true;
+                return varied[k].valuesText;
+            }
+        }
+        return shortText(v, 4);
+    };
     if (input.values) {
+        using aerial::ParameterId;
         const aerial::InputValues& v = *input.values;
         const std::string& u = input.lengthUnit;
-        out = "\u03bb " + shortText(v.wavelength, 4) + " " + u + "   NA " + shortText(v.numericalAperture, 4) +
-              "   \u03c3 " + shortText(v.sigma, 4) + " (effective " + shortText(input.optics.effectiveSigma, 4) +
-              ")   defocus " + shortText(v.defocus, 4) + " " + u;
+        const std::string effective =
+            variesSourceRounding(varied) ? std::string("varies") : shortText(input.optics.effectiveSigma, 4);
+        out = "\u03bb " + value(ParameterId::kWavelength, v.wavelength) + " " + u + "   NA " +
+              value(ParameterId::kNumericalAperture, v.numericalAperture) + "   \u03c3 " +
+              value(ParameterId::kSigma, v.sigma) + " (effective " + effective + ")   defocus " +
+              value(ParameterId::kDefocus, v.defocus) + " " + u;
+    }
+    for (size_t k = 0; k < varied.size(); ++k) {
+        if (shown[k]) continue;
+        out += (out.empty() ? "" : "   ") + axisName(varied[k]) + " " + varied[k].valuesText +
+               (axisIsLength(varied[k]) && input.values ? " " + input.lengthUnit : "");
     }
     if (!thresholds.empty()) {
         out += (out.empty() ? "" : "   ") + std::string(thresholds.size() > 1 ? "thresholds " : "threshold ") +
                thresholdsText(thresholds);
     }
     return out;
+}
+
+} // namespace
+
+std::string conditionsLine(const RunInput& input, const std::vector<double>& thresholds) {
+    return conditionsText(input, {}, thresholds);
+}
+
+std::string studyConditionsLine(const RunInput& input, const std::vector<SweepAxis>& varied,
+                                const std::vector<double>& thresholds) {
+    return conditionsText(input, varied, thresholds);
+}
+
+PictureTitle studyPictureTitle(const RunInput& input, const std::string& what, const std::vector<SweepAxis>& varied,
+                               const std::vector<double>& thresholds) {
+    return {input.folderName + ": " + what, studyConditionsLine(input, varied, thresholds)};
 }
 
 HeatmapPicture imagePicture(const RunInput& input, const ResultTableData& image,

@@ -10,7 +10,9 @@
 #include "analysis/mask_error.h"
 #include "io/picture_loader.h"
 #include "io/study_outputs.h"
+#include "analysis/run_pictures.h"
 #include "io/csv_table.h"
+#include "io/run_folder.h"
 #include "io/number_text.h"
 
 namespace aerial_tool {
@@ -108,12 +110,19 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
         std::fprintf(stderr, "aerial: %s\n", error.c_str());
         return 2;
     }
-    auto plot = [&](std::vector<BossungSeries> series, const std::string& title, const std::string& x,
+    // Titled with the folder and the conditions, the study's thresholds among them.
+    const RunInput input = readRunInput(study.directory);
+    std::vector<double> thresholds;
+    for (const SweepRow& r : rows)
+        if (std::find(thresholds.begin(), thresholds.end(), r.threshold) == thresholds.end())
+            thresholds.push_back(r.threshold);
+    auto plot = [&](std::vector<BossungSeries> series, const std::string& what, const std::string& x,
                     const std::string& y, const std::string& stem) {
         sortByX(series);
         const fs::path path = folder / (stem + pictureExtension(format));
         removePictures(folder.string(), stem);
-        if (!draw->linePlot(series, title, x, y, format, path.string())) {
+        if (!draw->linePlot(series, studyPictureTitle(input, what, study.axes, thresholds), x, y, format,
+                            path.string())) {
             std::fprintf(stderr, "aerial: %s: cannot write\n", path.c_str());
             return false;
         }

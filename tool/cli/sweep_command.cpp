@@ -20,7 +20,9 @@
 #include "input/input_cells.h"
 #include "input/parse_input.h"
 #include "optics/source_points.h"
+#include "analysis/run_pictures.h"
 #include "io/number_text.h"
+#include "io/run_folder.h"
 
 namespace aerial_tool {
 
@@ -241,9 +243,9 @@ int runSweep(const SweepOptions& options) {
             measure == Measure::kCd ? (*bright ? "space" : "line") : (*bright ? "hole" : "post");
         const std::string yName = measureIsArea(measure) ? "area (" + unit + "^2)"
                                   : measure == Measure::kCdY ? "CD-y (" + unit + ")" : "CD (" + unit + ")";
-        if (!draw->linePlot(curves, std::string(focus ? "Bossung: " : "") + figureName + " of the " + featureName + " at " +
-                                        exactText(featureAt) +
-                                        (thresholds.size() > 1 ? "" : ", threshold " + exactText(thresholds[0])),
+        const std::string what =
+            std::string(focus ? "Bossung: " : "") + figureName + " of the " + featureName + " at " + shortText(featureAt);
+        if (!draw->linePlot(curves, studyPictureTitle(readRunInput(options.directory), what, study.axes, thresholds),
                             xName, yName, format, picture.string())) {
             std::fprintf(stderr, "aerial: %s: cannot write\n", picture.c_str());
             return 2;

@@ -20,7 +20,9 @@
 #include "io/input_folder.h"
 #include "io/picture_loader.h"
 #include "io/study_outputs.h"
+#include "analysis/run_pictures.h"
 #include "io/csv_table.h"
+#include "io/run_folder.h"
 #include "io/number_text.h"
 #include "io/study_manifest.h"
 
@@ -379,10 +381,15 @@ int runWindow(const WindowOptions& options) {
         return 2;
     }
     const std::string focusName = "defocus (" + unit + ")";
-    const FemPictureText femText{std::string(figureName) + " through focus at each dose (T0 " + exactText(model.t0) +
-                                     ", target " + exactText(model.targetCd) + " +- " +
-                                     exactText(model.tolerance * 100) + " %)",
-                                 focusName, std::string(figureName) + " (" + figureUnit + ")"};
+    // Titled with the folder and the conditions, as a run's pictures are.
+    const RunInput input = readRunInput(options.directory);
+    const FemPictureText femText{
+        studyPictureTitle(input,
+                          std::string(figureName) + " through focus at each dose (T0 " + shortText(model.t0) +
+                              ", target " + shortText(model.targetCd) + " +- " + shortText(model.tolerance * 100) +
+                              " %)",
+                          study.axes, {}),
+        focusName, std::string(figureName) + " (" + figureUnit + ")"};
     std::vector<LatitudePoint> latitude;
     for (const ProcessWindow& w : summary->windows) latitude.push_back({w.dof, w.el});
     // The curve ends at the largest latitude, which a single focus has.
@@ -390,8 +397,11 @@ int runWindow(const WindowOptions& options) {
     const std::string ext = pictureExtension(format);
     const fs::path fem = folder / ("fem_bossung" + ext), ed = folder / ("ed_window" + ext);
     for (const char* stem : {"fem_bossung", "ed_window"}) removePictures(folder.string(), stem);
-    const std::string edTitle = std::string("Exposure latitude against depth of focus") +
-                                (refined ? " (focus edges refined)" : " (sampled foci)");
+    const PictureTitle edTitle =
+        studyPictureTitle(input,
+                          std::string("Exposure latitude against depth of focus") +
+                              (refined ? " (focus edges refined)" : " (sampled foci)"),
+                          study.axes, {});
     if (!draw->femBossung(curves, model.targetCd * (1 - model.tolerance), model.targetCd * (1 + model.tolerance),
                           femText, format, fem.string()) ||
         !draw->exposureDefocus(latitude, edTitle, "depth of focus (" + unit + ")", !refined, format, ed.string())) {

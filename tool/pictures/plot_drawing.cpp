@@ -448,7 +448,7 @@ bool writeCutline(const CutlinePicture& picture, PictureFormat format, const std
     return closeCanvas(canvas);
 }
 
-bool writeLinePlot(const std::vector<BossungSeries>& series, const std::string& title, const std::string& axisX,
+bool writeLinePlot(const std::vector<BossungSeries>& series, const PictureTitle& title, const std::string& axisX,
                    const std::string& axisY, PictureFormat format, const std::string& path) {
     constexpr int kWidth = 720, kHeight = 460;
     std::vector<double> allX, allY;
@@ -462,9 +462,10 @@ bool writeLinePlot(const std::vector<BossungSeries>& series, const std::string& 
     ry = {ry.lo - pad, ry.hi + pad};
     Canvas canvas = openCanvas(format, kWidth, kHeight, path);
     cairo_t* cr = canvas.cr;
-    const PlotBox box{84, 50, kWidth - 84 - 170, kHeight - 50 - 62, rx, ry};
+    constexpr int kTop = 62; // below the title and the conditions
+    const PlotBox box{84, kTop, kWidth - 84 - 170, kHeight - kTop - 62, rx, ry};
     drawAxes(cr, box, axisX, axisY);
-    text(cr, kWidth / 2.0, 24, title, 16, Align::kCentre, true);
+    drawTitle(cr, kWidth / 2.0, title.title, title.conditions);
     cairo_save(cr);
     cairo_rectangle(cr, box.left, box.top, box.width, box.height);
     cairo_clip(cr);
