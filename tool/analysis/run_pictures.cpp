@@ -211,40 +211,44 @@ MetricsText metricsText(const CutlineResult& result, const PictureChoices& choic
     MetricsText out;
     char line[160];
     const CutMetrics& first = result.metrics.front();
-    std::snprintf(line, sizeof line, "cut along %s at %s = %g (lengths in %s)%s",
+    std::snprintf(line, sizeof line, "cut along %s at %s = %s (lengths in %s)%s",
                   result.axis == CutAxis::kX ? "X" : "Y", result.axis == CutAxis::kX ? "y" : "x",
-                  result.cutPosition, unit.c_str(), result.sampled ? ", sampled" : "");
+                  shortText(result.cutPosition).c_str(), unit.c_str(), result.sampled ? ", sampled" : "");
     out.runs.push_back(line);
-    std::snprintf(line, sizeof line, "peak %.6f at %g   minimum %.6f at %g", first.peak,
-                  first.peakPosition, first.minimum, first.minimumPosition);
+    std::snprintf(line, sizeof line, "peak %s at %s   minimum %s at %s", fixedText(first.peak, 6).c_str(),
+                  shortText(first.peakPosition).c_str(), fixedText(first.minimum, 6).c_str(),
+                  shortText(first.minimumPosition).c_str());
     out.runs.push_back(line);
-    std::snprintf(line, sizeof line, "contrast %.6f (whole cut)", first.contrast);
+    std::snprintf(line, sizeof line, "contrast %s (whole cut)", fixedText(first.contrast, 6).c_str());
     out.runs.push_back(line);
     out.crossings = {"", "", ""};
     for (size_t k = 0; k < result.features.size(); ++k) {
         const CutMetrics& m = result.metrics[k];
         const FeatureMetrics& f = result.features[k];
-        std::snprintf(line, sizeof line, "threshold %g: %s feature at %g, %s", *m.threshold,
-                      f.bright ? "bright" : "dark", choices.featureAt.value_or(0), statusText(f.status));
+        std::snprintf(line, sizeof line, "threshold %s: %s feature at %s, %s", shortText(*m.threshold).c_str(),
+                      f.bright ? "bright" : "dark", shortText(choices.featureAt.value_or(0)).c_str(),
+                      statusText(f.status));
         out.runs.push_back(line);
         if (f.status == FeatureStatus::kMeasured) {
-            std::snprintf(line, sizeof line, "  CD %.6g  NILS %.4g / %.4g  contrast %.6f", f.cd, f.left.nils,
-                          f.right.nils, f.contrast);
+            std::snprintf(line, sizeof line, "  CD %s  NILS %s / %s  contrast %s", shortText(f.cd).c_str(),
+                          shortText(f.left.nils, 4).c_str(), shortText(f.right.nils, 4).c_str(),
+                          fixedText(f.contrast, 6).c_str());
         } else {
-            std::snprintf(line, sizeof line, "  contrast %.6f", f.contrast);
+            std::snprintf(line, sizeof line, "  contrast %s", fixedText(f.contrast, 6).c_str());
         }
         out.runs.push_back(line);
         out.runs.push_back("  kind    start       end         width");
         for (const Run& r : m.runs) {
-            std::snprintf(line, sizeof line, "  %-6s  %-10.6g  %-10.6g  %.6g%s", r.bright ? "bright" : "dark",
-                          r.start, r.end, r.width,
+            std::snprintf(line, sizeof line, "  %-6s  %-10s  %-10s  %s%s", r.bright ? "bright" : "dark",
+                          shortText(r.start).c_str(), shortText(r.end).c_str(), shortText(r.width).c_str(),
                           r.wholePeriod ? " (all round)" : r.acrossEdge() ? " (wraps)" : "");
             out.runs.push_back(line);
         }
         out.crossings.resize(out.runs.size() - m.runs.size() - 1);
         out.crossings.push_back("  crossing    slope      ILS");
         for (const Crossing& c : m.crossings) {
-            std::snprintf(line, sizeof line, "  %-10.6g  %-9.5g  %.5g", c.position, c.slope, c.logSlope);
+            std::snprintf(line, sizeof line, "  %-10s  %-9s  %s", shortText(c.position).c_str(),
+                          shortText(c.slope, 5).c_str(), shortText(c.logSlope, 5).c_str());
             out.crossings.push_back(line);
         }
         // The next threshold starts below the longer of the two columns.

@@ -217,8 +217,8 @@ int runSweep(const SweepOptions& options) {
     for (size_t i = 0; i < thresholds.size(); ++i) {
         anyPrinted = anyPrinted || printedAt[i];
         if (!printedAt[i]) {
-            std::fprintf(stderr, "aerial: the %s feature at %g never prints at threshold %s: at every point it is %s\n",
-                         *bright ? "bright" : "dark", featureAt, exactText(thresholds[i]).c_str(),
+            std::fprintf(stderr, "aerial: the %s feature at %s never prints at threshold %s: at every point it is %s\n",
+                         *bright ? "bright" : "dark", shortText(featureAt).c_str(), exactText(thresholds[i]).c_str(),
                          "merged, not printed or not periodic on its grid (see the status column)");
             status = 1;
         }

@@ -1,5 +1,4 @@
 #include "masks/layout_import.h"
-#include "io/number_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,6 +7,8 @@
 #include <tuple>
 
 #include <boost/polygon/polygon.hpp>
+
+#include "io/number_text.h"
 
 namespace aerial_tool {
 

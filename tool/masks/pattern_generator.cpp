@@ -1,8 +1,9 @@
 #include "masks/pattern_generator.h"
-#include "io/number_text.h"
 
 #include <cmath>
 #include <cstdio>
+
+#include "io/number_text.h"
 
 namespace aerial_tool {
 

@@ -1,5 +1,4 @@
 #include "pictures/canvas.h"
-#include "io/number_text.h"
 
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
@@ -8,6 +7,8 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+
+#include "io/number_text.h"
 
 namespace aerial_tool {
 

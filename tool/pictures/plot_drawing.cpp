@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "pictures/canvas.h"
+#include "io/number_text.h"
 #include "pictures/drawing_parts.h"
 
 namespace aerial_tool {
@@ -100,9 +101,7 @@ ColourMapping mappingFor(const ResultTableData& table, const HeatmapPicture& p) 
 
 std::string decadeText(int power) {
     if (power == 0) return "1";
-    char s[16];
-    std::snprintf(s, sizeof s, "1e%d", power);
-    return s;
+    return "1e" + std::to_string(power);
 }
 
 void drawColourBar(cairo_t* cr, const ColourMapping& map, const HeatmapPicture& p) {
@@ -125,23 +124,23 @@ void drawColourBar(cairo_t* cr, const ColourMapping& map, const HeatmapPicture& 
         cairo_stroke(cr);
         text(cr, L::kBarLeft + L::kBarWidth + 7, bar.py(at), label, 11, Align::kLeft);
     };
-    char note[96] = "";
+    std::string note;
     switch (map.scale) {
     case ColourScale::kCyclic: {
         const char* names[] = {"-\u03c0", "-\u03c0/2", "0", "\u03c0/2", "\u03c0"};
         for (int k = 0; k < 5; ++k) tick(-M_PI + k * M_PI / 2, names[k]);
-        std::snprintf(note, sizeof note, "ends meet at \u00b1\u03c0");
+        note = "ends meet at \u00b1\u03c0";
         break;
     }
     case ColourScale::kLogarithmic: {
         for (int d = int(std::ceil(map.range.lo - 1e-9)); d <= int(std::floor(map.range.hi + 1e-9)); ++d)
             tick(d, decadeText(d));
-        std::snprintf(note, sizeof note, "peak %.4g, log scale", std::pow(10.0, map.range.hi));
+        note = "peak " + shortText(std::pow(10.0, map.range.hi), 4) + ", log scale";
         break;
     }
     case ColourScale::kLinear:
         for (double t : niceTicks(map.range, 6)) tick(t, tickText(t));
-        std::snprintf(note, sizeof note, "min %.4g  max %.4g", map.range.lo, map.range.hi);
+        note = "min " + shortText(map.range.lo, 4) + "  max " + shortText(map.range.hi, 4);
         break;
     }
     text(cr, L::kBarLeft + L::kBarWidth / 2.0, top + height + 34, note, 11, Align::kCentre);
