@@ -14,6 +14,7 @@
 #include "input/parse_input.h"
 #include "io/input_folder.h"
 #include "io/library_loader.h"
+#include "io/number_text.h"
 #include "io/table_files.h"
 
 namespace aerial_tool {
@@ -157,8 +158,8 @@ int runSimulation(const RunOptions& options) {
 
     if (status == 0 && !options.quiet) {
         double seconds = std::chrono::duration<double>(wallEnd - wallStart).count();
-        std::printf("grid %d x %d, %d rectangles, %.3f s, tables in %s\n", gridSize, gridSize, rectCount,
-                    seconds, fs::absolute(dir, ec).lexically_normal().c_str());
+        std::printf("grid %d x %d, %d rectangles, %s s, tables in %s\n", gridSize, gridSize, rectCount,
+                    fixedText(seconds, 3).c_str(), fs::absolute(dir, ec).lexically_normal().c_str());
     }
     return status;
 }

@@ -179,11 +179,11 @@ int verifyTiledLayout(const VerifyCommandOptions& o) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!o.quiet) {
         std::printf("%s: %zu EPE sites (%zu measured), largest |EPE| %s %s; PV band %s %s^2 over %zu corners; "
-                    "hotspots: %zu EPE, %zu pinch, %zu bridge (%.1f s)\n",
+                    "hotspots: %zu EPE, %zu pinch, %zu bridge (%s s)\n",
                     (dir / "verify.json").string().c_str(), sites.size(), measured, shown(worst).c_str(),
                     manifest.unit.c_str(), shown(totalBand).c_str(), manifest.unit.c_str(),
                     (1 + o.foci.size()) * (o.doses.empty() ? 1 : o.doses.size()), counts[0], counts[1], counts[2],
-                    seconds);
+                    fixedText(seconds, 1).c_str());
         for (const Hotspot& h : hotspots)
             if (h.kind != HotspotKind::kEpe)
                 std::printf("  %s at (%s, %s): %s %s\n", hotspotKindName(h.kind), shown(h.x).c_str(), shown(h.y).c_str(),
