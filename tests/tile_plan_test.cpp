@@ -1,14 +1,19 @@
 // The tiling's plan and the verification's geometry, without processes: cores from the
 // region's corner with the last one short, refusals with their counts, EPE sites placed along
-// an edge, hotspots grouped by neighbourhood.
+// an edge, hotspots grouped by neighbourhood; tiles.json naming its layout from its own folder.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <string>
 
 #include "analysis/layout_verification.h"
+#include "io/study_manifest.h"
+#include "io/tile_manifest.h"
 #include "masks/tiling.h"
+#include "test_support.h"
 
 using namespace aerial_tool;
 
@@ -93,4 +98,43 @@ TEST(VerifyHotspots, NeighbouringSitesOfOneKindAreOneHotspot) {
     EXPECT_EQ(h[2].kind, HotspotKind::kEpe);
     EXPECT_EQ(h[2].sites, 1);
     EXPECT_DOUBLE_EQ(h[2].value, 0.02);
+}
+
+TEST(TileManifest, NamesTheLayoutFromItsOwnFolderSoThatACopyFindsItsOwn) {
+    // tiles.json in job/ cut from layouts/chip.gds: it names ../layouts/chip.gds, and a copy
+    // of the whole tree reads it as the copy's layout, not the original's.
+    aerial_test::ScratchFolder scratch;
+    namespace fs = std::filesystem;
+    fs::create_directories("tree/job");
+    fs::create_directories("tree/layouts");
+    TileManifest m;
+    m.layout = "tree/layouts/chip.gds";
+    m.unit = "um";
+    m.tiling.gridSize = 64;
+    m.tiling.samplePitch = 0.01;
+    const std::string text = manifestText(m, "tree/job");
+    EXPECT_NE(text.find("\"layout\": \"../layouts/chip.gds\""), std::string::npos) << text;
+    {
+        std::ofstream out("tree/job/" + std::string(kTileManifestFileName), std::ios::binary);
+        out << text;
+    }
+    fs::copy("tree", "copy", fs::copy_options::recursive);
+    TileManifest back;
+    std::string error;
+    ASSERT_TRUE(readManifest("copy/job", back, error)) << error;
+    EXPECT_EQ(back.layout, "copy/layouts/chip.gds");
+
+    // The rule itself: relative to the folder, absolute only where no relative path leads.
+    const struct {
+        std::string path, folder, written;
+    } cases[] = {
+        {"w/defocus_0", "w", "defocus_0"},
+        {"w", "w", "."},
+        {"a/b.gds", "c/d", "../../a/b.gds"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(pathFromFolder(c.path, c.folder), c.written) << c.path;
+        EXPECT_EQ(pathInFolder(c.written, c.folder), c.path) << c.written;
+    }
+    EXPECT_EQ(pathInFolder("/data/chip.gds", "anywhere"), "/data/chip.gds");
 }

@@ -72,7 +72,11 @@ std::string pathFromFolder(const std::string& path, const std::string& folder) {
 
 std::string pathInFolder(const std::string& written, const std::string& folder) {
     const fs::path p(written);
-    return p.is_absolute() ? written : (fs::path(folder) / p).lexically_normal().string();
+    if (p.is_absolute()) return written;
+    std::string joined = (fs::path(folder) / p).lexically_normal().string();
+    // "w/." is the folder "w" itself.
+    if (joined.size() > 1 && joined.back() == '/') joined.pop_back();
+    return joined;
 }
 
 std::string utcNow() {
