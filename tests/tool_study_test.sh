@@ -7,7 +7,7 @@ tool=$1
 example=$2 # examples/focus-series: a periodic 1:1 grating, 0.12 um at 0.24 um pitch
 . "$(dirname "$0")/shell_checks.sh"
 
-json() { python3 -c "import json, sys; j = json.load(open(sys.argv[1])); print($2)" "$1"; }
+json() { python3 -c "import json, sys; from decimal import Decimal as D; j = json.load(open(sys.argv[1])); print($2)" "$1"; }
 one_line() { [ "$(printf '%s\n' "$2" | wc -l)" = 1 ] && [ ${#2} -lt 200 ] && pass "$1" || fail "$1: $2"; }
 
 case_of grating >/dev/null
@@ -164,6 +164,10 @@ done
 keys=$(json "$w" "' '.join(list(j)[:7]) + ' ' + ' '.join(j['windows'][0])")
 contains "window.json keys" "$keys" "target_cd tolerance t0 best_focus dose_to_size max_el windows el dof focus_min focus_max dose_min dose_max"
 grep -q ',,' "$work/sigma-0.5/window/fem.csv" && fail "fem.csv has an empty cell" || pass "fem.csv has no empty cell"
+# Each depth of focus is the decimal difference of its window's foci as written (not the
+# doubles' difference, 0.15000000000000002 for 0.1 - -0.05), each latitude 2k % exactly.
+noise=$(json "$w" "[w for w in j['windows'] if float(D(repr(w['focus_max'])) - D(repr(w['focus_min']))) != w['dof'] or w['el'] != round(w['el'] * 50) * 2 / 100]" 2>&1)
+[ "$noise" = "[]" ] && pass "window.json depths and latitudes without float noise" || fail "noisy windows: $noise"
 
 # A best focus between sampled foci gets a run of its own; --print-commands and --no-run.
 # (an even number of foci round 0: the best focus, 0, is not sampled)
