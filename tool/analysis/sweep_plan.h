@@ -74,7 +74,8 @@ struct SweepRow {
 // then threshold, the CD (`cd`, or `cd_y` when that is the figure), its status, edge slopes
 // and NILS, the contrast, peak and minimum of the period around the feature, with the area
 // the area and its status, and whether the image was measured `continuous` or `sampled`. A
-// value the status leaves unmeasured holds the status.
+// value the status leaves unmeasured holds the status. Numbers are written exactly (the
+// shortest text that reads back as the same double), fields quoted as RFC 4180 has them.
 std::string resultsCsv(const std::vector<SweepAxis>& axes, bool withEffectiveSigma, Measure measure,
                        const std::vector<SweepRow>& rows);
 
