@@ -30,6 +30,18 @@ TEST(TilePlan, CoresRunFromTheCornerTheLastHoldingWhatIsLeft) {
     EXPECT_NEAR(t.tiles[2].grid.width(), 5.12, 1e-12);
     EXPECT_DOUBLE_EQ(t.tiles[2].window.x0, 5); // the core and its halo of 1
     EXPECT_EQ(t.tiles[1].name, "tile_r000_c001");
+    // Edges in decimal as the region, core and halo are written: from -0.4 at cores of 0.3
+    // the second core starts at -0.1 (the doubles give -0.10000000000000003), its window at
+    // -0.1 - 0.3 = -0.4 and its grid of 128 x 0.03 = 3.84 at the core's centre 0.05 - 1.92.
+    ASSERT_TRUE(planTiling({-0.4, -0.4, 0.4, 0.4}, 0.3, 0.3, 128, 0.03, t, error)) << error;
+    ASSERT_EQ(t.columns, 3);
+    EXPECT_EQ(t.tiles[1].core.x0, -0.1);
+    EXPECT_EQ(t.tiles[1].core.x1, 0.2);
+    EXPECT_EQ(t.tiles[0].core.x1, t.tiles[1].core.x0);
+    EXPECT_EQ(t.tiles[1].window.x0, -0.4);
+    EXPECT_EQ(t.tiles[1].window.x1, 0.5);
+    EXPECT_EQ(t.tiles[1].grid.x0, -1.87);
+    EXPECT_EQ(t.tiles[1].grid.x1, 1.97);
     // A region of whole cores has no sliver of a tile.
     ASSERT_TRUE(planTiling({0, 0, 6.08, 3.04}, 3.04, 1.04, 128, 0.04, t, error)) << error;
     EXPECT_EQ(t.columns, 2);

@@ -97,6 +97,11 @@ TEST(NumberText, DecimalArithmeticKeepsTheWrittenDigits) {
         {decimalSum(0.2234375, 0.2234375), 0.446875},
         {decimalSum(1e20, 1e-20), 1e20 + 1e-20}, // too many places for a count: as doubles
         {decimalSum(0.3, 0), 0.3},
+        {decimalMultiple(0.1, 3), 0.3},       // 0.1 * 3 is 0.30000000000000004
+        {decimalMultiple(0.01, 128), 1.28},   // a grid's length, N x the sample pitch
+        {decimalMultiple(-0.03, 7), -0.21},
+        {decimalMultiple(1e300, 0), 0},
+        {decimalMultiple(0.1, 1LL << 60), 0.1 * static_cast<double>(1LL << 60)}, // past a count: as doubles
     };
     for (size_t k = 0; k < std::size(cases); ++k) EXPECT_EQ(cases[k].got, cases[k].want) << "case " << k;
 }

@@ -72,6 +72,17 @@ double decimalShifted(double value, int power) {
     return shifted;
 }
 
+double decimalMultiple(double value, long long k) {
+    if (!std::isfinite(value) || value == 0 || k == 0) return value * static_cast<double>(k);
+    constexpr long long kExact = 1LL << 53;
+    const DecimalDigits d = decimalDigits(value);
+    if (d.digits > kExact / (k < 0 ? -k : k) || d.digits < -kExact / (k < 0 ? -k : k))
+        return value * static_cast<double>(k);
+    double product = 0;
+    const std::string text = std::to_string(d.digits * k) + "e" + std::to_string(d.last);
+    return readBack(text, product) ? product : value * static_cast<double>(k);
+}
+
 double decimalSum(double a, double b) {
     if (!std::isfinite(a) || !std::isfinite(b) || a == 0 || b == 0) return a + b;
     const DecimalDigits x = decimalDigits(a), y = decimalDigits(b);

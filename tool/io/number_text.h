@@ -36,4 +36,8 @@ double decimalShifted(double value, int power);
 // doubles.
 double decimalSum(double a, double b);
 
+// k times the number as its shortest text writes it, in decimal: 3 x 0.1 is 0.3 (the
+// doubles' product is 0.30000000000000004). Beyond 2^53 digits, the doubles' product.
+double decimalMultiple(double value, long long k);
+
 } // namespace aerial_tool

@@ -38,7 +38,7 @@ bool planTiling(const Box2& region, double core, double halo, int gridSize, doub
         error = "the region is empty: X1 must exceed X0 and Y1 exceed Y0";
         return false;
     }
-    const double gridLength = gridSize * samplePitch;
+    const double gridLength = decimalMultiple(samplePitch, gridSize);
     if (!(halo >= 0) || !std::isfinite(halo)) {
         error = "the halo must be a length of 0 or more";
         return false;
@@ -47,7 +47,7 @@ bool planTiling(const Box2& region, double core, double halo, int gridSize, doub
         error = "a core of " + shortText(core) + " with a halo of " + shortText(halo) + " on each side needs " +
                 shortText(core + 2 * halo) + " but a grid of " + std::to_string(gridSize) + " x " +
                 shortText(samplePitch) + " spans " + shortText(gridLength) + "; the largest core with this halo is " +
-                shortText(gridLength - 2 * halo);
+                shortText(decimalSum(gridLength, -decimalMultiple(halo, 2)));
         return false;
     }
     const int columns = coresAlong(region.width(), core), rows = coresAlong(region.height(), core);
@@ -70,13 +70,21 @@ bool planTiling(const Box2& region, double core, double halo, int gridSize, doub
             tile.name = tileName(r, c);
             tile.column = c;
             tile.row = r;
-            tile.core.x0 = region.x0 + c * core;
-            tile.core.y0 = region.y0 + r * core;
-            tile.core.x1 = c + 1 == columns ? region.x1 : region.x0 + (c + 1) * core;
-            tile.core.y1 = r + 1 == rows ? region.y1 : region.y0 + (r + 1) * core;
-            const double cx = tile.core.centreX(), cy = tile.core.centreY();
-            tile.grid = {cx - gridLength / 2, cy - gridLength / 2, cx + gridLength / 2, cy + gridLength / 2};
-            tile.window = {tile.core.x0 - halo, tile.core.y0 - halo, tile.core.x1 + halo, tile.core.y1 + halo};
+            // In decimal, as the region, the core and the halo are written: the edges of
+            // tiles.json are the lengths a person would work out (-0.1, not
+            // -0.10000000000000003), and neighbours share theirs exactly.
+            auto at = [&](double start, int k) { return decimalSum(start, decimalMultiple(core, k)); };
+            tile.core.x0 = at(region.x0, c);
+            tile.core.y0 = at(region.y0, r);
+            tile.core.x1 = c + 1 == columns ? region.x1 : at(region.x0, c + 1);
+            tile.core.y1 = r + 1 == rows ? region.y1 : at(region.y0, r + 1);
+            // Halving is exact, so the centre and the half grid are as near their decimals.
+            const double cx = decimalSum(tile.core.x0, tile.core.x1) / 2;
+            const double cy = decimalSum(tile.core.y0, tile.core.y1) / 2;
+            const double half = gridLength / 2;
+            tile.grid = {decimalSum(cx, -half), decimalSum(cy, -half), decimalSum(cx, half), decimalSum(cy, half)};
+            tile.window = {decimalSum(tile.core.x0, -halo), decimalSum(tile.core.y0, -halo),
+                           decimalSum(tile.core.x1, halo), decimalSum(tile.core.y1, halo)};
             tiling.tiles.push_back(tile);
         }
     }
