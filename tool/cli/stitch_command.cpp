@@ -1,6 +1,7 @@
 #include "cli/stitch_command.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -27,6 +28,16 @@ namespace {
 int fail(const std::string& message) {
     std::fprintf(stderr, "aerial stitch: %s\n", message.c_str());
     return 2;
+}
+
+// A contour vertex's coordinate from the edge `start` of the region, `index` pixels along
+// (`direction` +1 rightwards, -1 downwards): on a pixel centre (a whole index) the decimal
+// start + (2 index + 1) pitch / 2, as the region and the pitch are written; between them
+// the interpolated position.
+double contourCoordinate(double start, double pitch, double index, int direction) {
+    if (index != std::floor(index) || std::fabs(index) > 1e9)
+        return start + direction * (index + 0.5) * pitch;
+    return decimalSum(start, direction * decimalMultiple(pitch, 2 * static_cast<long long>(index) + 1) / 2);
 }
 
 } // namespace
@@ -73,10 +84,10 @@ int stitchTiledImage(const StitchOptions& o) {
         std::ofstream out(dir / "contours.csv", std::ios::binary | std::ios::trunc);
         out << csvRecord({"x0", "y0", "x1", "y1"});
         for (const ContourSegment& s : contourSegments(raster.values, raster.width, raster.height, o.threshold))
-            out << csvRecord({exactText(raster.region.x0 + (s.a.x + 0.5) * pitch),
-                              exactText(raster.region.y1 - (s.a.y + 0.5) * pitch),
-                              exactText(raster.region.x0 + (s.b.x + 0.5) * pitch),
-                              exactText(raster.region.y1 - (s.b.y + 0.5) * pitch)});
+            out << csvRecord({exactText(contourCoordinate(raster.region.x0, pitch, s.a.x, +1)),
+                              exactText(contourCoordinate(raster.region.y1, pitch, s.a.y, -1)),
+                              exactText(contourCoordinate(raster.region.x0, pitch, s.b.x, +1)),
+                              exactText(contourCoordinate(raster.region.y1, pitch, s.b.y, -1))});
         if (!out) return fail("cannot write " + (dir / "contours.csv").string());
     }
     RgbRaster picture = greyPicture(raster, *high > 0 ? *high : 1);
