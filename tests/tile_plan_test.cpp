@@ -42,6 +42,9 @@ TEST(TilePlan, CoresRunFromTheCornerTheLastHoldingWhatIsLeft) {
     EXPECT_EQ(t.tiles[1].window.x1, 0.5);
     EXPECT_EQ(t.tiles[1].grid.x0, -1.87);
     EXPECT_EQ(t.tiles[1].grid.x1, 1.97);
+    // The default halo, 4 lambda / NA = 4 x 0.193 / 0.85 = 0.908 up to whole samples of 0.03:
+    // 31 samples, 0.93 (the doubles' product is 0.9299999999999999).
+    EXPECT_EQ(defaultHalo(0.193, 0.85, 0.03), 0.93);
     // A region of whole cores has no sliver of a tile.
     ASSERT_TRUE(planTiling({0, 0, 6.08, 3.04}, 3.04, 1.04, 128, 0.04, t, error)) << error;
     EXPECT_EQ(t.columns, 2);

@@ -33,12 +33,12 @@ int cutLayoutTiles(const TileCommandOptions& o) {
     InputParameters parameters;
     std::string error;
     if (!startingParameters(o.templatePath, o.unit, parameters, error)) return fail(error);
-    double unit = 0;
-    if (!unitMetres(parameters.unit, unit))
+    double unit = 0, defaultPitch = 0;
+    if (!unitMetres(parameters.unit, unit) || !convertLength(kTileSamplePitchUm, "um", parameters.unit, defaultPitch))
         return fail("the input's length unit '" + parameters.unit +
                     "' is not one a layout can be converted to (nm, um, mm, m); give --unit");
     const int n = aerial::kMaxGrid;
-    const double pitch = o.samplePitch ? *o.samplePitch : kTileSamplePitchUm * 1e-6 / unit;
+    const double pitch = o.samplePitch ? *o.samplePitch : defaultPitch;
     if (!(pitch > 0) || !std::isfinite(pitch)) return fail("--sample-pitch must be a length above 0");
     parameters[ParameterId::kGridSize] = n;
     parameters[ParameterId::kSamplePitch] = pitch;

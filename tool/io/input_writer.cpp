@@ -122,6 +122,13 @@ bool convertLengthUnit(InputParameters& parameters, const std::string& unit, std
     return true;
 }
 
+bool convertLength(double value, const std::string& from, const std::string& to, double& converted) {
+    const LengthUnit* a = lengthUnit(from);
+    const LengthUnit* b = lengthUnit(to);
+    if (a != nullptr && b != nullptr) converted = decimalShifted(value, a->power - b->power);
+    return a != nullptr && b != nullptr;
+}
+
 bool startingParameters(const std::string& templatePath, const std::string& unit, InputParameters& parameters,
                         std::string& error) {
     parameters = bundledExampleParameters();

@@ -35,6 +35,10 @@ bool unitMetres(const std::string& unit, double& metres);
 // either unit is not one unitMetres knows.
 bool convertLengthUnit(InputParameters& parameters, const std::string& unit, std::string& error);
 
+// A length in another unit, its decimal digits kept as convertLengthUnit keeps them. False
+// when either unit is not one unitMetres knows.
+bool convertLength(double value, const std::string& from, const std::string& to, double& converted);
+
 // The parameters a written input starts from: the template's at templatePath, or the
 // bundled example's when it is empty, in `unit` when one is named (else their own). False
 // with a reason when the template cannot be read or the unit is unknown.

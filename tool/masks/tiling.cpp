@@ -22,7 +22,8 @@ int coresAlong(double length, double core) {
 
 double defaultHalo(double wavelength, double na, double samplePitch) {
     const double halo = kHaloWavelengths * wavelength / na;
-    return std::ceil(halo / samplePitch - 1e-9) * samplePitch;
+    // Whole samples, in decimal: 31 x 0.03 is 0.93 (the doubles' product 0.9299999999999999).
+    return decimalMultiple(samplePitch, static_cast<long long>(std::ceil(halo / samplePitch - 1e-9)));
 }
 
 std::string tileName(int row, int column) {
