@@ -41,8 +41,8 @@ struct Progress {
     void operator()(size_t done) const {
         if (!shown) return;
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        std::fprintf(stderr, "\r%zu / %zu points, %.1f s, %.1f points/s ", done, total, seconds,
-                     seconds > 0 ? done / seconds : 0.0);
+        std::fprintf(stderr, "\r%zu / %zu points, %s s, %s points/s ", done, total, fixedText(seconds, 1).c_str(),
+                     fixedText(seconds > 0 ? done / seconds : 0.0, 1).c_str());
         if (done == total) std::fprintf(stderr, "\n");
         std::fflush(stderr);
     }
