@@ -8,12 +8,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "input/input_cells.h"
 #include "input/input_layout.h"
 #include "input/parse_input.h"
+#include "io/csv_table.h"
 #include "test_support.h"
 
 namespace {
@@ -100,20 +102,17 @@ TEST(MaskCommand, WhatCannotBeDrawnIsRefusedAndNothingWritten) {
 
 namespace {
 
+// The header and the records of a CSV file, read as RFC 4180 has it (quoted fields keep
+// their commas); no rows when it is not such a table.
 std::vector<std::vector<std::string>> csvRows(const std::string& text) {
-    std::vector<std::vector<std::string>> rows;
-    size_t at = 0;
-    while (at < text.size()) {
-        const size_t end = text.find('\n', at);
-        const std::string line = text.substr(at, end - at);
-        at = end == std::string::npos ? text.size() : end + 1;
-        std::vector<std::string> cells;
-        size_t from = 0;
-        for (size_t comma; (comma = line.find(',', from)) != std::string::npos; from = comma + 1)
-            cells.push_back(line.substr(from, comma - from));
-        cells.push_back(line.substr(from));
-        rows.push_back(cells);
+    aerial_tool::CsvTable table;
+    std::string error;
+    if (!aerial_tool::parseCsv(text, table, error)) {
+        ADD_FAILURE() << error;
+        return {};
     }
+    std::vector<std::vector<std::string>> rows{table.columns};
+    rows.insert(rows.end(), table.rows.begin(), table.rows.end());
     return rows;
 }
 
@@ -147,6 +146,25 @@ TEST(MaskStudy, ABiasSweepDrawsEveryPointAgainAndGivesTheMaskErrorFactor) {
     EXPECT_EQ(meef[1][1], "0.11");
     EXPECT_NEAR(std::stod(meef[1][4]), expected, 1e-9);
     EXPECT_TRUE(aerial_test::fileExists("g/sweep/meef.png"));
+}
+
+TEST(MaskStudy, GroupLabelsWithCommasStayOneFieldOfMeefCsv) {
+    // Two foci and two thresholds: four groups of three mask CDs, each named "defocus F,
+    // threshold T", whose comma a CSV reader must not take for a field separator.
+    aerial_test::ScratchFolder folder;
+    ASSERT_EQ(runTool("mask lines g --pitch 0.32 --cd 0.12 -q").status, 0);
+    const Outcome o =
+        runTool("sweep g --vary mask.bias=-0.01,0,0.01 --vary defocus=0,0.05 --threshold 0.3 --threshold 0.35 -q");
+    ASSERT_EQ(o.status, 0) << o.err;
+    const auto meef = csvRows(aerial_test::readFile("g/sweep/meef.csv"));
+    ASSERT_EQ(meef.size(), 1u + 4 * 3);
+    std::set<std::string> groups;
+    for (size_t r = 1; r < meef.size(); ++r) {
+        ASSERT_EQ(meef[r].size(), 5u) << r;
+        groups.insert(meef[r][0]);
+    }
+    EXPECT_EQ(groups, (std::set<std::string>{"defocus 0, threshold 0.3", "defocus 0, threshold 0.35",
+                                             "defocus 0.05, threshold 0.3", "defocus 0.05, threshold 0.35"}));
 }
 
 TEST(MaskStudy, APitchSweepKeepsTheGridAndDrawsTheCurvesThroughPitch) {

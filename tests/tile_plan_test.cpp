@@ -1,14 +1,19 @@
 // The tiling's plan and the verification's geometry, without processes: cores from the
 // region's corner with the last one short, refusals with their counts, EPE sites placed along
-// an edge, hotspots grouped by neighbourhood.
+// an edge, hotspots grouped by neighbourhood; tiles.json naming its layout from its own folder.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <string>
 
 #include "analysis/layout_verification.h"
+#include "io/study_manifest.h"
+#include "io/tile_manifest.h"
 #include "masks/tiling.h"
+#include "test_support.h"
 
 using namespace aerial_tool;
 
@@ -25,6 +30,21 @@ TEST(TilePlan, CoresRunFromTheCornerTheLastHoldingWhatIsLeft) {
     EXPECT_NEAR(t.tiles[2].grid.width(), 5.12, 1e-12);
     EXPECT_DOUBLE_EQ(t.tiles[2].window.x0, 5); // the core and its halo of 1
     EXPECT_EQ(t.tiles[1].name, "tile_r000_c001");
+    // Edges in decimal as the region, core and halo are written: from -0.4 at cores of 0.3
+    // the second core starts at -0.1 (the doubles give -0.10000000000000003), its window at
+    // -0.1 - 0.3 = -0.4 and its grid of 128 x 0.03 = 3.84 at the core's centre 0.05 - 1.92.
+    ASSERT_TRUE(planTiling({-0.4, -0.4, 0.4, 0.4}, 0.3, 0.3, 128, 0.03, t, error)) << error;
+    ASSERT_EQ(t.columns, 3);
+    EXPECT_EQ(t.tiles[1].core.x0, -0.1);
+    EXPECT_EQ(t.tiles[1].core.x1, 0.2);
+    EXPECT_EQ(t.tiles[0].core.x1, t.tiles[1].core.x0);
+    EXPECT_EQ(t.tiles[1].window.x0, -0.4);
+    EXPECT_EQ(t.tiles[1].window.x1, 0.5);
+    EXPECT_EQ(t.tiles[1].grid.x0, -1.87);
+    EXPECT_EQ(t.tiles[1].grid.x1, 1.97);
+    // The default halo, 4 lambda / NA = 4 x 0.193 / 0.85 = 0.908 up to whole samples of 0.03:
+    // 31 samples, 0.93 (the doubles' product is 0.9299999999999999).
+    EXPECT_EQ(defaultHalo(0.193, 0.85, 0.03), 0.93);
     // A region of whole cores has no sliver of a tile.
     ASSERT_TRUE(planTiling({0, 0, 6.08, 3.04}, 3.04, 1.04, 128, 0.04, t, error)) << error;
     EXPECT_EQ(t.columns, 2);
@@ -93,4 +113,43 @@ TEST(VerifyHotspots, NeighbouringSitesOfOneKindAreOneHotspot) {
     EXPECT_EQ(h[2].kind, HotspotKind::kEpe);
     EXPECT_EQ(h[2].sites, 1);
     EXPECT_DOUBLE_EQ(h[2].value, 0.02);
+}
+
+TEST(TileManifest, NamesTheLayoutFromItsOwnFolderSoThatACopyFindsItsOwn) {
+    // tiles.json in job/ cut from layouts/chip.gds: it names ../layouts/chip.gds, and a copy
+    // of the whole tree reads it as the copy's layout, not the original's.
+    aerial_test::ScratchFolder scratch;
+    namespace fs = std::filesystem;
+    fs::create_directories("tree/job");
+    fs::create_directories("tree/layouts");
+    TileManifest m;
+    m.layout = "tree/layouts/chip.gds";
+    m.unit = "um";
+    m.tiling.gridSize = 64;
+    m.tiling.samplePitch = 0.01;
+    const std::string text = manifestText(m, "tree/job");
+    EXPECT_NE(text.find("\"layout\": \"../layouts/chip.gds\""), std::string::npos) << text;
+    {
+        std::ofstream out("tree/job/" + std::string(kTileManifestFileName), std::ios::binary);
+        out << text;
+    }
+    fs::copy("tree", "copy", fs::copy_options::recursive);
+    TileManifest back;
+    std::string error;
+    ASSERT_TRUE(readManifest("copy/job", back, error)) << error;
+    EXPECT_EQ(back.layout, "copy/layouts/chip.gds");
+
+    // The rule itself: relative to the folder, absolute only where no relative path leads.
+    const struct {
+        std::string path, folder, written;
+    } cases[] = {
+        {"w/defocus_0", "w", "defocus_0"},
+        {"w", "w", "."},
+        {"a/b.gds", "c/d", "../../a/b.gds"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(pathFromFolder(c.path, c.folder), c.written) << c.path;
+        EXPECT_EQ(pathInFolder(c.written, c.folder), c.path) << c.written;
+    }
+    EXPECT_EQ(pathInFolder("/data/chip.gds", "anywhere"), "/data/chip.gds");
 }

@@ -7,7 +7,7 @@ tool=$1
 example=$2 # examples/focus-series: a periodic 1:1 grating, 0.12 um at 0.24 um pitch
 . "$(dirname "$0")/shell_checks.sh"
 
-json() { python3 -c "import json, sys; j = json.load(open(sys.argv[1])); print($2)" "$1"; }
+json() { python3 -c "import json, sys; from decimal import Decimal as D; j = json.load(open(sys.argv[1])); print($2)" "$1"; }
 one_line() { [ "$(printf '%s\n' "$2" | wc -l)" = 1 ] && [ ${#2} -lt 200 ] && pass "$1" || fail "$1: $2"; }
 
 case_of grating >/dev/null
@@ -154,7 +154,7 @@ done
 # The CD at best focus and the dose to size, measured by metrics at T0 / E: the target.
 w="$work/sigma-0.5/window/window.json"
 threshold=$(json "$w" "repr(j['t0'] / j['dose_to_size'])")
-folder=$(json "$w" "j['best_focus_folder']")
+folder="$(dirname "$w")/$(json "$w" "j['best_focus_folder']")"
 cd_measured=$("$tool" metrics "$folder" --threshold "$threshold" --json | python3 -c "import json, sys; print(json.load(sys.stdin)['feature']['cd'])")
 python3 -c "import sys; sys.exit(0 if abs(float(sys.argv[1]) - 0.1) <= 0.005 * 0.1 else 1)" "$cd_measured" &&
     pass "CD at best focus and dose to size is the target ($cd_measured)" || fail "CD $cd_measured"
@@ -164,6 +164,10 @@ done
 keys=$(json "$w" "' '.join(list(j)[:7]) + ' ' + ' '.join(j['windows'][0])")
 contains "window.json keys" "$keys" "target_cd tolerance t0 best_focus dose_to_size max_el windows el dof focus_min focus_max dose_min dose_max"
 grep -q ',,' "$work/sigma-0.5/window/fem.csv" && fail "fem.csv has an empty cell" || pass "fem.csv has no empty cell"
+# Each depth of focus is the decimal difference of its window's foci as written (not the
+# doubles' difference, 0.15000000000000002 for 0.1 - -0.05), each latitude 2k % exactly.
+noise=$(json "$w" "[w for w in j['windows'] if float(D(repr(w['focus_max'])) - D(repr(w['focus_min']))) != w['dof'] or w['el'] != round(w['el'] * 50) * 2 / 100]" 2>&1)
+[ "$noise" = "[]" ] && pass "window.json depths and latitudes without float noise" || fail "noisy windows: $noise"
 
 # A best focus between sampled foci gets a run of its own; --print-commands and --no-run.
 # (an even number of foci round 0: the best focus, 0, is not sampled)
@@ -177,7 +181,7 @@ contains "it names the best-focus folder" "$out" "best-focus"
 out=$("$tool" window "$work/sigma-0.5" --defocus -0.275:0.275:0.05 --target-cd 0.1 --no-run --json 2>&1)
 check "window --no-run after the best focus ran" 0 $?
 contains "best focus between samples" "$out" '"best_focus": 0.0'
-contains "measured in its own folder" "$out" "window/best-focus\""
+contains "measured in its own folder, named from the window's" "$out" '"best_focus_folder": "best-focus"'
 
 # A target CD the feature reaches at no focus: exit 1, a message, no pictures.
 out=$("$tool" window "$work/sigma-0.5" --defocus -0.1:0.1:0.05 --target-cd 0.3 --clean 2>&1)

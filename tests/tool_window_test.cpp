@@ -242,3 +242,21 @@ TEST(ProcessWindow, AWindowInsideTheSampledFociIsClosedAndGapsSplitIt) {
     EXPECT_EQ(doses[1], 0.9);
     EXPECT_EQ(doses.back(), 1.12);
 }
+
+TEST(ProcessWindow, DepthsCentresAndLatitudesAreTheDecimalsTheFociGive) {
+    // Four foci 0.05 apart, all in tolerance over [0.4, 1.0] (EL 0.6 / 0.7 = 0.857): the
+    // depth of focus is 0.1 - (-0.05) = 0.15 and the centre 0.025, as decimals (the doubles'
+    // difference is 0.15000000000000002); EL 70 % is the double nearest 0.7 (35 x 0.02 is
+    // 0.7000000000000001).
+    const auto foci = table({{-0.05, DoseInterval{0.4, 1.0}},
+                             {0, DoseInterval{0.4, 1.0}},
+                             {0.05, DoseInterval{0.4, 1.0}},
+                             {0.1, DoseInterval{0.4, 1.0}}});
+    const std::optional<WindowSummary> s = summariseWindow(foci);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->windows.front().dof, 0.15);
+    EXPECT_EQ(s->bestFocus, 0.025);
+    ASSERT_EQ(s->windows.size(), 43u); // EL 0, 2, .., 84 % <= 85.7 %
+    EXPECT_EQ(s->windows[35].el, 0.7);
+    EXPECT_EQ(s->windows[41].el, 0.82);
+}

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "input/parse_input.h"
+#include "io/number_text.h"
 #include "optics/source_points.h"
 
 namespace aerial_tool {
@@ -30,8 +31,9 @@ bool imageSamples(const aerial::InputValues& input, std::vector<double> values, 
     }
     if (!(input.samplePitch > 0) || !std::isfinite(input.samplePitch)) {
         char text[160];
-        std::snprintf(text, sizeof text, "the sample pitch %g is no length above 0: the image has no positions to measure",
-                      input.samplePitch);
+        std::snprintf(text, sizeof text,
+                      "the sample pitch %s is no length above 0: the image has no positions to measure",
+                      shortText(input.samplePitch).c_str());
         error = text;
         return false;
     }
@@ -47,11 +49,12 @@ std::string imageBasisText(const ImageSamples& image) {
     const int degree = image.degree();
     const double doubled = 2 * std::floor(std::fabs(image.pupilRadius));
     if (degree >= 0) {
-        std::snprintf(text, sizeof text, "continuous (degree %d = 2 floor(R), R = %.4g, below N/2 = %g)", degree,
-                      image.pupilRadius, image.size / 2.0);
+        std::snprintf(text, sizeof text, "continuous (degree %d = 2 floor(R), R = %s, below N/2 = %s)", degree,
+                      shortText(image.pupilRadius, 4).c_str(), shortText(image.size / 2.0).c_str());
     } else if (std::isfinite(image.pupilRadius)) {
-        std::snprintf(text, sizeof text, "sampled (2 floor(R) = %g, R = %.4g, is not below N/2 = %g)", doubled,
-                      image.pupilRadius, image.size / 2.0);
+        std::snprintf(text, sizeof text, "sampled (2 floor(R) = %s, R = %s, is not below N/2 = %s)",
+                      shortText(doubled).c_str(), shortText(image.pupilRadius, 4).c_str(),
+                      shortText(image.size / 2.0).c_str());
     } else {
         std::snprintf(text, sizeof text, "sampled (the pupil radius is not finite)");
     }
@@ -70,8 +73,8 @@ bool imageCut(const ImageSamples& image, CutAxis axis, double offset, Profile& p
     const double across = offset / h + n / 2.0;
     if (!(across >= -0.5 - 1e-9 && across <= n - 0.5 + 1e-9)) {
         char text[200];
-        std::snprintf(text, sizeof text, "offset %g lies outside the grid (%g .. %g)", offset, image.position(0),
-                      image.position(n - 1));
+        std::snprintf(text, sizeof text, "offset %s lies outside the grid (%s .. %s)", shortText(offset).c_str(),
+                      shortText(image.position(0)).c_str(), shortText(image.position(n - 1)).c_str());
         error = text;
         return false;
     }

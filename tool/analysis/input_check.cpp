@@ -12,6 +12,7 @@
 #include "input/parse_input.h"
 #include "io/input_folder.h"
 #include "state/simulation_state.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -20,12 +21,6 @@ namespace {
 using aerial::CellKind;
 using aerial::ParameterCell;
 using aerial::ParameterId;
-
-std::string format(const char* pattern, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
 
 std::string cellAt(const aerial::InputCells& cells, int column, int line) {
     return aerial::cellText(cells, column, line).text;
@@ -333,7 +328,7 @@ private:
         r_.rayleighFocusUnit = wavelength / (na * na);
         if (opticsSound_ && n > 0 && std::fabs(r_.optics.pupilRadius) < 1)
             warn(naCell.line, FindingKind::kOptics,
-                 "pupil radius " + format("%.4g", std::fabs(r_.optics.pupilRadius)) +
+                 "pupil radius " + shortText(std::fabs(r_.optics.pupilRadius), 4) +
                      " samples is below 1: only the zero frequency passes and the image is uniform"
                      " (raise grid size x pitch or the aperture)");
     }
@@ -367,13 +362,13 @@ private:
         for (int j = -2; j <= 2; ++j) {
             const aerial::SourcePoint p = aerial::sourcePoint({j, 0}, n, v_.samplePitch, v_.wavelength, v_.numericalAperture, sigma);
             const aerial::SourcePoint m = aerial::sourcePoint({-j, 0}, n, v_.samplePitch, v_.wavelength, v_.numericalAperture, sigma);
-            before += (j == -2 ? "" : " ") + format("%.4g", p.ux);
+            before += (j == -2 ? "" : " ") + shortText(p.ux, 4);
             after += (j == -2 ? "" : " ") + (p.passes ? std::to_string(p.shiftX) : std::string("none"));
             if (p.passes && m.passes && p.shiftX != -m.shiftX) symmetric = false;
         }
         std::string message = "the source points shift the spectrum by whole samples: for the indices -2..2 by " +
-                              before + ", rounded to " + after + "; effective sigma " + format("%.4g", d.effectiveSigma) +
-                              " (the largest rounded shift / pupil radius " + format("%.4g", std::fabs(d.pupilRadius)) +
+                              before + ", rounded to " + after + "; effective sigma " + shortText(d.effectiveSigma, 4) +
+                              " (the largest rounded shift / pupil radius " + shortText(std::fabs(d.pupilRadius), 4) +
                               ") where " + showNumber(std::fabs(sigma)) + " is written";
         if (!symmetric)
             message += "; exact halves round up, so the rounded source is not symmetric about the centre";
@@ -382,7 +377,7 @@ private:
         if (std::fabs(sigma) <= 1 && d.effectiveSigma > 1)
             warn(sigmaCell.line, FindingKind::kSource,
                  "the rounding puts the outer source points outside the pupil (effective sigma " +
-                     format("%.4g", d.effectiveSigma) + " above 1): the pupil cuts their zero order");
+                     shortText(d.effectiveSigma, 4) + " above 1): the pupil cuts their zero order");
         if (byShift.size() == 1 && byShift.begin()->first == std::make_pair(0, 0)) {
             warn(sigmaCell.line, FindingKind::kSource,
                  "sigma " + showNumber(sigma) + " but every source point rounds to the centre: the image is coherent,"
@@ -554,7 +549,7 @@ private:
         const std::string transmission = showNumber(sumRe) + (sumIm < 0 ? " - " : " + ") + showNumber(std::fabs(sumIm)) + "i";
         warn(aerial::rectangleLine(covering.front()), FindingKind::kRectangle,
              "the mask transmits " + transmission + " where " + which + (covering.size() == 1 ? " lies" : " overlap") +
-                 ": magnitude " + format("%.4g", worst) +
+                 ": magnitude " + shortText(worst, 4) +
                  ", above 1: no passive mask transmits more light than it receives");
     }
 
@@ -573,9 +568,7 @@ std::string cellTextProblem(const std::string& text, aerial::CellKind kind) {
 }
 
 std::string showNumber(double value) {
-    if (std::isnan(value)) return "nan";
-    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-    return format("%.10g", value);
+    return shortText(value, 10);
 }
 
 const Finding* refusingWarning(const InputReport& report) {

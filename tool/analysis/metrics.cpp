@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "io/number_text.h"
+
 namespace aerial_tool {
 
 namespace {
@@ -244,7 +246,8 @@ bool checkFeaturePosition(const Profile& profile, double position, std::string& 
     const double half = profileStep(profile) / 2;
     if (!(position >= lo - half && position <= hi + half)) {
         char text[160];
-        std::snprintf(text, sizeof text, "--feature-at %g lies outside the cut (%g .. %g)", position, lo, hi);
+        std::snprintf(text, sizeof text, "--feature-at %s lies outside the cut (%s .. %s)", shortText(position).c_str(),
+                      shortText(lo).c_str(), shortText(hi).c_str());
         error = text;
         return false;
     }

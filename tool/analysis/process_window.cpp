@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "io/number_text.h"
+
 namespace aerial_tool {
 
 namespace {
@@ -56,11 +58,7 @@ std::optional<Boundary> boundary(Predicate holds, double a, double b, bool holds
     return Boundary{in, out};
 }
 
-double shortDose(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", v);
-    return std::strtod(text, nullptr);
-}
+double shortDose(double v) { return roundedValue(v, 6); }
 
 } // namespace
 
@@ -140,7 +138,9 @@ std::optional<ProcessWindow> widestWindow(const std::vector<FocusDoses>& foci, d
             if (common.low > common.high) break;
             const double latitude = exposureLatitude(common);
             if (latitude < el) break;
-            const double dof = foci[j].focus - foci[i].focus;
+            // In decimal: 0.1 - (-0.05) is the 0.15 the foci's texts give, not the doubles'
+            // 0.15000000000000002.
+            const double dof = decimalSum(foci[j].focus, -foci[i].focus);
             const bool wider = !best || dof > best->dof ||
                                (dof == best->dof && latitude > exposureLatitude(best->doses));
             if (wider) best = ProcessWindow{el, dof, foci[i].focus, foci[j].focus, common, i == 0 || j + 1 == m};
@@ -162,12 +162,16 @@ std::optional<WindowSummary> summariseWindow(const std::vector<FocusDoses>& foci
     if (!maxEl) return std::nullopt;
     WindowSummary s;
     s.maxEl = *maxEl;
-    // EL k x 0.02 from k, not by repeated addition.
-    for (int k = 0; k * kLatitudeStep <= *maxEl; ++k) {
-        if (std::optional<ProcessWindow> w = widestWindow(foci, k * kLatitudeStep)) s.windows.push_back(*w);
+    // EL 2k %: the double nearest 2k / 100, one rounding (k x 0.02 is 0.7000000000000001 at
+    // k = 35).
+    for (int k = 0;; ++k) {
+        const double el = k * kLatitudeStepPercent / 100.0;
+        if (!(el <= *maxEl)) break;
+        if (std::optional<ProcessWindow> w = widestWindow(foci, el)) s.windows.push_back(*w);
     }
     const ProcessWindow& open = s.windows.front();
-    s.bestFocus = (open.focusMin + open.focusMax) / 2;
+    // Halving is exact: the centre is as near the decimal centre as the sum is to its own.
+    s.bestFocus = decimalSum(open.focusMin, open.focusMax) / 2;
     return s;
 }
 

@@ -66,7 +66,7 @@ struct FocusDoses {
 // the intersection of their in-tolerance intervals, whose exposure latitude is at least `el`.
 struct ProcessWindow {
     double el;  // the latitude asked for
-    double dof; // focusMax - focusMin (no interpolation between foci)
+    double dof; // focusMax - focusMin in decimal, as the foci are written (no interpolation between foci)
     double focusMin;
     double focusMax;
     DoseInterval doses;
@@ -81,10 +81,11 @@ std::optional<ProcessWindow> widestWindow(const std::vector<FocusDoses>& foci, d
 // The largest latitude of any single focus; none when no focus is in tolerance at any dose.
 std::optional<double> maxFocusLatitude(const std::vector<FocusDoses>& foci);
 
-inline constexpr double kLatitudeStep = 0.02;
+// The latitudes of a window summary: whole multiples of 2 %.
+inline constexpr int kLatitudeStepPercent = 2;
 
 struct WindowSummary {
-    double bestFocus;   // the centre of the EL = 0 window
+    double bestFocus;   // the centre of the EL = 0 window, in decimal as the foci are written
     double maxEl;
     std::vector<ProcessWindow> windows; // EL = 0, 0.02, 0.04, ... up to maxEl
 };

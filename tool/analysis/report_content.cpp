@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "io/csv_table.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -19,19 +20,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using json = nlohmann::json;
-
-std::string sixDigits(double v) {
-    if (!std::isfinite(v)) return showNumber(v);
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", v);
-    return std::string(text) == "-0" ? "0" : text;
-}
-
-std::string percent(double fraction) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f %%", fraction * 100);
-    return text;
-}
 
 bool isNumber(const std::string& text, double* value = nullptr) {
     if (text.empty()) return false;
@@ -118,7 +106,7 @@ std::string textAt(const json& j, const char* key) {
 }
 
 std::string orNone(std::optional<double> v, const std::string& suffix = "") {
-    return v ? sixDigits(*v) + suffix : "none";
+    return v ? shortText(*v) + suffix : "none";
 }
 
 bool hasExtension(const std::string& file, const char* ext) { return fs::path(file).extension() == ext; }
@@ -203,7 +191,7 @@ private:
         if (csv.rows.size() != m_.points) count += ", " + std::to_string(csv.rows.size()) + " rows";
         headline("points", count);
         headline("CD measured", std::to_string(measured) + " of " + std::to_string(csv.rows.size()) + " rows" +
-                                    (measured > 0 ? ", " + sixDigits(lo) + " .. " + sixDigits(hi) + " " + unit_ : ""));
+                                    (measured > 0 ? ", " + shortText(lo) + " .. " + shortText(hi) + " " + unit_ : ""));
         ReportTable points = csvTable(csv, "The points (results.csv)", {}, unit_);
         points.notes.push_back("status: measured, or why the feature has no CD (merged with its neighbours, not "
                                "printed); the figures of a point without a CD hold its status.");
@@ -282,18 +270,18 @@ private:
         row("feature", (feature.empty() ? std::string("the") : feature) + " feature at " +
                            orNone(numberAt(w, "feature_at")) + " along X at y = 0");
         row("target CD", orNone(numberAt(w, "target_cd"), " " + unit) + ", in tolerance within +-" +
-                             (numberAt(w, "tolerance") ? percent(*numberAt(w, "tolerance")) : std::string("?")));
+                             (numberAt(w, "tolerance") ? percentText(*numberAt(w, "tolerance")) : std::string("?")));
         row("T0 (threshold at dose 1)", orNone(t0));
         row("best focus", orNone(numberAt(w, "best_focus"), " " + unit));
-        row("dose to size", dts ? sixDigits(*dts) + (t0 ? " (threshold " + sixDigits(*t0 / *dts) + ")" : "")
+        row("dose to size", dts ? shortText(*dts) + (t0 ? " (threshold " + shortText(*t0 / *dts) + ")" : "")
                                 : "none (no dose gives the target exactly at best focus)");
-        row("max EL", numberAt(w, "max_el") ? percent(*numberAt(w, "max_el")) : "none");
-        row("DOF at EL 5 %", dof5 ? sixDigits(*dof5) + " " + unit : "none");
-        row("DOF at EL 10 %", dof10 ? sixDigits(*dof10) + " " + unit : "none");
+        row("max EL", numberAt(w, "max_el") ? percentText(*numberAt(w, "max_el")) : "none");
+        row("DOF at EL 5 %", dof5 ? shortText(*dof5) + " " + unit : "none");
+        row("DOF at EL 10 %", dof10 ? shortText(*dof10) + " " + unit : "none");
         headline("best focus", orNone(numberAt(w, "best_focus"), " " + unit));
-        headline("dose to size", dts ? sixDigits(*dts) : "none");
-        headline("max EL", numberAt(w, "max_el") ? percent(*numberAt(w, "max_el")) : "none");
-        headline("DOF at EL 5 % / 10 %", (dof5 ? sixDigits(*dof5) : "none") + " / " + (dof10 ? sixDigits(*dof10) : "none") +
+        headline("dose to size", dts ? shortText(*dts) : "none");
+        headline("max EL", numberAt(w, "max_el") ? percentText(*numberAt(w, "max_el")) : "none");
+        headline("DOF at EL 5 % / 10 %", (dof5 ? shortText(*dof5) : "none") + " / " + (dof10 ? shortText(*dof10) : "none") +
                                             " " + unit);
 
         ReportTable windows;
@@ -303,7 +291,7 @@ private:
             for (const json& x : w["windows"]) {
                 const bool open = x.is_object() && x.contains("open_end") && x["open_end"].is_boolean() &&
                                   x["open_end"].get<bool>();
-                windows.rows.push_back({numberAt(x, "el") ? percent(*numberAt(x, "el")) : "?", orNone(numberAt(x, "dof")),
+                windows.rows.push_back({numberAt(x, "el") ? percentText(*numberAt(x, "el")) : "?", orNone(numberAt(x, "dof")),
                                         orNone(numberAt(x, "focus_min")), orNone(numberAt(x, "focus_max")),
                                         orNone(numberAt(x, "dose_min")), orNone(numberAt(x, "dose_max")),
                                         open ? "reaches the end of the sampled foci" : ""});
@@ -320,7 +308,7 @@ private:
             for (const json& f : w["foci"]) {
                 foci.rows.push_back({orNone(numberAt(f, "focus")), textAt(f, "status"), orNone(numberAt(f, "dose_to_size")),
                                      orNone(numberAt(f, "dose_min")), orNone(numberAt(f, "dose_max")),
-                                     numberAt(f, "el") ? percent(*numberAt(f, "el")) : "none"});
+                                     numberAt(f, "el") ? percentText(*numberAt(f, "el")) : "none"});
             }
         }
         add(tablesBlock({finished(foci)}));
@@ -396,7 +384,7 @@ private:
 std::string tableCell(const std::string& text) {
     double v = 0;
     if (!isNumber(text, &v) || !std::isfinite(v)) return text;
-    return sixDigits(v);
+    return shortText(v);
 }
 
 ReportTable conditionsTable(const InputReport& r) {
@@ -417,7 +405,7 @@ ReportTable conditionsTable(const InputReport& r) {
     t.rows.push_back({"wavelength", showNumber(value(ParameterId::kWavelength)) + " " + u});
     t.rows.push_back({"numerical aperture", showNumber(value(ParameterId::kNumericalAperture))});
     t.rows.push_back({"sigma", showNumber(value(ParameterId::kSigma)) + " written, effective " +
-                                   sixDigits(r.optics.effectiveSigma) + " (the source rounded to whole samples)"});
+                                   shortText(r.optics.effectiveSigma) + " (the source rounded to whole samples)"});
     t.rows.push_back({"defocus", showNumber(value(ParameterId::kDefocus)) + " " + u});
     t.rows.push_back({"spectrum shift", showNumber(value(ParameterId::kShiftX)) + ", " +
                                             showNumber(value(ParameterId::kShiftY)) + " (direction sines)"});
@@ -429,27 +417,27 @@ ReportTable conditionsTable(const InputReport& r) {
     }
     t.rows.push_back({"aberrations", aberrations.empty() ? "none" : aberrations + " " + u});
     t.rows.push_back({"mask", std::to_string(r.rectCount) + (r.rectCount == 1 ? " rectangle" : " rectangles")});
-    t.rows.push_back({"resolution", sixDigits(r.resolution) + " " + u + " (wavelength / NA)"});
-    t.rows.push_back({"pupil radius", sixDigits(std::fabs(r.optics.pupilRadius)) + " spectral samples"});
+    t.rows.push_back({"resolution", shortText(r.resolution) + " " + u + " (wavelength / NA)"});
+    t.rows.push_back({"pupil radius", shortText(std::fabs(r.optics.pupilRadius)) + " spectral samples"});
     return finished(std::move(t));
 }
 
 std::vector<HeadlineFigure> runHeadline(const CutlineResult& cut, const std::string& unit) {
     std::vector<HeadlineFigure> out;
     const CutMetrics& whole = cut.metrics.front();
-    out.push_back({"run", "contrast of the cut", sixDigits(whole.contrast) + " (peak " + sixDigits(whole.peak) +
-                                                     ", minimum " + sixDigits(whole.minimum) + ")"});
+    out.push_back({"run", "contrast of the cut", shortText(whole.contrast) + " (peak " + shortText(whole.peak) +
+                                                     ", minimum " + shortText(whole.minimum) + ")"});
     for (size_t k = 0; k < cut.features.size(); ++k) {
         const FeatureMetrics& f = cut.features[k];
-        const std::string at = " (T " + sixDigits(*cut.metrics[k].threshold) + ")";
+        const std::string at = " (T " + shortText(*cut.metrics[k].threshold) + ")";
         const std::string kind = f.bright ? "space" : "line";
         if (f.status != FeatureStatus::kMeasured) {
             out.push_back({"run", "CD of the " + kind + at, statusText(f.status)});
             continue;
         }
-        out.push_back({"run", "CD of the " + kind + at, sixDigits(f.cd) + " " + unit});
-        out.push_back({"run", "NILS, left / right edge" + at, sixDigits(f.left.nils) + " / " + sixDigits(f.right.nils)});
-        out.push_back({"run", "contrast around the " + kind + at, sixDigits(f.contrast)});
+        out.push_back({"run", "CD of the " + kind + at, shortText(f.cd) + " " + unit});
+        out.push_back({"run", "NILS, left / right edge" + at, shortText(f.left.nils) + " / " + shortText(f.right.nils)});
+        out.push_back({"run", "contrast around the " + kind + at, shortText(f.contrast)});
     }
     return out;
 }

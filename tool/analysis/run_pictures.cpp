@@ -7,20 +7,15 @@
 #include "analysis/feature_gauge.h"
 #include "analysis/image_samples.h"
 #include "analysis/picture_geometry.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
 namespace {
 
-std::string number(double v) {
-    char s[32];
-    std::snprintf(s, sizeof s, "%.4g", v);
-    return s;
-}
-
 std::string thresholdsText(const std::vector<double>& thresholds) {
     std::string out;
-    for (double t : thresholds) out += (out.empty() ? "" : ", ") + number(t);
+    for (double t : thresholds) out += (out.empty() ? "" : ", ") + shortText(t, 4);
     return out;
 }
 
@@ -30,7 +25,7 @@ void addPupils(const RunInput& input, const ResultTableData& spectrum, const Pic
     if (!input.values || spectrum.size < 2) return;
     const PupilOutlines pupils = pupilOutlines(input.optics, spectrum.xStep());
     if (!(pupils.pupil.r > 0) || !std::isfinite(pupils.pupil.r)) return;
-    p.circles.push_back({pupils.pupil, "pupil NA " + number(input.values->numericalAperture)});
+    p.circles.push_back({pupils.pupil, "pupil NA " + shortText(input.values->numericalAperture, 4)});
     if (!pupils.shifted.empty()) {
         p.outlines = circleUnionOutline(pupils.shifted, 360);
         p.outlinesLabel = "pupil seen from the 13 source points";
@@ -43,20 +38,60 @@ void addPupils(const RunInput& input, const ResultTableData& spectrum, const Pic
 
 } // namespace
 
-std::string conditionsLine(const RunInput& input, const std::vector<double>& thresholds) {
+namespace {
+
+// The line of either: a run's own values, or with the study's varied parameters in their place.
+std::string conditionsText(const RunInput& input, const std::vector<SweepAxis>& varied,
+                           const std::vector<double>& thresholds) {
     std::string out;
+    std::vector<bool> shown(varied.size(), false);
+    // A parameter as the line gives it: the study's values when it varies, else the input's.
+    auto value = [&](aerial::ParameterId id, double v) {
+        for (size_t k = 0; k < varied.size(); ++k) {
+            if (varied[k].cell != nullptr && varied[k].cell->id == id) {
+                shown[k] = true;
+                return varied[k].valuesText;
+            }
+        }
+        return shortText(v, 4);
+    };
     if (input.values) {
+        using aerial::ParameterId;
         const aerial::InputValues& v = *input.values;
         const std::string& u = input.lengthUnit;
-        out = "\u03bb " + number(v.wavelength) + " " + u + "   NA " + number(v.numericalAperture) +
-              "   \u03c3 " + number(v.sigma) + " (effective " + number(input.optics.effectiveSigma) +
-              ")   defocus " + number(v.defocus) + " " + u;
+        const std::string effective =
+            variesSourceRounding(varied) ? std::string("varies") : shortText(input.optics.effectiveSigma, 4);
+        out = "\u03bb " + value(ParameterId::kWavelength, v.wavelength) + " " + u + "   NA " +
+              value(ParameterId::kNumericalAperture, v.numericalAperture) + "   \u03c3 " +
+              value(ParameterId::kSigma, v.sigma) + " (effective " + effective + ")   defocus " +
+              value(ParameterId::kDefocus, v.defocus) + " " + u;
+    }
+    for (size_t k = 0; k < varied.size(); ++k) {
+        if (shown[k]) continue;
+        out += (out.empty() ? "" : "   ") + axisName(varied[k]) + " " + varied[k].valuesText +
+               (axisIsLength(varied[k]) && input.values ? " " + input.lengthUnit : "");
     }
     if (!thresholds.empty()) {
         out += (out.empty() ? "" : "   ") + std::string(thresholds.size() > 1 ? "thresholds " : "threshold ") +
                thresholdsText(thresholds);
     }
     return out;
+}
+
+} // namespace
+
+std::string conditionsLine(const RunInput& input, const std::vector<double>& thresholds) {
+    return conditionsText(input, {}, thresholds);
+}
+
+std::string studyConditionsLine(const RunInput& input, const std::vector<SweepAxis>& varied,
+                                const std::vector<double>& thresholds) {
+    return conditionsText(input, varied, thresholds);
+}
+
+PictureTitle studyPictureTitle(const RunInput& input, const std::string& what, const std::vector<SweepAxis>& varied,
+                               const std::vector<double>& thresholds) {
+    return {input.folderName + ": " + what, studyConditionsLine(input, varied, thresholds)};
 }
 
 HeatmapPicture imagePicture(const RunInput& input, const ResultTableData& image,
@@ -107,8 +142,8 @@ SourcePicture sourcePicture(const RunInput& input) {
     if (!input.values) return p;
     p.optics = input.optics;
     p.sigma = input.values->sigma;
-    p.conditions = "13 points, shifts rounded to whole spectral samples   \u03c3 " + number(p.sigma) +
-                   " \u2192 effective " + number(p.optics.effectiveSigma);
+    p.conditions = "13 points, shifts rounded to whole spectral samples   \u03c3 " + shortText(p.sigma, 4) +
+                   " \u2192 effective " + shortText(p.optics.effectiveSigma, 4);
     return p;
 }
 
@@ -138,7 +173,7 @@ bool cutlineOf(const RunInput& input, const ResultTableData& image, const Pictur
     const std::string& u = input.lengthUnit;
     CutlinePicture& p = result.picture;
     const std::string cutName = std::string(alongX ? "along x at y = " : "along y at x = ") +
-                                number(result.cutPosition);
+                                shortText(result.cutPosition, 4);
     p.title = input.folderName + ": intensity " + cutName;
     p.conditions = conditionsLine(input, choices.thresholds);
     p.axisX = std::string(alongX ? "x (" : "y (") + u + ")";
@@ -152,21 +187,21 @@ bool cutlineOf(const RunInput& input, const ResultTableData& image, const Pictur
         result.features.push_back(measureFeature(profile, m, gauge.place));
         result.metrics.push_back(std::move(m));
     }
-    p.notes.push_back("cut contrast " + number(result.metrics.front().contrast));
+    p.notes.push_back("cut contrast " + shortText(result.metrics.front().contrast, 4));
     if (profile.sampled()) p.notes.push_back("measured on the samples");
     for (size_t k = 0; k < result.features.size(); ++k) {
         const FeatureMetrics& f = result.features[k];
         const double t = choices.thresholds[k];
-        std::string note = "T " + number(t) + ": ";
+        std::string note = "T " + shortText(t, 4) + ": ";
         if (f.status == FeatureStatus::kMeasured) {
-            note += (f.bright ? "space " : "line ") + number(f.cd) + " " + u;
+            note += (f.bright ? "space " : "line ") + shortText(f.cd, 4) + " " + u;
             // A feature across the grid edge has no one stretch to mark.
             if (f.end > f.start) p.marks.push_back({t, f.start, f.end});
         } else {
             note += std::string(f.bright ? "space " : "line ") + statusText(f.status);
         }
         p.notes.push_back(note);
-        p.notes.push_back("  feature contrast " + number(f.contrast));
+        p.notes.push_back("  feature contrast " + shortText(f.contrast, 4));
     }
     return true;
 }
@@ -176,40 +211,44 @@ MetricsText metricsText(const CutlineResult& result, const PictureChoices& choic
     MetricsText out;
     char line[160];
     const CutMetrics& first = result.metrics.front();
-    std::snprintf(line, sizeof line, "cut along %s at %s = %g (lengths in %s)%s",
+    std::snprintf(line, sizeof line, "cut along %s at %s = %s (lengths in %s)%s",
                   result.axis == CutAxis::kX ? "X" : "Y", result.axis == CutAxis::kX ? "y" : "x",
-                  result.cutPosition, unit.c_str(), result.sampled ? ", sampled" : "");
+                  shortText(result.cutPosition).c_str(), unit.c_str(), result.sampled ? ", sampled" : "");
     out.runs.push_back(line);
-    std::snprintf(line, sizeof line, "peak %.6f at %g   minimum %.6f at %g", first.peak,
-                  first.peakPosition, first.minimum, first.minimumPosition);
+    std::snprintf(line, sizeof line, "peak %s at %s   minimum %s at %s", fixedText(first.peak, 6).c_str(),
+                  shortText(first.peakPosition).c_str(), fixedText(first.minimum, 6).c_str(),
+                  shortText(first.minimumPosition).c_str());
     out.runs.push_back(line);
-    std::snprintf(line, sizeof line, "contrast %.6f (whole cut)", first.contrast);
+    std::snprintf(line, sizeof line, "contrast %s (whole cut)", fixedText(first.contrast, 6).c_str());
     out.runs.push_back(line);
     out.crossings = {"", "", ""};
     for (size_t k = 0; k < result.features.size(); ++k) {
         const CutMetrics& m = result.metrics[k];
         const FeatureMetrics& f = result.features[k];
-        std::snprintf(line, sizeof line, "threshold %g: %s feature at %g, %s", *m.threshold,
-                      f.bright ? "bright" : "dark", choices.featureAt.value_or(0), statusText(f.status));
+        std::snprintf(line, sizeof line, "threshold %s: %s feature at %s, %s", shortText(*m.threshold).c_str(),
+                      f.bright ? "bright" : "dark", shortText(choices.featureAt.value_or(0)).c_str(),
+                      statusText(f.status));
         out.runs.push_back(line);
         if (f.status == FeatureStatus::kMeasured) {
-            std::snprintf(line, sizeof line, "  CD %.6g  NILS %.4g / %.4g  contrast %.6f", f.cd, f.left.nils,
-                          f.right.nils, f.contrast);
+            std::snprintf(line, sizeof line, "  CD %s  NILS %s / %s  contrast %s", shortText(f.cd).c_str(),
+                          shortText(f.left.nils, 4).c_str(), shortText(f.right.nils, 4).c_str(),
+                          fixedText(f.contrast, 6).c_str());
         } else {
-            std::snprintf(line, sizeof line, "  contrast %.6f", f.contrast);
+            std::snprintf(line, sizeof line, "  contrast %s", fixedText(f.contrast, 6).c_str());
         }
         out.runs.push_back(line);
         out.runs.push_back("  kind    start       end         width");
         for (const Run& r : m.runs) {
-            std::snprintf(line, sizeof line, "  %-6s  %-10.6g  %-10.6g  %.6g%s", r.bright ? "bright" : "dark",
-                          r.start, r.end, r.width,
+            std::snprintf(line, sizeof line, "  %-6s  %-10s  %-10s  %s%s", r.bright ? "bright" : "dark",
+                          shortText(r.start).c_str(), shortText(r.end).c_str(), shortText(r.width).c_str(),
                           r.wholePeriod ? " (all round)" : r.acrossEdge() ? " (wraps)" : "");
             out.runs.push_back(line);
         }
         out.crossings.resize(out.runs.size() - m.runs.size() - 1);
         out.crossings.push_back("  crossing    slope      ILS");
         for (const Crossing& c : m.crossings) {
-            std::snprintf(line, sizeof line, "  %-10.6g  %-9.5g  %.5g", c.position, c.slope, c.logSlope);
+            std::snprintf(line, sizeof line, "  %-10s  %-9s  %s", shortText(c.position).c_str(),
+                          shortText(c.slope, 5).c_str(), shortText(c.logSlope, 5).c_str());
             out.crossings.push_back(line);
         }
         // The next threshold starts below the longer of the two columns.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/metrics.h"
+#include "analysis/sweep_plan.h"
 #include "io/result_table.h"
 #include "io/run_folder.h"
 #include "pictures/plot_drawing.h"
@@ -27,6 +28,18 @@ struct PictureChoices {
 // "wavelength 0.193 um   NA 0.75   sigma 0.5 (effective 0.403)   defocus 0 um", and the
 // thresholds when there are any; empty when the input cannot be read.
 std::string conditionsLine(const RunInput& input, const std::vector<double>& thresholds);
+
+// The same line for the pictures of a study of the folder's input: each parameter the study
+// varies given with its values as written ("defocus -0.3:0.3:0.05 um"), the effective sigma
+// as varying when the source's rounding does, and the other varied parameters after them
+// ("mask.cd 0.1,0.12 um").
+std::string studyConditionsLine(const RunInput& input, const std::vector<SweepAxis>& varied,
+                                const std::vector<double>& thresholds);
+
+// A study picture's title: "FOLDER: what" with the conditions of studyConditionsLine, as a
+// run's pictures have theirs.
+PictureTitle studyPictureTitle(const RunInput& input, const std::string& what, const std::vector<SweepAxis>& varied,
+                               const std::vector<double>& thresholds);
 
 HeatmapPicture imagePicture(const RunInput& input, const ResultTableData& image,
                             const PictureChoices& choices);

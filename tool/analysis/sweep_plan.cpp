@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "io/csv_table.h"
+#include "io/number_text.h"
+
 namespace aerial_tool {
 
 namespace {
@@ -16,9 +19,7 @@ constexpr size_t kMaxPoints = 10000;
 bool parseDouble(const std::string& text, double& value) { return readNumber(text, value); }
 
 // Through the short text, so that 0.1 * 3 is the 0.3 a user writes.
-double shortValue(double v) { return std::strtod(valueText(v).c_str(), nullptr); }
-
-std::string number(double v) { return std::isfinite(v) ? valueText(v) : std::string(v > 0 ? "inf" : v < 0 ? "-inf" : "nan"); }
+double shortValue(double v) { return roundedValue(v, 12); }
 
 } // namespace
 
@@ -73,7 +74,7 @@ bool parseValues(const std::string& text, std::vector<double>& values, std::stri
         v = shortValue(v);
         for (double seen : values) {
             if (seen == v) {
-                error = "'" + text + "' names " + valueText(v) + " twice";
+                error = "'" + text + "' names " + exactText(v) + " twice";
                 return false;
             }
         }
@@ -86,13 +87,6 @@ bool parseValues(const std::string& text, std::vector<double>& values, std::stri
         from = comma + 1;
     }
     return true;
-}
-
-std::string valueText(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.12g", value);
-    std::string s = text;
-    return s == "-0" ? "0" : s;
 }
 
 std::string variableNames() {
@@ -174,7 +168,7 @@ std::vector<SweepPoint> sweepPoints(const std::vector<SweepAxis>& axes) {
                 SweepPoint q = p;
                 q.values.push_back(v);
                 if (!q.folder.empty()) q.folder += '_';
-                q.folder.append(axisName(axis)).append("_").append(valueText(v));
+                q.folder.append(axisName(axis)).append("_").append(exactText(v));
                 grown.push_back(q);
             }
         }
@@ -201,31 +195,36 @@ bool variesSourceRounding(const std::vector<SweepAxis>& axes) {
 std::string resultsCsv(const std::vector<SweepAxis>& axes, bool withEffectiveSigma, Measure measure,
                        const std::vector<SweepRow>& rows) {
     const bool area = measureIsArea(measure);
-    std::string csv;
-    for (const SweepAxis& axis : axes) csv += axisName(axis) + ",";
-    if (withEffectiveSigma) csv += "effective_sigma,";
-    csv += std::string("threshold,") + (measure == Measure::kCdY ? "cd_y" : "cd") +
-           ",status,left_slope,left_nils,right_slope,right_nils,contrast,peak,minimum," +
-           (area ? "area,area_status," : "") + "image\n";
+    std::vector<std::string> header;
+    for (const SweepAxis& axis : axes) header.push_back(axisName(axis));
+    if (withEffectiveSigma) header.push_back("effective_sigma");
+    for (const char* name : {"threshold", measure == Measure::kCdY ? "cd_y" : "cd", "status", "left_slope", "left_nils",
+                             "right_slope", "right_nils", "contrast", "peak", "minimum"})
+        header.push_back(name);
+    if (area) header.insert(header.end(), {"area", "area_status"});
+    header.push_back("image");
+    std::string csv = csvRecord(header);
     for (const SweepRow& r : rows) {
-        for (double v : r.values) csv += valueText(v) + ",";
-        if (withEffectiveSigma) csv += (r.effectiveSigma ? number(*r.effectiveSigma) : std::string("none")) + ",";
+        std::vector<std::string> record;
+        for (double v : r.values) record.push_back(exactText(v));
+        if (withEffectiveSigma) record.push_back(r.effectiveSigma ? exactText(*r.effectiveSigma) : "none");
         const FeatureMetrics& f = r.feature;
         const bool measured = f.status == FeatureStatus::kMeasured;
         const std::string status = statusText(f.status);
-        auto cell = [&](double v) { return measured ? number(v) : status; };
+        auto cell = [&](double v) { return measured ? exactText(v) : status; };
         // A point not measured at all has no contrast either.
-        auto whole = [&](double v) { return !imageMeasured(f.status) ? status : number(v); };
-        csv += valueText(r.threshold) + "," + cell(f.cd) + "," + status + "," + cell(f.left.slope) + "," +
-               cell(f.left.nils) + "," + cell(f.right.slope) + "," + cell(f.right.nils) + "," + whole(f.contrast) +
-               "," + whole(f.peak) + "," + whole(f.minimum) + ",";
+        auto whole = [&](double v) { return !imageMeasured(f.status) ? status : exactText(v); };
+        record.insert(record.end(), {exactText(r.threshold), cell(f.cd), status, cell(f.left.slope),
+                                     cell(f.left.nils), cell(f.right.slope), cell(f.right.nils), whole(f.contrast),
+                                     whole(f.peak), whole(f.minimum)});
         if (area) {
             const std::string areaStatus = statusText(figureStatus(f, measure));
-            csv += (figureStatus(f, measure) == FeatureStatus::kMeasured ? number(figureOf(f, measure)) : areaStatus) +
-                   "," + areaStatus + ",";
+            record.push_back(figureStatus(f, measure) == FeatureStatus::kMeasured ? exactText(figureOf(f, measure))
+                                                                                   : areaStatus);
+            record.push_back(areaStatus);
         }
-        csv += !imageMeasured(f.status) ? status : std::string(f.sampled ? "sampled" : "continuous");
-        csv += "\n";
+        record.push_back(!imageMeasured(f.status) ? status : std::string(f.sampled ? "sampled" : "continuous"));
+        csv += csvRecord(record);
     }
     return csv;
 }

@@ -25,10 +25,6 @@ bool parseRange(const std::string& text, std::vector<double>& values, std::strin
 bool parseValues(const std::string& text, std::vector<double>& values, std::string& error,
                  bool* missedStop = nullptr);
 
-// The shortest text that reads back as the value (up to 12 significant digits), for cells
-// and folder names.
-std::string valueText(double value);
-
 // One varied parameter: a cell of the input, or a parameter of the mask generator
 // ("mask.pitch", "mask.cd", "mask.bias"), whose points draw the rectangles again from the
 // folder's mask.json.
@@ -80,7 +76,8 @@ struct SweepRow {
 // then threshold, the CD (`cd`, or `cd_y` when that is the figure), its status, edge slopes
 // and NILS, the contrast, peak and minimum of the period around the feature, with the area
 // the area and its status, and whether the image was measured `continuous` or `sampled`. A
-// value the status leaves unmeasured holds the status.
+// value the status leaves unmeasured holds the status. Numbers are written exactly (the
+// shortest text that reads back as the same double), fields quoted as RFC 4180 has them.
 std::string resultsCsv(const std::vector<SweepAxis>& axes, bool withEffectiveSigma, Measure measure,
                        const std::vector<SweepRow>& rows);
 

@@ -9,6 +9,7 @@
 #include "io/input_writer.h"
 #include "io/layout_file.h"
 #include "masks/layout_import.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -20,12 +21,6 @@ namespace {
 int fail(const std::string& message) {
     std::fprintf(stderr, "aerial import: %s\n", message.c_str());
     return 2;
-}
-
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", value);
-    return text;
 }
 
 } // namespace
@@ -70,16 +65,16 @@ int importLayoutClip(const ImportCommandOptions& o) {
         std::printf("%s: %zu rectangles from %d shapes of cell '%s' layer %s; window %s x %s %s on the grid "
                     "centre (grid %d x %s %s); clear area %s %s^2\n",
                     (dir / aerial::kInputFileName).string().c_str(), result.rects.size(), result.shapes,
-                    o.cell.c_str(), o.layer.c_str(), number(result.windowWidth).c_str(),
-                    number(result.windowHeight).c_str(), parameters.unit.c_str(), grid.size,
-                    number(grid.samplePitch).c_str(), parameters.unit.c_str(),
-                    number(result.clearArea * sampleArea).c_str(), parameters.unit.c_str());
+                    o.cell.c_str(), o.layer.c_str(), shortText(result.windowWidth).c_str(),
+                    shortText(result.windowHeight).c_str(), parameters.unit.c_str(), grid.size,
+                    shortText(grid.samplePitch).c_str(), parameters.unit.c_str(),
+                    shortText(result.clearArea * sampleArea).c_str(), parameters.unit.c_str());
         if (result.manhattanized > 0) {
             const double before = result.steppedAreaBefore * sampleArea, after = result.steppedAreaAfter * sampleArea;
             std::printf("stepped %d shapes in one-sample steps: their area in the window %s %s^2 became %s %s^2 "
                         "(%+.3g %%)\n",
-                        result.manhattanized, number(before).c_str(), parameters.unit.c_str(),
-                        number(after).c_str(), parameters.unit.c_str(),
+                        result.manhattanized, shortText(before).c_str(), parameters.unit.c_str(),
+                        shortText(after).c_str(), parameters.unit.c_str(),
                         before > 0 ? 100 * (after - before) / before : 0.0);
         }
     }

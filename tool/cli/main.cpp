@@ -28,6 +28,7 @@
 #include "cli/verify_command.h"
 #include "cli/window_command.h"
 #include "input/input_layout.h"
+#include "io/number_text.h"
 #include "io/study_points.h"
 #include "masks/mask_recipe.h"
 
@@ -163,7 +164,7 @@ CLI::Option* addTransmission(CLI::App* command, const std::string& names, std::o
 }
 
 // The default as help texts print it.
-std::string shown(double value) { return aerial_tool::valueText(value); }
+std::string shown(double value) { return aerial_tool::exactText(value); }
 
 // tablesText: which points keep their input and tables in their folders without
 // --write-tables; empty when every point does (then --no-write-tables keeps none).

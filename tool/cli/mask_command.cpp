@@ -8,6 +8,7 @@
 #include "io/input_writer.h"
 #include "masks/mask_recipe.h"
 #include "masks/pattern_generator.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -17,11 +18,7 @@ using aerial::ParameterId;
 namespace {
 
 std::string describe(const PatternSpec& p, const std::string& unit) {
-    auto len = [&](double v) {
-        char text[48];
-        std::snprintf(text, sizeof text, "%.6g %s", v, unit.c_str());
-        return std::string(text);
-    };
+    auto len = [&](double v) { return shortText(v) + " " + unit; };
     std::string bias = p.bias != 0 ? " (bias " + len(p.bias) + ")" : "";
     switch (p.kind) {
     case PatternKind::kLines:
@@ -112,15 +109,14 @@ int writeMask(const MaskOptions& o) {
     for (size_t k = 0; k < periods.size(); ++k) {
         const PeriodFit fit = fitPeriod(periods[k], grid);
         if (fit.whole) continue;
-        char text[400];
-        std::snprintf(text, sizeof text,
-                      "the grid (N x sample pitch = %.6g %s) holds %.4f periods of %.6g %s%s, not a whole "
-                      "number: the image repeats every grid length, so the grating breaks at the grid "
-                      "edge, %.6g %s off %d whole periods; --fit sets the sample pitch to %.9g",
-                      fit.gridLength, parameters.unit.c_str(), fit.periods, fit.period,
-                      parameters.unit.c_str(), periods.size() > 1 ? (std::string(" along ") + axes[k]).c_str() : "",
-                      fit.shortfall, parameters.unit.c_str(), fit.nearestWhole, fit.fittedSamplePitch);
-        warnings.push_back(text);
+        const std::string& u = parameters.unit;
+        warnings.push_back("the grid (N x sample pitch = " + shortText(fit.gridLength) + " " + u + ") holds " +
+                           fixedText(fit.periods, 4) + " periods of " + shortText(fit.period) + " " + u +
+                           (periods.size() > 1 ? std::string(" along ") + axes[k] : std::string()) +
+                           ", not a whole number: the image repeats every grid length, so the grating breaks at "
+                           "the grid edge, " + shortText(fit.shortfall) + " " + u + " off " +
+                           std::to_string(fit.nearestWhole) + " whole periods; --fit sets the sample pitch to " +
+                           exactText(fit.fittedSamplePitch));
     }
 
     recipe.grid = grid;
@@ -136,9 +132,9 @@ int writeMask(const MaskOptions& o) {
 
     for (const std::string& w : warnings) std::fprintf(stderr, "aerial mask: warning: %s\n", w.c_str());
     if (!o.quiet) {
-        std::printf("%s: %s, %zu rectangles; grid %d x %.6g %s%s\n",
+        std::printf("%s: %s, %zu rectangles; grid %d x %s %s%s\n",
                     (dir / aerial::kInputFileName).string().c_str(), describe(p, parameters.unit).c_str(),
-                    rects.size(), grid.size, grid.samplePitch, parameters.unit.c_str(),
+                    rects.size(), grid.size, shortText(grid.samplePitch).c_str(), parameters.unit.c_str(),
                     o.fit ? " (sample pitch fitted to whole periods)" : "");
     }
     return warnings.empty() ? 0 : 1;

@@ -10,6 +10,10 @@
 #include "analysis/mask_error.h"
 #include "io/picture_loader.h"
 #include "io/study_outputs.h"
+#include "analysis/run_pictures.h"
+#include "io/csv_table.h"
+#include "io/run_folder.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -30,9 +34,9 @@ std::string groupLabel(const Study& study, const SweepRow& r, size_t x, bool man
     std::string label;
     for (size_t a = 0; a < study.axes.size(); ++a) {
         if (a == x) continue;
-        label += std::string(label.empty() ? "" : ", ") + axisName(study.axes[a]) + " " + valueText(r.values[a]);
+        label += std::string(label.empty() ? "" : ", ") + axisName(study.axes[a]) + " " + exactText(r.values[a]);
     }
-    if (manyThresholds || label.empty()) label += std::string(label.empty() ? "" : ", ") + "threshold " + valueText(r.threshold);
+    if (manyThresholds || label.empty()) label += std::string(label.empty() ? "" : ", ") + "threshold " + exactText(r.threshold);
     return label;
 }
 
@@ -94,7 +98,7 @@ bool checkMaskPoints(const Study& study) {
 int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool manyThresholds,
                     const std::string& unit, bool bright, const CutChoice& choice, PictureFormat format,
                     bool quiet, std::vector<std::string>& written) {
-    const std::string feature = std::string(bright ? "space" : "line") + " at " + valueText(choice.featureAt);
+    const std::string feature = std::string(bright ? "space" : "line") + " at " + exactText(choice.featureAt);
     const fs::path folder = study.folder;
     int status = 0;
     std::string error;
@@ -106,12 +110,19 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
         std::fprintf(stderr, "aerial: %s\n", error.c_str());
         return 2;
     }
-    auto plot = [&](std::vector<BossungSeries> series, const std::string& title, const std::string& x,
+    // Titled with the folder and the conditions, the study's thresholds among them.
+    const RunInput input = readRunInput(study.directory);
+    std::vector<double> thresholds;
+    for (const SweepRow& r : rows)
+        if (std::find(thresholds.begin(), thresholds.end(), r.threshold) == thresholds.end())
+            thresholds.push_back(r.threshold);
+    auto plot = [&](std::vector<BossungSeries> series, const std::string& what, const std::string& x,
                     const std::string& y, const std::string& stem) {
         sortByX(series);
         const fs::path path = folder / (stem + pictureExtension(format));
         removePictures(folder.string(), stem);
-        if (!draw->linePlot(series, title, x, y, format, path.string())) {
+        if (!draw->linePlot(series, studyPictureTitle(input, what, study.axes, thresholds), x, y, format,
+                            path.string())) {
             std::fprintf(stderr, "aerial: %s: cannot write\n", path.c_str());
             return false;
         }
@@ -146,7 +157,7 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
             if (!pairs.count(label)) labels.push_back(label);
             pairs[label].push_back({maskCdOf(study, r, choice), measured(r) ? r.feature.cd : NAN});
         }
-        std::string csv = "group,mask_cd,wafer_cd,meef_local,meef_fitted\n";
+        std::string csv = csvRecord({"group", "mask_cd", "wafer_cd", "meef_local", "meef_fitted"});
         std::vector<BossungSeries> series;
         for (const std::string& label : labels) {
             MaskErrorFactor f;
@@ -155,12 +166,11 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
                 status = 1;
                 continue;
             }
-            char text[64];
-            std::snprintf(text, sizeof text, "%.3g", f.fitted);
+            const std::string text = shortText(f.fitted, 3);
             if (!quiet)
-                std::printf("MEEF %s (%s): %s from %zu mask CDs, %s to %s %s\n", feature.c_str(), label.c_str(), text,
-                            f.used.size(), valueText(f.used.front().maskCd).c_str(),
-                            valueText(f.used.back().maskCd).c_str(), unit.c_str());
+                std::printf("MEEF %s (%s): %s from %zu mask CDs, %s to %s %s\n", feature.c_str(), label.c_str(), text.c_str(),
+                            f.used.size(), exactText(f.used.front().maskCd).c_str(),
+                            exactText(f.used.back().maskCd).c_str(), unit.c_str());
             // The legend is narrow: the factor first, the group after it in short.
             std::string shortLabel = label;
             if (shortLabel.rfind("threshold ", 0) == 0) shortLabel = "T " + shortLabel.substr(10);
@@ -168,8 +178,8 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
             for (size_t k = 0; k < f.used.size(); ++k) {
                 s.defocus.push_back(f.used[k].maskCd);
                 s.cd.push_back(f.used[k].waferCd);
-                csv += "\"" + label + "\"," + valueText(f.used[k].maskCd) + "," + valueText(f.used[k].waferCd) + "," +
-                       valueText(f.local[k]) + "," + valueText(f.fitted) + "\n";
+                csv += csvRecord({label, exactText(f.used[k].maskCd), exactText(f.used[k].waferCd),
+                                  exactText(f.local[k]), exactText(f.fitted)});
             }
             series.push_back(s);
         }

@@ -7,6 +7,7 @@
 #include "input/input_layout.h"
 #include "io/result_table.h"
 #include "io/run_folder.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -67,10 +68,7 @@ CutChoice chooseCut(const CutOptions& options, const std::optional<MaskRecipe>& 
 }
 
 std::string cutDescription(CutAxis axis, double cutPosition) {
-    char text[80];
-    std::snprintf(text, sizeof text, "along %s at %s = %g", axis == CutAxis::kX ? "X" : "Y",
-                  axis == CutAxis::kX ? "y" : "x", cutPosition);
-    return text;
+    return std::string("along ") + (axis == CutAxis::kX ? "X at y = " : "Y at x = ") + shortText(cutPosition);
 }
 
 } // namespace aerial_tool

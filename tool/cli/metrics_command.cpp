@@ -10,6 +10,7 @@
 #include "analysis/metrics.h"
 #include "cli/table_messages.h"
 #include "input/input_layout.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -112,11 +113,11 @@ std::string statusReason(FeatureStatus status, bool bright, double threshold) {
     char text[160];
     const char* kind = kindText(bright);
     if (status == FeatureStatus::kMerged) {
-        std::snprintf(text, sizeof text, "merged: the image is %s all round the period at threshold %g", kind,
-                      threshold);
+        std::snprintf(text, sizeof text, "merged: the image is %s all round the period at threshold %s", kind,
+                      shortText(threshold).c_str());
     } else {
-        std::snprintf(text, sizeof text, "not printed: no %s region at the feature's place at threshold %g", kind,
-                      threshold);
+        std::snprintf(text, sizeof text, "not printed: no %s region at the feature's place at threshold %s", kind,
+                      shortText(threshold).c_str());
     }
     return text;
 }
@@ -130,57 +131,70 @@ void printExtra(const ExtraFigure& x, double threshold, const std::string& unit)
         return;
     }
     if (x.measure == Measure::kArea) {
-        std::printf("area       %.6g %s^2  (the %s region round %g, %g)\n", figureOf(f, x.measure), unit.c_str(),
-                    kindText(f.bright), x.gauge.placeX, x.gauge.placeY);
+        std::printf("area       %s %s^2  (the %s region round %s, %s)\n", shortText(figureOf(f, x.measure)).c_str(),
+                    unit.c_str(), kindText(f.bright), shortText(x.gauge.placeX).c_str(),
+                    shortText(x.gauge.placeY).c_str());
         return;
     }
-    std::printf("CD-y       %.6g  (%g .. %g along Y at x = %g), NILS %.4g and %.4g\n", f.cd, f.start, f.end,
-                x.gauge.cutPosition, f.left.nils, f.right.nils);
+    std::printf("CD-y       %s  (%s .. %s along Y at x = %s), NILS %s and %s\n", shortText(f.cd).c_str(),
+                shortText(f.start).c_str(), shortText(f.end).c_str(), shortText(x.gauge.cutPosition).c_str(),
+                shortText(f.left.nils, 4).c_str(), shortText(f.right.nils, 4).c_str());
 }
 
-void printText(const MetricsOptions& options, const FolderImage& folder, const FeatureGauge& gauge,
-               const CutMetrics& m, const FeatureMetrics* f, const std::vector<ExtraFigure>& extras) {
+void printText(const MetricsOptions& options, const FolderImage& folder, const FeatureGauge& gauge, const CutMetrics& m,
+               const FeatureMetrics* f, const std::vector<ExtraFigure>& extras) {
     const Profile& profile = gauge.cut;
-    std::printf("cut %s, %d samples (one period, %g), from %s (lengths in %s)\n",
-                cutDescription(gauge.cutAxis, gauge.cutPosition).c_str(), folder.image.size, profilePeriod(profile),
+    std::printf("cut %s, %d samples (one period, %s), from %s (lengths in %s)\n",
+                cutDescription(gauge.cutAxis, gauge.cutPosition).c_str(), folder.image.size,
+                shortText(profilePeriod(profile)).c_str(),
                 (std::filesystem::path(options.directory) / aerial::kImageIntensityFileName).c_str(),
                 folder.unit.c_str());
     std::printf("image      %s\n", imageBasisText(folder.image).c_str());
     if (f == nullptr) {
-        std::printf("peak       %.6f at %g (whole cut)\n", m.peak, m.peakPosition);
-        std::printf("minimum    %.6f at %g (whole cut)\n", m.minimum, m.minimumPosition);
-        std::printf("contrast   %.6f (whole cut)\n", m.contrast);
+        std::printf("peak       %s at %s (whole cut)\n", fixedText(m.peak, 6).c_str(),
+                    shortText(m.peakPosition).c_str());
+        std::printf("minimum    %s at %s (whole cut)\n", fixedText(m.minimum, 6).c_str(),
+                    shortText(m.minimumPosition).c_str());
+        std::printf("contrast   %s (whole cut)\n", fixedText(m.contrast, 6).c_str());
         std::printf("(give --threshold T for the feature's CD, edges, NILS and contrast)\n");
         return;
     }
-    std::printf("threshold  %g\n", *m.threshold);
-    std::printf("feature    %s run at %g (%s)\n", kindText(f->bright), gauge.place,
+    std::printf("threshold  %s\n", shortText(*m.threshold).c_str());
+    std::printf("feature    %s run at %s (%s)\n", kindText(f->bright), shortText(gauge.place).c_str(),
                 f->bright ? "a space or hole" : "a line");
     if (f->status == FeatureStatus::kMeasured) {
-        std::printf("CD         %.6g  (%g .. %g)\n", f->cd, f->start, f->end);
+        std::printf("CD         %s  (%s .. %s)\n", shortText(f->cd).c_str(), shortText(f->start).c_str(),
+                    shortText(f->end).c_str());
         std::printf("edges      position     slope        ILS          NILS (by the feature's CD)\n");
         for (const Edge* e : {&f->left, &f->right}) {
-            std::printf("           %-11.6g  %-11.6g  %-11.6g  %.4g\n", e->position, e->slope, e->logSlope, e->nils);
+            std::printf("           %-11s  %-11s  %-11s  %s\n", shortText(e->position).c_str(),
+                        shortText(e->slope).c_str(), shortText(e->logSlope).c_str(), shortText(e->nils, 4).c_str());
         }
     } else {
         std::printf("CD         %s\n", statusReason(f->status, f->bright, *m.threshold).c_str());
     }
-    for (const ExtraFigure& x : extras) printExtra(x, *m.threshold, folder.unit);
+    for (const ExtraFigure& x : extras)
+        printExtra(x, *m.threshold, folder.unit);
     if (profile.patternPeriod && *profile.patternPeriod < profilePeriod(profile)) {
-        std::printf("around it  %g .. %g: one period of the pattern (%g)\n", f->periodStart, f->periodEnd,
-                    *profile.patternPeriod);
+        std::printf("around it  %s .. %s: one period of the pattern (%s)\n", shortText(f->periodStart).c_str(),
+                    shortText(f->periodEnd).c_str(), shortText(*profile.patternPeriod).c_str());
     } else {
-        std::printf("around it  %g .. %g: the feature's run and the runs beside it\n", f->periodStart, f->periodEnd);
+        std::printf("around it  %s .. %s: the feature's run and the runs beside it\n",
+                    shortText(f->periodStart).c_str(), shortText(f->periodEnd).c_str());
     }
-    std::printf("peak       %.6f at %g\n", f->peak, f->peakPosition);
-    std::printf("minimum    %.6f at %g\n", f->minimum, f->minimumPosition);
-    std::printf("contrast   %.6f\n", f->contrast);
-    std::printf("whole cut  peak %.6f at %g, minimum %.6f at %g, contrast %.6f\n", m.peak, m.peakPosition, m.minimum,
-                m.minimumPosition, m.contrast);
+    std::printf("peak       %s at %s\n", fixedText(f->peak, 6).c_str(), shortText(f->peakPosition).c_str());
+    std::printf("minimum    %s at %s\n", fixedText(f->minimum, 6).c_str(), shortText(f->minimumPosition).c_str());
+    std::printf("contrast   %s\n", fixedText(f->contrast, 6).c_str());
+    std::printf("whole cut  peak %s at %s, minimum %s at %s, contrast %s\n", fixedText(m.peak, 6).c_str(),
+                shortText(m.peakPosition).c_str(), fixedText(m.minimum, 6).c_str(),
+                shortText(m.minimumPosition).c_str(), fixedText(m.contrast, 6).c_str());
     std::printf("runs       kind     start        end          width\n");
     for (const Run& r : m.runs) {
-        std::printf("           %-7s  %-11.6g  %-11.6g  %.6g%s\n", kindText(r.bright), r.start, r.end, r.width,
-                    r.wholePeriod ? "  (the whole period)" : r.acrossEdge() ? "  (across the grid edge)" : "");
+        std::printf("           %-7s  %-11s  %-11s  %s%s\n", kindText(r.bright), shortText(r.start).c_str(),
+                    shortText(r.end).c_str(), shortText(r.width).c_str(),
+                    r.wholePeriod    ? "  (the whole period)"
+                    : r.acrossEdge() ? "  (across the grid edge)"
+                                     : "");
     }
     if (m.crossings.empty()) {
         std::printf("crossings  none: the cut never reaches the threshold\n");
@@ -188,7 +202,8 @@ void printText(const MetricsOptions& options, const FolderImage& folder, const F
     }
     std::printf("crossings  position     slope        ILS\n");
     for (const Crossing& c : m.crossings) {
-        std::printf("           %-11.6g  %-11.6g  %.6g\n", c.position, c.slope, c.logSlope);
+        std::printf("           %-11s  %-11s  %s\n", shortText(c.position).c_str(), shortText(c.slope).c_str(),
+                    shortText(c.logSlope).c_str());
     }
 }
 

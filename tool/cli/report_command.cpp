@@ -21,6 +21,7 @@
 #include "io/study_manifest.h"
 #include "io/study_outputs.h"
 #include "io/tile_manifest.h"
+#include "io/number_text.h"
 
 #ifndef AERIAL_VERSION
 #define AERIAL_VERSION "unknown"
@@ -186,9 +187,11 @@ bool tilingSection(const fs::path& dir, ReportSection& section, std::string& err
             section.blocks.push_back(picturesBlock(std::move(pictures)));
         }
     } flush{section, text, pictures};
-    text.push_back(format("region %g,%g,%g,%g %s; cores of %g, halo %g (%s)", t.region.x0, t.region.y0,
-                          t.region.x1, t.region.y1, u.c_str(), t.core, t.halo, manifest.haloRule.c_str()));
-    text.push_back(format("grids of %d x %g %s; layout %s", t.gridSize, t.samplePitch, u.c_str(),
+    text.push_back(format("region %s,%s,%s,%s %s; cores of %s, halo %s (%s)", shortText(t.region.x0).c_str(),
+                          shortText(t.region.y0).c_str(), shortText(t.region.x1).c_str(),
+                          shortText(t.region.y1).c_str(), u.c_str(), shortText(t.core).c_str(),
+                          shortText(t.halo).c_str(), manifest.haloRule.c_str()));
+    text.push_back(format("grids of %d x %s %s; layout %s", t.gridSize, shortText(t.samplePitch).c_str(), u.c_str(),
                           fs::path(manifest.layout).filename().c_str()));
     std::ifstream in(dir / "verify.json", std::ios::binary);
     const nlohmann::json v = nlohmann::json::parse(in, nullptr, false);
@@ -200,19 +203,23 @@ bool tilingSection(const fs::path& dir, ReportSection& section, std::string& err
         const auto& sites = v.at("sites");
         const auto& h = v.at("hotspots");
         text.push_back("");
-        text.push_back(format("threshold %g; EPE limit %g, pinch below %g, bridge below %g %s",
-                              v.at("threshold").get<double>(), v.at("limits").at("epe").get<double>(),
-                              v.at("limits").at("minWidth").get<double>(), v.at("limits").at("minSpace").get<double>(),
-                              u.c_str()));
-        text.push_back(format("%d EPE sites every %g %s, %d measured", sites.at("count").get<int>(),
-                              sites.at("spacing").get<double>(), u.c_str(), sites.at("measured").get<int>()));
+        auto number = [&](const nlohmann::json& j) { return j.get<double>(); };
+        text.push_back(format("threshold %s; EPE limit %s, pinch below %s, bridge below %s %s",
+                              shortText(number(v.at("threshold"))).c_str(),
+                              shortText(number(v.at("limits").at("epe"))).c_str(),
+                              shortText(number(v.at("limits").at("minWidth"))).c_str(),
+                              shortText(number(v.at("limits").at("minSpace"))).c_str(), u.c_str()));
+        text.push_back(format("%d EPE sites every %s %s, %d measured", sites.at("count").get<int>(),
+                              shortText(number(sites.at("spacing"))).c_str(), u.c_str(),
+                              sites.at("measured").get<int>()));
         if (sites.at("largestAbsEpe").is_number())
-            text.push_back(format("EPE: largest |EPE| %.4f, mean %.4f, RMS %.4f %s",
-                                  sites.at("largestAbsEpe").get<double>(), sites.at("meanEpe").get<double>(),
-                                  sites.at("rmsEpe").get<double>(), u.c_str()));
-        text.push_back(format("PV band %.4f %s^2 over the foci %s and the doses %s",
-                              v.at("band").at("total").get<double>(), u.c_str(), v.at("foci").dump().c_str(),
-                              v.at("doses").dump().c_str()));
+            text.push_back(format("EPE: largest |EPE| %s, mean %s, RMS %s %s",
+                                  fixedText(number(sites.at("largestAbsEpe")), 4).c_str(),
+                                  fixedText(number(sites.at("meanEpe")), 4).c_str(),
+                                  fixedText(number(sites.at("rmsEpe")), 4).c_str(), u.c_str()));
+        text.push_back(format("PV band %s %s^2 over the foci %s and the doses %s",
+                              fixedText(number(v.at("band").at("total")), 4).c_str(), u.c_str(),
+                              v.at("foci").dump().c_str(), v.at("doses").dump().c_str()));
         text.push_back(format("hotspots: %d EPE, %d pinch, %d bridge", h.at("epe").get<int>(),
                               h.at("pinch").get<int>(), h.at("bridge").get<int>()));
         int listed = 0;
@@ -220,9 +227,11 @@ bool tilingSection(const fs::path& dir, ReportSection& section, std::string& err
             if (spot.at("kind") == "epe" || ++listed > 30) continue;
             const bool pinch = spot.at("kind") == "pinch";
             const auto& value = spot.at(pinch ? "smallestWidth" : "smallestSpace");
-            text.push_back(format("  %-6s at (%.3f, %.3f): printed %s %s", spot.at("kind").get<std::string>().c_str(),
-                                  spot.at("x").get<double>(), spot.at("y").get<double>(), pinch ? "width" : "space",
-                                  value.is_number() ? format("%.4f", value.get<double>()).c_str() : "none"));
+            text.push_back(format("  %-6s at (%s, %s): printed %s %s", spot.at("kind").get<std::string>().c_str(),
+                                  fixedText(number(spot.at("x")), 3).c_str(),
+                                  fixedText(number(spot.at("y")), 3).c_str(),
+                                  pinch ? "width" : "space",
+                                  value.is_number() ? fixedText(number(value), 4).c_str() : "none"));
         }
         if (listed > 30) text.push_back(format("  ... %d more (verify.json)", listed - 30));
     } catch (const std::exception&) {

@@ -15,6 +15,7 @@
 #include "output/table_layout.h"
 #include "io/input_folder.h"
 #include "io/library_loader.h"
+#include "io/number_text.h"
 #include "io/table_files.h"
 #include "io/file_reason.h"
 
@@ -170,8 +171,8 @@ int runSimulation(const RunOptions& options) {
 
     if (status == 0 && !options.quiet) {
         double seconds = std::chrono::duration<double>(wallEnd - wallStart).count();
-        std::printf("grid %d x %d, %d rectangles, %.3f s, tables in %s\n", gridSize, gridSize, rectCount,
-                    seconds, fs::absolute(dir, ec).lexically_normal().c_str());
+        std::printf("grid %d x %d, %d rectangles, %s s, tables in %s\n", gridSize, gridSize, rectCount,
+                    fixedText(seconds, 3).c_str(), fs::absolute(dir, ec).lexically_normal().c_str());
     }
     return status;
 }

@@ -6,6 +6,7 @@
 
 #include "analysis/engine_pool.h"
 #include "analysis/tile_runs.h"
+#include "io/number_text.h"
 #include "io/study_points.h"
 #include "io/tile_manifest.h"
 
@@ -97,9 +98,9 @@ int runTiles(const RunTilesOptions& o) {
     for (const TileRunFailure& f : failures)
         std::fprintf(stderr, "aerial run-tiles: %s: %s\n", manifest.tiling.tiles[f.index].name.c_str(), f.why.c_str());
     if (!o.quiet)
-        std::printf("%s: ran %zu tiles (%zu of %zu already done) in %.1f s on %d threads%s\n", o.directory.c_str(),
-                    todo.size() - failures.size(), wanted.size() - todo.size(), wanted.size(), seconds,
-                    poolThreadCount(o.jobs), failures.empty() ? "" : ", some failed");
+        std::printf("%s: ran %zu tiles (%zu of %zu already done) in %s s on %d threads%s\n", o.directory.c_str(),
+                    todo.size() - failures.size(), wanted.size() - todo.size(), wanted.size(),
+                    fixedText(seconds, 1).c_str(), poolThreadCount(o.jobs), failures.empty() ? "" : ", some failed");
     return failures.empty() ? 0 : 1;
 }
 

@@ -1,6 +1,7 @@
 #include "cli/stitch_command.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,8 @@
 #include "io/picture_loader.h"
 #include "io/raster_files.h"
 #include "io/tile_manifest.h"
+#include "io/csv_table.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -25,6 +28,16 @@ namespace {
 int fail(const std::string& message) {
     std::fprintf(stderr, "aerial stitch: %s\n", message.c_str());
     return 2;
+}
+
+// A contour vertex's coordinate from the edge `start` of the region, `index` pixels along
+// (`direction` +1 rightwards, -1 downwards): on a pixel centre (a whole index) the decimal
+// start + (2 index + 1) pitch / 2, as the region and the pitch are written; between them
+// the interpolated position.
+double contourCoordinate(double start, double pitch, double index, int direction) {
+    if (index != std::floor(index) || std::fabs(index) > 1e9)
+        return start + direction * (index + 0.5) * pitch;
+    return decimalSum(start, direction * decimalMultiple(pitch, 2 * static_cast<long long>(index) + 1) / 2);
 }
 
 } // namespace
@@ -69,14 +82,12 @@ int stitchTiledImage(const StitchOptions& o) {
     }
     {
         std::ofstream out(dir / "contours.csv", std::ios::binary | std::ios::trunc);
-        out << "x0,y0,x1,y1\n";
-        char line[128];
-        for (const ContourSegment& s : contourSegments(raster.values, raster.width, raster.height, o.threshold)) {
-            std::snprintf(line, sizeof line, "%.6f,%.6f,%.6f,%.6f\n", raster.region.x0 + (s.a.x + 0.5) * pitch,
-                          raster.region.y1 - (s.a.y + 0.5) * pitch, raster.region.x0 + (s.b.x + 0.5) * pitch,
-                          raster.region.y1 - (s.b.y + 0.5) * pitch);
-            out << line;
-        }
+        out << csvRecord({"x0", "y0", "x1", "y1"});
+        for (const ContourSegment& s : contourSegments(raster.values, raster.width, raster.height, o.threshold))
+            out << csvRecord({exactText(contourCoordinate(raster.region.x0, pitch, s.a.x, +1)),
+                              exactText(contourCoordinate(raster.region.y1, pitch, s.a.y, -1)),
+                              exactText(contourCoordinate(raster.region.x0, pitch, s.b.x, +1)),
+                              exactText(contourCoordinate(raster.region.y1, pitch, s.b.y, -1))});
         if (!out) return fail("cannot write " + (dir / "contours.csv").string());
     }
     RgbRaster picture = greyPicture(raster, *high > 0 ? *high : 1);
@@ -86,10 +97,11 @@ int stitchTiledImage(const StitchOptions& o) {
     if (!draw->rgbPng(picture.rgb, picture.width, picture.height, (dir / "stitched.png").string()))
         return fail("cannot write " + (dir / "stitched.png").string());
     if (!o.quiet)
-        std::printf("%s: %d x %d pixels of %g %s from %zu tiles (intensity %.4f to %.4f); stitched.tif, "
+        std::printf("%s: %d x %d pixels of %s %s from %zu tiles (intensity %s to %s); stitched.tif, "
                     "stitched.json, stitched.png, contours.csv beside it\n",
-                    (dir / "stitched.npy").string().c_str(), raster.width, raster.height, pitch,
-                    manifest.unit.c_str(), manifest.tiling.tiles.size(), *low, *high);
+                    (dir / "stitched.npy").string().c_str(), raster.width, raster.height, shortText(pitch).c_str(),
+                    manifest.unit.c_str(), manifest.tiling.tiles.size(), fixedText(*low, 4).c_str(),
+                    fixedText(*high, 4).c_str());
     return 0;
 }
 

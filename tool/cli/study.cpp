@@ -26,6 +26,7 @@
 #include "io/table_files.h"
 #include "io/input_writer.h"
 #include "cli/measure_setup.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -42,8 +43,8 @@ struct Progress {
     void operator()(size_t done) const {
         if (!shown) return;
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        std::fprintf(stderr, "\r%zu / %zu points, %.1f s, %.1f points/s ", done, total, seconds,
-                     seconds > 0 ? done / seconds : 0.0);
+        std::fprintf(stderr, "\r%zu / %zu points, %s s, %s points/s ", done, total, fixedText(seconds, 1).c_str(),
+                     fixedText(seconds > 0 ? done / seconds : 0.0, 1).c_str());
         if (done == total) std::fprintf(stderr, "\n");
         std::fflush(stderr);
     }
@@ -161,7 +162,7 @@ bool pointInput(const Study& study, const std::vector<double>& values, std::stri
         if (study.axes[a].cell == nullptr)
             mask.push_back({study.axes[a].maskParameter, values[a]});
         else
-            changes.push_back({study.axes[a].cell->line, study.axes[a].cell->column, valueText(values[a])});
+            changes.push_back({study.axes[a].cell->line, study.axes[a].cell->column, exactText(values[a])});
     }
     if (study.fitSamplePitch && !mask.empty() && study.recipe) {
         // The point's pattern on the input's grid, the pitch fitted as the generator's --fit does.
@@ -170,7 +171,7 @@ bool pointInput(const Study& study, const std::vector<double>& values, std::stri
         const Grid grid{study.values->gridSize, study.values->samplePitch};
         if (!periods.empty() && periods[0] > 0 && grid.size > 0 && grid.samplePitch > 0) {
             const aerial::ParameterCell& pitch = aerial::parameterCell(aerial::ParameterId::kSamplePitch);
-            changes.push_back({pitch.line, pitch.column, exactNumber(fitPeriod(periods[0], grid).fittedSamplePitch)});
+            changes.push_back({pitch.line, pitch.column, exactText(fitPeriod(periods[0], grid).fittedSamplePitch)});
         }
     }
     if (!changedInput(study.input, changes, bytes, error)) {
@@ -182,7 +183,7 @@ bool pointInput(const Study& study, const std::vector<double>& values, std::stri
     std::string drawn, why;
     if (!regenerateInput(bytes, *study.recipe, mask, drawn, warning != nullptr ? *warning : why, error)) {
         std::string point;
-        for (const auto& [name, value] : mask) point += std::string(point.empty() ? "" : ", ") + name + " = " + valueText(value);
+        for (const auto& [name, value] : mask) point += std::string(point.empty() ? "" : ", ") + name + " = " + exactText(value);
         error = point + ": " + error;
         return false;
     }
@@ -270,7 +271,7 @@ std::string pointName(const Study& study, const std::vector<double>& values) {
     std::string name;
     for (size_t a = 0; a < study.axes.size() && a < values.size(); ++a) {
         if (!name.empty()) name += ' ';
-        name.append(axisName(study.axes[a])).append("=").append(valueText(values[a]));
+        name.append(axisName(study.axes[a])).append("=").append(exactText(values[a]));
     }
     return name;
 }

@@ -20,6 +20,9 @@
 #include "input/input_cells.h"
 #include "input/parse_input.h"
 #include "optics/source_points.h"
+#include "analysis/run_pictures.h"
+#include "io/number_text.h"
+#include "io/run_folder.h"
 
 namespace aerial_tool {
 
@@ -39,9 +42,9 @@ std::vector<BossungSeries> bossungCurves(const Study& study, const std::vector<S
     for (const SweepRow& r : rows) {
         std::string label;
         for (size_t a = 0; a < study.axes.size(); ++a) {
-            if (a != xAxis) label += axisName(study.axes[a]) + " " + valueText(r.values[a]) + ", ";
+            if (a != xAxis) label += axisName(study.axes[a]) + " " + exactText(r.values[a]) + ", ";
         }
-        if (manyThresholds || label.empty()) label += "threshold " + valueText(r.threshold);
+        if (manyThresholds || label.empty()) label += "threshold " + exactText(r.threshold);
         if (label.size() > 2 && label.compare(label.size() - 2, 2, ", ") == 0) label.resize(label.size() - 2);
         BossungSeries* curve = nullptr;
         for (BossungSeries& c : curves) {
@@ -99,7 +102,7 @@ int runSweep(const SweepOptions& options) {
     for (const SweepAxis& a : axes) {
         if (a.missedStop) {
             std::fprintf(stderr, "aerial: note: %s=%s: the step does not reach the end; the last value is %s\n",
-                         axisName(a).c_str(), a.valuesText.c_str(), valueText(a.values.back()).c_str());
+                         axisName(a).c_str(), a.valuesText.c_str(), exactText(a.values.back()).c_str());
         }
     }
     Measure measure = Measure::kCd;
@@ -234,8 +237,8 @@ int runSweep(const SweepOptions& options) {
     for (size_t i = 0; i < thresholds.size(); ++i) {
         anyPrinted = anyPrinted || printedAt[i];
         if (!printedAt[i] && notFiniteCount < count) {
-            std::fprintf(stderr, "aerial: the %s feature at %g never prints at threshold %s: at every point it is %s\n",
-                         *bright ? "bright" : "dark", featureAt, valueText(thresholds[i]).c_str(),
+            std::fprintf(stderr, "aerial: the %s feature at %s never prints at threshold %s: at every point it is %s\n",
+                         *bright ? "bright" : "dark", shortText(featureAt).c_str(), exactText(thresholds[i]).c_str(),
                          "merged, not printed or not periodic on its grid (see the status column)");
             status = 1;
         }
@@ -260,9 +263,9 @@ int runSweep(const SweepOptions& options) {
             measure == Measure::kCd ? (*bright ? "space" : "line") : (*bright ? "hole" : "post");
         const std::string yName = measureIsArea(measure) ? "area (" + unit + "^2)"
                                   : measure == Measure::kCdY ? "CD-y (" + unit + ")" : "CD (" + unit + ")";
-        if (!draw->linePlot(curves, std::string(focus ? "Bossung: " : "") + figureName + " of the " + featureName + " at " +
-                                        valueText(featureAt) +
-                                        (thresholds.size() > 1 ? "" : ", threshold " + valueText(thresholds[0])),
+        const std::string what =
+            std::string(focus ? "Bossung: " : "") + figureName + " of the " + featureName + " at " + shortText(featureAt);
+        if (!draw->linePlot(curves, studyPictureTitle(readRunInput(options.directory), what, study.axes, thresholds),
                             xName, yName, format, picture.string())) {
             std::fprintf(stderr, "aerial: %s: cannot write\n", picture.c_str());
             return 2;

@@ -14,6 +14,7 @@
 #include "masks/gdsii_reader.h"
 #include "masks/tiling.h"
 #include "optics/source_points.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -27,24 +28,18 @@ int fail(const std::string& message) {
     return 2;
 }
 
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", value);
-    return text;
-}
-
 } // namespace
 
 int cutLayoutTiles(const TileCommandOptions& o) {
     InputParameters parameters;
     std::string error;
     if (!startingParameters(o.templatePath, o.unit, parameters, error)) return fail(error);
-    double unit = 0;
-    if (!unitMetres(parameters.unit, unit))
+    double unit = 0, defaultPitch = 0;
+    if (!unitMetres(parameters.unit, unit) || !convertLength(kTileSamplePitchUm, "um", parameters.unit, defaultPitch))
         return fail("the input's length unit '" + parameters.unit +
                     "' is not one a layout can be converted to (nm, um, mm, m); give --unit");
     const int n = aerial::kMaxGrid;
-    const double pitch = o.samplePitch ? *o.samplePitch : kTileSamplePitchUm * 1e-6 / unit;
+    const double pitch = o.samplePitch ? *o.samplePitch : defaultPitch;
     if (!(pitch > 0) || !std::isfinite(pitch)) return fail("--sample-pitch must be a length above 0");
     parameters[ParameterId::kGridSize] = n;
     parameters[ParameterId::kSamplePitch] = pitch;
@@ -52,10 +47,10 @@ int cutLayoutTiles(const TileCommandOptions& o) {
     if (!(wavelength > 0) || !(na > 0)) return fail("the optics need a wavelength and an NA above 0");
     const double radius = aerial::pupilRadiusSamples(n, pitch, wavelength, na);
     if (exactDegree(n, radius) < 0)
-        return fail("a sample pitch of " + number(pitch) + " " + parameters.unit + " gives a pupil radius of R = " +
-                    number(radius) + " samples on a grid of " + std::to_string(n) + ": 2 floor(R) is not below " +
+        return fail("a sample pitch of " + shortText(pitch) + " " + parameters.unit + " gives a pupil radius of R = " +
+                    shortText(radius) + " samples on a grid of " + std::to_string(n) + ": 2 floor(R) is not below " +
                     std::to_string(n / 2) + ", so the samples do not determine the image between them; give a "
-                    "sample pitch below " + number(wavelength / (4 * na)) + " " + parameters.unit);
+                    "sample pitch below " + shortText(wavelength / (4 * na)) + " " + parameters.unit);
 
     ImportOptions import;
     import.cell = o.cell;
@@ -80,7 +75,7 @@ int cutLayoutTiles(const TileCommandOptions& o) {
     manifest.exactUnit = library.metresPerDatabaseUnit / 2 / unit;
     const double halo = o.halo ? *o.halo : defaultHalo(wavelength, na, pitch);
     manifest.haloRule = o.halo ? "given (--halo)"
-                               : "4 lambda / NA = " + number(4 * wavelength / na) + " rounded up to whole samples";
+                               : "4 lambda / NA = " + shortText(4 * wavelength / na) + " rounded up to whole samples";
     const double core = o.core ? *o.core : n * pitch - 2 * halo;
     const Box2 region{w[0] * userToUnit, w[1] * userToUnit, w[2] * userToUnit, w[3] * userToUnit};
     Tiling& tiling = manifest.tiling;
@@ -95,8 +90,8 @@ int cutLayoutTiles(const TileCommandOptions& o) {
     for (size_t t = 0; t < tiling.tiles.size(); ++t) {
         const TileSpec& tile = tiling.tiles[t];
         const std::string title = "aerial tile " + source + ": cell " + o.cell + ", layer " + o.layer + ", " +
-                                  tile.name + " core " + number(tile.core.x0) + "," + number(tile.core.y0) + "," +
-                                  number(tile.core.x1) + "," + number(tile.core.y1) +
+                                  tile.name + " core " + shortText(tile.core.x0) + "," + shortText(tile.core.y0) + "," +
+                                  shortText(tile.core.x1) + "," + shortText(tile.core.y1) +
                                   (o.dark ? ", shapes dark" : ", shapes clear");
         const std::string folder = (dir / tile.name).string();
         fs::create_directories(folder, ec);
@@ -104,7 +99,7 @@ int cutLayoutTiles(const TileCommandOptions& o) {
             return fail("cannot write " + folder + ": " + error);
     }
     // Written only when it changes, so that tiling again as before keeps the runs done.
-    if (!writeFileIfChanged((dir / kTileManifestFileName).string(), manifestText(manifest), error))
+    if (!writeFileIfChanged((dir / kTileManifestFileName).string(), manifestText(manifest, dir.string()), error))
         return fail("cannot write " + (dir / kTileManifestFileName).string() + ": " + error);
 
     if (!o.quiet) {
@@ -113,8 +108,8 @@ int cutLayoutTiles(const TileCommandOptions& o) {
         std::printf("%s: %d x %d tiles of core %s and halo %s %s (%s), grids of %d x %s %s; at most %d "
                     "rectangles a tile\n",
                     (dir / kTileManifestFileName).string().c_str(), tiling.columns, tiling.rows,
-                    number(tiling.core).c_str(), number(tiling.halo).c_str(), parameters.unit.c_str(),
-                    manifest.haloRule.c_str(), n, number(pitch).c_str(), parameters.unit.c_str(), most);
+                    shortText(tiling.core).c_str(), shortText(tiling.halo).c_str(), parameters.unit.c_str(),
+                    manifest.haloRule.c_str(), n, shortText(pitch).c_str(), parameters.unit.c_str(), most);
     }
     return 0;
 }

@@ -15,6 +15,8 @@
 #include "analysis/tile_runs.h"
 #include "io/input_writer.h"
 #include "io/picture_loader.h"
+#include "io/csv_table.h"
+#include "io/number_text.h"
 #include "io/tile_manifest.h"
 
 namespace aerial_tool {
@@ -29,12 +31,11 @@ int fail(const std::string& message) {
     return 2;
 }
 
-std::string cell(double value) {
-    if (!std::isfinite(value)) return "none";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6f", value);
-    return text;
-}
+// A length in verify.csv: exact, or "none" where nothing was measured.
+std::string cell(double value) { return std::isfinite(value) ? exactText(value) : "none"; }
+
+// A length as the summary prints it.
+std::string shown(double value) { return std::isfinite(value) ? fixedText(value, 6) : "none"; }
 
 json number(double value) { return std::isfinite(value) ? json(value) : json(nullptr); }
 
@@ -114,14 +115,14 @@ int verifyTiledLayout(const VerifyCommandOptions& o) {
     const fs::path dir(o.directory);
     {
         std::ofstream out(dir / "verify.csv", std::ios::binary | std::ios::trunc);
-        out << "x,y,normal_x,normal_y,tile,status,epe,printed_width,printed_space,epe_hotspot,pinch,bridge\n";
+        out << csvRecord({"x", "y", "normal_x", "normal_y", "tile", "status", "epe", "printed_width", "printed_space",
+                          "epe_hotspot", "pinch", "bridge"});
         for (const EpeSite& s : sites) {
             const bool epeHot = s.status != SiteStatus::kMeasured || std::fabs(s.epe) > options.epeLimit;
-            out << cell(s.x) << ',' << cell(s.y) << ',' << s.nx << ',' << s.ny << ',' << tiles[s.tile].name << ','
-                << siteStatusName(s.status) << ',' << (s.status == SiteStatus::kMeasured ? cell(s.epe) : "none")
-                << ',' << cell(s.width) << ',' << cell(s.space) << ',' << (epeHot ? "yes" : "no") << ','
-                << (s.width < options.minWidth ? "yes" : "no") << ',' << (s.space < options.minSpace ? "yes" : "no")
-                << '\n';
+            out << csvRecord({cell(s.x), cell(s.y), exactText(s.nx), exactText(s.ny), tiles[s.tile].name,
+                              siteStatusName(s.status), s.status == SiteStatus::kMeasured ? cell(s.epe) : "none",
+                              cell(s.width), cell(s.space), epeHot ? "yes" : "no",
+                              s.width < options.minWidth ? "yes" : "no", s.space < options.minSpace ? "yes" : "no"});
         }
         if (!out) return fail("cannot write " + (dir / "verify.csv").string());
     }
@@ -178,15 +179,15 @@ int verifyTiledLayout(const VerifyCommandOptions& o) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!o.quiet) {
         std::printf("%s: %zu EPE sites (%zu measured), largest |EPE| %s %s; PV band %s %s^2 over %zu corners; "
-                    "hotspots: %zu EPE, %zu pinch, %zu bridge (%.1f s)\n",
-                    (dir / "verify.json").string().c_str(), sites.size(), measured, cell(worst).c_str(),
-                    manifest.unit.c_str(), cell(totalBand).c_str(), manifest.unit.c_str(),
+                    "hotspots: %zu EPE, %zu pinch, %zu bridge (%s s)\n",
+                    (dir / "verify.json").string().c_str(), sites.size(), measured, shown(worst).c_str(),
+                    manifest.unit.c_str(), shown(totalBand).c_str(), manifest.unit.c_str(),
                     (1 + o.foci.size()) * (o.doses.empty() ? 1 : o.doses.size()), counts[0], counts[1], counts[2],
-                    seconds);
+                    fixedText(seconds, 1).c_str());
         for (const Hotspot& h : hotspots)
             if (h.kind != HotspotKind::kEpe)
-                std::printf("  %s at (%s, %s): %s %s\n", hotspotKindName(h.kind), cell(h.x).c_str(), cell(h.y).c_str(),
-                            h.kind == HotspotKind::kPinch ? "printed width" : "printed space", cell(h.value).c_str());
+                std::printf("  %s at (%s, %s): %s %s\n", hotspotKindName(h.kind), shown(h.x).c_str(), shown(h.y).c_str(),
+                            h.kind == HotspotKind::kPinch ? "printed width" : "printed space", shown(h.value).c_str());
     }
     return 0;
 }

@@ -21,6 +21,11 @@
 #include "io/input_folder.h"
 #include "io/picture_loader.h"
 #include "io/study_outputs.h"
+#include "analysis/run_pictures.h"
+#include "io/csv_table.h"
+#include "io/run_folder.h"
+#include "io/number_text.h"
+#include "io/study_manifest.h"
 
 namespace aerial_tool {
 
@@ -51,7 +56,7 @@ std::vector<FocusDoses> fociOf(const std::vector<SolvedFocus>& solved) {
 std::string unstableNames(const std::vector<SolvedFocus>& solved) {
     std::string out;
     for (const SolvedFocus& s : solved)
-        if (s.solution.status == FocusStatus::kUnstable) out += (out.empty() ? "" : ", ") + valueText(s.focus);
+        if (s.solution.status == FocusStatus::kUnstable) out += (out.empty() ? "" : ", ") + exactText(s.focus);
     return out;
 }
 
@@ -73,9 +78,7 @@ double focusPrecision(const aerial::InputValues& v, const SweepAxis& axis) {
 std::string figureText(double v) {
     if (std::isinf(v)) return "merged";
     if (v == 0) return "not printed";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", v);
-    return text;
+    return shortText(v);
 }
 
 json number(double v) { return std::isfinite(v) ? json(v) : json(nullptr); }
@@ -89,12 +92,6 @@ bool writeText(const fs::path& path, const std::string& text) {
         return false;
     }
     return true;
-}
-
-std::string percent(double fraction) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f %%", fraction * 100);
-    return text;
 }
 
 // Each gauge's focus solved, the gauges at once on the study's threads; false with the
@@ -133,7 +130,7 @@ int runWindow(const WindowOptions& options) {
     }
     if (focusAxis.missedStop) {
         std::fprintf(stderr, "aerial: note: --defocus %s: the step does not reach the end; the last focus is %s\n",
-                     options.defocus.c_str(), valueText(focusAxis.values.back()).c_str());
+                     options.defocus.c_str(), exactText(focusAxis.values.back()).c_str());
     }
     std::vector<double> doses;
     if (!options.dose.empty()) {
@@ -198,7 +195,7 @@ int runWindow(const WindowOptions& options) {
         if (notFinite.empty()) return 1;
         if (notFiniteCount++ == 0) firstNotFinite = notFinite;
         const char* status = statusText(FeatureStatus::kNotFinite);
-        notFiniteRows += csvRecord({valueText(study.points[p].values[0]), "none", "none", status, status});
+        notFiniteRows += csvRecord({exactText(study.points[p].values[0]), "none", "none", status, status});
     }
     // A focus whose image is not finite has no figure at any dose: no window stands on it.
     if (notFiniteCount > 0) {
@@ -236,10 +233,10 @@ int runWindow(const WindowOptions& options) {
     if (!summary) {
         removeWindowFiles(folder);
         std::fprintf(stderr,
-                     "aerial: the %s feature at %g (%s) reaches the target %s %s %s (tolerance %s) at no focus "
+                     "aerial: the %s feature at %s (%s) reaches the target %s %s %s (tolerance %s) at no focus "
                      "and no dose (threshold model, T0 %s): no window%s\n",
-                     kind, featureAt, cut.c_str(), figureName, valueText(model.targetCd).c_str(), figureUnit.c_str(),
-                     valueText(model.tolerance).c_str(), valueText(model.t0).c_str(),
+                     kind, shortText(featureAt).c_str(), cut.c_str(), figureName, exactText(model.targetCd).c_str(), figureUnit.c_str(),
+                     exactText(model.tolerance).c_str(), exactText(model.t0).c_str(),
                      unstableNames(solved).empty() ? "" : ("; unstable at " + unstableNames(solved)).c_str());
         return 1;
     }
@@ -263,10 +260,10 @@ int runWindow(const WindowOptions& options) {
         std::vector<double> wanted;
         for (double focus : next) {
             // The focus as the run reads it from its input cell.
-            const double f = std::strtod(valueText(focus).c_str(), nullptr);
+            const double f = roundedValue(focus, 12);
             if (std::any_of(solved.begin(), solved.end(), [&](const SolvedFocus& s) { return s.focus == f; })) continue;
             wanted.push_back(f);
-            folders.push_back((folder / kRefinedFolder / ("defocus_" + valueText(f))).string());
+            folders.push_back((folder / kRefinedFolder / ("defocus_" + exactText(f))).string());
             values.push_back({f});
         }
         if (wanted.empty()) break;
@@ -292,11 +289,11 @@ int runWindow(const WindowOptions& options) {
     const std::vector<FocusDoses> foci = fociOf(solved);
     if (refined && !refinementFoci(foci, precision).empty())
         std::fprintf(stderr, "aerial: note: after %d rounds of refining runs some focus edges are still further "
-                             "apart than %.2g %s\n", kMaxRefinementRounds, precision, unit.c_str());
+                             "apart than %s %s\n", kMaxRefinementRounds, shortText(precision, 2).c_str(), unit.c_str());
 
     // The best focus may lie between the foci run: then it gets a run of its own.
     FeatureGauge best;
-    const double bestFocus = std::strtod(valueText(summary->bestFocus).c_str(), nullptr);
+    const double bestFocus = roundedValue(summary->bestFocus, 12);
     std::string bestFolder;
     for (size_t p = 0; p < count; ++p) {
         if (study.points[p].values[0] == bestFocus) {
@@ -318,7 +315,7 @@ int runWindow(const WindowOptions& options) {
     for (const SolvedFocus& s : solved)
         if (s.sampled) sampledFoci.push_back({s.focus, s.solution.inTolerance, true});
     if (doses.empty()) doses = bracketingDoses(sampledFoci.empty() ? foci : sampledFoci, 11);
-    std::string csv = std::string("focus,dose,threshold,") + measureColumn(measure) + ",status\n";
+    std::string csv = csvRecord({"focus", "dose", "threshold", measureColumn(measure), "status"});
     std::vector<DoseCurve> curves;
     for (double dose : doses) curves.push_back({dose, {}, {}});
     // Every focus at every dose, the foci at once on the study's threads.
@@ -336,9 +333,9 @@ int runWindow(const WindowOptions& options) {
             const FeatureMetrics& f = atDoses[p][d];
             const FeatureStatus status = figureStatus(f, measure);
             const bool measured = status == FeatureStatus::kMeasured;
-            csv += valueText(focus) + "," + valueText(doses[d]) + "," + valueText(model.t0 / doses[d]) + "," +
-                   (measured ? valueText(figureOf(f, measure)) : std::string(statusText(status))) + "," +
-                   statusText(status) + "\n";
+            csv += csvRecord({exactText(focus), exactText(doses[d]), exactText(model.t0 / doses[d]),
+                              measured ? exactText(figureOf(f, measure)) : std::string(statusText(status)),
+                              statusText(status)});
             curves[d].focus.push_back(focus);
             curves[d].cd.push_back(measured ? figureOf(f, measure) : NAN);
         }
@@ -374,7 +371,7 @@ int runWindow(const WindowOptions& options) {
     out["cut_position"] = gauges[study.nominal].cutPosition;
     out["image"] = gauges[study.nominal].cut.sampled() ? "sampled" : "continuous";
     out["length_unit"] = unit;
-    out["best_focus_folder"] = bestFolder;
+    out["best_focus_folder"] = pathFromFolder(bestFolder, folder.string());
     json perFocus = json::array(), unstable = json::array(), noDose = json::array();
     for (const SolvedFocus& f : solved) {
         const FocusSolution& s = f.solution;
@@ -407,10 +404,15 @@ int runWindow(const WindowOptions& options) {
         return 2;
     }
     const std::string focusName = "defocus (" + unit + ")";
-    const FemPictureText femText{std::string(figureName) + " through focus at each dose (T0 " + valueText(model.t0) +
-                                     ", target " + valueText(model.targetCd) + " +- " +
-                                     valueText(model.tolerance * 100) + " %)",
-                                 focusName, std::string(figureName) + " (" + figureUnit + ")"};
+    // Titled with the folder and the conditions, as a run's pictures are.
+    const RunInput input = readRunInput(options.directory);
+    const FemPictureText femText{
+        studyPictureTitle(input,
+                          std::string(figureName) + " through focus at each dose (T0 " + shortText(model.t0) +
+                              ", target " + shortText(model.targetCd) + " +- " + shortText(model.tolerance * 100) +
+                              " %)",
+                          study.axes, {}),
+        focusName, std::string(figureName) + " (" + figureUnit + ")"};
     std::vector<LatitudePoint> latitude;
     for (const ProcessWindow& w : summary->windows) latitude.push_back({w.dof, w.el});
     // The curve ends at the largest latitude, which a single focus has.
@@ -418,8 +420,11 @@ int runWindow(const WindowOptions& options) {
     const std::string ext = pictureExtension(format);
     const fs::path fem = folder / ("fem_bossung" + ext), ed = folder / ("ed_window" + ext);
     for (const char* stem : {"fem_bossung", "ed_window"}) removePictures(folder.string(), stem);
-    const std::string edTitle = std::string("Exposure latitude against depth of focus") +
-                                (refined ? " (focus edges refined)" : " (sampled foci)");
+    const PictureTitle edTitle =
+        studyPictureTitle(input,
+                          std::string("Exposure latitude against depth of focus") +
+                              (refined ? " (focus edges refined)" : " (sampled foci)"),
+                          study.axes, {});
     if (!draw->femBossung(curves, model.targetCd * (1 - model.tolerance), model.targetCd * (1 + model.tolerance),
                           femText, format, fem.string()) ||
         !draw->exposureDefocus(latitude, edTitle, "depth of focus (" + unit + ")", !refined, format, ed.string())) {
@@ -433,51 +438,47 @@ int runWindow(const WindowOptions& options) {
     if (options.json) {
         std::printf("%s", summaryText.c_str());
     } else {
-        std::printf("window of the %s feature at %g %s: target %s %s %s, tolerance %s, T0 %s\n", kind, featureAt,
-                    cut.c_str(), figureName, valueText(model.targetCd).c_str(), figureUnit.c_str(),
-                    valueText(model.tolerance).c_str(), valueText(model.t0).c_str());
+        std::printf("window of the %s feature at %s %s: target %s %s %s, tolerance %s, T0 %s\n", kind,
+                    shortText(featureAt).c_str(),
+                    cut.c_str(), figureName, exactText(model.targetCd).c_str(), figureUnit.c_str(),
+                    exactText(model.tolerance).c_str(), exactText(model.t0).c_str());
         std::printf("focus        dose to size  in-tolerance doses      EL        status\n");
         for (const SolvedFocus& f : solved) {
             // The refined foci are many: only those that are not in tolerance are named.
             if (!f.sampled && f.solution.status == FocusStatus::kInTolerance) continue;
             const FocusSolution& s = f.solution;
-            char dts[32] = "none", range[64] = "none", el[32] = "";
-            if (s.doseToSize) std::snprintf(dts, sizeof dts, "%.6g", *s.doseToSize);
-            if (s.inTolerance) {
-                std::snprintf(range, sizeof range, "%.6g .. %.6g", s.inTolerance->low, s.inTolerance->high);
-                std::snprintf(el, sizeof el, "%s", percent(exposureLatitude(*s.inTolerance)).c_str());
-            }
+            const std::string dts = s.doseToSize ? shortText(*s.doseToSize) : "none";
+            const std::string range =
+                s.inTolerance ? shortText(s.inTolerance->low) + " .. " + shortText(s.inTolerance->high) : "none";
+            const std::string el = s.inTolerance ? percentText(exposureLatitude(*s.inTolerance)) : "";
             std::string status = focusStatusText(s.status);
-            if (s.status == FocusStatus::kUnstable) {
-                char jump[96];
-                std::snprintf(jump, sizeof jump, ": %s %s to %s at dose %.6g", figureName, figureText(s.jumpFrom).c_str(),
-                              figureText(s.jumpTo).c_str(), *s.jumpDose);
-                status += jump;
-            }
+            if (s.status == FocusStatus::kUnstable)
+                status += std::string(": ") + figureName + " " + figureText(s.jumpFrom) + " to " + figureText(s.jumpTo) +
+                          " at dose " + shortText(*s.jumpDose);
             if (!f.sampled) status += " (refining run)";
-            std::printf("%-11s  %-12s  %-22s  %-8s  %s\n", valueText(f.focus).c_str(), dts, range, el, status.c_str());
+            std::printf("%-11s  %-12s  %-22s  %-8s  %s\n", exactText(f.focus).c_str(), dts.c_str(), range.c_str(),
+                        el.c_str(), status.c_str());
         }
         if (refined) {
-            std::printf("refined      %zu extra foci in %s: every window's focus edges within %.2g %s\n",
-                        refinedRuns, (folder / kRefinedFolder).c_str(), precision, unit.c_str());
+            std::printf("refined      %zu extra foci in %s: every window's focus edges within %s %s\n",
+                        refinedRuns, (folder / kRefinedFolder).c_str(), shortText(precision, 2).c_str(), unit.c_str());
         } else {
             std::printf("sampled      the windows stand on the foci run (focus step %s %s)\n",
-                        valueText(focusStep(focusAxis)).c_str(), unit.c_str());
+                        exactText(focusStep(focusAxis)).c_str(), unit.c_str());
         }
-        std::printf("best focus   %s %s (the centre of the EL 0 window)\n", valueText(summary->bestFocus).c_str(),
+        std::printf("best focus   %s %s (the centre of the EL 0 window)\n", exactText(summary->bestFocus).c_str(),
                     unit.c_str());
         if (atBest.doseToSize) {
-            std::printf("dose to size %.6g (threshold %.6g)\n", *atBest.doseToSize, model.t0 / *atBest.doseToSize);
+            std::printf("dose to size %s (threshold %s)\n", shortText(*atBest.doseToSize).c_str(),
+                        shortText(model.t0 / *atBest.doseToSize).c_str());
         }
-        std::printf("max EL       %s\n", percent(summary->maxEl).c_str());
+        std::printf("max EL       %s\n", percentText(summary->maxEl).c_str());
         std::printf("EL        DOF          focus                        doses\n");
         for (const ProcessWindow& w : summary->windows) {
-            char focusRange[64], doseRange[64];
-            std::snprintf(focusRange, sizeof focusRange, "%s .. %s", valueText(w.focusMin).c_str(),
-                          valueText(w.focusMax).c_str());
-            std::snprintf(doseRange, sizeof doseRange, "%.6g .. %.6g", w.doses.low, w.doses.high);
-            std::printf("%-8s  %-11s  %-27s  %s%s\n", percent(w.el).c_str(), valueText(w.dof).c_str(), focusRange,
-                        doseRange, w.openEnd ? "  (reaches the end of the sampled foci)" : "");
+            const std::string focusRange = exactText(w.focusMin) + " .. " + exactText(w.focusMax);
+            const std::string doseRange = shortText(w.doses.low) + " .. " + shortText(w.doses.high);
+            std::printf("%-8s  %-11s  %-27s  %s%s\n", percentText(w.el).c_str(), exactText(w.dof).c_str(),
+                        focusRange.c_str(), doseRange.c_str(), w.openEnd ? "  (reaches the end of the sampled foci)" : "");
         }
         if (!options.study.quiet) {
             std::printf("table %s, summary %s, pictures %s, %s\n", (folder / "fem.csv").c_str(),
@@ -489,7 +490,7 @@ int runWindow(const WindowOptions& options) {
                              "holds it)\n", unstableNames(solved).c_str(), figureName);
     if (!atBest.doseToSize) {
         std::fprintf(stderr, "aerial: at the best focus %s no dose gives the target %s exactly (the %s jumps past it)\n",
-                     valueText(summary->bestFocus).c_str(), figureName, figureName);
+                     exactText(summary->bestFocus).c_str(), figureName, figureName);
         return 1;
     }
     return 0;

@@ -1,6 +1,5 @@
 #include "io/input_writer.h"
 
-#include <charconv>
 #include <cmath>
 #include <memory>
 
@@ -8,6 +7,7 @@
 #include "input/input_cells.h"
 #include "input/parse_input.h"
 #include "io/input_edit.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -39,7 +39,7 @@ std::vector<std::string> rectangleRow(const aerial::MaskRectangle& r, const std:
     std::vector<std::string> cells;
     put(cells, aerial::kLabelColumn, label);
     for (int k = 0; k < aerial::kRectangleCellCount; ++k)
-        put(cells, aerial::kRectangleCells[k].column, exactNumber(values[k]));
+        put(cells, aerial::kRectangleCells[k].column, exactText(values[k]));
     return cells;
 }
 
@@ -51,13 +51,6 @@ std::string rowLabel(const std::vector<std::string>& labels, size_t r) {
 }
 
 } // namespace
-
-std::string exactNumber(double value) {
-    char text[64];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    std::string s(text, end);
-    return s == "-0" ? "0" : s;
-}
 
 InputParameters bundledExampleParameters() {
     InputParameters p;
@@ -89,33 +82,51 @@ bool readInputParameters(const std::string& path, InputParameters& parameters, s
     return true;
 }
 
+namespace {
+
+// Each length unit's size in metres and as a power of ten.
+struct LengthUnit {
+    const char* name;
+    double metres;
+    int power;
+};
+constexpr LengthUnit kLengthUnits[] = {{"nm", 1e-9, -9}, {"um", 1e-6, -6}, {"\xC2\xB5m", 1e-6, -6},
+                                       {"micron", 1e-6, -6}, {"mm", 1e-3, -3}, {"m", 1, 0}};
+
+const LengthUnit* lengthUnit(const std::string& name) {
+    for (const LengthUnit& u : kLengthUnits)
+        if (name == u.name) return &u;
+    return nullptr;
+}
+
+} // namespace
+
 bool unitMetres(const std::string& unit, double& metres) {
-    static const struct {
-        const char* name;
-        double metres;
-    } units[] = {{"nm", 1e-9}, {"um", 1e-6}, {"\xC2\xB5m", 1e-6}, {"micron", 1e-6},
-                 {"mm", 1e-3}, {"m", 1}};
-    for (const auto& u : units) {
-        if (unit == u.name) {
-            metres = u.metres;
-            return true;
-        }
-    }
-    return false;
+    const LengthUnit* u = lengthUnit(unit);
+    if (u != nullptr) metres = u->metres;
+    return u != nullptr;
 }
 
 bool convertLengthUnit(InputParameters& parameters, const std::string& unit, std::string& error) {
     if (unit == parameters.unit) return true;
-    double from = 0, to = 0;
-    if (!unitMetres(parameters.unit, from) || !unitMetres(unit, to)) {
+    const LengthUnit* from = lengthUnit(parameters.unit);
+    const LengthUnit* to = lengthUnit(unit);
+    if (from == nullptr || to == nullptr) {
         error = "cannot convert lengths from '" + parameters.unit + "' to '" + unit +
                 "' (known units: nm, um, mm, m)";
         return false;
     }
     for (const aerial::ParameterCell& p : kParameterCells)
-        if (p.isLength) parameters[p.id] = parameters[p.id] * from / to;
+        if (p.isLength) parameters[p.id] = decimalShifted(parameters[p.id], from->power - to->power);
     parameters.unit = unit;
     return true;
+}
+
+bool convertLength(double value, const std::string& from, const std::string& to, double& converted) {
+    const LengthUnit* a = lengthUnit(from);
+    const LengthUnit* b = lengthUnit(to);
+    if (a != nullptr && b != nullptr) converted = decimalShifted(value, a->power - b->power);
+    return a != nullptr && b != nullptr;
 }
 
 bool startingParameters(const std::string& templatePath, const std::string& unit, InputParameters& parameters,
@@ -135,7 +146,7 @@ std::string inputFileText(const InputParameters& parameters,
                                                              : parameters[p.id];
         put(cells, p.column,
             p.kind == aerial::CellKind::kInteger ? std::to_string(static_cast<long long>(value))
-                                                 : exactNumber(value));
+                                                 : exactText(value));
         if (p.column != aerial::kLabelColumn) put(cells, aerial::kLabelColumn, p.name);
         if (p.isLength && p.column != aerial::kUnitColumn) put(cells, aerial::kUnitColumn, parameters.unit);
         put(cells, p.column + 1, p.meaning);

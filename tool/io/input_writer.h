@@ -30,9 +30,14 @@ bool readInputParameters(const std::string& path, InputParameters& parameters, s
 // A length unit's size in metres: nm, um (also µm, micron), mm, m. False for any other name.
 bool unitMetres(const std::string& unit, double& metres);
 
-// Every length of the parameters expressed in another unit. False with a reason when
+// Every length of the parameters expressed in another unit, its decimal digits kept (0.193
+// um is 193 nm exactly, as a person converts it, not 0.193 * 1000). False with a reason when
 // either unit is not one unitMetres knows.
 bool convertLengthUnit(InputParameters& parameters, const std::string& unit, std::string& error);
+
+// A length in another unit, its decimal digits kept as convertLengthUnit keeps them. False
+// when either unit is not one unitMetres knows.
+bool convertLength(double value, const std::string& from, const std::string& to, double& converted);
 
 // The parameters a written input starts from: the template's at templatePath, or the
 // bundled example's when it is empty, in `unit` when one is named (else their own). False
@@ -53,8 +58,5 @@ std::string inputFileText(const InputParameters& parameters,
 // written anew. False when the bytes do not reach the count line.
 bool replaceRectangles(const std::string& bytes, const std::vector<aerial::MaskRectangle>& rects,
                        std::string& result);
-
-// The shortest text that reads back as exactly this double.
-std::string exactNumber(double value);
 
 } // namespace aerial_tool

@@ -64,6 +64,21 @@ std::string sha256Hex(std::string_view bytes) {
     return out;
 }
 
+std::string pathFromFolder(const std::string& path, const std::string& folder) {
+    const fs::path target = fs::absolute(path).lexically_normal();
+    const fs::path relative = target.lexically_relative(fs::absolute(folder).lexically_normal());
+    return relative.empty() ? target.string() : relative.string();
+}
+
+std::string pathInFolder(const std::string& written, const std::string& folder) {
+    const fs::path p(written);
+    if (p.is_absolute()) return written;
+    std::string joined = (fs::path(folder) / p).lexically_normal().string();
+    // "w/." is the folder "w" itself.
+    if (joined.size() > 1 && joined.back() == '/') joined.pop_back();
+    return joined;
+}
+
 std::string utcNow() {
     const std::time_t now = std::time(nullptr);
     std::tm utc{};

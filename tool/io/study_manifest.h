@@ -34,6 +34,15 @@ struct StudyManifest {
     std::string written;            // UTC, ISO 8601
 };
 
+// A path as a JSON file in `folder` writes it: relative to that folder, so that a copied or
+// moved folder still points at its own files ("defocus_0", "../layout.gds"); absolute only
+// when no relative path leads there (another drive).
+std::string pathFromFolder(const std::string& path, const std::string& folder);
+
+// A path read from a JSON file in `folder`, as the current directory reaches it: relative
+// ones joined to the folder, absolute ones as they are.
+std::string pathInFolder(const std::string& written, const std::string& folder);
+
 // The SHA-256 of the bytes in lower-case hex, as sha256sum prints it.
 std::string sha256Hex(std::string_view bytes);
 

@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "io/study_manifest.h"
+
 namespace aerial_tool {
 
 namespace {
@@ -24,7 +26,7 @@ bool boxFrom(const json& j, Box2& b) {
 
 } // namespace
 
-std::string manifestText(const TileManifest& m) {
+std::string manifestText(const TileManifest& m, const std::string& directory) {
     const Tiling& t = m.tiling;
     json tiles = json::array();
     for (const TileSpec& tile : t.tiles) {
@@ -32,7 +34,7 @@ std::string manifestText(const TileManifest& m) {
                          {"core", boxJson(tile.core)}, {"grid", boxJson(tile.grid)}, {"window", boxJson(tile.window)},
                          {"rectangles", tile.rects}});
     }
-    json j = {{"layout", m.layout},
+    json j = {{"layout", pathFromFolder(m.layout, directory)},
               {"layoutSha256", m.layoutSha256},
               {"cell", m.cell},
               {"layer", m.layer},
@@ -65,7 +67,7 @@ bool readManifest(const std::string& directory, TileManifest& m, std::string& er
     Tiling& t = m.tiling;
     try {
         if (j.is_discarded()) throw std::runtime_error("not JSON");
-        m.layout = j.at("layout").get<std::string>();
+        m.layout = pathInFolder(j.at("layout").get<std::string>(), directory);
         m.layoutSha256 = j.at("layoutSha256").get<std::string>();
         m.cell = j.at("cell").get<std::string>();
         m.layer = j.at("layer").get<std::string>();

@@ -12,7 +12,7 @@ namespace aerial_tool {
 inline constexpr const char* kTileManifestFileName = "tiles.json";
 
 struct TileManifest {
-    std::string layout;       // the layout file, as given
+    std::string layout;       // the layout file, as the current directory reaches it
     std::string layoutSha256; // of its bytes
     std::string cell;
     std::string layer;        // L/D
@@ -23,9 +23,11 @@ struct TileManifest {
     Tiling tiling;
 };
 
-std::string manifestText(const TileManifest& manifest);
+// The text of DIRECTORY/tiles.json: the layout's path relative to the directory.
+std::string manifestText(const TileManifest& manifest, const std::string& directory);
 
-// False with a reason when the file is missing or is not a manifest of this tool.
+// False with a reason when the file is missing or is not a manifest of this tool. The
+// layout's path is read relative to the directory (an absolute one as it is).
 bool readManifest(const std::string& directory, TileManifest& manifest, std::string& error);
 
 } // namespace aerial_tool

@@ -1,4 +1,5 @@
 #include "masks/layout_flatten.h"
+#include "io/number_text.h"
 
 #include <cmath>
 #include <set>
@@ -254,13 +255,10 @@ bool flattenLayer(const GdsLibrary& library, const std::string& cell, LayerId la
         return false;
     }
     if (placedShapes[root] > limits.maxShapes || placedVertices[root] > limits.maxVertices) {
-        char text[200];
-        std::snprintf(text, sizeof text,
-                      "cell '%s' would place %.0f shapes with %.0f vertices on the layer once "
-                      "flattened, more than the %.0f shapes and %.0f vertices allowed",
-                      cell.c_str(), placedShapes[root], placedVertices[root], limits.maxShapes,
-                      limits.maxVertices);
-        error = text;
+        error = "cell '" + cell + "' would place " + fixedText(placedShapes[root], 0) + " shapes with " +
+                fixedText(placedVertices[root], 0) + " vertices on the layer once flattened, more than the " +
+                fixedText(limits.maxShapes, 0) + " shapes and " + fixedText(limits.maxVertices, 0) +
+                " vertices allowed";
         return false;
     }
 

@@ -8,6 +8,8 @@
 
 #include <boost/polygon/polygon.hpp>
 
+#include "io/number_text.h"
+
 namespace aerial_tool {
 
 namespace {
@@ -16,12 +18,6 @@ namespace gtl = boost::polygon;
 using Region = gtl::polygon_90_set_data<long long>;
 using Rect = gtl::rectangle_data<long long>;
 using PointL = gtl::point_data<long long>;
-
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", value);
-    return text;
-}
 
 // Work allowed for stepping shapes that are not Manhattan: crossings computed, summed
 // over the shapes' edges and the window's sample rows.
@@ -307,8 +303,8 @@ bool importLayout(std::string_view bytes, const ImportOptions& options, const Gr
         }
     }
     if (!(w[2] > w[0]) || !(w[3] > w[1])) {
-        error = "the window " + number(options.window[0]) + "," + number(options.window[1]) + "," +
-                number(options.window[2]) + "," + number(options.window[3]) +
+        error = "the window " + shortText(options.window[0]) + "," + shortText(options.window[1]) + "," +
+                shortText(options.window[2]) + "," + shortText(options.window[3]) +
                 " is empty: X1 must exceed X0 and Y1 exceed Y0 (on the layout's database grid)";
         return false;
     }
@@ -329,10 +325,10 @@ bool importLayout(std::string_view bytes, const ImportOptions& options, const Gr
     const double widthSamples = (w[2] - w[0]) / pitch, heightSamples = (w[3] - w[1]) / pitch;
     if (widthSamples > 2 * h * (1 + 1e-12) || heightSamples > 2 * h * (1 + 1e-12)) {
         const double need = std::fmax(result.windowWidth, result.windowHeight) / (2 * h);
-        error = "the window is " + number(result.windowWidth) + " x " + number(result.windowHeight) +
-                " but the grid holds " + number(2 * h * grid.samplePitch) + " x " +
-                number(2 * h * grid.samplePitch) + " (" + std::to_string(static_cast<int>(2 * h)) +
-                " samples of " + number(grid.samplePitch) + "); a sample pitch of " + number(need) +
+        error = "the window is " + shortText(result.windowWidth) + " x " + shortText(result.windowHeight) +
+                " but the grid holds " + shortText(2 * h * grid.samplePitch) + " x " +
+                shortText(2 * h * grid.samplePitch) + " (" + std::to_string(static_cast<int>(2 * h)) +
+                " samples of " + shortText(grid.samplePitch) + "); a sample pitch of " + shortText(need) +
                 " or more fits it";
         return false;
     }
@@ -363,7 +359,7 @@ bool importLayout(std::string_view bytes, const ImportOptions& options, const Gr
             for (const PointD& q : outline) {
                 const double hx = 2 * q.x - sumX, hy = 2 * q.y - sumY;
                 if (hx != std::nearbyint(hx) || hy != std::nearbyint(hy)) {
-                    error = shapeName(library, s) + " has a vertex at (" + number(q.x * u) + ", " + number(q.y * u) +
+                    error = shapeName(library, s) + " has a vertex at (" + shortText(q.x * u) + ", " + shortText(q.y * u) +
                             ") once placed, off the grid of half database units that the import keeps exactly";
                     return false;
                 }
@@ -385,9 +381,9 @@ bool importLayout(std::string_view bytes, const ImportOptions& options, const Gr
         if (!options.manhattanize) {
             error = shapeName(library, s) +
                     (s.roundCap ? " has round ends"
-                                : " has an edge from (" + number(s.points[bad].x * u) + ", " +
-                                      number(s.points[bad].y * u) + ") to (" + number(s.points[bad + 1].x * u) +
-                                      ", " + number(s.points[bad + 1].y * u) + ")") +
+                                : " has an edge from (" + shortText(s.points[bad].x * u) + ", " +
+                                      shortText(s.points[bad].y * u) + ") to (" + shortText(s.points[bad + 1].x * u) +
+                                      ", " + shortText(s.points[bad + 1].y * u) + ")") +
                     ", neither horizontal nor vertical; --manhattanize steps such shapes in "
                     "one-sample steps";
             return false;
@@ -396,7 +392,7 @@ bool importLayout(std::string_view bytes, const ImportOptions& options, const Gr
         for (const PointD& q : s.points) {
             relative.push_back({q.x - originX, q.y - originY});
             if (!(std::fabs(relative.back().x) <= kSteppingReach && std::fabs(relative.back().y) <= kSteppingReach)) {
-                error = shapeName(library, s) + " reaches (" + number(q.x * u) + ", " + number(q.y * u) +
+                error = shapeName(library, s) + " reaches (" + shortText(q.x * u) + ", " + shortText(q.y * u) +
                         ") once placed, too far from the window to be stepped exactly (more than 2^40 "
                         "database units); clip a cell nearer the window";
                 return false;
@@ -405,7 +401,7 @@ bool importLayout(std::string_view bytes, const ImportOptions& options, const Gr
         steppingWork += static_cast<double>(s.points.size()) * rows;
         if (steppingWork > kSteppingBudget) {
             error = "the shapes to step are too many or too detailed for --manhattanize (over " +
-                    number(kSteppingBudget) + " edge crossings)";
+                    shortText(kSteppingBudget) + " edge crossings)";
             return false;
         }
         ++result.manhattanized;

@@ -12,6 +12,7 @@
 #include "input/input_cells.h"
 #include "input/parse_input.h"
 #include "io/input_writer.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
@@ -177,10 +178,8 @@ bool regenerateInput(const std::string& parentInput, const MaskRecipe& recipe,
     for (double period : patternPeriods(point.pattern)) {
         const PeriodFit fit = fitPeriod(period, grid);
         if (fit.whole) continue;
-        char text[200];
-        std::snprintf(text, sizeof text, "the grid holds %.4f periods of %.6g, not a whole number",
-                      fit.periods, fit.period);
-        warning = text;
+        warning = "the grid holds " + fixedText(fit.periods, 4) + " periods of " + shortText(fit.period) +
+                  ", not a whole number";
         break;
     }
     return true;

@@ -3,17 +3,13 @@
 #include <cmath>
 #include <cstdio>
 
+#include "io/number_text.h"
+
 namespace aerial_tool {
 
 namespace {
 
 using aerial::MaskRectangle;
-
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", value);
-    return text;
-}
 
 Tone effectiveTone(const PatternSpec& spec) {
     if (spec.kind == PatternKind::kLine) return Tone::kDark;
@@ -132,8 +128,8 @@ bool generatePattern(const PatternSpec& spec, const Grid& grid, std::vector<Mask
                     std::vector<Stretch>& out) {
         const double w = width + spec.bias;
         if (!(w > 0) || !std::isfinite(w)) {
-            error = std::string("a ") + widthName + " of " + number(width) +
-                    (spec.bias != 0 ? " with a bias of " + number(spec.bias) : std::string()) +
+            error = std::string("a ") + widthName + " of " + shortText(width) +
+                    (spec.bias != 0 ? " with a bias of " + shortText(spec.bias) : std::string()) +
                     " is zero or less";
             return false;
         }
@@ -143,18 +139,18 @@ bool generatePattern(const PatternSpec& spec, const Grid& grid, std::vector<Mask
                 return false;
             }
             if (w >= pitch) {
-                error = std::string("a ") + widthName + " of " + number(w) + " is not below the " +
-                        pitchName + " of " + number(pitch);
+                error = std::string("a ") + widthName + " of " + shortText(w) + " is not below the " +
+                        pitchName + " of " + shortText(pitch);
                 return false;
             }
             if (pitch > gridLength) {
-                error = std::string("a ") + pitchName + " of " + number(pitch) +
-                        " is above the grid's N x sample pitch = " + number(gridLength);
+                error = std::string("a ") + pitchName + " of " + shortText(pitch) +
+                        " is above the grid's N x sample pitch = " + shortText(gridLength);
                 return false;
             }
         } else if (w >= gridLength) {
-            error = std::string("a ") + widthName + " of " + number(w) +
-                    " is not below the grid's N x sample pitch = " + number(gridLength);
+            error = std::string("a ") + widthName + " of " + shortText(w) +
+                    " is not below the grid's N x sample pitch = " + shortText(gridLength);
             return false;
         }
         const double period = pitchName != nullptr ? pitch / grid.samplePitch : 0;

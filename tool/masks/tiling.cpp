@@ -4,16 +4,11 @@
 #include <cstdio>
 
 #include "masks/gdsii_reader.h"
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
 namespace {
-
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", value);
-    return text;
-}
 
 // Whole cores along one side, the last one holding what is left (a part in 10^9 of a core
 // left over is rounding, not a tile).
@@ -27,7 +22,8 @@ int coresAlong(double length, double core) {
 
 double defaultHalo(double wavelength, double na, double samplePitch) {
     const double halo = kHaloWavelengths * wavelength / na;
-    return std::ceil(halo / samplePitch - 1e-9) * samplePitch;
+    // Whole samples, in decimal: 31 x 0.03 is 0.93 (the doubles' product 0.9299999999999999).
+    return decimalMultiple(samplePitch, static_cast<long long>(std::ceil(halo / samplePitch - 1e-9)));
 }
 
 std::string tileName(int row, int column) {
@@ -43,16 +39,16 @@ bool planTiling(const Box2& region, double core, double halo, int gridSize, doub
         error = "the region is empty: X1 must exceed X0 and Y1 exceed Y0";
         return false;
     }
-    const double gridLength = gridSize * samplePitch;
+    const double gridLength = decimalMultiple(samplePitch, gridSize);
     if (!(halo >= 0) || !std::isfinite(halo)) {
         error = "the halo must be a length of 0 or more";
         return false;
     }
     if (!(core > 0) || core + 2 * halo > gridLength * (1 + 1e-12)) {
-        error = "a core of " + number(core) + " with a halo of " + number(halo) + " on each side needs " +
-                number(core + 2 * halo) + " but a grid of " + std::to_string(gridSize) + " x " +
-                number(samplePitch) + " spans " + number(gridLength) + "; the largest core with this halo is " +
-                number(gridLength - 2 * halo);
+        error = "a core of " + shortText(core) + " with a halo of " + shortText(halo) + " on each side needs " +
+                shortText(core + 2 * halo) + " but a grid of " + std::to_string(gridSize) + " x " +
+                shortText(samplePitch) + " spans " + shortText(gridLength) + "; the largest core with this halo is " +
+                shortText(decimalSum(gridLength, -decimalMultiple(halo, 2)));
         return false;
     }
     const int columns = coresAlong(region.width(), core), rows = coresAlong(region.height(), core);
@@ -75,13 +71,21 @@ bool planTiling(const Box2& region, double core, double halo, int gridSize, doub
             tile.name = tileName(r, c);
             tile.column = c;
             tile.row = r;
-            tile.core.x0 = region.x0 + c * core;
-            tile.core.y0 = region.y0 + r * core;
-            tile.core.x1 = c + 1 == columns ? region.x1 : region.x0 + (c + 1) * core;
-            tile.core.y1 = r + 1 == rows ? region.y1 : region.y0 + (r + 1) * core;
-            const double cx = tile.core.centreX(), cy = tile.core.centreY();
-            tile.grid = {cx - gridLength / 2, cy - gridLength / 2, cx + gridLength / 2, cy + gridLength / 2};
-            tile.window = {tile.core.x0 - halo, tile.core.y0 - halo, tile.core.x1 + halo, tile.core.y1 + halo};
+            // In decimal, as the region, the core and the halo are written: the edges of
+            // tiles.json are the lengths a person would work out (-0.1, not
+            // -0.10000000000000003), and neighbours share theirs exactly.
+            auto at = [&](double start, int k) { return decimalSum(start, decimalMultiple(core, k)); };
+            tile.core.x0 = at(region.x0, c);
+            tile.core.y0 = at(region.y0, r);
+            tile.core.x1 = c + 1 == columns ? region.x1 : at(region.x0, c + 1);
+            tile.core.y1 = r + 1 == rows ? region.y1 : at(region.y0, r + 1);
+            // Halving is exact, so the centre and the half grid are as near their decimals.
+            const double cx = decimalSum(tile.core.x0, tile.core.x1) / 2;
+            const double cy = decimalSum(tile.core.y0, tile.core.y1) / 2;
+            const double half = gridLength / 2;
+            tile.grid = {decimalSum(cx, -half), decimalSum(cy, -half), decimalSum(cx, half), decimalSum(cy, half)};
+            tile.window = {decimalSum(tile.core.x0, -halo), decimalSum(tile.core.y0, -halo),
+                           decimalSum(tile.core.x1, halo), decimalSum(tile.core.y1, halo)};
             tiling.tiles.push_back(tile);
         }
     }
@@ -110,8 +114,8 @@ bool cutTiles(std::string_view layoutBytes, const ImportOptions& base, double un
         for (double e : edges) {
             const double dbu = e * unitToDatabase;
             if (std::fabs(dbu - std::nearbyint(dbu)) > 1e-6) {
-                error = "tile " + tile.name + ": its window's edge " + number(e) +
-                        " is not on the layout's database grid (" + number(1 / unitToDatabase) +
+                error = "tile " + tile.name + ": its window's edge " + shortText(e) +
+                        " is not on the layout's database grid (" + shortText(1 / unitToDatabase) +
                         "); give a region, core and sample pitch on it";
                 return false;
             }

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "io/number_text.h"
+
 namespace aerial_tool {
 
 namespace {
@@ -83,11 +85,7 @@ std::vector<double> niceTicks(Range r, int count) {
     return ticks;
 }
 
-std::string tickText(double v) {
-    char s[32];
-    std::snprintf(s, sizeof s, "%.4g", v);
-    return s;
-}
+std::string tickText(double v) { return shortText(v, 4); }
 
 Range finiteRange(const std::vector<double>& values) {
     Range r{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};

@@ -1,11 +1,23 @@
 // The file formats every picture can be written in: cairo's own image, SVG and PDF surfaces.
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <utility>
 
 namespace aerial_tool {
 
 enum class PictureFormat { kPng, kSvg, kPdf };
+
+// A picture's title, bold, and the conditions it was made under on a smaller line below it
+// (none when empty), as every picture of a run or a study has them.
+struct PictureTitle {
+    std::string title;
+    std::string conditions;
+
+    PictureTitle(const char* t) : title(t) {}
+    PictureTitle(std::string t = {}, std::string c = {}) : title(std::move(t)), conditions(std::move(c)) {}
+};
 
 // The file name extension with its dot: ".png", ".svg", ".pdf".
 constexpr const char* pictureExtension(PictureFormat format) {

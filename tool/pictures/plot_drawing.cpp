@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "pictures/canvas.h"
+#include "io/number_text.h"
 #include "pictures/drawing_parts.h"
 
 namespace aerial_tool {
@@ -100,9 +101,7 @@ ColourMapping mappingFor(const ResultTableData& table, const HeatmapPicture& p) 
 
 std::string decadeText(int power) {
     if (power == 0) return "1";
-    char s[16];
-    std::snprintf(s, sizeof s, "1e%d", power);
-    return s;
+    return "1e" + std::to_string(power);
 }
 
 void drawColourBar(cairo_t* cr, const ColourMapping& map, const HeatmapPicture& p) {
@@ -125,23 +124,23 @@ void drawColourBar(cairo_t* cr, const ColourMapping& map, const HeatmapPicture& 
         cairo_stroke(cr);
         text(cr, L::kBarLeft + L::kBarWidth + 7, bar.py(at), label, 11, Align::kLeft);
     };
-    char note[96] = "";
+    std::string note;
     switch (map.scale) {
     case ColourScale::kCyclic: {
         const char* names[] = {"-\u03c0", "-\u03c0/2", "0", "\u03c0/2", "\u03c0"};
         for (int k = 0; k < 5; ++k) tick(-M_PI + k * M_PI / 2, names[k]);
-        std::snprintf(note, sizeof note, "ends meet at \u00b1\u03c0");
+        note = "ends meet at \u00b1\u03c0";
         break;
     }
     case ColourScale::kLogarithmic: {
         for (int d = int(std::ceil(map.range.lo - 1e-9)); d <= int(std::floor(map.range.hi + 1e-9)); ++d)
             tick(d, decadeText(d));
-        std::snprintf(note, sizeof note, "peak %.4g, log scale", std::pow(10.0, map.range.hi));
+        note = "peak " + shortText(std::pow(10.0, map.range.hi), 4) + ", log scale";
         break;
     }
     case ColourScale::kLinear:
         for (double t : niceTicks(map.range, 6)) tick(t, tickText(t));
-        std::snprintf(note, sizeof note, "min %.4g  max %.4g", map.range.lo, map.range.hi);
+        note = "min " + shortText(map.range.lo, 4) + "  max " + shortText(map.range.hi, 4);
         break;
     }
     text(cr, L::kBarLeft + L::kBarWidth / 2.0, top + height + 34, note, 11, Align::kCentre);
@@ -448,7 +447,7 @@ bool writeCutline(const CutlinePicture& picture, PictureFormat format, const std
     return closeCanvas(canvas);
 }
 
-bool writeLinePlot(const std::vector<BossungSeries>& series, const std::string& title, const std::string& axisX,
+bool writeLinePlot(const std::vector<BossungSeries>& series, const PictureTitle& title, const std::string& axisX,
                    const std::string& axisY, PictureFormat format, const std::string& path) {
     constexpr int kWidth = 720, kHeight = 460;
     std::vector<double> allX, allY;
@@ -462,9 +461,10 @@ bool writeLinePlot(const std::vector<BossungSeries>& series, const std::string& 
     ry = {ry.lo - pad, ry.hi + pad};
     Canvas canvas = openCanvas(format, kWidth, kHeight, path);
     cairo_t* cr = canvas.cr;
-    const PlotBox box{84, 50, kWidth - 84 - 170, kHeight - 50 - 62, rx, ry};
+    constexpr int kTop = 62; // below the title and the conditions
+    const PlotBox box{84, kTop, kWidth - 84 - 170, kHeight - kTop - 62, rx, ry};
     drawAxes(cr, box, axisX, axisY);
-    text(cr, kWidth / 2.0, 24, title, 16, Align::kCentre, true);
+    drawTitle(cr, kWidth / 2.0, title.title, title.conditions);
     cairo_save(cr);
     cairo_rectangle(cr, box.left, box.top, box.width, box.height);
     cairo_clip(cr);

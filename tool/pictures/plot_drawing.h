@@ -162,7 +162,7 @@ struct BossungSeries {
     std::vector<double> cd; // NaN where there is no CD
 };
 
-bool writeLinePlot(const std::vector<BossungSeries>& series, const std::string& title, const std::string& axisX,
+bool writeLinePlot(const std::vector<BossungSeries>& series, const PictureTitle& title, const std::string& axisX,
                    const std::string& axisY, PictureFormat format, const std::string& path);
 
 } // namespace aerial_tool

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "pictures/canvas.h"
+#include "io/number_text.h"
 #include "pictures/drawing_parts.h"
 
 namespace aerial_tool {
@@ -118,12 +119,11 @@ void drawSource(cairo_t* cr, const SourcePicture& p) {
     drawTitle(cr, L::kWidth / 2.0, p.title, p.conditions);
 
     // Legend: two rows under the plot.
-    char words[4][96];
-    std::snprintf(words[0], sizeof words[0], "pupil, R = %.4g samples", R);
-    std::snprintf(words[1], sizeof words[1], "\u03c3 %.4g as written", p.sigma);
-    std::snprintf(words[2], sizeof words[2], "effective \u03c3 %.4g", o.effectiveSigma);
+    const std::string words[3] = {"pupil, R = " + shortText(R, 4) + " samples",
+                                  "\u03c3 " + shortText(p.sigma, 4) + " as written",
+                                  "effective \u03c3 " + shortText(o.effectiveSigma, 4)};
     double y = L::kHeight - 40, x = box.left;
-    auto lineEntry = [&](Rgb c, bool dashed, const char* w) {
+    auto lineEntry = [&](Rgb c, bool dashed, const std::string& w) {
         cairo_save(cr);
         setRgb(cr, c);
         cairo_set_line_width(cr, dashed ? 1.3 : 2);

@@ -32,7 +32,8 @@ struct Span {
 };
 
 // The plot area of both pictures; the ED window has no legend and takes the width.
-PlotBox plotBox(double width, Range x, Range y) { return {80, 48, width, 360, x, y}; }
+// Its top below the title and the conditions.
+PlotBox plotBox(double width, Range x, Range y) { return {80, 60, width, 348, x, y}; }
 
 void label(cairo_t* cr, double x, double y, const std::string& s, double size, Align align, bool vertical = false) {
     cairo_set_source_rgb(cr, 0, 0, 0);
@@ -40,7 +41,7 @@ void label(cairo_t* cr, double x, double y, const std::string& s, double size, A
 }
 
 // Grid, ticks (the y values written times yScale), frame, title and axis names.
-void drawFrame(cairo_t* cr, const PlotBox& b, const std::string& title, const std::string& axisX,
+void drawFrame(cairo_t* cr, const PlotBox& b, const PictureTitle& title, const std::string& axisX,
                const std::string& axisY, double yScale) {
     cairo_set_line_width(cr, 1);
     for (double t : niceTicks(b.x, 6)) {
@@ -60,7 +61,7 @@ void drawFrame(cairo_t* cr, const PlotBox& b, const std::string& title, const st
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_rectangle(cr, b.left, b.top, b.width, b.height);
     cairo_stroke(cr);
-    label(cr, b.left + b.width / 2, 22, title, 15, Align::kCentre);
+    drawTitle(cr, b.left + b.width / 2, title.title, title.conditions);
     label(cr, b.left + b.width / 2, b.top + b.height + 36, axisX, 13, Align::kCentre);
     label(cr, 22, b.top + b.height / 2, axisY, 13, Align::kCentre, true);
 }
@@ -134,7 +135,7 @@ bool writeFemBossung(const std::vector<DoseCurve>& curves, double bandLow, doubl
     return closeCanvas(canvas);
 }
 
-bool writeExposureDefocus(const std::vector<LatitudePoint>& points, const std::string& title,
+bool writeExposureDefocus(const std::vector<LatitudePoint>& points, const PictureTitle& title,
                           const std::string& dofAxis, bool steps, PictureFormat format, const std::string& path) {
     Span x, y;
     x.add(0);

@@ -16,7 +16,7 @@ struct DoseCurve {
 };
 
 struct FemPictureText {
-    std::string title;
+    PictureTitle title;
     std::string focusAxis; // e.g. "defocus (um)"
     std::string cdAxis;
 };
@@ -34,7 +34,7 @@ struct LatitudePoint {
 // The exposure latitude against the depth of focus, a point per window, joined by straight
 // lines, or with `steps` as a staircase: the DOF of sampled foci changes by whole focus
 // steps, and holds between them.
-bool writeExposureDefocus(const std::vector<LatitudePoint>& points, const std::string& title,
+bool writeExposureDefocus(const std::vector<LatitudePoint>& points, const PictureTitle& title,
                           const std::string& dofAxis, bool steps, PictureFormat format, const std::string& path);
 
 } // namespace aerial_tool
