@@ -37,6 +37,7 @@ cases=(
     "1|$work/infinite/$image_table: $first_cell holds nan|metrics --threshold 0.3 --json $work/infinite"
     "1|$work/no-aperture/$image_table: $first_cell holds nan|plot $work/no-aperture"
     "1|$work/infinite/$image_table: $first_cell holds nan|plot $work/infinite"
+    "1|$work/infinite/$image_table: $first_cell holds nan|report -q $work/infinite"
     "1|1 of 2 points not measured, their image is not finite (status 'image not finite' in $work/clean/sweep/results.csv); the first: |sweep -q $work/clean --vary ax2=0,1e308"
     "1|the first: |sweep -q --no-run $work/clean --vary ax2=0,1e308"
     "1|no window: the window needs every focus, and 3 of 3 foci have an image that is not finite (status 'image not finite' in $work/grating/window/fem.csv); the first: |window -q $work/grating --defocus -0.05:0.05:0.05 --target-cd 0.1"

@@ -11,6 +11,7 @@
 #include "analysis/input_check.h"
 #include "analysis/option_defaults.h"
 #include "analysis/report_content.h"
+#include "cli/table_messages.h"
 #include "input/input_layout.h"
 #include "output/table_layout.h"
 #include "io/input_edit.h"
@@ -270,7 +271,11 @@ int writeReport(const ReportOptions& options) {
     std::string error;
     for (auto [name, table] : {std::pair{aerial::kImageIntensityFileName, &image},
                                std::pair{aerial::kSpectrumAmplitudeFileName, &amplitude}}) {
-        if (readResultTable((dir / name).string(), *table, error)) continue;
+        if (readResultTable((dir / name).string(), *table, error)) {
+            // Pictures and figures of NaN or infinities would say nothing true.
+            if (refuseNonFinite((dir / name).string(), firstNonFiniteCell(*table))) return 1;
+            continue;
+        }
         std::fprintf(stderr, "aerial: %s\n", error.c_str());
         if (!fs::exists(dir / name))
             std::fprintf(stderr, "aerial: run the simulation first: aerial run %s\n", dir.c_str());
