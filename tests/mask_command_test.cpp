@@ -2,8 +2,6 @@
 // and the messages.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -20,17 +18,8 @@
 
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-Outcome runTool(const std::string& arguments) {
-    const std::string command = std::string(AERIAL_TOOL) + " " + arguments + " >stdout.txt 2>stderr.txt";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, aerial_test::readFile("stdout.txt"),
-            aerial_test::readFile("stderr.txt")};
-}
+using aerial_test::runTool;
+using Outcome = aerial_test::ToolOutcome;
 
 // The input file of a folder.
 std::string inputOf(const std::string& folder) { return folder + "/" + aerial::kInputFileName; }

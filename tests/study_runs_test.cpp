@@ -3,8 +3,6 @@
 // tables follows --write-tables.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -22,17 +20,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-Outcome runTool(const std::string& arguments) {
-    const std::string command = std::string(AERIAL_TOOL) + " " + arguments + " >stdout.txt 2>stderr.txt";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, aerial_test::readFile("stdout.txt"),
-            aerial_test::readFile("stderr.txt")};
-}
+using aerial_test::runTool;
+using Outcome = aerial_test::ToolOutcome;
 
 // The header and the records of a CSV file, read as RFC 4180 has it.
 std::vector<std::vector<std::string>> csvRows(const std::string& text) {

@@ -1,6 +1,9 @@
 #include "test_support.h"
 
 #include <unistd.h>
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
 #include <clocale>
 #include <cstdint>
@@ -42,6 +45,14 @@ std::string readFile(const std::string& path) {
 }
 
 bool fileExists(const std::string& path) { return fs::exists(path); }
+
+#ifndef _WIN32
+ToolOutcome runToolAt(const std::string& tool, const std::string& arguments) {
+    const std::string command = tool + " " + arguments + " >stdout.txt 2>stderr.txt";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile("stdout.txt"), readFile("stderr.txt")};
+}
+#endif
 
 namespace {
 

@@ -41,6 +41,20 @@ void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
 
+#ifndef _WIN32
+// A command of the tool as a user types it, run by the shell from the working folder: its
+// exit status (-1 when it did not exit) and what it printed on stdout and stderr (through
+// stdout.txt and stderr.txt there).
+struct ToolOutcome {
+    int status;
+    std::string out, err;
+};
+ToolOutcome runToolAt(const std::string& tool, const std::string& arguments);
+#ifdef AERIAL_TOOL
+inline ToolOutcome runTool(const std::string& arguments) { return runToolAt(AERIAL_TOOL, arguments); }
+#endif
+#endif
+
 // An input file put together cell by cell at the positions of input_layout.h. Cells not
 // set are empty; lines up to the last one set are written.
 class InputGrid {

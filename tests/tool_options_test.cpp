@@ -3,8 +3,6 @@
 // `set`, and the tool's answers to usage errors (one line, exit status 2).
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -212,17 +210,8 @@ TEST(OptionValues, CheckWarnsWhereTheMaskTransmitsMoreThanItReceives) {
 
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-Outcome runTool(const std::string& arguments) {
-    const std::string command = std::string(AERIAL_TOOL) + " " + arguments + " >stdout.txt 2>stderr.txt";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, aerial_test::readFile("stdout.txt"),
-            aerial_test::readFile("stderr.txt")};
-}
+using aerial_test::runTool;
+using Outcome = aerial_test::ToolOutcome;
 
 // A 32-sample input in folder `case`: quick to run, its 13 source points apart.
 void writeCase() {
