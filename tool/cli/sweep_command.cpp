@@ -1,6 +1,5 @@
 #include "cli/sweep_command.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <cstdio>
@@ -14,6 +13,8 @@
 #include "cli/format_option.h"
 #include "cli/mask_study.h"
 #include "input/input_layout.h"
+#include "io/file_reason.h"
+#include "io/input_edit.h"
 #include "io/input_folder.h"
 #include "io/picture_loader.h"
 #include "io/study_outputs.h"
@@ -218,14 +219,9 @@ int runSweep(const SweepOptions& options) {
     const fs::path folder = study.folder;
     const std::string csv = resultsCsv(study.axes, withSigma, measure, rows);
     const fs::path csvPath = folder / "results.csv";
-    {
-        std::ofstream out(csvPath, std::ios::binary | std::ios::trunc);
-        out << csv;
-        out.close();
-        if (!out) {
-            std::fprintf(stderr, "aerial: %s: cannot write: %s\n", csvPath.c_str(), std::strerror(errno));
-            return 2;
-        }
+    if (!writeFileBytes(csvPath.string(), csv, error)) {
+        std::fprintf(stderr, "aerial: %s: cannot write: %s\n", csvPath.c_str(), error.c_str());
+        return 2;
     }
     if (options.printCsv) std::printf("%s", csv.c_str());
 
@@ -267,7 +263,8 @@ int runSweep(const SweepOptions& options) {
             std::string(focus ? "Bossung: " : "") + figureName + " of the " + featureName + " at " + shortText(featureAt);
         if (!draw->linePlot(curves, studyPictureTitle(readRunInput(options.directory), what, study.axes, thresholds),
                             xName, yName, format, picture.string())) {
-            std::fprintf(stderr, "aerial: %s: cannot write\n", picture.c_str());
+            std::fprintf(stderr, "aerial: %s: %s\n", picture.c_str(),
+                         notWritable(picture.string(), "the drawing failed").c_str());
             return 2;
         }
     }

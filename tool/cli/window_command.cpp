@@ -1,12 +1,10 @@
 #include "cli/window_command.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <future>
 #include <system_error>
 
@@ -18,6 +16,8 @@
 #include "cli/format_option.h"
 #include "input/parse_input.h"
 #include "io/csv_table.h"
+#include "io/file_reason.h"
+#include "io/input_edit.h"
 #include "io/input_folder.h"
 #include "io/picture_loader.h"
 #include "io/study_outputs.h"
@@ -84,11 +84,9 @@ std::string figureText(double v) {
 json number(double v) { return std::isfinite(v) ? json(v) : json(nullptr); }
 
 bool writeText(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) {
-        std::fprintf(stderr, "aerial: %s: cannot write: %s\n", path.c_str(), std::strerror(errno));
+    std::string error;
+    if (!writeFileBytes(path.string(), text, error)) {
+        std::fprintf(stderr, "aerial: %s: cannot write: %s\n", path.c_str(), error.c_str());
         return false;
     }
     return true;
@@ -426,9 +424,12 @@ int runWindow(const WindowOptions& options) {
                               (refined ? " (focus edges refined)" : " (sampled foci)"),
                           study.axes, {});
     if (!draw->femBossung(curves, model.targetCd * (1 - model.tolerance), model.targetCd * (1 + model.tolerance),
-                          femText, format, fem.string()) ||
-        !draw->exposureDefocus(latitude, edTitle, "depth of focus (" + unit + ")", !refined, format, ed.string())) {
-        std::fprintf(stderr, "aerial: %s: cannot write the pictures\n", folder.c_str());
+                          femText, format, fem.string())) {
+        std::fprintf(stderr, "aerial: %s: %s\n", fem.c_str(), notWritable(fem.string(), "the drawing failed").c_str());
+        return 2;
+    }
+    if (!draw->exposureDefocus(latitude, edTitle, "depth of focus (" + unit + ")", !refined, format, ed.string())) {
+        std::fprintf(stderr, "aerial: %s: %s\n", ed.c_str(), notWritable(ed.string(), "the drawing failed").c_str());
         return 2;
     }
 
