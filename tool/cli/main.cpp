@@ -566,8 +566,12 @@ int main(int argc, char** argv) {
     sweep.study.commandLine = window.study.commandLine = typedCommand(argc, argv);
     if (runCommand->parsed()) {
         run.check = !noCheck;
-        int status = aerial_tool::runSimulation(run);
+        bool finiteTables = false;
+        int status = aerial_tool::runSimulation(run, finiteTables);
         if (status != 0 || !withMetrics) return status;
+        // Tables of NaN or infinities, said once by the run: nothing to measure (as metrics
+        // alone answers them).
+        if (!finiteTables) return 1;
         runMetrics.directory = run.directory;
         return aerial_tool::printMetrics(runMetrics);
     }
