@@ -138,6 +138,12 @@ int runSweep(const SweepOptions& options) {
     StudyGauges pointGauges;
     const int ran = runStudy(study, options.study, choice, pointGauges, failed);
     if (ran >= 0) return ran;
+    // This study's table replaces an earlier one's, or none stands: a script or a report
+    // would read an earlier study's figures as this one's.
+    const fs::path csvPath = fs::path(study.folder) / "results.csv";
+    std::error_code removed;
+    fs::remove(csvPath, removed);
+    removePictures(study.folder, "bossung");
 
     const std::vector<double> thresholds = options.thresholds.empty() ? std::vector<double>{kDefaultThreshold} : options.thresholds;
     const bool withSigma = variesSourceRounding(study.axes) || study.fitSamplePitch;
@@ -218,7 +224,6 @@ int runSweep(const SweepOptions& options) {
 
     const fs::path folder = study.folder;
     const std::string csv = resultsCsv(study.axes, withSigma, measure, rows);
-    const fs::path csvPath = folder / "results.csv";
     if (!writeFileBytes(csvPath.string(), csv, error)) {
         std::fprintf(stderr, "aerial: %s: cannot write: %s\n", csvPath.c_str(), error.c_str());
         return 2;
@@ -240,7 +245,6 @@ int runSweep(const SweepOptions& options) {
         }
     }
     const fs::path picture = folder / (std::string("bossung") + pictureExtension(format));
-    removePictures(folder.string(), "bossung"); // a picture of an earlier study would mislead
     if (!anyPrinted) {
         std::fprintf(stderr, "aerial: no Bossung picture: nothing to draw\n");
     } else {

@@ -173,6 +173,9 @@ int runWindow(const WindowOptions& options) {
     sampledRuns.writeTables = true;
     const int ran = runStudy(study, sampledRuns, choice, pointGauges, failed);
     if (ran >= 0) return ran;
+    // The window's files are this window's or none: one that cannot be computed leaves no
+    // earlier window's figures to be read as its own.
+    removeWindowFiles(study.folder);
 
     const size_t count = study.points.size();
     std::vector<FeatureGauge> gauges(count);

@@ -172,8 +172,19 @@ bool readStudyManifest(const std::string& folder, StudyManifest& m, std::string&
     return true;
 }
 
-void removeStudyManifest(const std::string& folder) {
+void removeEarlierStudy(const std::string& folder) {
     std::error_code ec;
+    StudyManifest earlier;
+    std::string error;
+    if (readStudyManifest(folder, earlier, error)) {
+        for (const std::string& name : earlier.files) {
+            const fs::path file(name);
+            // Only a file the study wrote beside the manifest: never a path out of the folder.
+            if (name.empty() || file.has_parent_path() || name == "." || name == ".." || name == kStudyManifestFileName)
+                continue;
+            if (fs::is_regular_file(fs::path(folder) / file, ec)) fs::remove(fs::path(folder) / file, ec);
+        }
+    }
     fs::remove(fs::path(folder) / kStudyManifestFileName, ec);
 }
 
