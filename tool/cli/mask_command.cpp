@@ -130,7 +130,6 @@ int writeMask(const MaskOptions& o) {
         return fail(o.directory + ": cannot make the folder: " +
                     (ec ? ec.message() : std::string(std::strerror(ENOTDIR))));
     const std::string title = "aerial mask " + o.kind + ": " + describe(p, parameters.unit);
-    std::string error;
     if (!writeText(dir / aerial::kInputFileName, inputFileText(parameters, rects, title), error) ||
         !writeText(dir / kMaskRecipeFileName, recipeJson(recipe), error))
         return fail(error);

@@ -116,10 +116,6 @@ void removeWindowFiles(const fs::path& folder) {
 int runWindow(const WindowOptions& options) {
     PictureFormat format = PictureFormat::kPng;
     if (!pictureFormatOption(options.format, format)) return 2;
-    if (!(options.targetCd > 0) || !std::isfinite(options.targetCd)) {
-        std::fprintf(stderr, "aerial: --target-cd must be a length above 0\n");
-        return 2;
-    }
     SweepAxis focusAxis;
     std::string error;
     if (!parseVary("defocus=" + options.defocus, focusAxis, error)) {
@@ -130,17 +126,7 @@ int runWindow(const WindowOptions& options) {
         std::fprintf(stderr, "aerial: note: --defocus %s: the step does not reach the end; the last focus is %s\n",
                      options.defocus.c_str(), exactText(focusAxis.values.back()).c_str());
     }
-    std::vector<double> doses;
-    if (!options.dose.empty()) {
-        if (!parseRange(options.dose, doses, error)) {
-            std::fprintf(stderr, "aerial: --dose %s\n", error.c_str());
-            return 2;
-        }
-        if (!(doses.front() > 0)) {
-            std::fprintf(stderr, "aerial: --dose %s: relative doses must lie above 0\n", options.dose.c_str());
-            return 2;
-        }
-    }
+    std::vector<double> doses = options.doses;
     Measure measure = Measure::kCd;
     if (!measureFromName(options.measure, measure)) {
         std::fprintf(stderr, "aerial: --measure %s: not one of cd, cd-y, area\n", options.measure.c_str());
