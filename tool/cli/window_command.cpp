@@ -186,7 +186,6 @@ int runWindow(const WindowOptions& options) {
     }
     // A focus whose image is not finite has no figure at any dose: no window stands on it.
     if (notFiniteCount > 0) {
-        removeWindowFiles(study.folder);
         const fs::path fem = fs::path(study.folder) / "fem.csv";
         if (!writeText(fem, csvRecord({"focus", "dose", "threshold", measureColumn(measure), "status"}) + notFiniteRows))
             return 2;
@@ -218,7 +217,6 @@ int runWindow(const WindowOptions& options) {
     const std::string cut = cutDescription(gauges[study.nominal].cutAxis, gauges[study.nominal].cutPosition);
     std::optional<WindowSummary> summary = summariseWindow(fociOf(solved));
     if (!summary) {
-        removeWindowFiles(folder);
         std::fprintf(stderr,
                      "aerial: the %s feature at %s (%s) reaches the target %s %s %s (tolerance %s) at no focus "
                      "and no dose (threshold model, T0 %s): no window%s\n",
@@ -406,7 +404,6 @@ int runWindow(const WindowOptions& options) {
     if (summary->maxEl > summary->windows.back().el) latitude.push_back({0, summary->maxEl});
     const std::string ext = pictureExtension(format);
     const fs::path fem = folder / ("fem_bossung" + ext), ed = folder / ("ed_window" + ext);
-    for (const char* stem : {"fem_bossung", "ed_window"}) removePictures(folder.string(), stem);
     const PictureTitle edTitle =
         studyPictureTitle(input,
                           std::string("Exposure latitude against depth of focus") +
