@@ -213,6 +213,7 @@ TEST(MaskStudy, APitchSweepKeepsTheGridAndDrawsTheCurvesThroughPitch) {
     const Outcome nothing = runTool("sweep g --vary mask.pitch=0.3 -q");
     EXPECT_EQ(nothing.status, 1) << nothing.err;
     EXPECT_NE(nothing.err.find("no point of the study has an image to measure"), std::string::npos) << nothing.err;
+    EXPECT_NE(nothing.err.find("g/sweep/results.csv written"), std::string::npos) << nothing.err;
     for (const char* left : {"results.csv", "manifest.json", "cd_through_pitch.png", "nils_through_pitch.png"})
         EXPECT_FALSE(aerial_test::fileExists(std::string("g/sweep/") + left)) << left;
 

@@ -172,10 +172,11 @@ int runSweep(const SweepOptions& options) {
     // Points whose image is not finite still get their rows, which say so.
     if (!bright && anyNotFinite) bright = true;
     if (!bright) {
-        std::fprintf(stderr, "aerial: no point of the study has an image to measure%s\n",
+        std::fprintf(stderr, "aerial: no point of the study has an image to measure%s; no %s written\n",
                      std::count(notPeriodic.begin(), notPeriodic.end(), true) > 0
                          ? " (the points whose grid holds no whole periods are not measured; --fit fits them)"
-                         : "");
+                         : "",
+                     csvPath.c_str());
         return 1;
     }
 
