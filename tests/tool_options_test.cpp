@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -294,37 +295,42 @@ TEST(ToolOptions, UsageErrorsAreOneLineWithTheReason) {
 }
 
 // A file that cannot be read or written is named with the system's reason, by every
-// command: the cases in order (a run's tables, then its input taken away; folders standing
-// where a file is to be written).
+// command: the cases in order, each after its own setting up (a run's tables, then its
+// input taken away; folders standing where a file is to be written).
 TEST(ToolOptions, FileErrorsNameTheFileAndTheSystemsReason) {
     aerial_test::ScratchFolder folder;
     writeCase();
     const std::string input = aerial::kInputFileName;
-    fs::create_directories("case/sweep/results.csv/a file of its own"); // not empty: not removed
     fs::create_directories("m/" + input);
+    // Folders that are not empty stand where a study would write its table or its picture:
+    // a study removes its earlier files, not these.
+    const auto folderAt = [](const std::string& path) {
+        return [path] { fs::create_directories(path + "/a file of its own"); };
+    };
     struct FileError {
+        std::function<void()> before; // null: nothing
         std::string arguments;
         int status;
         std::string words;
     };
     const FileError cases[] = {
-        {"check absent", 2, "absent: not a readable file (No such file or directory)"},
-        {"import absent.gds m --cell top --layer 1 --window 0,0,1.28,1.28",
-         2, "cannot read the layout file absent.gds (No such file or directory)"},
-        {"mask lines m --pitch 0.32 --cd 0.12", 2, "m/" + input + ": cannot write: Is a directory"},
-        {"sweep case --vary defocus=0 --no-write-tables -q", 2, "case/sweep/results.csv: cannot write: Is a directory"},
-        {"run -q case", 0, ""},
-        {"report -q case --notes absent", 2, "--notes absent: not a readable file (No such file or directory)"},
-        {"report -q case -o nowhere/report.pdf", 2, "nowhere/report.pdf: cannot write: No such file or directory"},
-        {"", 0, ""},
-        {"metrics case", 2, "case/" + input + ": not a readable file (No such file or directory)"},
-        {"report -q case", 2, "case/" + input + ": not a readable file (No such file or directory)"},
+        {nullptr, "check absent", 2, "absent: not a readable file (No such file or directory)"},
+        {nullptr, "import absent.gds m --cell top --layer 1 --window 0,0,1.28,1.28", 2,
+         "cannot read the layout file absent.gds (No such file or directory)"},
+        {nullptr, "mask lines m --pitch 0.32 --cd 0.12", 2, "m/" + input + ": cannot write: Is a directory"},
+        {folderAt("case/sweep/results.csv"), "sweep case --vary defocus=0 --no-write-tables -q", 2,
+         "case/sweep/results.csv: cannot write: Is a directory"},
+        {[] { fs::remove_all("case/sweep/results.csv"); fs::create_directories("case/sweep/bossung.png/x"); },
+         "sweep case --vary defocus=0 --no-write-tables -q", 2, "case/sweep/bossung.png: cannot write: Is a directory"},
+        {nullptr, "run -q case", 0, ""},
+        {nullptr, "report -q case --notes absent", 2, "--notes absent: not a readable file (No such file or directory)"},
+        {nullptr, "report -q case -o nowhere/report.pdf", 2, "nowhere/report.pdf: cannot write: No such file or directory"},
+        {[&input] { fs::rename("case/" + input, "input.txt"); }, "metrics case", 2,
+         "case/" + input + ": not a readable file (No such file or directory)"},
+        {nullptr, "report -q case", 2, "case/" + input + ": not a readable file (No such file or directory)"},
     };
     for (const FileError& c : cases) {
-        if (c.arguments.empty()) { // the input taken away
-            fs::rename("case/" + input, "input.txt");
-            continue;
-        }
+        if (c.before) c.before();
         const Outcome o = runTool(c.arguments);
         EXPECT_EQ(o.status, c.status) << c.arguments << "\n" << o.err;
         EXPECT_TRUE(has(o.err, c.words)) << c.arguments << "\n" << o.err;
