@@ -196,6 +196,16 @@ TEST(MaskStudy, APitchSweepKeepsTheGridAndDrawsTheCurvesThroughPitch) {
     EXPECT_NEAR(std::stod(results[2][1]), 2 / (0.75 * 0.009375 * 128 / 0.193), 1e-9);
     EXPECT_EQ(runTool("sweep g --defocus 0:0.1:0.1 --fit -q").status, 2); // no mask parameter to fit
 
+    // A later sweep whose one point holds no whole periods (4.27 of 0.3) measures nothing:
+    // the fitted sweep's table, pictures and manifest go, none left to be read as its own.
+    ASSERT_TRUE(aerial_test::fileExists("g/sweep/manifest.json"));
+    const Outcome nothing = runTool("sweep g --vary mask.pitch=0.3 -q");
+    EXPECT_EQ(nothing.status, 1) << nothing.err;
+    EXPECT_NE(nothing.err.find("no point of the study has an image to measure"), std::string::npos) << nothing.err;
+    EXPECT_NE(nothing.err.find("g/sweep/results.csv written"), std::string::npos) << nothing.err;
+    for (const char* left : {"results.csv", "manifest.json", "cd_through_pitch.png", "nils_through_pitch.png"})
+        EXPECT_FALSE(aerial_test::fileExists(std::string("g/sweep/") + left)) << left;
+
     // Without a recipe there is nothing to draw again.
     ASSERT_EQ(runTool("mask lines k --pitch 0.32 --cd 0.12 -q").status, 0);
     std::remove("k/mask.json");

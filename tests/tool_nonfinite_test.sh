@@ -33,6 +33,7 @@ cases=(
     "0|the tables hold non-finite values; $work/infinite/$spectrum_amplitude_table: $first_label holds -inf: the run's input gives no finite spectrum (see aerial check)|run --no-check $work/infinite"
     "0|the tables hold non-finite values; $work/no-aperture/$image_table: $first_cell holds nan: the run's input gives no finite image|run --no-check $work/no-aperture"
     "1|the tables hold non-finite values|run $work/overflow"
+    "1|the tables hold non-finite values; $work/infinite/$spectrum_amplitude_table: $first_label holds -inf|run --no-check --metrics $work/infinite"
     "1|$work/infinite/$image_table: $first_cell holds nan: the run's input gives no finite image (see aerial check)|metrics $work/infinite"
     "1|$work/infinite/$image_table: $first_cell holds nan|metrics --threshold 0.3 --json $work/infinite"
     "1|$work/no-aperture/$image_table: $first_cell holds nan|plot $work/no-aperture"
@@ -51,6 +52,12 @@ for row in "${cases[@]}"; do
     lacks "$command: measures nothing" "$out" "contrast   "
     lacks "$command: no summary of a sound run" "$out" " s, tables in "
 done
+
+# Run and its metrics in one command: the tables' fault is said once, by the run.
+out=$("$tool" run --no-check --metrics "$work/infinite" 2>&1 </dev/null)
+said=$(grep -c "holds " <<<"$out")
+[ "$said" = 1 ] && pass "run --metrics: the non-finite tables said once" ||
+    fail "run --metrics: the non-finite tables said $said times: $out"
 
 # The point's own row says why it has no figures, in every figure's column; the point
 # whose image is finite is measured as ever.

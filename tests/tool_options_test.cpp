@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "test_support.h"
 
 using namespace aerial_tool;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -250,6 +252,11 @@ TEST(ToolOptions, UsageErrorsAreOneLineWithTheReason) {
         {"plot case --threshold 0,5", threshold + "'0,5' (the decimal separator is the point: write 0.5 for 0,5)"},
         {"verify case --focus 0,1 --bogus", "--bogus"}, // the note on 0,1 waits for a command line that reads
         {"verify case --dose 1,0", "--dose: '1,0': every relative dose must lie above 0"},
+        {"window case --defocus 0:0.1:0.1 --target-cd 0.1 --dose 0:1:0.5",
+         "--dose: '0:1:0.5': every relative dose must lie above 0"},
+        {"window case --defocus 0:0.1:0.1 --target-cd 0.1 --dose 0.9:1,1:0.1",
+         "--dose: '0.9:1,1:0.1' is not START:STOP:STEP (the decimal separator is the point: write 1.1 for 1,1)"},
+        {"window case --defocus 0:0.1:0.1 --target-cd 0", "--target-cd: must be a finite number above 0, got '0'"},
         {"sweep case --vary defocus=-0,1:0,1:0,05", "write -0.1 for -0,1"},
         {"mask lines m --pitch 0.32 --cd 0.12 --transmission 0,5",
          "--transmission: '0,5' is 0 + 5i, above 1 in magnitude: no passive mask transmits more light than it "
@@ -274,13 +281,55 @@ TEST(ToolOptions, UsageErrorsAreOneLineWithTheReason) {
         EXPECT_EQ(aerial_test::readFile(input), before) << u.arguments;
         EXPECT_FALSE(aerial_test::fileExists("m")) << u.arguments;
     }
-    // Files that cannot be read: the system's reason.
-    const Outcome missing = runTool("check absent");
-    EXPECT_EQ(missing.status, 2);
-    EXPECT_TRUE(has(missing.err, "absent: not a readable file (No such file or directory)")) << missing.err;
-    const Outcome layout = runTool("import absent.gds m --cell top --layer 1 --window 0,0,1.28,1.28");
-    EXPECT_EQ(layout.status, 2);
-    EXPECT_TRUE(has(layout.err, "cannot read the layout file absent.gds (No such file or directory)")) << layout.err;
+}
+
+// A file that cannot be read or written is named with the system's reason, by every
+// command: the cases in order, each after its own setting up (a run's tables, then its
+// input taken away; folders standing where a file is to be written).
+TEST(ToolOptions, FileErrorsNameTheFileAndTheSystemsReason) {
+    aerial_test::ScratchFolder folder;
+    writeCase();
+    const std::string input = aerial::kInputFileName;
+    fs::create_directories("m/" + input);
+    // Folders that are not empty stand where a study would write its table or its picture:
+    // a study removes its earlier files, not these.
+    const auto folderAt = [](const std::string& path) {
+        return [path] { fs::create_directories(path + "/a file of its own"); };
+    };
+    struct FileError {
+        std::function<void()> before; // null: nothing
+        std::string arguments;
+        int status;
+        std::string words;
+    };
+    const FileError cases[] = {
+        {nullptr, "check absent", 2, "absent: not a readable file (No such file or directory)"},
+        {nullptr, "import absent.gds m --cell top --layer 1 --window 0,0,1.28,1.28", 2,
+         "cannot read the layout file absent.gds (No such file or directory)"},
+        {nullptr, "mask lines m --pitch 0.32 --cd 0.12", 2, "m/" + input + ": cannot write: Is a directory"},
+        {folderAt("case/sweep/results.csv"), "sweep case --vary defocus=0 --no-write-tables -q", 2,
+         "case/sweep/results.csv: cannot write: Is a directory"},
+        {[] { fs::remove_all("case/sweep/results.csv"); fs::create_directories("case/sweep/bossung.png/x"); },
+         "sweep case --vary defocus=0 --no-write-tables -q", 2, "case/sweep/bossung.png: cannot write: Is a directory"},
+        {nullptr, "run -q case", 0, ""},
+        {nullptr, "report -q case --notes absent", 2, "--notes absent: not a readable file (No such file or directory)"},
+        {nullptr, "report -q case -o nowhere/report.pdf", 2, "nowhere/report.pdf: cannot write: No such file or directory"},
+        {[&input] { fs::rename("case/" + input, "input.txt"); }, "metrics case", 2,
+         "case/" + input + ": not a readable file (No such file or directory)"},
+        {nullptr, "report -q case", 2, "case/" + input + ": not a readable file (No such file or directory)"},
+    };
+    for (const FileError& c : cases) {
+        if (c.before) c.before();
+        const Outcome o = runTool(c.arguments);
+        EXPECT_EQ(o.status, c.status) << c.arguments << "\n" << o.err;
+        EXPECT_TRUE(has(o.err, c.words)) << c.arguments << "\n" << o.err;
+    }
+    // Without its input plot still draws the tables, saying why there is no mask.
+    const Outcome plot = runTool("plot -q case");
+    EXPECT_EQ(plot.status, 0) << plot.err;
+    EXPECT_TRUE(has(plot.err, "case/" + input + ": not a readable file (No such file or directory): the pictures "
+                              "show no mask and no optics"))
+        << plot.err;
 }
 
 // A repeated option keeps each value; the folder after it is not taken for one more.

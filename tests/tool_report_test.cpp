@@ -201,8 +201,14 @@ TEST(StudyManifest, SaysWhatNoLongerStands) {
     EXPECT_TRUE(anyHas(problems, "results.csv is listed but missing")) << joined(problems);
     EXPECT_TRUE(anyHas(problems, "which cannot be read now")) << joined(problems);
 
-    // A study that writes its files again takes its old manifest away first.
-    removeStudyManifest("sweep");
+    // A study that writes its files again takes the earlier one's away first: the files its
+    // manifest lists, then the manifest; a file it does not list stays.
+    writeFile("sweep/results.csv", "a\n1\n");
+    writeFile("sweep/notes.txt", "mine");
+    ASSERT_TRUE(writeStudyManifest("sweep", m, error)) << error;
+    removeEarlierStudy("sweep");
+    EXPECT_FALSE(fs::exists("sweep/results.csv"));
+    EXPECT_TRUE(fs::exists("sweep/notes.txt"));
     EXPECT_FALSE(readStudyManifest("sweep", m, error));
     EXPECT_NE(error.find("manifest.json"), std::string::npos) << error;
 }

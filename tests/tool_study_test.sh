@@ -150,6 +150,12 @@ for p in fem_bossung ed_window; do
     [ "$(head -c 5 "$work/sigma-0.8/window/$p.pdf")" = "%PDF-" ] && pass "window drew $p.pdf" || fail "no $p.pdf"
     [ ! -e "$work/sigma-0.8/window/$p.png" ] && pass "window: no $p.png left" || fail "stale $p.png"
 done
+# --dose as a list, as every command reads one: fem.csv holds each focus at each dose given.
+"$tool" window "$work/sigma-0.8" --defocus -0.6:0.6:0.05 --target-cd 0.1 --tolerance 0.05 --sampled --no-run -q \
+    --dose 0.95,1.05 >/dev/null
+check "window --dose 0.95,1.05" 0 $?
+doses=$(awk -F, 'NR > 1 { print $2 }' "$work/sigma-0.8/window/fem.csv" | sort -u | tr '\n' ' ')
+[ "$doses" = "0.95 1.05 " ] && pass "fem.csv at the doses listed" || fail "fem.csv doses: $doses"
 
 # The CD at best focus and the dose to size, measured by metrics at T0 / E: the target.
 w="$work/sigma-0.5/window/window.json"
@@ -188,5 +194,9 @@ out=$("$tool" window "$work/sigma-0.5" --defocus -0.1:0.1:0.05 --target-cd 0.3 -
 check "window: target reached at no focus" 1 $?
 contains "window: says so" "$out" "reaches the target CD 0.3 um (tolerance 0.1) at no focus"
 [ ! -e "$work/sigma-0.5/window/fem_bossung.png" ] && pass "no empty window picture" || fail "stale picture left"
+# ... nor the earlier window's figures and manifest, read as this one's.
+for f in fem.csv window.json manifest.json; do
+    [ ! -e "$work/sigma-0.5/window/$f" ] && pass "no window: no earlier $f left" || fail "no window: stale $f"
+done
 
 finish

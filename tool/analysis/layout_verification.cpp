@@ -42,13 +42,13 @@ struct NormalCrossing {
 VerifyOptions verifyDefaults(double unitMetres, double wavelength, double na) {
     const double nm = 1e-9 / unitMetres;
     VerifyOptions o;
-    o.siteSpacing = 40 * nm;
-    o.cornerClearance = 20 * nm;
-    o.epeLimit = 15 * nm;
-    o.minWidth = 60 * nm;
-    o.minSpace = 60 * nm;
+    o.siteSpacing = kSiteSpacingNm * nm;
+    o.cornerClearance = kCornerClearanceNm * nm;
+    o.epeLimit = kEpeLimitNm * nm;
+    o.minWidth = kMinWidthNm * nm;
+    o.minSpace = kMinSpaceNm * nm;
     o.reach = wavelength / na;
-    o.pixel = 10 * nm;
+    o.pixel = kBandPixelNm * nm;
     return o;
 }
 

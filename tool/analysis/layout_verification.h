@@ -31,9 +31,8 @@ struct VerifyOptions {
     double pixel = 0;           // of the band's raster
 };
 
-// The defaults in the unit (metres per unit): sites every 40 nm, none within 20 nm of a
-// corner, |EPE| limit 15 nm, pinch below 60 nm, bridge below 60 nm, a contour looked for up
-// to lambda / NA from its edge, the band on 10 nm pixels.
+// The defaults in the unit (metres per unit): the lengths of option_defaults.h (sites every
+// kSiteSpacingNm, ...), and a contour looked for up to lambda / NA from its edge.
 VerifyOptions verifyDefaults(double unitMetres, double wavelength, double na);
 
 enum class SiteStatus { kMeasured, kNotPrinted, kMerged };

@@ -11,6 +11,7 @@
 
 #include "aerial/input_values.hpp"
 #include "analysis/image_samples.h"
+#include "analysis/option_defaults.h"
 #include "io/tile_manifest.h"
 
 namespace aerial_tool {
@@ -65,9 +66,6 @@ void stitchTile(const TileSpec& tile, const TileImage& image, RegionRaster& rast
 // Every tile's image into the raster from its tables. False with a reason (a tile unreadable).
 bool stitchTiles(const std::string& directory, const TileManifest& manifest, RegionRaster& raster,
                  std::string& error);
-
-// The default pixel pitch of a stitched image, in micrometres.
-inline constexpr double kStitchPixelUm = 0.01;
 
 // A side of the drawn shapes, with the normal pointing out of them. Sides the region cuts
 // (lying on its boundary) are left out: they are no edge of the layout.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 
+#include "io/input_edit.h"
 #include "aerial/engine.hpp"
 #include "analysis/engine_pool.h"
 #include "input/input_layout.h"
@@ -88,11 +89,8 @@ bool writeAtomically(const fs::path& path, const std::string& bytes, std::string
     fs::path temporary = path;
     temporary += ".partial";
     {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << bytes;
-        out.close();
-        if (!out) {
-            error = temporary.string() + ": cannot write: " + std::strerror(errno);
+        if (!writeFileBytes(temporary.string(), bytes, error)) {
+            error = temporary.string() + ": cannot write: " + error;
             return false;
         }
     }

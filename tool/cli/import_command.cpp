@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "io/input_edit.h"
 #include "analysis/option_values.h"
 #include "input/input_layout.h"
 #include "io/input_writer.h"
@@ -55,10 +56,9 @@ int importLayoutClip(const ImportCommandOptions& o) {
     const std::string title = "aerial import " + fs::path(o.layout).filename().string() + ": cell " + o.cell +
                               ", layer " + o.layer + ", window " + o.window +
                               (o.dark ? ", shapes dark" : ", shapes clear");
-    std::ofstream out(dir / aerial::kInputFileName, std::ios::binary | std::ios::trunc);
-    out << inputFileText(parameters, result.rects, title);
-    out.close();
-    if (!out) return fail("cannot write into " + o.directory);
+    const std::string inputFile = (dir / aerial::kInputFileName).string();
+    if (!writeFileBytes(inputFile, inputFileText(parameters, result.rects, title), error))
+        return fail(inputFile + ": cannot write: " + error);
 
     if (!o.quiet) {
         const double sampleArea = grid.samplePitch * grid.samplePitch;

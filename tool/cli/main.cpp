@@ -318,9 +318,12 @@ CLI::App* addTileCommand(CLI::App& app, aerial_tool::TileCommandOptions& o) {
     addNumber(c, "--tile", o.core, aerial_tool::parseLength,
               "Side of a tile's core (length unit; default: the grid's length less twice the halo)", "DISTANCE");
     addNumber(c, "--halo", o.halo, aerial_tool::parseLength,
-              "Halo around each core (length unit; default: 4 lambda / NA rounded up to whole samples)", "DISTANCE");
+              "Halo around each core (length unit; default: " + shown(aerial_tool::kHaloWavelengths) +
+                  " lambda / NA rounded up to whole samples)",
+              "DISTANCE");
     addNumber(c, "--sample-pitch", o.samplePitch, aerial_tool::parsePositiveLength,
-              "Distance between samples of a tile (length unit; default 0.04 um: a grid of 128 spans 5.12 um)",
+              "Distance between samples of a tile (length unit; default " + shown(aerial_tool::kTileSamplePitchUm) +
+                  " um: a grid of 128 spans " + shown(128 * aerial_tool::kTileSamplePitchUm) + " um)",
               "DISTANCE");
     c->add_option("--template", o.templatePath, "Take the optics from this input file (its grid is not used)");
     c->add_option("--unit", o.unit, "Length unit of the inputs (nm, um, mm; default: the template's, or um)");
@@ -339,7 +342,8 @@ CLI::App* addRunTilesCommand(CLI::App& app, aerial_tool::RunTilesOptions& o) {
     c->add_flag("--slurm", o.slurm, "Write DIR/run-tiles.sbatch, an sbatch --array script, instead of running");
     c->add_flag("--submit", o.submit, "With --slurm: submit the script with sbatch");
     addWholeNumber(c, "--tasks", o.tasks, 1, aerial_tool::kMaxSlurmTasks,
-                   "With --slurm: array tasks, each a slice of the tiles (default: one a tile, at most 64)");
+                   "With --slurm: array tasks, each a slice of the tiles (default: one a tile, at most " +
+                       std::to_string(aerial_tool::kDefaultSlurmTasks) + ")");
     c->add_option("--slice", o.slice, "Run only slice I of K of the tiles (0-based), as an array task does");
     c->add_option("--library", o.libraryPath, "With --print-commands: the shared library each run loads");
     c->add_flag("-q,--quiet", o.quiet, "No summary line");
@@ -352,7 +356,7 @@ CLI::App* addStitchCommand(CLI::App& app, aerial_tool::StitchOptions& o) {
                   "stitched.json (scale and origin), stitched.png and contours.csv");
     c->add_option("DIR", o.directory, "Folder holding tiles.json and the tiles' runs")->required();
     addNumber(c, "--pixel", o.pixel, aerial_tool::parsePositiveLength,
-              "Pixel pitch of the image (length unit; default 0.01 um)", "DISTANCE");
+              "Pixel pitch of the image (length unit; default " + shown(aerial_tool::kStitchPixelUm) + " um)", "DISTANCE");
     addNumber(c, "--threshold", o.threshold, aerial_tool::parseThreshold,
               "Threshold of the contours (default " + shown(aerial_tool::kDefaultThreshold) + ")", "T > 0");
     c->add_flag("-q,--quiet", o.quiet, "Print only errors");
@@ -371,13 +375,16 @@ CLI::App* addVerifyCommand(CLI::App& app, aerial_tool::VerifyCommandOptions& o) 
     addList(c, "--dose", o.doses, aerial_tool::parseDoseList,
             "Relative doses of the band's corners, D1,D2,... or START:STOP:STEP (default: 1)", "DOSES");
     addNumber(c, "--epe-limit", o.epeLimit, aerial_tool::parsePositiveLength,
-              "A hotspot where |EPE| exceeds it (length unit; default 15 nm)", "DISTANCE");
+              "A hotspot where |EPE| exceeds it (length unit; default " + shown(aerial_tool::kEpeLimitNm) + " nm)",
+              "DISTANCE");
     addNumber(c, "--min-width", o.minWidth, aerial_tool::parsePositiveLength,
-              "A pinch where the printed width is below it (default 60 nm)", "DISTANCE");
+              "A pinch where the printed width is below it (default " + shown(aerial_tool::kMinWidthNm) + " nm)",
+              "DISTANCE");
     addNumber(c, "--min-space", o.minSpace, aerial_tool::parsePositiveLength,
-              "A bridge where the printed space is below it (default 60 nm)", "DISTANCE");
+              "A bridge where the printed space is below it (default " + shown(aerial_tool::kMinSpaceNm) + " nm)",
+              "DISTANCE");
     addNumber(c, "--site-spacing", o.siteSpacing, aerial_tool::parsePositiveLength,
-              "Between EPE sites along an edge (default 40 nm)", "DISTANCE");
+              "Between EPE sites along an edge (default " + shown(aerial_tool::kSiteSpacingNm) + " nm)", "DISTANCE");
     addWholeNumber(c, "--jobs", o.jobs, 1, aerial_tool::kMaxJobs,
                    "Threads for the sites and the corner runs (default: the number of cores)");
     c->add_flag("-q,--quiet", o.quiet, "Print only errors");
@@ -503,8 +510,9 @@ int main(int argc, char** argv) {
     addNumber(windowCommand, "--threshold", window.t0, aerial_tool::parseThreshold,
               "T0: relative dose E prints at threshold T0 / E (default " + shown(aerial_tool::kDefaultThreshold) + ")",
               "T0 > 0");
-    windowCommand->add_option("--dose", window.dose,
-                              "Relative doses START:STOP:STEP of fem.csv and the pictures (default: bracketing the window)");
+    addList(windowCommand, "--dose", window.doses, aerial_tool::parseDoseList,
+            "Relative doses of fem.csv and the pictures, D1,D2,... or START:STOP:STEP (default: bracketing the window)",
+            "DOSES");
     addCutOptions(windowCommand, window.cut);
     addMeasureOption(windowCommand, window.measure);
     windowCommand->add_flag("--sampled", window.sampled,
@@ -566,8 +574,12 @@ int main(int argc, char** argv) {
     sweep.study.commandLine = window.study.commandLine = typedCommand(argc, argv);
     if (runCommand->parsed()) {
         run.check = !noCheck;
-        int status = aerial_tool::runSimulation(run);
+        bool finiteTables = false;
+        int status = aerial_tool::runSimulation(run, finiteTables);
         if (status != 0 || !withMetrics) return status;
+        // Tables of NaN or infinities, said once by the run: nothing to measure (as metrics
+        // alone answers them).
+        if (!finiteTables) return 1;
         runMetrics.directory = run.directory;
         return aerial_tool::printMetrics(runMetrics);
     }

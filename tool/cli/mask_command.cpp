@@ -1,9 +1,12 @@
 #include "cli/mask_command.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "io/input_edit.h"
 #include "input/input_layout.h"
 #include "io/input_writer.h"
 #include "masks/mask_recipe.h"
@@ -33,11 +36,10 @@ std::string describe(const PatternSpec& p, const std::string& unit) {
     return "";
 }
 
-bool writeText(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    return static_cast<bool>(out);
+bool writeText(const fs::path& path, const std::string& text, std::string& error) {
+    if (writeFileBytes(path.string(), text, error)) return true;
+    error = path.string() + ": cannot write: " + error;
+    return false;
 }
 
 int fail(const std::string& message) {
@@ -124,11 +126,13 @@ int writeMask(const MaskOptions& o) {
     const fs::path dir(o.directory);
     std::error_code ec;
     fs::create_directories(dir, ec);
-    if (!fs::is_directory(dir)) return fail("cannot make the folder " + o.directory);
+    if (!fs::is_directory(dir))
+        return fail(o.directory + ": cannot make the folder: " +
+                    (ec ? ec.message() : std::string(std::strerror(ENOTDIR))));
     const std::string title = "aerial mask " + o.kind + ": " + describe(p, parameters.unit);
-    if (!writeText(dir / aerial::kInputFileName, inputFileText(parameters, rects, title)) ||
-        !writeText(dir / kMaskRecipeFileName, recipeJson(recipe)))
-        return fail("cannot write into " + o.directory);
+    if (!writeText(dir / aerial::kInputFileName, inputFileText(parameters, rects, title), error) ||
+        !writeText(dir / kMaskRecipeFileName, recipeJson(recipe), error))
+        return fail(error);
 
     for (const std::string& w : warnings) std::fprintf(stderr, "aerial mask: warning: %s\n", w.c_str());
     if (!o.quiet) {

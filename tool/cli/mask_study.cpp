@@ -12,6 +12,8 @@
 #include "io/study_outputs.h"
 #include "analysis/run_pictures.h"
 #include "io/csv_table.h"
+#include "io/file_reason.h"
+#include "io/input_edit.h"
 #include "io/run_folder.h"
 #include "io/number_text.h"
 
@@ -123,7 +125,7 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
         removePictures(folder.string(), stem);
         if (!draw->linePlot(series, studyPictureTitle(input, what, study.axes, thresholds), x, y, format,
                             path.string())) {
-            std::fprintf(stderr, "aerial: %s: cannot write\n", path.c_str());
+            std::fprintf(stderr, "aerial: %s: %s\n", path.c_str(), notWritable(path.string(), "the drawing failed").c_str());
             return false;
         }
         if (!quiet) std::printf("picture %s\n", path.c_str());
@@ -184,11 +186,8 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
             series.push_back(s);
         }
         const fs::path csvPath = folder / "meef.csv";
-        std::ofstream out(csvPath, std::ios::binary | std::ios::trunc);
-        out << csv;
-        out.close();
-        if (!out) {
-            std::fprintf(stderr, "aerial: %s: cannot write\n", csvPath.c_str());
+        if (!writeFileBytes(csvPath.string(), csv, error)) {
+            std::fprintf(stderr, "aerial: %s: cannot write: %s\n", csvPath.c_str(), error.c_str());
             return 2;
         }
         written.push_back(csvPath.filename().string());

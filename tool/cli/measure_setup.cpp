@@ -5,6 +5,7 @@
 
 #include "cli/table_messages.h"
 #include "input/input_layout.h"
+#include "io/file_reason.h"
 #include "io/result_table.h"
 #include "io/run_folder.h"
 #include "io/number_text.h"
@@ -24,8 +25,9 @@ bool readImage(const std::string& folder, const RunInput& input, ImageSamples& i
         return false;
     }
     if (!input.values) {
-        std::fprintf(stderr, "aerial: %s cannot be read: the image's positions and pupil come from it\n",
-                     (fs::path(folder) / aerial::kInputFileName).c_str());
+        const fs::path inputFile = fs::path(folder) / aerial::kInputFileName;
+        std::fprintf(stderr, "aerial: %s: %s: the image's positions and pupil come from it\n", inputFile.c_str(),
+                     notReadable(inputFile.string()).c_str());
         return false;
     }
     if (!imageSamples(table, *input.values, image, error)) {

@@ -1,13 +1,12 @@
 #include "cli/plot_command.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 
 #include "cli/format_option.h"
 #include "cli/table_messages.h"
 #include "input/input_layout.h"
+#include "io/file_reason.h"
 #include "io/picture_loader.h"
 #include "io/result_table.h"
 #include "io/run_folder.h"
@@ -27,23 +26,6 @@ PictureChoices pictureChoices(const PictureOptions& o) {
     c.mask = !o.noMask;
     return c;
 }
-
-namespace {
-
-// Why a picture could not be written: the system's reason for opening the file, when it
-// has one.
-std::string whyNotWritten(const fs::path& file) {
-    std::error_code ec;
-    const bool existed = fs::exists(file, ec);
-    errno = 0;
-    std::FILE* f = std::fopen(file.c_str(), "ab");
-    if (f == nullptr) return std::strerror(errno);
-    std::fclose(f);
-    if (!existed) fs::remove(file, ec);
-    return "the drawing failed";
-}
-
-} // namespace
 
 int plotTables(const PlotOptions& options) {
     PictureFormat format = PictureFormat::kPng;
@@ -66,8 +48,9 @@ int plotTables(const PlotOptions& options) {
     }
     const RunInput input = readRunInput(options.directory);
     if (!input.values) {
-        std::fprintf(stderr, "aerial: %s cannot be read: the pictures show no mask and no optics\n",
-                     (dir / aerial::kInputFileName).c_str());
+        const fs::path inputFile = dir / aerial::kInputFileName;
+        std::fprintf(stderr, "aerial: %s: %s: the pictures show no mask and no optics\n", inputFile.c_str(),
+                     notReadable(inputFile.string()).c_str());
     }
     const PictureChoices choices = pictureChoices(options.pictures);
     CutlineResult cut;
@@ -87,7 +70,7 @@ int plotTables(const PlotOptions& options) {
     int status = 0;
     auto written = [&](bool ok, const fs::path& file) {
         if (!ok) {
-            std::fprintf(stderr, "aerial: %s: cannot write: %s\n", file.c_str(), whyNotWritten(file).c_str());
+            std::fprintf(stderr, "aerial: %s: %s\n", file.c_str(), notWritable(file.string(), "the drawing failed").c_str());
             status = 2;
         } else if (!options.quiet) {
             std::printf("%s\n", file.c_str());

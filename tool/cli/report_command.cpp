@@ -1,6 +1,5 @@
 #include "cli/report_command.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include "cli/table_messages.h"
 #include "input/input_layout.h"
 #include "output/table_layout.h"
+#include "io/file_reason.h"
 #include "io/input_edit.h"
 #include "io/input_folder.h"
 #include "io/picture_loader.h"
@@ -143,7 +143,7 @@ std::vector<std::string> tableAlerts(const fs::path& dir) {
 bool notesLines(const std::string& path, std::vector<ReportLine>& lines, std::string& error) {
     std::string bytes;
     if (!readFileBytes(path, bytes)) {
-        error = path + ": cannot be read: " + std::strerror(errno ? errno : EIO);
+        error = path + ": " + notReadable(path);
         return false;
     }
     size_t start = 0;
@@ -285,7 +285,7 @@ int writeReport(const ReportOptions& options) {
     const RunInput input = readRunInput(options.directory);
     InputReport check;
     if (!input.values || !checkInputFile(inputFile.string(), check)) {
-        std::fprintf(stderr, "aerial: %s: cannot be read\n", inputFile.c_str());
+        std::fprintf(stderr, "aerial: %s: %s\n", inputFile.c_str(), notReadable(inputFile.string()).c_str());
         return 2;
     }
     std::vector<ReportLine> notes;
@@ -395,11 +395,9 @@ int writeReport(const ReportOptions& options) {
         return 2;
     }
     const fs::path output = options.output.empty() ? dir / "report.pdf" : fs::path(options.output);
-    errno = 0;
     int pages = 0;
     if (!draw->report(document, output.string(), pages, error)) {
-        std::fprintf(stderr, "aerial: %s: %s%s%s\n", output.c_str(), error.c_str(), errno ? ": " : "",
-                     errno ? std::strerror(errno) : "");
+        std::fprintf(stderr, "aerial: %s: %s\n", output.c_str(), notWritable(output.string(), error).c_str());
         return 2;
     }
     // The path alone, for scripts: xdg-open "$(aerial report DIR)".

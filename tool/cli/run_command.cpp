@@ -81,7 +81,8 @@ bool refuseInput(const InputReport& report, const std::string& input) {
     return true;
 }
 
-int runSimulation(const RunOptions& options) {
+int runSimulation(const RunOptions& options, bool& finiteTables) {
+    finiteTables = false;
     std::error_code ec;
     fs::path dir = options.directory;
     if (!fs::is_directory(dir, ec)) {
@@ -162,6 +163,7 @@ int runSimulation(const RunOptions& options) {
             nonFinite = nonFiniteText((dir / table).string(), *cell);
     }
     if (!previous.empty()) fs::current_path(previous, ec);
+    finiteTables = status == 0 && nonFinite.empty();
     if (!nonFinite.empty()) {
         std::fprintf(stderr, "aerial: grid %d x %d, %d rectangles: the tables hold non-finite values; %s\n", gridSize,
                      gridSize, rectCount, nonFinite.c_str());

@@ -26,6 +26,8 @@ bool refuseInput(const InputReport& report, const std::string& input);
 // Exit status: 0 success (also with check warnings, unless strict), 1 a table was not
 // written or is incomplete, 2 bad folder/input or library, an input run refuses (unless
 // check is off), or a warning under strict.
-int runSimulation(const RunOptions& options);
+// `finiteTables` says whether the tables written hold only finite numbers (false also when
+// none were written), so that what follows a run need not say it again.
+int runSimulation(const RunOptions& options, bool& finiteTables);
 
 } // namespace aerial_tool

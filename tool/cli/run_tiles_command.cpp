@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "analysis/engine_pool.h"
+#include "analysis/option_defaults.h"
 #include "analysis/tile_runs.h"
 #include "io/number_text.h"
 #include "io/study_points.h"
@@ -16,7 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kDefaultSlurmTasks = 64;
 
 int fail(const std::string& message) {
     std::fprintf(stderr, "aerial run-tiles: %s\n", message.c_str());

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include <nlohmann/json.hpp>
 
@@ -12,6 +11,8 @@
 #include "analysis/region_picture.h"
 #include "analysis/tile_images.h"
 #include "analysis/tile_runs.h"
+#include "io/file_reason.h"
+#include "io/input_edit.h"
 #include "io/input_writer.h"
 #include "io/picture_loader.h"
 #include "io/raster_files.h"
@@ -76,26 +77,25 @@ int stitchTiledImage(const StitchOptions& o) {
         {"image", "open frame = 1; each pixel from the continuous image of the tile whose core holds it"},
         {"files", {"stitched.npy", "stitched.tif", "stitched.png", "contours.csv"}}};
     {
-        std::ofstream out(dir / "stitched.json", std::ios::binary | std::ios::trunc);
-        out << scale.dump(1) << "\n";
-        if (!out) return fail("cannot write " + (dir / "stitched.json").string());
+        const std::string path = (dir / "stitched.json").string();
+        if (!writeFileBytes(path, scale.dump(1) + "\n", error)) return fail(path + ": cannot write: " + error);
     }
     {
-        std::ofstream out(dir / "contours.csv", std::ios::binary | std::ios::trunc);
-        out << csvRecord({"x0", "y0", "x1", "y1"});
+        std::string out = csvRecord({"x0", "y0", "x1", "y1"});
         for (const ContourSegment& s : contourSegments(raster.values, raster.width, raster.height, o.threshold))
-            out << csvRecord({exactText(contourCoordinate(raster.region.x0, pitch, s.a.x, +1)),
+            out += csvRecord({exactText(contourCoordinate(raster.region.x0, pitch, s.a.x, +1)),
                               exactText(contourCoordinate(raster.region.y1, pitch, s.a.y, -1)),
                               exactText(contourCoordinate(raster.region.x0, pitch, s.b.x, +1)),
                               exactText(contourCoordinate(raster.region.y1, pitch, s.b.y, -1))});
-        if (!out) return fail("cannot write " + (dir / "contours.csv").string());
+        const std::string path = (dir / "contours.csv").string();
+        if (!writeFileBytes(path, out, error)) return fail(path + ": cannot write: " + error);
     }
     RgbRaster picture = greyPicture(raster, *high > 0 ? *high : 1);
     drawOutline(picture, raster, drawn.edges, kOutlineColour);
     const PictureFunctions* draw = loadPictureFunctions(error);
     if (draw == nullptr) return fail(error);
     if (!draw->rgbPng(picture.rgb, picture.width, picture.height, (dir / "stitched.png").string()))
-        return fail("cannot write " + (dir / "stitched.png").string());
+        return fail((dir / "stitched.png").string() + ": " + notWritable((dir / "stitched.png").string()));
     if (!o.quiet)
         std::printf("%s: %d x %d pixels of %s %s from %zu tiles (intensity %s to %s); stitched.tif, "
                     "stitched.json, stitched.png, contours.csv beside it\n",

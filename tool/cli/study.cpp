@@ -392,7 +392,7 @@ int runStudy(const Study& study, const StudyOptions& options, const CutChoice& c
             return 2;
         for (size_t p : failedPoints) failed[p] = true;
         // The study's files are written again from here on.
-        removeStudyManifest(study.folder);
+        removeEarlierStudy(study.folder);
         return -1;
     }
 
@@ -419,7 +419,7 @@ int runStudy(const Study& study, const StudyOptions& options, const CutChoice& c
                      "(run their commands first):%s\n", refusedCount, count, refused.c_str());
         return 1;
     }
-    removeStudyManifest(study.folder);
+    removeEarlierStudy(study.folder);
     return -1;
 }
 

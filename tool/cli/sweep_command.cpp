@@ -1,6 +1,5 @@
 #include "cli/sweep_command.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <cstdio>
@@ -14,6 +13,8 @@
 #include "cli/format_option.h"
 #include "cli/mask_study.h"
 #include "input/input_layout.h"
+#include "io/file_reason.h"
+#include "io/input_edit.h"
 #include "io/input_folder.h"
 #include "io/picture_loader.h"
 #include "io/study_outputs.h"
@@ -137,6 +138,12 @@ int runSweep(const SweepOptions& options) {
     StudyGauges pointGauges;
     const int ran = runStudy(study, options.study, choice, pointGauges, failed);
     if (ran >= 0) return ran;
+    // This study's table replaces an earlier one's, or none stands: a script or a report
+    // would read an earlier study's figures as this one's.
+    const fs::path csvPath = fs::path(study.folder) / "results.csv";
+    std::error_code removed;
+    fs::remove(csvPath, removed);
+    removePictures(study.folder, "bossung");
 
     const std::vector<double> thresholds = options.thresholds.empty() ? std::vector<double>{kDefaultThreshold} : options.thresholds;
     const bool withSigma = variesSourceRounding(study.axes) || study.fitSamplePitch;
@@ -165,10 +172,11 @@ int runSweep(const SweepOptions& options) {
     // Points whose image is not finite still get their rows, which say so.
     if (!bright && anyNotFinite) bright = true;
     if (!bright) {
-        std::fprintf(stderr, "aerial: no point of the study has an image to measure%s\n",
+        std::fprintf(stderr, "aerial: no point of the study has an image to measure%s; no %s written\n",
                      std::count(notPeriodic.begin(), notPeriodic.end(), true) > 0
                          ? " (the points whose grid holds no whole periods are not measured; --fit fits them)"
-                         : "");
+                         : "",
+                     csvPath.c_str());
         return 1;
     }
 
@@ -217,15 +225,9 @@ int runSweep(const SweepOptions& options) {
 
     const fs::path folder = study.folder;
     const std::string csv = resultsCsv(study.axes, withSigma, measure, rows);
-    const fs::path csvPath = folder / "results.csv";
-    {
-        std::ofstream out(csvPath, std::ios::binary | std::ios::trunc);
-        out << csv;
-        out.close();
-        if (!out) {
-            std::fprintf(stderr, "aerial: %s: cannot write: %s\n", csvPath.c_str(), std::strerror(errno));
-            return 2;
-        }
+    if (!writeFileBytes(csvPath.string(), csv, error)) {
+        std::fprintf(stderr, "aerial: %s: cannot write: %s\n", csvPath.c_str(), error.c_str());
+        return 2;
     }
     if (options.printCsv) std::printf("%s", csv.c_str());
 
@@ -244,7 +246,6 @@ int runSweep(const SweepOptions& options) {
         }
     }
     const fs::path picture = folder / (std::string("bossung") + pictureExtension(format));
-    removePictures(folder.string(), "bossung"); // a picture of an earlier study would mislead
     if (!anyPrinted) {
         std::fprintf(stderr, "aerial: no Bossung picture: nothing to draw\n");
     } else {
@@ -267,7 +268,8 @@ int runSweep(const SweepOptions& options) {
             std::string(focus ? "Bossung: " : "") + figureName + " of the " + featureName + " at " + shortText(featureAt);
         if (!draw->linePlot(curves, studyPictureTitle(readRunInput(options.directory), what, study.axes, thresholds),
                             xName, yName, format, picture.string())) {
-            std::fprintf(stderr, "aerial: %s: cannot write\n", picture.c_str());
+            std::fprintf(stderr, "aerial: %s: %s\n", picture.c_str(),
+                         notWritable(picture.string(), "the drawing failed").c_str());
             return 2;
         }
     }

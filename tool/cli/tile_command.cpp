@@ -96,11 +96,11 @@ int cutLayoutTiles(const TileCommandOptions& o) {
         const std::string folder = (dir / tile.name).string();
         fs::create_directories(folder, ec);
         if (!writePointInput(folder, inputFileText(parameters, inputs[t].rects, title), error))
-            return fail("cannot write " + folder + ": " + error);
+            return fail(error); // names the file and the reason
     }
     // Written only when it changes, so that tiling again as before keeps the runs done.
     if (!writeFileIfChanged((dir / kTileManifestFileName).string(), manifestText(manifest, dir.string()), error))
-        return fail("cannot write " + (dir / kTileManifestFileName).string() + ": " + error);
+        return fail(error);
 
     if (!o.quiet) {
         int most = 0;

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <mutex>
 
@@ -13,6 +12,8 @@
 #include "analysis/engine_pool.h"
 #include "analysis/layout_verification.h"
 #include "analysis/tile_runs.h"
+#include "io/file_reason.h"
+#include "io/input_edit.h"
 #include "io/input_writer.h"
 #include "io/picture_loader.h"
 #include "io/csv_table.h"
@@ -114,17 +115,17 @@ int verifyTiledLayout(const VerifyCommandOptions& o) {
     // The files.
     const fs::path dir(o.directory);
     {
-        std::ofstream out(dir / "verify.csv", std::ios::binary | std::ios::trunc);
-        out << csvRecord({"x", "y", "normal_x", "normal_y", "tile", "status", "epe", "printed_width", "printed_space",
+        std::string out = csvRecord({"x", "y", "normal_x", "normal_y", "tile", "status", "epe", "printed_width", "printed_space",
                           "epe_hotspot", "pinch", "bridge"});
         for (const EpeSite& s : sites) {
             const bool epeHot = s.status != SiteStatus::kMeasured || std::fabs(s.epe) > options.epeLimit;
-            out << csvRecord({cell(s.x), cell(s.y), exactText(s.nx), exactText(s.ny), tiles[s.tile].name,
+            out += csvRecord({cell(s.x), cell(s.y), exactText(s.nx), exactText(s.ny), tiles[s.tile].name,
                               siteStatusName(s.status), s.status == SiteStatus::kMeasured ? cell(s.epe) : "none",
                               cell(s.width), cell(s.space), epeHot ? "yes" : "no",
                               s.width < options.minWidth ? "yes" : "no", s.space < options.minSpace ? "yes" : "no"});
         }
-        if (!out) return fail("cannot write " + (dir / "verify.csv").string());
+        const std::string path = (dir / "verify.csv").string();
+        if (!writeFileBytes(path, out, error)) return fail(path + ": cannot write: " + error);
     }
     double worst = 0, sum = 0, sumSquares = 0;
     size_t measured = 0;
@@ -167,15 +168,14 @@ int verifyTiledLayout(const VerifyCommandOptions& o) {
         {"band", {{"total", totalBand}, {"pixel", options.pixel}, {"tiles", tileList}}},
         {"hotspots", {{"epe", counts[0]}, {"pinch", counts[1]}, {"bridge", counts[2]}, {"list", hotspotList}}}};
     {
-        std::ofstream out(dir / "verify.json", std::ios::binary | std::ios::trunc);
-        out << report.dump(1) << "\n";
-        if (!out) return fail("cannot write " + (dir / "verify.json").string());
+        const std::string path = (dir / "verify.json").string();
+        if (!writeFileBytes(path, report.dump(1) + "\n", error)) return fail(path + ": cannot write: " + error);
     }
     const RgbRaster picture = verifyPicture(nominal, band, drawn.edges, hotspots);
     const PictureFunctions* draw = loadPictureFunctions(error);
     if (draw == nullptr) return fail(error);
     if (!draw->rgbPng(picture.rgb, picture.width, picture.height, (dir / "verify.png").string()))
-        return fail("cannot write " + (dir / "verify.png").string());
+        return fail((dir / "verify.png").string() + ": " + notWritable((dir / "verify.png").string()));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!o.quiet) {
         std::printf("%s: %zu EPE sites (%zu measured), largest |EPE| %s %s; PV band %s %s^2 over %zu corners; "

@@ -1,12 +1,10 @@
 #include "cli/window_command.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <future>
 #include <system_error>
 
@@ -18,6 +16,8 @@
 #include "cli/format_option.h"
 #include "input/parse_input.h"
 #include "io/csv_table.h"
+#include "io/file_reason.h"
+#include "io/input_edit.h"
 #include "io/input_folder.h"
 #include "io/picture_loader.h"
 #include "io/study_outputs.h"
@@ -84,11 +84,9 @@ std::string figureText(double v) {
 json number(double v) { return std::isfinite(v) ? json(v) : json(nullptr); }
 
 bool writeText(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) {
-        std::fprintf(stderr, "aerial: %s: cannot write: %s\n", path.c_str(), std::strerror(errno));
+    std::string error;
+    if (!writeFileBytes(path.string(), text, error)) {
+        std::fprintf(stderr, "aerial: %s: cannot write: %s\n", path.c_str(), error.c_str());
         return false;
     }
     return true;
@@ -118,10 +116,6 @@ void removeWindowFiles(const fs::path& folder) {
 int runWindow(const WindowOptions& options) {
     PictureFormat format = PictureFormat::kPng;
     if (!pictureFormatOption(options.format, format)) return 2;
-    if (!(options.targetCd > 0) || !std::isfinite(options.targetCd)) {
-        std::fprintf(stderr, "aerial: --target-cd must be a length above 0\n");
-        return 2;
-    }
     SweepAxis focusAxis;
     std::string error;
     if (!parseVary("defocus=" + options.defocus, focusAxis, error)) {
@@ -132,17 +126,7 @@ int runWindow(const WindowOptions& options) {
         std::fprintf(stderr, "aerial: note: --defocus %s: the step does not reach the end; the last focus is %s\n",
                      options.defocus.c_str(), exactText(focusAxis.values.back()).c_str());
     }
-    std::vector<double> doses;
-    if (!options.dose.empty()) {
-        if (!parseRange(options.dose, doses, error)) {
-            std::fprintf(stderr, "aerial: --dose %s\n", error.c_str());
-            return 2;
-        }
-        if (!(doses.front() > 0)) {
-            std::fprintf(stderr, "aerial: --dose %s: relative doses must lie above 0\n", options.dose.c_str());
-            return 2;
-        }
-    }
+    std::vector<double> doses = options.doses;
     Measure measure = Measure::kCd;
     if (!measureFromName(options.measure, measure)) {
         std::fprintf(stderr, "aerial: --measure %s: not one of cd, cd-y, area\n", options.measure.c_str());
@@ -175,6 +159,9 @@ int runWindow(const WindowOptions& options) {
     sampledRuns.writeTables = true;
     const int ran = runStudy(study, sampledRuns, choice, pointGauges, failed);
     if (ran >= 0) return ran;
+    // The window's files are this window's or none: one that cannot be computed leaves no
+    // earlier window's figures to be read as its own.
+    removeWindowFiles(study.folder);
 
     const size_t count = study.points.size();
     std::vector<FeatureGauge> gauges(count);
@@ -199,7 +186,6 @@ int runWindow(const WindowOptions& options) {
     }
     // A focus whose image is not finite has no figure at any dose: no window stands on it.
     if (notFiniteCount > 0) {
-        removeWindowFiles(study.folder);
         const fs::path fem = fs::path(study.folder) / "fem.csv";
         if (!writeText(fem, csvRecord({"focus", "dose", "threshold", measureColumn(measure), "status"}) + notFiniteRows))
             return 2;
@@ -231,7 +217,6 @@ int runWindow(const WindowOptions& options) {
     const std::string cut = cutDescription(gauges[study.nominal].cutAxis, gauges[study.nominal].cutPosition);
     std::optional<WindowSummary> summary = summariseWindow(fociOf(solved));
     if (!summary) {
-        removeWindowFiles(folder);
         std::fprintf(stderr,
                      "aerial: the %s feature at %s (%s) reaches the target %s %s %s (tolerance %s) at no focus "
                      "and no dose (threshold model, T0 %s): no window%s\n",
@@ -419,16 +404,18 @@ int runWindow(const WindowOptions& options) {
     if (summary->maxEl > summary->windows.back().el) latitude.push_back({0, summary->maxEl});
     const std::string ext = pictureExtension(format);
     const fs::path fem = folder / ("fem_bossung" + ext), ed = folder / ("ed_window" + ext);
-    for (const char* stem : {"fem_bossung", "ed_window"}) removePictures(folder.string(), stem);
     const PictureTitle edTitle =
         studyPictureTitle(input,
                           std::string("Exposure latitude against depth of focus") +
                               (refined ? " (focus edges refined)" : " (sampled foci)"),
                           study.axes, {});
     if (!draw->femBossung(curves, model.targetCd * (1 - model.tolerance), model.targetCd * (1 + model.tolerance),
-                          femText, format, fem.string()) ||
-        !draw->exposureDefocus(latitude, edTitle, "depth of focus (" + unit + ")", !refined, format, ed.string())) {
-        std::fprintf(stderr, "aerial: %s: cannot write the pictures\n", folder.c_str());
+                          femText, format, fem.string())) {
+        std::fprintf(stderr, "aerial: %s: %s\n", fem.c_str(), notWritable(fem.string(), "the drawing failed").c_str());
+        return 2;
+    }
+    if (!draw->exposureDefocus(latitude, edTitle, "depth of focus (" + unit + ")", !refined, format, ed.string())) {
+        std::fprintf(stderr, "aerial: %s: %s\n", ed.c_str(), notWritable(ed.string(), "the drawing failed").c_str());
         return 2;
     }
 

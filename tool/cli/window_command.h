@@ -5,8 +5,10 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "analysis/option_defaults.h"
+
 #include "cli/measure_setup.h"
 #include "cli/study.h"
 
@@ -18,7 +20,7 @@ struct WindowOptions {
     double targetCd = 0;
     double tolerance = kDefaultTolerance;
     double t0 = kDefaultThreshold;
-    std::string dose; // START:STOP:STEP for fem.csv and the pictures; empty: bracketing
+    std::vector<double> doses; // of fem.csv and the pictures, each above 0; empty: bracketing the window
     CutOptions cut;
     std::string measure = "cd"; // cd, cd-y or area: the figure the target and tolerance are of
     bool sampled = false;       // the sampled foci only: no runs to refine the window's focus edges

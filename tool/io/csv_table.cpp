@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "io/file_reason.h"
+
 namespace aerial_tool {
 
 namespace {
@@ -136,7 +138,7 @@ std::string csvText(const CsvTable& table) {
 bool readCsvFile(const std::string& path, CsvTable& table, std::string& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        error = path + ": cannot be read: " + std::strerror(errno);
+        error = path + ": " + notReadable(path);
         return false;
     }
     std::ostringstream text;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 
+#include "io/file_reason.h"
 #include "io/input_folder.h"
 #include "input/input_cells.h"
 #include "input/parse_input.h"
@@ -67,7 +68,7 @@ bool readInputParameters(const std::string& path, InputParameters& parameters, s
     // About a megabyte of cells and the values: not for the stack.
     auto cells = newInputCells();
     if (!aerial::scanInputFile(path.c_str(), *cells)) {
-        error = "cannot read the input file " + path;
+        error = path + ": " + notReadable(path);
         return false;
     }
     auto values = std::make_unique<aerial::InputValues>();

@@ -7,6 +7,9 @@
 
 #include <tiffio.h>
 
+#include "io/input_edit.h"
+#include "io/file_reason.h"
+
 namespace aerial_tool {
 
 namespace {
@@ -37,14 +40,9 @@ bool writeNpyFloat32(const std::string& path, int width, int height, const std::
     const size_t start = bytes.size();
     bytes.resize(start + values.size() * 4);
     for (size_t k = 0; k < values.size(); ++k) littleEndian(static_cast<float>(values[k]), &bytes[start + 4 * k]);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    out.close();
-    if (!out) {
-        error = path + ": cannot write: " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    if (writeFileBytes(path, bytes, error)) return true;
+    error = path + ": cannot write: " + error;
+    return false;
 }
 
 bool writeFloatTiff(const std::string& path, int width, int height, const std::vector<double>& values,
@@ -53,7 +51,7 @@ bool writeFloatTiff(const std::string& path, int width, int height, const std::v
     TIFFSetErrorHandler(nullptr);
     TIFF* tiff = TIFFOpen(path.c_str(), "w");
     if (tiff == nullptr) {
-        error = path + ": cannot write";
+        error = path + ": " + notWritable(path, "the TIFF library refused it");
         return false;
     }
     TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
@@ -73,7 +71,7 @@ bool writeFloatTiff(const std::string& path, int width, int height, const std::v
         ok = TIFFWriteScanline(tiff, row.data(), static_cast<std::uint32_t>(j), 0) == 1;
     }
     TIFFClose(tiff);
-    if (!ok) error = path + ": cannot write";
+    if (!ok) error = path + ": " + notWritable(path, "a row could not be written");
     return ok;
 }
 

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "io/file_reason.h"
 #include "output/format_number.h"
 #include "output/table_layout.h"
 
@@ -172,7 +173,7 @@ std::string nonFiniteText(const std::string& path, const TableCellPlace& cell) {
 bool readResultTable(const std::string& path, ResultTableData& table, std::string& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        error = path + ": cannot read";
+        error = path + ": " + notReadable(path);
         return false;
     }
     std::ostringstream text;

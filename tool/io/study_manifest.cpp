@@ -11,6 +11,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "io/input_edit.h"
+#include "io/file_reason.h"
+
 namespace aerial_tool {
 
 namespace fs = std::filesystem;
@@ -150,21 +153,16 @@ bool parseManifest(std::string_view text, StudyManifest& m, std::string& error) 
 
 bool writeStudyManifest(const std::string& folder, const StudyManifest& m, std::string& error) {
     const fs::path path = fs::path(folder) / kStudyManifestFileName;
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << manifestJson(m);
-    file.close();
-    if (!file) {
-        error = path.string() + ": cannot write: " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    if (writeFileBytes(path.string(), manifestJson(m), error)) return true;
+    error = path.string() + ": cannot write: " + error;
+    return false;
 }
 
 bool readStudyManifest(const std::string& folder, StudyManifest& m, std::string& error) {
     const fs::path path = fs::path(folder) / kStudyManifestFileName;
     std::string text;
     if (!readBytes(path, text)) {
-        error = path.string() + ": cannot be read: " + std::strerror(errno ? errno : ENOENT);
+        error = path.string() + ": " + notReadable(path.string());
         return false;
     }
     if (!parseManifest(text, m, error)) {
@@ -174,8 +172,19 @@ bool readStudyManifest(const std::string& folder, StudyManifest& m, std::string&
     return true;
 }
 
-void removeStudyManifest(const std::string& folder) {
+void removeEarlierStudy(const std::string& folder) {
     std::error_code ec;
+    StudyManifest earlier;
+    std::string error;
+    if (readStudyManifest(folder, earlier, error)) {
+        for (const std::string& name : earlier.files) {
+            const fs::path file(name);
+            // Only a file the study wrote beside the manifest: never a path out of the folder.
+            if (name.empty() || file.has_parent_path() || name == "." || name == ".." || name == kStudyManifestFileName)
+                continue;
+            if (fs::is_regular_file(fs::path(folder) / file, ec)) fs::remove(fs::path(folder) / file, ec);
+        }
+    }
     fs::remove(fs::path(folder) / kStudyManifestFileName, ec);
 }
 

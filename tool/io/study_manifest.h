@@ -63,9 +63,10 @@ bool writeStudyManifest(const std::string& folder, const StudyManifest& manifest
 // not a manifest.
 bool readStudyManifest(const std::string& folder, StudyManifest& manifest, std::string& error);
 
-// Removes FOLDER/manifest.json: a study about to write its files again makes the old
-// manifest untrue until it writes a new one.
-void removeStudyManifest(const std::string& folder);
+// Removes the files FOLDER/manifest.json lists (plain names in FOLDER; the points' folders
+// stay), then the manifest: a study about to write its files again makes the earlier
+// study's figures untrue, also when the new one ends without any.
+void removeEarlierStudy(const std::string& folder);
 
 // What a report must say about a study before showing it, one sentence each: an input
 // that has changed since the study ran (newer than the manifest), that is another file

@@ -78,14 +78,9 @@ bool writeFileIfChanged(const std::string& file, const std::string& bytes, std::
             if (text.str() == bytes) return true;
         }
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    out.close();
-    if (!out) {
-        error = path.string() + ": cannot write: " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    if (writeFileBytes(path.string(), bytes, error)) return true;
+    error = path.string() + ": cannot write: " + error;
+    return false;
 }
 
 std::vector<std::string> staleFolders(const std::string& studyDir, const std::vector<std::string>& current) {

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "io/file_reason.h"
 #include "io/input_folder.h"
 #include "input/input_cells.h"
 #include "input/parse_input.h"
@@ -64,7 +65,7 @@ RecipeFile readRecipeFile(const std::string& directory, MaskRecipe& recipe, std:
     std::ostringstream text;
     text << in.rdbuf();
     if (!in) {
-        error = path.string() + ": cannot be read";
+        error = path.string() + ": " + notReadable(path.string());
         return RecipeFile::kBad;
     }
     if (!parseRecipe(text.str(), recipe, error)) {

@@ -16,15 +16,13 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/option_defaults.h"
 #include "masks/layout_import.h"
 
 namespace aerial_tool {
 
-// The default sampling of a tile, in micrometres: a grid of 128 then spans 5.12 um, and at
-// 193 nm and NA 0.75 the image is a polynomial of degree 38 < 64 along every row.
-constexpr double kTileSamplePitchUm = 0.04;
-// The default halo in units of lambda / NA (README: the error of the tiling against it).
-constexpr double kHaloWavelengths = 4;
+// The default sampling and halo of a tile (kTileSamplePitchUm, kHaloWavelengths) are in
+// analysis/option_defaults.h.
 // The most tiles one tiling may hold.
 constexpr int kMaxTiles = 10000;
 

@@ -513,7 +513,7 @@ bool writeReportPdf(const ReportDocument& document, const std::string& path, int
     pageCount = 0;
     Canvas canvas = openCanvas(PictureFormat::kPdf, kPageWidth, kPageHeight, path);
     if (cairo_surface_status(canvas.surface) != CAIRO_STATUS_SUCCESS) {
-        error = std::string("cannot write: ") + cairo_status_to_string(cairo_surface_status(canvas.surface));
+        error = cairo_status_to_string(cairo_surface_status(canvas.surface));
         closeCanvas(canvas);
         return false;
     }
@@ -543,7 +543,7 @@ bool writeReportPdf(const ReportDocument& document, const std::string& path, int
         foot(canvas.cr, document.title, static_cast<int>(k + 1), static_cast<int>(pages.size()));
     }
     if (!closeCanvas(canvas)) {
-        error = "cannot write the PDF";
+        error = "the drawing failed";
         return false;
     }
     pageCount = static_cast<int>(pages.size());
