@@ -1,9 +1,10 @@
 #include "masks/layout_flatten.h"
-#include "io/number_text.h"
 
 #include <cmath>
 #include <set>
 #include <unordered_map>
+
+#include "io/number_text.h"
 
 namespace aerial_tool {
 
