@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "io/csv_table.h"
+#include "io/study_outputs.h"
 #include "io/number_text.h"
 
 namespace aerial_tool {
@@ -123,7 +124,7 @@ public:
     StudyContent build(const std::vector<std::string>& problems) {
         std::string varied;
         for (const StudyVariable& v : m_.variables) varied += (varied.empty() ? "" : " x ") + showText(v.name);
-        out_.section.heading = showText(name_) + "/: " + (m_.study == "window" ? "process window" : "sweep") +
+        out_.section.heading = showText(name_) + "/: " + (m_.study == kWindowFolderName ? "process window" : "sweep") +
                                (varied.empty() ? "" : " of " + varied);
         stale_ = !problems.empty();
         std::vector<ReportLine> lines;
@@ -143,12 +144,12 @@ public:
                          LineStyle::kPlain});
         out_.section.blocks.push_back(linesBlock(lines));
 
-        if (listed(m_, "results.csv")) sweep();
-        if (listed(m_, "meef.csv")) meef();
-        if (listed(m_, "window.json")) window();
-        if (listed(m_, "fem.csv")) fem();
+        if (listed(m_, kSweepResultsFileName)) sweep();
+        if (listed(m_, kMeefTableFileName)) meef();
+        if (listed(m_, kWindowSummaryFileName)) window();
+        if (listed(m_, kFemTableFileName)) fem();
         for (const std::string& f : m_.files) {
-            const bool known = f == "results.csv" || f == "meef.csv" || f == "window.json" || f == "fem.csv";
+            const bool known = f == kSweepResultsFileName || f == kMeefTableFileName || f == kWindowSummaryFileName || f == kFemTableFileName;
             if (!known && hasExtension(f, ".csv")) other(f);
         }
         pictures();
@@ -174,7 +175,7 @@ private:
 
     void sweep() {
         CsvTable csv;
-        if (!readCsv("results.csv", csv)) return;
+        if (!readCsv(kSweepResultsFileName, csv)) return;
         size_t measured = 0;
         double lo = INFINITY, hi = -INFINITY;
         for (size_t r = 0; r < csv.rows.size(); ++r) {
@@ -226,7 +227,7 @@ private:
 
     void meef() {
         CsvTable csv;
-        if (!readCsv("meef.csv", csv)) return;
+        if (!readCsv(kMeefTableFileName, csv)) return;
         std::vector<std::string> groups;
         for (size_t r = 0; r < csv.rows.size(); ++r) {
             const std::string& g = csv.cell(r, "group");
@@ -245,7 +246,7 @@ private:
     }
 
     void window() {
-        std::ifstream in(path("window.json"), std::ios::binary);
+        std::ifstream in(path(kWindowSummaryFileName), std::ios::binary);
         const json w = json::parse(in, nullptr, false);
         if (w.is_discarded() || !w.is_object()) {
             problem(name_ + "/window.json: not a window summary (it does not parse as JSON)");
@@ -318,7 +319,7 @@ private:
     // status where there is none; a long list when there are too many doses for a row.
     void fem() {
         CsvTable csv;
-        if (!readCsv("fem.csv", csv)) return;
+        if (!readCsv(kFemTableFileName, csv)) return;
         std::vector<std::string> foci, doses;
         std::map<std::pair<std::string, std::string>, std::string> cd;
         std::map<std::string, std::string> thresholdOf;

@@ -185,7 +185,7 @@ int reportMaskStudy(const Study& study, const std::vector<SweepRow>& rows, bool 
             }
             series.push_back(s);
         }
-        const fs::path csvPath = folder / "meef.csv";
+        const fs::path csvPath = folder / kMeefTableFileName;
         if (!writeFileBytes(csvPath.string(), csv, error)) {
             std::fprintf(stderr, "aerial: %s: cannot write: %s\n", csvPath.c_str(), error.c_str());
             return 2;

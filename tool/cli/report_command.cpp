@@ -320,7 +320,7 @@ int writeReport(const ReportOptions& options) {
                                  "(the study's command again with --no-run --format png draws them)\n",
                          showText(path).c_str(), names.c_str());
         }
-        if (content.t0 && manifest.study == "window") windowT0 = content.t0;
+        if (content.t0 && manifest.study == kWindowFolderName) windowT0 = content.t0;
         studyFigures.insert(studyFigures.end(), content.headline.begin(), content.headline.end());
         document.sections.push_back(std::move(content.section));
     }

@@ -112,7 +112,7 @@ int runSweep(const SweepOptions& options) {
         return 2;
     }
     Study study;
-    if (int status = planStudy(options.directory, "sweep", axes, study); status != 0) return status;
+    if (int status = planStudy(options.directory, kSweepFolderName, axes, study); status != 0) return status;
     if (options.fit) {
         if (!variesMask(study)) {
             std::fprintf(stderr, "aerial: --fit fits each point's sample pitch to its pattern: it needs a varied "
@@ -140,7 +140,7 @@ int runSweep(const SweepOptions& options) {
     if (ran >= 0) return ran;
     // This study's table replaces an earlier one's, or none stands: a script or a report
     // would read an earlier study's figures as this one's.
-    const fs::path csvPath = fs::path(study.folder) / "results.csv";
+    const fs::path csvPath = fs::path(study.folder) / kSweepResultsFileName;
     std::error_code removed;
     fs::remove(csvPath, removed);
     removePictures(study.folder, "bossung");

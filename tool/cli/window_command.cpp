@@ -107,7 +107,7 @@ bool solveFoci(const std::vector<FeatureGauge>& gauges, const ThresholdModel& mo
 // What a window leaves, so that none of an earlier window outlives this one.
 void removeWindowFiles(const fs::path& folder) {
     std::error_code ec;
-    for (const char* name : {"window.json", "fem.csv"}) fs::remove(folder / name, ec);
+    for (const char* name : {kWindowSummaryFileName, kFemTableFileName}) fs::remove(folder / name, ec);
     for (const char* stem : {"fem_bossung", "ed_window"}) removePictures(folder.string(), stem);
 }
 
@@ -144,7 +144,7 @@ int runWindow(const WindowOptions& options) {
         // No thread to spare: the module loads when the pictures are drawn.
     }
     Study study;
-    if (int status = planStudy(options.directory, "window", {focusAxis}, study); status != 0) return status;
+    if (int status = planStudy(options.directory, kWindowFolderName, {focusAxis}, study); status != 0) return status;
     const CutChoice choice = chooseCut(options.cut, study.recipe, measure);
     if (!cutOnGrid(choice, study.values->gridSize, study.values->samplePitch, error)) {
         std::fprintf(stderr, "aerial: %s\n", error.c_str());
@@ -186,7 +186,7 @@ int runWindow(const WindowOptions& options) {
     }
     // A focus whose image is not finite has no figure at any dose: no window stands on it.
     if (notFiniteCount > 0) {
-        const fs::path fem = fs::path(study.folder) / "fem.csv";
+        const fs::path fem = fs::path(study.folder) / kFemTableFileName;
         if (!writeText(fem, csvRecord({"focus", "dose", "threshold", measureColumn(measure), "status"}) + notFiniteRows))
             return 2;
         std::fprintf(stderr, "aerial: no window: the window needs every focus, and %zu of %zu foci have an image "
@@ -381,7 +381,7 @@ int runWindow(const WindowOptions& options) {
     out["foci"] = perFocus;
     // The unit comes from the input's cells, whatever their bytes.
     const std::string summaryText = out.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
-    if (!writeText(folder / "fem.csv", csv) || !writeText(folder / "window.json", summaryText)) return 2;
+    if (!writeText(folder / kFemTableFileName, csv) || !writeText(folder / kWindowSummaryFileName, summaryText)) return 2;
 
     const PictureFunctions* draw = loadPictureFunctions(error);
     if (draw == nullptr) {
@@ -420,7 +420,7 @@ int runWindow(const WindowOptions& options) {
     }
 
     if (!recordStudy(study, options.study,
-                     {"fem.csv", "window.json", fem.filename().string(), ed.filename().string()}))
+                     {kFemTableFileName, kWindowSummaryFileName, fem.filename().string(), ed.filename().string()}))
         return 2;
     if (options.json) {
         std::printf("%s", summaryText.c_str());
@@ -468,8 +468,8 @@ int runWindow(const WindowOptions& options) {
                         focusRange.c_str(), doseRange.c_str(), w.openEnd ? "  (reaches the end of the sampled foci)" : "");
         }
         if (!options.study.quiet) {
-            std::printf("table %s, summary %s, pictures %s, %s\n", (folder / "fem.csv").c_str(),
-                        (folder / "window.json").c_str(), fem.c_str(), ed.c_str());
+            std::printf("table %s, summary %s, pictures %s, %s\n", (folder / kFemTableFileName).c_str(),
+                        (folder / kWindowSummaryFileName).c_str(), fem.c_str(), ed.c_str());
         }
     }
     if (!unstable.empty())

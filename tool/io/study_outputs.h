@@ -7,6 +7,15 @@
 
 namespace aerial_tool {
 
+// The studies' folders under a run's folder and the tables they write there, which the
+// report reads back by the same names.
+inline constexpr const char* kSweepFolderName = "sweep";
+inline constexpr const char* kWindowFolderName = "window";
+inline constexpr const char* kSweepResultsFileName = "results.csv";
+inline constexpr const char* kMeefTableFileName = "meef.csv";
+inline constexpr const char* kWindowSummaryFileName = "window.json";
+inline constexpr const char* kFemTableFileName = "fem.csv";
+
 struct StudyFolder {
     std::string name;      // e.g. "sweep", "window"
     bool manifest = false; // holds the manifest a study writes
