@@ -32,9 +32,9 @@ struct Lcg {
 };
 
 // A random mask and optics on an N x N grid, aberrated and shifted.
-InputSpec randomInput(int n, int rectangles, std::uint64_t seed) {
+TestInput randomInput(int n, int rectangles, std::uint64_t seed) {
     Lcg random{seed};
-    InputSpec in;
+    TestInput in;
     in.gridSize = std::to_string(n);
     in.samplePitch = random.uniform(0.01, 0.08);
     in.numericalAperture = random.uniform(0.3, 0.95);
@@ -72,10 +72,10 @@ TEST(Engine, FormattedArraysAreMain4sTables) {
         const char* name;
         std::string text;
     };
-    InputSpec nanMask = twoRectangleExample();
+    TestInput nanMask = twoRectangleExample();
     nanMask.gridSize = "8";
     nanMask.rects[0].transRe = NAN;
-    InputSpec emptyGrid = twoRectangleExample();
+    TestInput emptyGrid = twoRectangleExample();
     emptyGrid.gridSize = "0";
     const Case cases[] = {
         {"bundled example", twoRectangleExample().text()},
@@ -181,7 +181,7 @@ TEST(Engine, RefusesValuesBeyondTheReaderLimits) {
 
 // The C API by names and rows: the same cells as the C++ API and main4's table bytes.
 TEST(EngineCApi, RunsByNamesAndFormatsMain4sTables) {
-    const InputSpec input = randomInput(40, 5, 6);
+    const TestInput input = randomInput(40, 5, 6);
     aerial_simulation* s = nullptr;
     ASSERT_EQ(aerial_simulation_create(&s), AERIAL_OK);
     EXPECT_EQ(aerial_simulation_grid_size(s), 0);

@@ -75,9 +75,9 @@ void PrintTo(const RandomCase& c, std::ostream* os) {
         << ", " << c.rectangles << " rectangles, seed " << c.seed << ")";
 }
 
-InputSpec randomInput(const RandomCase& c) {
+TestInput randomInput(const RandomCase& c) {
     Lcg random{c.seed};
-    InputSpec inputFile;
+    TestInput inputFile;
     inputFile.gridSize = std::to_string(c.n);
     inputFile.samplePitch = c.pitch;
     inputFile.wavelength = 0.193;
@@ -127,12 +127,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<RandomCase>& info) { return info.param.name; });
 
 TEST(FastEvaluationCases, BundledExample) {
-    InputSpec inputFile = twoRectangleExample();
+    TestInput inputFile = twoRectangleExample();
     expectSameResults(inputFile.text());
 }
 
 TEST(FastEvaluationCases, RepeatedEdgePairsOnALayoutGrid) {
-    InputSpec inputFile = twoRectangleExample();
+    TestInput inputFile = twoRectangleExample();
     inputFile.gridSize = "32";
     inputFile.rects.clear();
     for (int r = 0; r < 120; ++r) { // 2 x 2 holes at a pitch of 4: edge pairs repeat
@@ -150,7 +150,7 @@ TEST(FastEvaluationCases, RepeatedEdgePairsOnALayoutGrid) {
 // shuffled order: entries are evicted and rebuilt, and every hit must give the bits of a
 // fresh build. Rectangle counts 1 and 3 leave a group unfilled.
 TEST(FastEvaluationCases, FactorCacheAndGroupBoundaries) {
-    InputSpec inputFile = twoRectangleExample();
+    TestInput inputFile = twoRectangleExample();
     inputFile.gridSize = "48";
     Lcg random{12};
     for (int r = 0; r < 999; ++r) {
@@ -162,7 +162,7 @@ TEST(FastEvaluationCases, FactorCacheAndGroupBoundaries) {
     expectSameResults(inputFile.text());
 
     for (std::size_t count : {1, 3}) {
-        InputSpec few = randomInput({"few", 17, 0.8, 0.5, 0.05, true, true, 0, 13});
+        TestInput few = randomInput({"few", 17, 0.8, 0.5, 0.05, true, true, 0, 13});
         few.rects.assign(inputFile.rects.begin(), inputFile.rects.begin() + static_cast<long>(count));
         expectSameResults(few.text());
     }
@@ -170,23 +170,23 @@ TEST(FastEvaluationCases, FactorCacheAndGroupBoundaries) {
 
 AERIAL_GCC12_STRING_RESTRICT_OFF // the grid size assignments below
 TEST(FastEvaluationCases, NonFiniteInputsGiveTheDirectNaNs) {
-    InputSpec zeroWavelength = twoRectangleExample();
+    TestInput zeroWavelength = twoRectangleExample();
     zeroWavelength.gridSize = "8";
     zeroWavelength.wavelength = 0;
     expectSameResults(zeroWavelength.text());
 
-    InputSpec nanMask = twoRectangleExample();
+    TestInput nanMask = twoRectangleExample();
     nanMask.gridSize = "8";
     nanMask.rects[0].transRe = NAN;
     expectSameResults(nanMask.text());
 
-    InputSpec mixedNaNs = twoRectangleExample(); // NaNs of both signs meet in one sum
+    TestInput mixedNaNs = twoRectangleExample(); // NaNs of both signs meet in one sum
     mixedNaNs.gridSize = "8";
     mixedNaNs.rects[0].transIm = -NAN;
     mixedNaNs.rects[1].transRe = NAN;
     expectSameResults(mixedNaNs.text());
 
-    InputSpec hugeMask = twoRectangleExample(); // finite spectrum whose image overflows
+    TestInput hugeMask = twoRectangleExample(); // finite spectrum whose image overflows
     hugeMask.gridSize = "8";
     hugeMask.rects[0].transRe = 1e300;
     expectSameResults(hugeMask.text());
@@ -200,14 +200,14 @@ AERIAL_GCC12_STRING_RESTRICT_ON
 TEST(FastEvaluationCases, TinyAndHugeTransmissions) {
     for (double scale : {1e-309, 1e-306, 1e-300, 1e-250, 1e250, 1e275, 1e306, 1e307}) {
         SCOPED_TRACE(scale);
-        InputSpec inputFile = randomInput({"scaled", 17, 0.8, 0.5, 0.05, true, true, 6, 14});
+        TestInput inputFile = randomInput({"scaled", 17, 0.8, 0.5, 0.05, true, true, 6, 14});
         for (Rect& r : inputFile.rects) {
             r.transRe *= scale;
             r.transIm *= scale;
         }
         expectSameResults(inputFile.text());
     }
-    InputSpec mixed = randomInput({"mixed", 24, 0.9, 0.6, 0.08, true, true, 4, 15});
+    TestInput mixed = randomInput({"mixed", 24, 0.9, 0.6, 0.08, true, true, 4, 15});
     mixed.rects[0].transRe *= 1e-250;
     mixed.rects[1].transIm *= 1e250;
     mixed.rects.push_back({1e-290, 0, -3, -2, 5, 6});
@@ -239,7 +239,7 @@ TEST(FastEvaluationCases, NaNsOfBothSignsGiveTheDirectBytes) {
     };
     for (const NaNCase& c : cases) {
         SCOPED_TRACE(c.name);
-        InputSpec inputFile = twoRectangleExample();
+        TestInput inputFile = twoRectangleExample();
         inputFile.gridSize = c.grid;
         inputFile.rects = c.rects;
         expectSameResults(inputFile.text());
@@ -284,7 +284,7 @@ TEST(FastEvaluationCases, MirroredAnglesAndShiftedGrids) {
     for (double sx : {0.0, 0.5, -1.0}) {
         for (const char* grid : {"64", "33"}) {
             SCOPED_TRACE(testing::Message() << "shift " << sx << ", N " << grid);
-            InputSpec inputFile = randomInput({"mirrored", 1, 0.9, 0.5, 0.05, true, false, 12, 19});
+            TestInput inputFile = randomInput({"mirrored", 1, 0.9, 0.5, 0.05, true, false, 12, 19});
             inputFile.gridSize = grid;
             const double n = std::atof(grid);
             inputFile.samplePitch = 1.0 / n; // pitch * N / wavelength = 1: the shift in samples

@@ -80,7 +80,7 @@ TEST(InputReader, ReadsTheTwoRectangleExample) {
 }
 
 TEST(InputReader, EveryParameterLandsInItsField) {
-    InputSpec inputFile;
+    TestInput inputFile;
     inputFile.gridSize = "32";
     inputFile.samplePitch = 0.02;
     inputFile.wavelength = 0.248;
@@ -106,10 +106,10 @@ TEST(InputReader, EveryParameterLandsInItsField) {
 }
 
 TEST(InputReader, CrLfAndLfFilesReadAlike) {
-    InputSpec lf = twoRectangleExample();
+    TestInput lf = twoRectangleExample();
     lf.defocus = 0.1;
     lf.aberrY[3] = 0.02;
-    InputSpec crlf = lf;
+    TestInput crlf = lf;
     crlf.lineEnd = "\r\n";
     ASSERT_TRUE(loadText(lf.text()));
     aerial::SimulationState fromLf = workspace();
@@ -130,7 +130,7 @@ struct GridCase {
 class GridSizeCell : public testing::TestWithParam<GridCase> {};
 
 TEST_P(GridSizeCell, ParsesAsLimitedInteger) {
-    InputSpec inputFile;
+    TestInput inputFile;
     inputFile.gridSize = GetParam().cell;
     ASSERT_TRUE(loadText(inputFile.text()));
     EXPECT_EQ(workspace().gridSize, GetParam().gridSize);
@@ -144,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
                     GridCase{"-99999999999999999999", INT_MIN}));
 
 TEST(InputReader, LimitsTheRectangleCountButNotBelowZero) {
-    InputSpec inputFile;
+    TestInput inputFile;
     inputFile.rects = {{1, 0, 0, 1, 0, 1}};
     InputGrid many = inputFile.grid();
     many.setParameter(ParameterId::kRectCount, "1500");
@@ -160,7 +160,7 @@ TEST(InputReader, LimitsTheRectangleCountButNotBelowZero) {
 }
 
 TEST(InputReader, LimitsEdgesToHalfTheGrid) {
-    InputSpec inputFile;
+    TestInput inputFile;
     inputFile.rects = {{2.5, -1, 70, -70, 64, -64}, {1, 0, 10, -10, 0, 0}};
     ASSERT_TRUE(loadText(inputFile.text()));
     EXPECT_EQ(workspace().rects[0].transRe, 2.5); // transmissions are not limited
@@ -185,7 +185,7 @@ TEST(InputReader, LimitsEdgesToHalfTheGrid) {
 }
 
 TEST(InputReader, ValueCellsFollowTheNumberParsingRules) {
-    InputGrid g = InputSpec().grid();
+    InputGrid g = TestInput().grid();
     g.setParameter(ParameterId::kSigma, "0.5 um");
     g.setParameter(ParameterId::kSamplePitch, "");
     ASSERT_TRUE(loadText(g.text()));
@@ -195,7 +195,7 @@ TEST(InputReader, ValueCellsFollowTheNumberParsingRules) {
 
 TEST(InputReader, LongCellsKeepTheirFirst99Bytes) {
     std::string digits = "1" + std::string(149, '0');
-    InputGrid g = InputSpec().grid();
+    InputGrid g = TestInput().grid();
     g.setParameter(ParameterId::kSamplePitch, digits);
     ASSERT_TRUE(loadText(g.text()));
     EXPECT_EQ(workspace().samplePitch, std::strtod(digits.substr(0, 99).c_str(), nullptr));
@@ -217,7 +217,7 @@ TEST(InputReader, ExtraCellsChangeNoValue) {
 }
 
 TEST(InputReader, OneBlankLineShiftsEveryLaterValue) {
-    std::string text = InputSpec().text();
+    std::string text = TestInput().text();
     text.insert(lineStart(text, aerial::parameterCell(ParameterId::kGridSize).line), "\n");
     ASSERT_TRUE(loadText(text));
     EXPECT_EQ(workspace().gridSize, 0);         // line 2 is now the blank line
@@ -226,7 +226,7 @@ TEST(InputReader, OneBlankLineShiftsEveryLaterValue) {
 }
 
 TEST(InputReader, ReadsAllThousandRectangleRows) {
-    InputSpec inputFile;
+    TestInput inputFile;
     for (int r = 0; r < 1000; ++r) inputFile.rects.push_back({r + 0.5, 0, -1, 1, -2, 2});
     std::string text = inputFile.text();
     for (int extra = 0; extra < 50; ++extra) text += "\t9\t9\t9\t9\t9\t9\n"; // past line 1024
@@ -239,7 +239,7 @@ TEST(InputReader, ReadsAllThousandRectangleRows) {
 }
 
 TEST(InputReader, LastLineWithoutLineFeedAndShortFile) {
-    InputSpec inputFile;
+    TestInput inputFile;
     inputFile.rects = {{0.25, 0, -3, 3, -4, 4}};
     std::string text = inputFile.text();
     text.pop_back(); // no final line feed
@@ -292,7 +292,7 @@ TEST(InputReader, LastCellOfTheFileReadsAsTheBytesStoredInIt) {
     }
 
     // A last rectangle row whose y-end cell is 98 spaces then "17": 17, limited to h = 16.
-    InputSpec inputFile;
+    TestInput inputFile;
     inputFile.gridSize = "32";
     inputFile.rects = {{1, 0, -2, 2, -3, 3}};
     InputGrid g = inputFile.grid();
@@ -320,7 +320,7 @@ TEST(InputReader, LastCellEndsAtEndOfFile) {
     ASSERT_TRUE(loadText("\t\t\t\t\t\t\t\t\t9\t" + std::string(60, 'a') + "\t"));
     EXPECT_EQ(cell(lastColumn, 0), "");
 
-    InputSpec inputFile;
+    TestInput inputFile;
     for (int r = 0; r < 1000; ++r) inputFile.rects.push_back({1, 0, -1, 1, -2, 2});
     std::string text = inputFile.text();
     text += "\t123456\n\t" + std::string(120, '7') + "\t7"; // lines past the table: not stored
@@ -417,7 +417,7 @@ TEST(InputReader, CountsLinesAndTabsAsTheScanSeesThem) {
 // Any path, no working folder involved: the values are those main4's reader finds in the
 // same file.
 TEST(InputReader, ScansAFileOfAnyNameInAnyFolder) {
-    InputSpec inputFile = twoRectangleExample();
+    TestInput inputFile = twoRectangleExample();
     inputFile.defocus = 0.07;
     ScratchFolder folder;
     std::filesystem::create_directory("some folder");

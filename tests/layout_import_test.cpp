@@ -337,10 +337,10 @@ TEST(LayoutImport, AnImportImagesLikeTheSameRectanglesWrittenByHand) {
     std::string error;
     ASSERT_TRUE(readResultTable(aerial::kImageIntensityFileName, imported, error)) << error;
 
-    aerial_test::InputSpec spec; // the bundled example's optics
+    aerial_test::TestInput draft; // the bundled example's optics
     for (const MaskRectangle& q : hierarchyRectangles())
-        spec.rects.push_back({q.transRe, q.transIm, q.xStart, q.xEnd, q.yStart, q.yEnd});
-    aerial_test::writeInput(spec);
+        draft.rects.push_back({q.transRe, q.transIm, q.xStart, q.xEnd, q.yStart, q.yEnd});
+    aerial_test::writeInput(draft);
     aerial::runSimulation();
     ASSERT_TRUE(readResultTable(aerial::kImageIntensityFileName, byHand, error)) << error;
     ASSERT_EQ(imported.values.size(), byHand.values.size());

@@ -63,8 +63,8 @@ Tables runInFreshProcess(const std::string& dir) {
     return readTables(dir);
 }
 
-InputSpec smallFullInput() {
-    InputSpec inputFile = twoRectangleExample();
+TestInput smallFullInput() {
+    TestInput inputFile = twoRectangleExample();
     inputFile.gridSize = "24";
     inputFile.defocus = 0.05;
     inputFile.shiftX = 0.01;
@@ -89,9 +89,9 @@ TEST(Library, LargeRunLeavesNothingForTheNextRun) {
     fs::create_directory("large");
     fs::create_directory("small");
     fs::create_directory("fresh");
-    InputSpec large = twoRectangleExample();
+    TestInput large = twoRectangleExample();
     large.defocus = 0.1;
-    InputSpec small = smallFullInput();
+    TestInput small = smallFullInput();
     small.gridSize = "64";
     writeFile(std::string("large/") + aerial::kInputFileName, large.text());
     writeFile(std::string("small/") + aerial::kInputFileName, small.text());
@@ -137,7 +137,7 @@ TEST(Library, MissingInputWritesNoTable) {
 
 TEST(Library, EmptyGridStillWritesEveryTable) {
     ScratchFolder folder;
-    InputSpec inputFile = twoRectangleExample();
+    TestInput inputFile = twoRectangleExample();
     AERIAL_GCC12_STRING_RESTRICT_OFF
     inputFile.gridSize = "0";
     AERIAL_GCC12_STRING_RESTRICT_ON

@@ -20,8 +20,8 @@ namespace {
 
 const Grid kGrid{128, 0.01}; // h = 64 samples, 1.28 um
 
-PatternSpec lines(Tone tone, double pitch, double cd) {
-    PatternSpec p;
+PatternRequest lines(Tone tone, double pitch, double cd) {
+    PatternRequest p;
     p.kind = PatternKind::kLines;
     p.tone = tone;
     p.pitch = pitch;
@@ -47,10 +47,10 @@ double overlapArea(const MaskRectangle& a, const MaskRectangle& b) {
     return w > 0 && h > 0 ? w * h : 0;
 }
 
-std::vector<MaskRectangle> generate(const PatternSpec& spec, const Grid& grid = kGrid) {
+std::vector<MaskRectangle> generate(const PatternRequest& request, const Grid& grid = kGrid) {
     std::vector<MaskRectangle> rects;
     std::string error;
-    EXPECT_TRUE(generatePattern(spec, grid, rects, error)) << error;
+    EXPECT_TRUE(generatePattern(request, grid, rects, error)) << error;
     for (size_t i = 0; i < rects.size(); ++i) {
         const MaskRectangle& r = rects[i];
         EXPECT_TRUE(r.xStart < r.xEnd && r.yStart < r.yEnd) << "rectangle " << i;
@@ -109,14 +109,14 @@ TEST(PatternGenerator, EdgesAreNotSnappedToSamples) {
 }
 
 TEST(PatternGenerator, OrientationYRunsThePeriodAlongY) {
-    PatternSpec spec = lines(Tone::kClear, 0.32, 0.16);
-    spec.orientation = Orientation::kY;
-    expectProfile(generate(spec), {{-8, 8, 1}, {8, 24, 0}, {24, 40, 1}}, false);
+    PatternRequest request = lines(Tone::kClear, 0.32, 0.16);
+    request.orientation = Orientation::kY;
+    expectProfile(generate(request), {{-8, 8, 1}, {8, 24, 0}, {24, 40, 1}}, false);
 }
 
 TEST(PatternGenerator, AttenuatedLinesAndAlternatingSpaces) {
     // 6 % attenuated lines: the line rectangles carry -0.245 beside the clear field ones.
-    PatternSpec att = lines(Tone::kDark, 0.32, 0.16);
+    PatternRequest att = lines(Tone::kDark, 0.32, 0.16);
     att.hasTransmission = true;
     att.transmission = {-0.245, 0};
     const auto attRects = generate(att);
@@ -125,29 +125,29 @@ TEST(PatternGenerator, AttenuatedLinesAndAlternatingSpaces) {
 
     // Alternating phase: neighbouring spaces at 0 and 180 degrees, the centre one at 0;
     // the halves at +-64 both at 0, so the space across the grid edge is one space.
-    PatternSpec alt = lines(Tone::kClear, 0.32, 0.16);
+    PatternRequest alt = lines(Tone::kClear, 0.32, 0.16);
     alt.alternating = true;
     expectProfile(generate(alt), {{-64, -56, 1}, {-40, -24, -1}, {-8, 8, 1}, {24, 40, -1}, {56, 64, 1}});
 
     // Dark lines with alternating phase: the field between them alternates instead.
-    PatternSpec altDark = lines(Tone::kDark, 0.32, 0.16);
+    PatternRequest altDark = lines(Tone::kDark, 0.32, 0.16);
     altDark.alternating = true;
     expectProfile(generate(altDark), {{-56, -40, 1}, {-24, -8, -1}, {8, 24, 1}, {40, 56, -1}});
 }
 
 TEST(PatternGenerator, IsolatedLineAndSpace) {
-    PatternSpec line;
+    PatternRequest line;
     line.kind = PatternKind::kLine;
     line.cd = 0.1;
     expectProfile(generate(line), {{-64, -5, 1}, {-5, 5, 0}, {5, 64, 1}});
-    PatternSpec space = line;
+    PatternRequest space = line;
     space.kind = PatternKind::kSpace;
     space.bias = 0.02; // drawn 0.12 wide
     expectProfile(generate(space), {{-64, -6, 0}, {-6, 6, 1}, {6, 64, 0}});
 }
 
 TEST(PatternGenerator, ContactHolesAndPostsCoverTheirShareOfTheGrid) {
-    PatternSpec holes;
+    PatternRequest holes;
     holes.kind = PatternKind::kContacts;
     holes.tone = Tone::kClear;
     holes.pitchX = holes.pitchY = 0.32;
@@ -164,7 +164,7 @@ TEST(PatternGenerator, ContactHolesAndPostsCoverTheirShareOfTheGrid) {
     EXPECT_DOUBLE_EQ(at(h, 32, -32).re, 1);
 
     // Posts (dark tone): the clear field around them, in rectangles that do not overlap.
-    PatternSpec posts = holes;
+    PatternRequest posts = holes;
     posts.tone = Tone::kDark;
     const auto p = generate(posts);
     area = 0;
@@ -178,19 +178,19 @@ TEST(PatternGenerator, ContactHolesAndPostsCoverTheirShareOfTheGrid) {
 TEST(PatternGenerator, RefusesWhatCannotBeDrawn) {
     struct Case {
         const char* what;
-        PatternSpec spec;
+        PatternRequest request;
         Grid grid;
         const char* reason; // a part of the message
     };
-    PatternSpec contacts;
+    PatternRequest contacts;
     contacts.kind = PatternKind::kContacts;
     contacts.pitchX = contacts.pitchY = 0.032; // 40 x 40 holes
     contacts.sizeX = contacts.sizeY = 0.016;
-    PatternSpec negative = lines(Tone::kDark, 0.32, 0.1);
+    PatternRequest negative = lines(Tone::kDark, 0.32, 0.1);
     negative.bias = -0.1;
-    PatternSpec alternatingContacts = contacts;
+    PatternRequest alternatingContacts = contacts;
     alternatingContacts.alternating = true;
-    PatternSpec wide;
+    PatternRequest wide;
     wide.kind = PatternKind::kLine;
     wide.cd = 1.28;
     const std::vector<Case> cases = {
@@ -209,7 +209,7 @@ TEST(PatternGenerator, RefusesWhatCannotBeDrawn) {
     for (const Case& c : cases) {
         std::vector<MaskRectangle> rects;
         std::string error;
-        EXPECT_FALSE(generatePattern(c.spec, c.grid, rects, error)) << c.what;
+        EXPECT_FALSE(generatePattern(c.request, c.grid, rects, error)) << c.what;
         EXPECT_NE(error.find(c.reason), std::string::npos) << c.what << ": " << error;
         EXPECT_EQ(error.find('\n'), std::string::npos) << c.what;
         EXPECT_TRUE(rects.empty()) << c.what;
@@ -228,10 +228,10 @@ TEST(PatternGenerator, WholePeriodsAndTheFittedSamplePitch) {
     EXPECT_DOUBLE_EQ(fit.fittedSamplePitch, 0.009375);
     EXPECT_TRUE(fitPeriod(0.3, Grid{128, fit.fittedSamplePitch}).whole);
     // An alternating grating repeats every two pitches.
-    PatternSpec alt = lines(Tone::kClear, 0.32, 0.16);
+    PatternRequest alt = lines(Tone::kClear, 0.32, 0.16);
     alt.alternating = true;
     EXPECT_EQ(patternPeriods(alt), std::vector<double>{0.64});
-    PatternSpec line;
+    PatternRequest line;
     line.kind = PatternKind::kLine;
     EXPECT_TRUE(patternPeriods(line).empty());
 }
@@ -338,7 +338,7 @@ TEST(MaskStudy, EachPointIsTheParentInputWithItsRectanglesDrawnAgain) {
     ASSERT_TRUE(regenerateInput(parent, recipe, {{"mask.pitch", 0.256}, {"mask.bias", 0.02}}, point, warning, error))
         << error;
     EXPECT_EQ(warning, "");
-    PatternSpec expected = lines(Tone::kDark, 0.256, 0.12);
+    PatternRequest expected = lines(Tone::kDark, 0.256, 0.12);
     expected.bias = 0.02;
     ASSERT_TRUE(generatePattern(expected, kGrid, rects, error));
     EXPECT_EQ(point, inputFileText(parameters, rects, "parent"));

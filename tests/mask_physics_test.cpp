@@ -23,8 +23,8 @@ namespace {
 
 constexpr double kExactPi = 3.14159265358979323846;
 
-PatternSpec grating(Tone tone, double pitch, double cd) {
-    PatternSpec p;
+PatternRequest grating(Tone tone, double pitch, double cd) {
+    PatternRequest p;
     p.kind = PatternKind::kLines;
     p.tone = tone;
     p.pitch = pitch;
@@ -39,13 +39,13 @@ InputParameters optics(double sigma) {
 }
 
 // Draws the pattern, writes its input into the current folder and runs it there.
-void run(const PatternSpec& spec, const InputParameters& parameters) {
+void run(const PatternRequest& request, const InputParameters& parameters) {
     const Grid grid{static_cast<int>(parameters[ParameterId::kGridSize]),
                     parameters[ParameterId::kSamplePitch]};
     std::vector<aerial::MaskRectangle> rects;
     std::string error;
-    ASSERT_TRUE(generatePattern(spec, grid, rects, error)) << error;
-    ASSERT_TRUE(fitPeriod(spec.pitch, grid).whole);
+    ASSERT_TRUE(generatePattern(request, grid, rects, error)) << error;
+    ASSERT_TRUE(fitPeriod(request.pitch, grid).whole);
     aerial_test::writeFile(aerial::kInputFileName, inputFileText(parameters, rects, "test"));
     aerial::runSimulation();
 }

@@ -96,7 +96,7 @@ std::string InputGrid::text(const std::string& lineEnd) const {
     return out;
 }
 
-InputGrid InputSpec::grid() const {
+InputGrid TestInput::grid() const {
     using aerial::ParameterId;
     InputGrid g;
     g.set(0, 0, "aerial input");
@@ -132,8 +132,8 @@ InputGrid InputSpec::grid() const {
     return g;
 }
 
-InputSpec twoRectangleExample() {
-    InputSpec inputFile;
+TestInput twoRectangleExample() {
+    TestInput inputFile;
     inputFile.rects = {{1, 0, -20, 20, -40, 40}, {-1, 0, -5, 5, -70, 70}};
     return inputFile;
 }
@@ -160,7 +160,7 @@ void useClassicLocale() {
     unsetenv("LOCPATH");
 }
 
-void writeInput(const InputSpec& inputFile) { writeInput(inputFile.text()); }
+void writeInput(const TestInput& inputFile) { writeInput(inputFile.text()); }
 
 void writeInput(const std::string& text) { writeFile(aerial::kInputFileName, text); }
 

@@ -75,7 +75,7 @@ struct Rect {
 
 // The parameters of one run, written out in the positional input format with a name and
 // a unit cell before each value.
-struct InputSpec {
+struct TestInput {
     std::string gridSize = "128";
     double samplePitch = 0.01;
     double wavelength = 0.193;
@@ -95,11 +95,11 @@ struct InputSpec {
     std::string text() const { return grid().text(lineEnd); }
 };
 
-// The bundled two-rectangle example, as an InputSpec.
-InputSpec twoRectangleExample();
+// The bundled two-rectangle example, as an TestInput.
+TestInput twoRectangleExample();
 
 // Writes the input file in the current folder.
-void writeInput(const InputSpec& inputFile);
+void writeInput(const TestInput& inputFile);
 void writeInput(const std::string& text);
 
 // The three result tables in the current folder, in the order they are written.

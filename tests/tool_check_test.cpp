@@ -17,14 +17,14 @@
 
 using namespace aerial_tool;
 using aerial::ParameterId;
-using aerial_test::InputSpec;
+using aerial_test::TestInput;
 
 namespace {
 
 // A 32-sample grid whose pupil (R = NA x pitch x N / wavelength = 4.97 samples) holds the
 // 13 source points apart, as the 128-sample example does.
-InputSpec smallClean() {
-    InputSpec inputFile;
+TestInput smallClean() {
+    TestInput inputFile;
     inputFile.gridSize = "32";
     inputFile.samplePitch = 0.04;
     inputFile.rects = {{1, 0, -4, 4, -10, 10}, {0.5, 0.1, 6, 10, -10, 10}};
@@ -184,26 +184,26 @@ TEST(InputCheck, EachBrokenFileGivesItsWarning) {
     const std::string clean = smallClean().text();
     const int sigmaLine = lineOf(ParameterId::kSigma);
     const int countLine = lineOf(ParameterId::kRectCount);
-    InputSpec tinyPupil = smallClean();
+    TestInput tinyPupil = smallClean();
     tinyPupil.samplePitch = 0.001;
-    InputSpec wideSource = smallClean();
+    TestInput wideSource = smallClean();
     wideSource.sigma = 30;
-    InputSpec reversed = smallClean();
+    TestInput reversed = smallClean();
     reversed.rects[1].xStart = 10;
     reversed.rects[1].xEnd = -10;
-    InputSpec flatY = smallClean();
+    TestInput flatY = smallClean();
     flatY.rects[0].yStart = 5;
     flatY.rects[0].yEnd = 5;
     // R = 1.24 samples: index 1 shifts 0.31 samples and index 2 0.62, rounded 0 and 1, so
     // the nine points with |j|, |k| <= 1 land on the centre and 5 distinct points are left;
     // at sigma 0.2 every point lands there.
-    InputSpec crowded = smallClean();
+    TestInput crowded = smallClean();
     crowded.samplePitch = 0.01;
-    InputSpec coherent = crowded;
+    TestInput coherent = crowded;
     coherent.sigma = 0.2;
     // R = NA x pitch x N / wavelength = 1.99 samples: sigma 1 shifts the outer points by
     // 1.99 samples, rounded to 2, just outside the pupil.
-    InputSpec edgeOfPupil = smallClean();
+    TestInput edgeOfPupil = smallClean();
     edgeOfPupil.samplePitch = 0.02;
     edgeOfPupil.numericalAperture = 0.6;
     edgeOfPupil.sigma = 1;
@@ -314,7 +314,7 @@ TEST(InputCheck, WhatIsNoWarning) {
 
     // Both axes reversed: the two negations cancel, the rectangle is the one with its
     // edges in order.
-    InputSpec bothReversed = smallClean();
+    TestInput bothReversed = smallClean();
     bothReversed.rects[0] = {1, 0, 4, -4, 10, -10};
     InputReport reversed = check(bothReversed.text());
     EXPECT_TRUE(reversed.warnings.empty()) << listed(reversed.warnings);
@@ -324,7 +324,7 @@ TEST(InputCheck, WhatIsNoWarning) {
 // Exact halves round up: with R = 10 samples and sigma 0.5 index 1 shifts 2.5 samples,
 // rounded to 3, and index -1 shifts -2.5, rounded to -2.
 TEST(InputCheck, TheRoundedSourceIsANote) {
-    InputSpec halves;
+    TestInput halves;
     halves.gridSize = "64";
     halves.samplePitch = 10;
     halves.wavelength = 32;
@@ -353,9 +353,9 @@ TEST(InputCheck, NegativeOpticsSayWhichSignsChange) {
 
 TEST(SetCells, ChangesOnlyTheNamedCells) {
     const std::string crlf = [] {
-        InputSpec spec = smallClean();
-        spec.lineEnd = "\r\n";
-        return spec.text();
+        TestInput draft = smallClean();
+        draft.lineEnd = "\r\n";
+        return draft.text();
     }();
     std::vector<CellAssignment> assignments(2);
     std::string error;

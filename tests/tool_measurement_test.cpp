@@ -52,8 +52,8 @@ ImageSamples rowsOf(const std::function<double(double)>& f, int n, double h, dou
 }
 
 // Runs the model on the input in the current folder and reads its image as samples.
-ImageSamples runModel(const aerial_test::InputSpec& spec) {
-    aerial_test::writeInput(spec);
+ImageSamples runModel(const aerial_test::TestInput& draft) {
+    aerial_test::writeInput(draft);
     aerial::runSimulation();
     ResultTableData table;
     std::string error;
@@ -160,16 +160,16 @@ TEST(ContinuousImage, TheModelsImageBetweenItsSamplesIsTheImageOfTheMaskMovedBy)
     // along Y: the second image's samples are the first image's continuous image at
     // (x - h/2, y - h/4), within the two tables' print rounding (2 x 5e-7) and the fit's.
     aerial_test::ScratchFolder folder;
-    aerial_test::InputSpec spec = aerial_test::twoRectangleExample();
-    const ImageSamples image = runModel(spec);
+    aerial_test::TestInput draft = aerial_test::twoRectangleExample();
+    const ImageSamples image = runModel(draft);
     ASSERT_EQ(image.degree(), 8); // R = 0.75 x 0.01 x 128 / 0.193 = 4.97
-    for (aerial_test::Rect& r : spec.rects) {
+    for (aerial_test::Rect& r : draft.rects) {
         r.xStart += 0.5;
         r.xEnd += 0.5;
         r.yStart += 0.25;
         r.yEnd += 0.25;
     }
-    const ImageSamples moved = runModel(spec);
+    const ImageSamples moved = runModel(draft);
     const double h = image.samplePitch;
     double worst = 0;
     for (int y = 0; y < image.size; y += 3) {
@@ -189,10 +189,10 @@ TEST(ContinuousImage, OnAnOddGridSampleZeroLiesHalfASampleBeforeTheIntegerCentre
     // measured space is centred on 0 (on the integer centre index it would be half a
     // sample off).
     aerial_test::ScratchFolder folder;
-    aerial_test::InputSpec spec;
-    spec.gridSize = "65";
-    spec.rects = {{1, 0, -10, 10, -32, 32}};
-    const ImageSamples image = runModel(spec);
+    aerial_test::TestInput draft;
+    draft.gridSize = "65";
+    draft.rects = {{1, 0, -10, 10, -32, 32}};
+    const ImageSamples image = runModel(draft);
     ASSERT_EQ(image.position(32), -0.005);
     FeatureGauge gauge;
     std::string error;
@@ -257,19 +257,19 @@ struct Grating {
 
 // The grating's input: clear rectangles between lines centred on multiples of the pitch,
 // in samples, written out by hand.
-aerial_test::InputSpec gratingInput(const Grating& g) {
-    aerial_test::InputSpec spec;
-    spec.gridSize = std::to_string(g.n);
-    spec.samplePitch = g.h;
-    spec.wavelength = g.wavelength;
-    spec.numericalAperture = g.na;
-    spec.sigma = g.sigma;
+aerial_test::TestInput gratingInput(const Grating& g) {
+    aerial_test::TestInput draft;
+    draft.gridSize = std::to_string(g.n);
+    draft.samplePitch = g.h;
+    draft.wavelength = g.wavelength;
+    draft.numericalAperture = g.na;
+    draft.sigma = g.sigma;
     const double p = g.pitch / g.h, w = g.cd / g.h, half = g.n / 2.0;
     for (int line = static_cast<int>(std::floor(-half / p)) - 1; line * p < half; ++line) {
         const double from = std::fmax(line * p + w / 2, -half), to = std::fmin((line + 1) * p - w / 2, half);
-        if (to > from) spec.rects.push_back({1, 0, from, to, -half, half});
+        if (to > from) draft.rects.push_back({1, 0, from, to, -half, half});
     }
-    return spec;
+    return draft;
 }
 
 } // namespace

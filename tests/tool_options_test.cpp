@@ -169,7 +169,7 @@ TEST(OptionValues, CellTextIsWhatTheRunReadsWhole) {
 namespace {
 
 std::string warningsOf(const std::vector<aerial_test::Rect>& rects) {
-    aerial_test::InputSpec input;
+    aerial_test::TestInput input;
     input.gridSize = "32";
     input.samplePitch = 0.04;
     input.rects = rects;
@@ -217,7 +217,7 @@ using Outcome = aerial_test::ToolOutcome;
 
 // A 32-sample input in folder `case`: quick to run, its 13 source points apart.
 void writeCase() {
-    aerial_test::InputSpec input;
+    aerial_test::TestInput input;
     input.gridSize = "32";
     input.samplePitch = 0.04;
     input.rects = {{1, 0, -4, 4, -16, 16}};

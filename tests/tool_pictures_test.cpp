@@ -180,8 +180,8 @@ ResultTableData table(int n, double step, const std::function<double(double, dou
 }
 
 // The input as the core reads it, from a file written in the scratch folder.
-RunInput inputOf(const aerial_test::InputSpec& spec) {
-    aerial_test::writeInput(spec);
+RunInput inputOf(const aerial_test::TestInput& draft) {
+    aerial_test::writeInput(draft);
     return readRunInput(".");
 }
 
@@ -231,9 +231,9 @@ TEST(Pictures, HeatmapPutsSampleZeroBottomLeftInTheScaleColours) {
 
 TEST(Pictures, PupilCircleRadiusInPixelsFollowsTheAperture) {
     aerial_test::ScratchFolder folder;
-    aerial_test::InputSpec spec; // N 128, pitch 0.01, wavelength 0.193, NA 0.75, sigma 0.5
-    spec.rects = {{1, 0, -8, 8, -8, 8}};
-    const RunInput input = inputOf(spec);
+    aerial_test::TestInput draft; // N 128, pitch 0.01, wavelength 0.193, NA 0.75, sigma 0.5
+    draft.rects = {{1, 0, -8, 8, -8, 8}};
+    const RunInput input = inputOf(draft);
     ASSERT_TRUE(input.values);
     const double step = 0.193 / (128 * 0.01);
     const ResultTableData spectrum = table(128, step, [](double x, double y) { return 1 / (1 + 9 * (x * x + y * y)); });
@@ -293,10 +293,10 @@ TEST(Pictures, ContourPassesWhereTheTableCrossesTheThreshold) {
 
 TEST(Pictures, MaskOutlineSitsOnTheRectangleEdge) {
     aerial_test::ScratchFolder folder;
-    aerial_test::InputSpec spec;
-    spec.gridSize = "64";
-    spec.rects = {{1, 0, -10, 10, -20, 20}}; // x from -0.1 to 0.1 at pitch 0.01
-    const RunInput input = inputOf(spec);
+    aerial_test::TestInput draft;
+    draft.gridSize = "64";
+    draft.rects = {{1, 0, -10, 10, -20, 20}}; // x from -0.1 to 0.1 at pitch 0.01
+    const RunInput input = inputOf(draft);
     ASSERT_TRUE(input.values);
     const ResultTableData image = table(64, 0.01, [](double, double) { return 0.5; });
     const double low = -0.325, span = 0.64;
@@ -363,9 +363,9 @@ TEST(Pictures, CutlineAxisStartsAtZero) {
 
 TEST(Pictures, SourceDotsSitOnTheRoundedShifts) {
     aerial_test::ScratchFolder folder;
-    aerial_test::InputSpec spec; // sigma 0.5: the outer points at 2.49 samples round to 2
-    spec.rects = {{1, 0, -8, 8, -8, 8}};
-    const RunInput input = inputOf(spec);
+    aerial_test::TestInput draft; // sigma 0.5: the outer points at 2.49 samples round to 2
+    draft.rects = {{1, 0, -8, 8, -8, 8}};
+    const RunInput input = inputOf(draft);
     ASSERT_TRUE(writeSource(sourcePicture(input), PictureFormat::kPng, "source.png"));
     Png png("source.png");
     ASSERT_TRUE(png.ok());

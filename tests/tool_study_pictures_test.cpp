@@ -32,7 +32,7 @@ SweepAxis maskAxis(const std::string& name, const std::string& values) {
 
 TEST(StudyPictures, TitlesNameTheFolderAndTheConditionsAsRun) {
     aerial_test::ScratchFolder folder;
-    aerial_test::InputSpec file; // 0.193 um, NA 0.75, sigma 0.5, in focus
+    aerial_test::TestInput file; // 0.193 um, NA 0.75, sigma 0.5, in focus
     file.rects = {{1, 0, -8, 8, -8, 8}};
     aerial_test::writeInput(file);
     const RunInput input = readRunInput(".");

@@ -218,7 +218,7 @@ TEST(ProcessWindow, ARectangleThatDoesNotFitAlthoughEveryFocusIsInSpec) {
 }
 
 TEST(ProcessWindow, AWindowInsideTheSampledFociIsClosedAndGapsSplitIt) {
-    // -0.2 and 0.2 out of spec, 0.1 out of spec too: the window cannot bridge 0.1, so the
+    // -0.2 and 0.2 out of tolerance, 0.1 out of tolerance too: the window cannot bridge 0.1, so the
     // widest is -0.1 .. 0 and it does not reach an end of the sampling.
     const auto foci = table({{-0.2, std::nullopt},
                              {-0.1, DoseInterval{0.9, 1.1}},

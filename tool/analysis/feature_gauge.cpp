@@ -26,7 +26,7 @@ const char* measureColumn(Measure measure) {
 
 bool measureIsArea(Measure measure) { return measure == Measure::kArea; }
 
-PatternPeriods patternPeriodsOnGrid(const PatternSpec& pattern, const Grid& grid) {
+PatternPeriods patternPeriodsOnGrid(const PatternRequest& pattern, const Grid& grid) {
     PatternPeriods out;
     const std::vector<double> periods = patternPeriods(pattern);
     auto whole = [&](double period) -> std::optional<double> {
@@ -42,7 +42,7 @@ PatternPeriods patternPeriodsOnGrid(const PatternSpec& pattern, const Grid& grid
     return out;
 }
 
-CutAxis axisAcrossFeatures(const PatternSpec& pattern) {
+CutAxis axisAcrossFeatures(const PatternRequest& pattern) {
     return pattern.kind != PatternKind::kContacts && pattern.orientation == Orientation::kY ? CutAxis::kY
                                                                                            : CutAxis::kX;
 }

@@ -39,11 +39,11 @@ struct PatternPeriods {
 
 // The periods of a generated pattern that the grid holds whole: a grating's along its
 // orientation, a contact array's along both axes; none for a single line or space.
-PatternPeriods patternPeriodsOnGrid(const PatternSpec& pattern, const Grid& grid);
+PatternPeriods patternPeriodsOnGrid(const PatternRequest& pattern, const Grid& grid);
 
 // The axis a cut crosses the pattern's features along: Y for lines, a line or a space
 // whose period runs along Y (orientation y), else X.
-CutAxis axisAcrossFeatures(const PatternSpec& pattern);
+CutAxis axisAcrossFeatures(const PatternRequest& pattern);
 
 // The cut's axis: the one given, else across the features of a generated pattern (the
 // folder's recipe), else X.

@@ -14,7 +14,7 @@ namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-size_t tileHolding(const std::vector<TileSpec>& tiles, double x, double y) {
+size_t tileHolding(const std::vector<TileFrame>& tiles, double x, double y) {
     for (size_t t = 0; t < tiles.size(); ++t)
         if (tiles[t].core.holds(x, y)) return t;
     // On the region's far edges: the nearest core.
@@ -93,7 +93,7 @@ std::vector<EpeSite> placeSites(const std::vector<DrawnEdge>& edges, double spac
 
 namespace {
 
-void measureSite(EpeSite& s, const std::vector<TileSpec>& tiles, const std::vector<TileImage>& images,
+void measureSite(EpeSite& s, const std::vector<TileFrame>& tiles, const std::vector<TileImage>& images,
                  bool darkShapes, const VerifyOptions& o) {
     {
         s.tile = tileHolding(tiles, s.x, s.y);
@@ -147,7 +147,7 @@ void measureSite(EpeSite& s, const std::vector<TileSpec>& tiles, const std::vect
 
 } // namespace
 
-void measureSites(std::vector<EpeSite>& sites, const std::vector<TileSpec>& tiles,
+void measureSites(std::vector<EpeSite>& sites, const std::vector<TileFrame>& tiles,
                   const std::vector<TileImage>& images, bool darkShapes, const VerifyOptions& o, int threads) {
     // Each site on its own: interleaved over the threads, every result the same whatever
     // their number.
@@ -223,7 +223,7 @@ bool bandRaster(const Box2& region, double pixel, BandRaster& band, std::string&
     return true;
 }
 
-void addCorner(BandRaster& band, const TileSpec& tile, const TileImage& image, bool darkShapes,
+void addCorner(BandRaster& band, const TileFrame& tile, const TileImage& image, bool darkShapes,
                const VerifyOptions& o) {
     RegionRaster& g = band.geometry;
     const CorePixels pixels = corePixels(tile, g);
@@ -246,7 +246,7 @@ void addCorner(BandRaster& band, const TileSpec& tile, const TileImage& image, b
     }
 }
 
-std::vector<double> bandAreas(const BandRaster& band, const std::vector<TileSpec>& tiles, double& total) {
+std::vector<double> bandAreas(const BandRaster& band, const std::vector<TileFrame>& tiles, double& total) {
     const RegionRaster& g = band.geometry;
     std::vector<double> areas(tiles.size(), 0.0);
     const double pixelArea = g.pitch * g.pitch;

@@ -64,7 +64,7 @@ std::vector<EpeSite> placeSites(const std::vector<DrawnEdge>& edges, double spac
 
 // Each site's EPE, width and space on the nominal image of the tile whose core holds it, on
 // up to `threads` threads.
-void measureSites(std::vector<EpeSite>& sites, const std::vector<TileSpec>& tiles,
+void measureSites(std::vector<EpeSite>& sites, const std::vector<TileFrame>& tiles,
                   const std::vector<TileImage>& images, bool darkShapes, const VerifyOptions& options,
                   int threads = 1);
 
@@ -80,11 +80,11 @@ struct BandRaster {
 bool bandRaster(const Box2& region, double pixel, BandRaster& band, std::string& error);
 
 // One corner's image of one tile into the band (every dose of the options at once).
-void addCorner(BandRaster& band, const TileSpec& tile, const TileImage& image, bool darkShapes,
+void addCorner(BandRaster& band, const TileFrame& tile, const TileImage& image, bool darkShapes,
                const VerifyOptions& options);
 
 // Band area (length unit squared) in each tile's core and in all.
-std::vector<double> bandAreas(const BandRaster& band, const std::vector<TileSpec>& tiles, double& total);
+std::vector<double> bandAreas(const BandRaster& band, const std::vector<TileFrame>& tiles, double& total);
 
 inline constexpr PixelColour kBandColour{255, 150, 0};
 inline constexpr PixelColour kEpeColour{255, 230, 0};

@@ -17,7 +17,7 @@ namespace aerial_tool {
 namespace fs = std::filesystem;
 namespace gtl = boost::polygon;
 
-bool readTileInput(const std::string& directory, const TileSpec& tile, aerial::InputValues& input,
+bool readTileInput(const std::string& directory, const TileFrame& tile, aerial::InputValues& input,
                    std::string& error) {
     const fs::path path = fs::path(directory) / tile.name / aerial::kInputFileName;
     try {
@@ -29,7 +29,7 @@ bool readTileInput(const std::string& directory, const TileSpec& tile, aerial::I
     return true;
 }
 
-bool tileImageFrom(const TileSpec& tile, const aerial::InputValues& input, const std::vector<double>& intensity,
+bool tileImageFrom(const TileFrame& tile, const aerial::InputValues& input, const std::vector<double>& intensity,
                    TileImage& image, std::string& error) {
     ResultTableData table;
     table.size = input.gridSize;
@@ -48,7 +48,7 @@ bool tileImageFrom(const TileSpec& tile, const aerial::InputValues& input, const
     return true;
 }
 
-bool readTileImage(const std::string& directory, const TileSpec& tile, TileImage& image, std::string& error) {
+bool readTileImage(const std::string& directory, const TileFrame& tile, TileImage& image, std::string& error) {
     auto input = std::make_unique<aerial::InputValues>();
     if (!readTileInput(directory, tile, *input, error)) return false;
     ResultTableData table;
@@ -127,7 +127,7 @@ bool regionRaster(const Box2& region, double pitch, RegionRaster& raster, std::s
     return true;
 }
 
-CorePixels corePixels(const TileSpec& tile, const RegionRaster& raster) {
+CorePixels corePixels(const TileFrame& tile, const RegionRaster& raster) {
     CorePixels p;
     const bool lastColumn = tile.core.x1 >= raster.region.x1, lastRow = tile.core.y1 >= raster.region.y1;
     for (int i = 0; i < raster.width; ++i) {
@@ -147,7 +147,7 @@ CorePixels corePixels(const TileSpec& tile, const RegionRaster& raster) {
     return p;
 }
 
-void stitchTile(const TileSpec& tile, const TileImage& image, RegionRaster& raster) {
+void stitchTile(const TileFrame& tile, const TileImage& image, RegionRaster& raster) {
     const CorePixels p = corePixels(tile, raster);
     if (p.xs.empty() || p.ys.empty()) return;
     const std::vector<double> values = resample(image, p.xs, p.ys);
@@ -158,7 +158,7 @@ void stitchTile(const TileSpec& tile, const TileImage& image, RegionRaster& rast
 
 bool stitchTiles(const std::string& directory, const TileManifest& manifest, RegionRaster& raster,
                  std::string& error) {
-    for (const TileSpec& tile : manifest.tiling.tiles) {
+    for (const TileFrame& tile : manifest.tiling.tiles) {
         TileImage image;
         if (!readTileImage(directory, tile, image, error)) return false;
         stitchTile(tile, image, raster);
@@ -185,7 +185,7 @@ bool drawnLayout(const std::string& directory, const TileManifest& manifest, Dra
     auto toUnit = [e](long long v) { return static_cast<double>(v) * e; };
     Set shapes;
     auto input = std::make_unique<aerial::InputValues>();
-    for (const TileSpec& tile : manifest.tiling.tiles) {
+    for (const TileFrame& tile : manifest.tiling.tiles) {
         if (!readTileInput(directory, tile, *input, error)) return false;
         const Rect core(toInt(tile.core.x0), toInt(tile.core.y0), toInt(tile.core.x1), toInt(tile.core.y1));
         const double cx = tile.grid.centreX(), cy = tile.grid.centreY(), h = input->samplePitch;

@@ -24,12 +24,12 @@ struct TileImage {
 // The tile's input values (the core's reader) and, with `withImage`, its image table. False
 // with a reason (a file missing or unreadable, a table not of the input, an image the samples
 // do not determine).
-bool readTileInput(const std::string& directory, const TileSpec& tile, aerial::InputValues& input,
+bool readTileInput(const std::string& directory, const TileFrame& tile, aerial::InputValues& input,
                    std::string& error);
-bool readTileImage(const std::string& directory, const TileSpec& tile, TileImage& image, std::string& error);
+bool readTileImage(const std::string& directory, const TileFrame& tile, TileImage& image, std::string& error);
 
 // The tile's image from values already in memory (a run of the engine).
-bool tileImageFrom(const TileSpec& tile, const aerial::InputValues& input, const std::vector<double>& intensity,
+bool tileImageFrom(const TileFrame& tile, const aerial::InputValues& input, const std::vector<double>& intensity,
                    TileImage& image, std::string& error);
 
 // The continuous image on a raster: values[j * xs.size() + i] at (xs[i], ys[j]), layout
@@ -58,10 +58,10 @@ struct CorePixels {
     std::vector<int> columns, rows;
     std::vector<double> xs, ys;
 };
-CorePixels corePixels(const TileSpec& tile, const RegionRaster& raster);
+CorePixels corePixels(const TileFrame& tile, const RegionRaster& raster);
 
 // Fills the raster's pixels that lie in the tile's core from its image.
-void stitchTile(const TileSpec& tile, const TileImage& image, RegionRaster& raster);
+void stitchTile(const TileFrame& tile, const TileImage& image, RegionRaster& raster);
 
 // Every tile's image into the raster from its tables. False with a reason (a tile unreadable).
 bool stitchTiles(const std::string& directory, const TileManifest& manifest, RegionRaster& raster,

@@ -20,7 +20,7 @@ namespace aerial_tool {
 
 namespace fs = std::filesystem;
 
-std::string tileFault(const std::string& directory, const TileSpec& tile, int gridSize) {
+std::string tileFault(const std::string& directory, const TileFrame& tile, int gridSize) {
     const fs::path folder = fs::path(directory) / tile.name;
     std::string why = tablesFault(folder.string(), gridSize);
     if (!why.empty()) return why;
@@ -34,7 +34,7 @@ std::string tileFault(const std::string& directory, const TileSpec& tile, int gr
 
 std::vector<TileFault> unfinishedTiles(const std::string& directory, const TileManifest& manifest) {
     std::vector<TileFault> faults;
-    const std::vector<TileSpec>& tiles = manifest.tiling.tiles;
+    const std::vector<TileFrame>& tiles = manifest.tiling.tiles;
     for (size_t i = 0; i < tiles.size(); ++i) {
         std::string why = tileFault(directory, tiles[i], manifest.tiling.gridSize);
         if (!why.empty()) faults.push_back({i, why});
@@ -119,7 +119,7 @@ std::vector<TileRunFailure> runTilesInProcess(const std::string& directory, cons
         std::vector<size_t> which;
         inputs.reserve(end - start);
         for (size_t k = start; k < end; ++k) {
-            const TileSpec& tile = manifest.tiling.tiles[tiles[k]];
+            const TileFrame& tile = manifest.tiling.tiles[tiles[k]];
             try {
                 inputs.push_back(aerial::readInputFile((fs::path(directory) / tile.name / aerial::kInputFileName).string()));
                 which.push_back(tiles[k]);

@@ -13,7 +13,7 @@ namespace aerial_tool {
 
 // Why a tile's tables are not a finished run of its input and of the tiling: missing, cut
 // short, older than its input or than tiles.json; empty when they are.
-std::string tileFault(const std::string& directory, const TileSpec& tile, int gridSize);
+std::string tileFault(const std::string& directory, const TileFrame& tile, int gridSize);
 
 // The indices of the tiles whose tables are not finished, with why, in tile order.
 struct TileFault {

@@ -20,7 +20,7 @@ using aerial::ParameterId;
 
 namespace {
 
-std::string describe(const PatternSpec& p, const std::string& unit) {
+std::string describe(const PatternRequest& p, const std::string& unit) {
     auto len = [&](double v) { return shortText(v) + " " + unit; };
     std::string bias = p.bias != 0 ? " (bias " + len(p.bias) + ")" : "";
     switch (p.kind) {
@@ -61,7 +61,7 @@ int writeMask(const MaskOptions& o) {
     if (o.defocus) parameters[ParameterId::kDefocus] = *o.defocus;
 
     MaskRecipe recipe;
-    PatternSpec& p = recipe.pattern;
+    PatternRequest& p = recipe.pattern;
     patternKindFromName(o.kind, p.kind);
     p.tone = o.tone.empty() ? (p.kind == PatternKind::kContacts ? Tone::kClear : Tone::kDark)
                             : (o.tone == "dark" ? Tone::kDark : Tone::kClear);

@@ -69,7 +69,7 @@ bool measured(const SweepRow& r) { return r.feature.status == FeatureStatus::kMe
 // measured CD) with the point's values of mask.cd and mask.bias.
 double maskCdOf(const Study& study, const SweepRow& r, const CutChoice& choice) {
     const std::optional<MaskRecipe> recipe = pointRecipe(study, r.values);
-    const PatternSpec& p = recipe->pattern;
+    const PatternRequest& p = recipe->pattern;
     const bool alongY = choice.measure == Measure::kCdY || choice.axis == CutAxis::kY;
     return (p.kind == PatternKind::kContacts ? (alongY ? p.sizeY : p.sizeX) : p.cd) + p.bias;
 }

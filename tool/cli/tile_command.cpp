@@ -88,7 +88,7 @@ int cutLayoutTiles(const TileCommandOptions& o) {
     fs::create_directories(dir, ec);
     const std::string source = fs::path(o.layout).filename().string();
     for (size_t t = 0; t < tiling.tiles.size(); ++t) {
-        const TileSpec& tile = tiling.tiles[t];
+        const TileFrame& tile = tiling.tiles[t];
         const std::string title = "aerial tile " + source + ": cell " + o.cell + ", layer " + o.layer + ", " +
                                   tile.name + " core " + shortText(tile.core.x0) + "," + shortText(tile.core.y0) + "," +
                                   shortText(tile.core.x1) + "," + shortText(tile.core.y1) +
@@ -104,7 +104,7 @@ int cutLayoutTiles(const TileCommandOptions& o) {
 
     if (!o.quiet) {
         int most = 0;
-        for (const TileSpec& tile : tiling.tiles) most = std::max(most, tile.rects);
+        for (const TileFrame& tile : tiling.tiles) most = std::max(most, tile.rects);
         std::printf("%s: %d x %d tiles of core %s and halo %s %s (%s), grids of %d x %s %s; at most %d "
                     "rectangles a tile\n",
                     (dir / kTileManifestFileName).string().c_str(), tiling.columns, tiling.rows,

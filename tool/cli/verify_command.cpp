@@ -48,7 +48,7 @@ int verifyTiledLayout(const VerifyCommandOptions& o) {
     std::string error;
     double unit = 0;
     if (!readFinishedTiling(o.directory, manifest, unit, error)) return fail(error);
-    const std::vector<TileSpec>& tiles = manifest.tiling.tiles;
+    const std::vector<TileFrame>& tiles = manifest.tiling.tiles;
 
     std::vector<TileImage> images(tiles.size());
     for (size_t t = 0; t < tiles.size(); ++t)

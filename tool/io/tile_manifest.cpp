@@ -29,7 +29,7 @@ bool boxFrom(const json& j, Box2& b) {
 std::string manifestText(const TileManifest& m, const std::string& directory) {
     const Tiling& t = m.tiling;
     json tiles = json::array();
-    for (const TileSpec& tile : t.tiles) {
+    for (const TileFrame& tile : t.tiles) {
         tiles.push_back({{"name", tile.name}, {"row", tile.row}, {"column", tile.column},
                          {"core", boxJson(tile.core)}, {"grid", boxJson(tile.grid)}, {"window", boxJson(tile.window)},
                          {"rectangles", tile.rects}});
@@ -83,7 +83,7 @@ bool readManifest(const std::string& directory, TileManifest& m, std::string& er
         t.rows = j.at("rows").get<int>();
         if (!boxFrom(j.at("region"), t.region)) throw std::runtime_error("region");
         for (const json& e : j.at("tiles")) {
-            TileSpec tile;
+            TileFrame tile;
             tile.name = e.at("name").get<std::string>();
             tile.row = e.at("row").get<int>();
             tile.column = e.at("column").get<int>();

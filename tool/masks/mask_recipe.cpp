@@ -32,7 +32,7 @@ bool readPair(const json& j, Transmission& t) {
 } // namespace
 
 std::string recipeJson(const MaskRecipe& recipe) {
-    const PatternSpec& p = recipe.pattern;
+    const PatternRequest& p = recipe.pattern;
     json out;
     out["kind"] = patternKindName(p.kind);
     if (p.kind == PatternKind::kContacts) {
@@ -83,7 +83,7 @@ bool parseRecipe(const std::string& text, MaskRecipe& recipe, std::string& error
         return false;
     }
     MaskRecipe r;
-    PatternSpec& p = r.pattern;
+    PatternRequest& p = r.pattern;
     auto number = [&](const char* key, double& value) {
         if (!j.contains(key)) return true;
         if (!j[key].is_number()) {
@@ -128,7 +128,7 @@ bool parseRecipe(const std::string& text, MaskRecipe& recipe, std::string& error
 }
 
 bool setRecipeParameter(MaskRecipe& recipe, const std::string& name, double value) {
-    PatternSpec& p = recipe.pattern;
+    PatternRequest& p = recipe.pattern;
     const bool contacts = p.kind == PatternKind::kContacts;
     if (name == "mask.pitch") {
         if (contacts) p.pitchX = p.pitchY = value;
@@ -145,7 +145,7 @@ bool setRecipeParameter(MaskRecipe& recipe, const std::string& name, double valu
 }
 
 bool recipeParameter(const MaskRecipe& recipe, const std::string& name, double& value) {
-    const PatternSpec& p = recipe.pattern;
+    const PatternRequest& p = recipe.pattern;
     const bool contacts = p.kind == PatternKind::kContacts;
     if (name == "mask.pitch") value = contacts ? p.pitchX : p.pitch;
     else if (name == "mask.cd") value = contacts ? p.sizeX : p.cd;

@@ -13,7 +13,7 @@ namespace aerial_tool {
 inline constexpr char kMaskRecipeFileName[] = "mask.json";
 
 struct MaskRecipe {
-    PatternSpec pattern;
+    PatternRequest pattern;
     Grid grid;
     std::string unit;
 };

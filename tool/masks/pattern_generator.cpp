@@ -11,10 +11,10 @@ namespace {
 
 using aerial::MaskRectangle;
 
-Tone effectiveTone(const PatternSpec& spec) {
-    if (spec.kind == PatternKind::kLine) return Tone::kDark;
-    if (spec.kind == PatternKind::kSpace) return Tone::kClear;
-    return spec.tone;
+Tone effectiveTone(const PatternRequest& request) {
+    if (request.kind == PatternKind::kLine) return Tone::kDark;
+    if (request.kind == PatternKind::kSpace) return Tone::kClear;
+    return request.tone;
 }
 
 // One stretch of an axis from -h to +h: a feature, or the field between two features.
@@ -65,14 +65,14 @@ MaskRectangle rectangle(const Transmission& t, double sign, double x0, double x1
 
 } // namespace
 
-Transmission featureTransmission(const PatternSpec& spec) {
-    if (spec.hasTransmission) return spec.transmission;
-    return effectiveTone(spec) == Tone::kDark ? Transmission{0, 0} : Transmission{1, 0};
+Transmission featureTransmission(const PatternRequest& request) {
+    if (request.hasTransmission) return request.transmission;
+    return effectiveTone(request) == Tone::kDark ? Transmission{0, 0} : Transmission{1, 0};
 }
 
-Transmission fieldTransmission(const PatternSpec& spec) {
-    if (spec.hasField) return spec.field;
-    return effectiveTone(spec) == Tone::kDark ? Transmission{1, 0} : Transmission{0, 0};
+Transmission fieldTransmission(const PatternRequest& request) {
+    if (request.hasField) return request.field;
+    return effectiveTone(request) == Tone::kDark ? Transmission{1, 0} : Transmission{0, 0};
 }
 
 PeriodFit fitPeriod(double period, const Grid& grid) {
@@ -88,16 +88,16 @@ PeriodFit fitPeriod(double period, const Grid& grid) {
     return fit;
 }
 
-std::vector<double> patternPeriods(const PatternSpec& spec) {
-    const double repeat = spec.alternating ? 2.0 : 1.0;
-    switch (spec.kind) {
-    case PatternKind::kLines: return {repeat * spec.pitch};
-    case PatternKind::kContacts: return {spec.pitchX, spec.pitchY};
+std::vector<double> patternPeriods(const PatternRequest& request) {
+    const double repeat = request.alternating ? 2.0 : 1.0;
+    switch (request.kind) {
+    case PatternKind::kLines: return {repeat * request.pitch};
+    case PatternKind::kContacts: return {request.pitchX, request.pitchY};
     default: return {};
     }
 }
 
-bool generatePattern(const PatternSpec& spec, const Grid& grid, std::vector<MaskRectangle>& rects,
+bool generatePattern(const PatternRequest& request, const Grid& grid, std::vector<MaskRectangle>& rects,
                      std::string& error) {
     rects.clear();
     if (!(grid.samplePitch > 0) || !std::isfinite(grid.samplePitch)) {
@@ -108,28 +108,28 @@ bool generatePattern(const PatternSpec& spec, const Grid& grid, std::vector<Mask
         error = "the grid size must be 2 to " + std::to_string(aerial::kMaxGrid);
         return false;
     }
-    const bool periodic = spec.kind == PatternKind::kLines || spec.kind == PatternKind::kContacts;
+    const bool periodic = request.kind == PatternKind::kLines || request.kind == PatternKind::kContacts;
     if (periodic && grid.size % 2 != 0) {
         error = "a periodic pattern needs an even grid size: with N = " + std::to_string(grid.size) +
                 " the mask reaches only N - 1 samples (edges are limited to -N/2..N/2)";
         return false;
     }
-    if (spec.alternating && spec.kind != PatternKind::kLines && spec.kind != PatternKind::kLine) {
+    if (request.alternating && request.kind != PatternKind::kLines && request.kind != PatternKind::kLine) {
         error = "alternating phase shift is drawn for lines and line only";
         return false;
     }
     const double h = grid.size / 2;
     const double gridLength = grid.size * grid.samplePitch;
-    const Transmission feature = featureTransmission(spec);
-    const Transmission field = fieldTransmission(spec);
+    const Transmission feature = featureTransmission(request);
+    const Transmission field = fieldTransmission(request);
 
     // A width and its period along one axis, both checked and turned into samples.
     auto axis = [&](const char* widthName, double width, const char* pitchName, double pitch,
                     std::vector<Stretch>& out) {
-        const double w = width + spec.bias;
+        const double w = width + request.bias;
         if (!(w > 0) || !std::isfinite(w)) {
             error = std::string("a ") + widthName + " of " + shortText(width) +
-                    (spec.bias != 0 ? " with a bias of " + shortText(spec.bias) : std::string()) +
+                    (request.bias != 0 ? " with a bias of " + shortText(request.bias) : std::string()) +
                     " is zero or less";
             return false;
         }
@@ -163,10 +163,10 @@ bool generatePattern(const PatternSpec& spec, const Grid& grid, std::vector<Mask
     };
 
     std::vector<MaskRectangle> out;
-    if (spec.kind == PatternKind::kContacts) {
+    if (request.kind == PatternKind::kContacts) {
         std::vector<Stretch> xs, ys;
-        if (!axis("size-x", spec.sizeX, "pitch-x", spec.pitchX, xs)) return false;
-        if (!axis("size-y", spec.sizeY, "pitch-y", spec.pitchY, ys)) return false;
+        if (!axis("size-x", request.sizeX, "pitch-x", request.pitchX, xs)) return false;
+        if (!axis("size-y", request.sizeY, "pitch-y", request.pitchY, ys)) return false;
         for (const Stretch& y : ys) {
             if (!y.feature) {
                 if (!isZero(field)) out.push_back(rectangle(field, 1, -h, h, y.lo, y.hi));
@@ -179,19 +179,19 @@ bool generatePattern(const PatternSpec& spec, const Grid& grid, std::vector<Mask
         }
     } else {
         std::vector<Stretch> stretches;
-        const bool lines = spec.kind == PatternKind::kLines;
-        if (!axis(lines ? "CD" : "CD", spec.cd, lines ? "pitch" : nullptr, spec.pitch, stretches))
+        const bool lines = request.kind == PatternKind::kLines;
+        if (!axis(lines ? "CD" : "CD", request.cd, lines ? "pitch" : nullptr, request.pitch, stretches))
             return false;
-        const bool darkTone = effectiveTone(spec) == Tone::kDark;
+        const bool darkTone = effectiveTone(request) == Tone::kDark;
         for (const Stretch& s : stretches) {
             const Transmission& t = s.feature ? feature : field;
             // The clear parts alternate: the spaces of a clear-tone grating, the field
             // between the lines of a dark-tone one.
             const bool clearPart = s.feature != darkTone;
-            double sign = spec.alternating && clearPart ? alternation(s.index) : 1.0;
-            if (!lines && spec.alternating) sign = s.lo < 0 ? 1.0 : -1.0; // one line: 0 left, 180 right
+            double sign = request.alternating && clearPart ? alternation(s.index) : 1.0;
+            if (!lines && request.alternating) sign = s.lo < 0 ? 1.0 : -1.0; // one line: 0 left, 180 right
             if (isZero(t)) continue;
-            if (spec.orientation == Orientation::kX)
+            if (request.orientation == Orientation::kX)
                 out.push_back(rectangle(t, sign, s.lo, s.hi, -h, h));
             else
                 out.push_back(rectangle(t, sign, -h, h, s.lo, s.hi));

@@ -25,7 +25,7 @@ struct Transmission {
     double im = 0;
 };
 
-struct PatternSpec {
+struct PatternRequest {
     PatternKind kind = PatternKind::kLines;
     Tone tone = Tone::kDark;
     Orientation orientation = Orientation::kX;
@@ -47,8 +47,8 @@ struct Grid {
 };
 
 // The transmissions the pattern uses, the tone's defaults where none was given.
-Transmission featureTransmission(const PatternSpec& spec);
-Transmission fieldTransmission(const PatternSpec& spec);
+Transmission featureTransmission(const PatternRequest& request);
+Transmission fieldTransmission(const PatternRequest& request);
 
 // How the period of a periodic pattern along one axis meets the period of the image,
 // which is the grid's N x sample pitch.
@@ -66,12 +66,12 @@ PeriodFit fitPeriod(double period, const Grid& grid);
 
 // The periods along X and then Y that the grid must hold whole for the pattern to be
 // the infinite one: none for an isolated feature, one for a grating, two for contacts.
-std::vector<double> patternPeriods(const PatternSpec& spec);
+std::vector<double> patternPeriods(const PatternRequest& request);
 
 // The rectangles of the pattern on the grid. Returns false with a one-line reason, and
 // no rectangle, for a pattern that cannot be drawn: a width of zero or less, a width at or
 // above its period, a period above the grid, more than kMaxRects rectangles.
-bool generatePattern(const PatternSpec& spec, const Grid& grid,
+bool generatePattern(const PatternRequest& request, const Grid& grid,
                      std::vector<aerial::MaskRectangle>& rects, std::string& error);
 
 const char* patternKindName(PatternKind kind);

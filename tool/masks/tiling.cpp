@@ -67,7 +67,7 @@ bool planTiling(const Box2& region, double core, double halo, int gridSize, doub
     tiling.rows = rows;
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
-            TileSpec tile;
+            TileFrame tile;
             tile.name = tileName(r, c);
             tile.column = c;
             tile.row = r;
@@ -104,7 +104,7 @@ bool cutTiles(std::string_view layoutBytes, const ImportOptions& base, double un
     std::vector<std::string> crowded;
     int crowdedCount = 0, most = 0;
     for (size_t t = 0; t < tiling.tiles.size(); ++t) {
-        TileSpec& tile = tiling.tiles[t];
+        TileFrame& tile = tiling.tiles[t];
         // Shapes dark on a clear field: the whole grid is imported, since a dark border round
         // the window would print as a frame round every tile.
         if (base.dark) tile.window = tile.grid;

@@ -35,7 +35,7 @@ struct Box2 {
     bool holds(double x, double y) const { return x >= x0 && x < x1 && y >= y0 && y < y1; }
 };
 
-struct TileSpec {
+struct TileFrame {
     std::string name; // the tile's folder name under DIR
     int column = 0, row = 0;
     Box2 core;  // in the input's length unit, layout coordinates
@@ -51,7 +51,7 @@ struct Tiling {
     int gridSize = 0;
     double samplePitch = 0;
     int columns = 0, rows = 0;
-    std::vector<TileSpec> tiles; // row by row from the lower left
+    std::vector<TileFrame> tiles; // row by row from the lower left
 };
 
 // The default halo: kHaloWavelengths x lambda / NA rounded up to a whole number of samples.
