@@ -13,7 +13,7 @@
 #include "input/input_cells.h"
 #include "input/input_layout.h"
 #include "input/parse_input.h"
-#include "io/csv_table.h"
+#include "csv_rows.h"
 #include "test_support.h"
 
 namespace {
@@ -89,23 +89,7 @@ TEST(MaskCommand, WhatCannotBeDrawnIsRefusedAndNothingWritten) {
     }
 }
 
-namespace {
-
-// The header and the records of a CSV file, read as RFC 4180 has it (quoted fields keep
-// their commas); no rows when it is not such a table.
-std::vector<std::vector<std::string>> csvRows(const std::string& text) {
-    aerial_tool::CsvTable table;
-    std::string error;
-    if (!aerial_tool::parseCsv(text, table, error)) {
-        ADD_FAILURE() << error;
-        return {};
-    }
-    std::vector<std::vector<std::string>> rows{table.columns};
-    rows.insert(rows.end(), table.rows.begin(), table.rows.end());
-    return rows;
-}
-
-} // namespace
+using aerial_test::csvRows;
 
 TEST(MaskStudy, ABiasSweepDrawsEveryPointAgainAndGivesTheMaskErrorFactor) {
     aerial_test::ScratchFolder folder;

@@ -11,9 +11,9 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis/sweep_plan.h"
-#include "io/csv_table.h"
 #include "io/table_files.h"
 #include "io/number_text.h"
+#include "csv_rows.h"
 #include "test_support.h"
 
 namespace {
@@ -23,18 +23,7 @@ namespace fs = std::filesystem;
 using aerial_test::runTool;
 using Outcome = aerial_test::ToolOutcome;
 
-// The header and the records of a CSV file, read as RFC 4180 has it.
-std::vector<std::vector<std::string>> csvRows(const std::string& text) {
-    aerial_tool::CsvTable table;
-    std::string error;
-    if (!aerial_tool::parseCsv(text, table, error)) {
-        ADD_FAILURE() << error;
-        return {};
-    }
-    std::vector<std::vector<std::string>> rows{table.columns};
-    rows.insert(rows.end(), table.rows.begin(), table.rows.end());
-    return rows;
-}
+using aerial_test::csvRows;
 
 constexpr int kGrid = 120; // the focus-series grating's samples a side
 

@@ -78,26 +78,39 @@ CLI::Option* addNumber(CLI::App* command, const std::string& names, Target& targ
     return option;
 }
 
-// A number that may be repeated, each one a value.
-CLI::Option* addNumbers(CLI::App* command, const std::string& names, std::vector<double>& target, NumberParser parse,
-                        const std::string& help, const std::string& typeName) {
+// An option that may be given again and again, one text each time (a following argument is
+// never taken for another), every text read in turn into the values.
+template <typename ReadText>
+CLI::Option* addRepeated(CLI::App* command, const std::string& names, std::vector<double>& target, ReadText read,
+                         const std::string& help, const std::string& typeName) {
     const std::string name = optionName(names);
     CLI::Option* option = command->add_option_function<std::vector<std::string>>(
         names,
-        [&target, parse, name](const std::vector<std::string>& texts) {
+        [&target, read, name](const std::vector<std::string>& texts) {
             target.clear();
             for (const std::string& text : texts) {
-                double value = 0;
                 std::string why;
-                if (!parse(text, value, why)) throw CLI::ValidationError(name, why);
-                target.push_back(value);
+                if (!read(text, target, why)) throw CLI::ValidationError(name, why);
             }
         },
         help);
-    // One value an occurrence (a following argument is never taken for another), all kept.
     option->expected(1)->allow_extra_args(false)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     option->type_name(typeName);
     return option;
+}
+
+// A number that may be repeated, each one a value.
+CLI::Option* addNumbers(CLI::App* command, const std::string& names, std::vector<double>& target, NumberParser parse,
+                        const std::string& help, const std::string& typeName) {
+    return addRepeated(
+        command, names, target,
+        [parse](const std::string& text, std::vector<double>& values, std::string& why) {
+            double value = 0;
+            if (!parse(text, value, why)) return false;
+            values.push_back(value);
+            return true;
+        },
+        help, typeName);
 }
 
 // Notes on values as given, printed once the whole command line is read (a usage error
@@ -109,23 +122,17 @@ std::vector<std::string> valueNotes;
 CLI::Option* addList(CLI::App* command, const std::string& names, std::vector<double>& target, ListParser parse,
                      const std::string& help, const std::string& typeName) {
     const std::string name = optionName(names);
-    CLI::Option* option = command->add_option_function<std::vector<std::string>>(
-        names,
-        [&target, parse, name](const std::vector<std::string>& texts) {
-            target.clear();
-            for (const std::string& text : texts) {
-                std::vector<double> values;
-                std::string why;
-                if (!parse(text, values, why)) throw CLI::ValidationError(name, why);
-                target.insert(target.end(), values.begin(), values.end());
-                const std::string note = aerial_tool::listCommaNote(text);
-                if (!note.empty()) valueNotes.push_back(name + " " + note);
-            }
+    return addRepeated(
+        command, names, target,
+        [parse, name](const std::string& text, std::vector<double>& values, std::string& why) {
+            std::vector<double> list;
+            if (!parse(text, list, why)) return false;
+            values.insert(values.end(), list.begin(), list.end());
+            const std::string note = aerial_tool::listCommaNote(text);
+            if (!note.empty()) valueNotes.push_back(name + " " + note);
+            return true;
         },
-        help);
-    option->expected(1)->allow_extra_args(false)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    option->type_name(typeName);
-    return option;
+        help, typeName);
 }
 
 // A whole number from lo to hi; Target is an int or a std::optional<int>.
