@@ -60,22 +60,36 @@ std::string optionName(const std::string& names) {
     return comma == std::string::npos ? names : names.substr(comma + 1);
 }
 
-// One number; Target is a double or a std::optional<double>.
-template <typename Target>
-CLI::Option* addNumber(CLI::App* command, const std::string& names, Target& target, NumberParser parse,
-                       const std::string& help, const std::string& typeName) {
+// An option given once: its text read by `read`, which sets the option's variable or says why
+// not (a usage error with the reason).
+template <typename ReadText>
+CLI::Option* addRead(CLI::App* command, const std::string& names, ReadText read, const std::string& help,
+                     const std::string& typeName) {
     const std::string name = optionName(names);
     CLI::Option* option = command->add_option_function<std::string>(
         names,
-        [&target, parse, name](const std::string& text) {
-            double value = 0;
+        [read, name](const std::string& text) {
             std::string why;
-            if (!parse(text, value, why)) throw CLI::ValidationError(name, why);
-            target = value;
+            if (!read(text, why)) throw CLI::ValidationError(name, why);
         },
         help);
     option->type_name(typeName);
     return option;
+}
+
+// One number; Target is a double or a std::optional<double>.
+template <typename Target>
+CLI::Option* addNumber(CLI::App* command, const std::string& names, Target& target, NumberParser parse,
+                       const std::string& help, const std::string& typeName) {
+    return addRead(
+        command, names,
+        [&target, parse](const std::string& text, std::string& why) {
+            double value = 0;
+            if (!parse(text, value, why)) return false;
+            target = value;
+            return true;
+        },
+        help, typeName);
 }
 
 // An option that may be given again and again, one text each time (a following argument is
@@ -139,35 +153,29 @@ CLI::Option* addList(CLI::App* command, const std::string& names, std::vector<do
 template <typename Target>
 CLI::Option* addWholeNumber(CLI::App* command, const std::string& names, Target& target, int lo, int hi,
                             const std::string& help) {
-    const std::string name = optionName(names);
-    CLI::Option* option = command->add_option_function<std::string>(
-        names,
-        [&target, lo, hi, name](const std::string& text) {
+    return addRead(
+        command, names,
+        [&target, lo, hi](const std::string& text, std::string& why) {
             int value = 0;
-            std::string why;
-            if (!aerial_tool::parseWholeNumber(text, lo, hi, value, why)) throw CLI::ValidationError(name, why);
+            if (!aerial_tool::parseWholeNumber(text, lo, hi, value, why)) return false;
             target = value;
+            return true;
         },
-        help);
-    option->type_name("INT in " + std::to_string(lo) + ".." + std::to_string(hi));
-    return option;
+        help, "INT in " + std::to_string(lo) + ".." + std::to_string(hi));
 }
 
 // A complex transmission RE,IM.
 CLI::Option* addTransmission(CLI::App* command, const std::string& names, std::optional<aerial_tool::Transmission>& target,
                              const std::string& help) {
-    const std::string name = optionName(names);
-    CLI::Option* option = command->add_option_function<std::string>(
-        names,
-        [&target, name](const std::string& text) {
+    return addRead(
+        command, names,
+        [&target](const std::string& text, std::string& why) {
             aerial_tool::Transmission t;
-            std::string why;
-            if (!aerial_tool::parseTransmission(text, t.re, t.im, why)) throw CLI::ValidationError(name, why);
+            if (!aerial_tool::parseTransmission(text, t.re, t.im, why)) return false;
             target = t;
+            return true;
         },
-        help);
-    option->type_name("RE,IM");
-    return option;
+        help, "RE,IM");
 }
 
 // The default as help texts print it.
